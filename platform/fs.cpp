@@ -1,0 +1,173 @@
+#include "platform/fs.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/text_codec.h"
+
+#ifdef _WIN32
+#include <share.h>
+#include <windows.h>
+#endif
+
+namespace velmo::fs {
+namespace stdfs = std::filesystem;
+
+namespace {
+
+// CP1252 path text to the system's path form: UTF-16 on Windows, UTF-8 with '/' on POSIX.
+stdfs::path systemPath(const std::string& p) {
+#ifdef _WIN32
+    std::u16string w = text::cp1252ToUtf16(p);
+    return stdfs::path(std::wstring(w.begin(), w.end()));
+#else
+    std::string s = p;
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return stdfs::path(text::cp1252ToUtf8(s));
+#endif
+}
+
+std::string cp1252Name(const stdfs::path& p) {
+#ifdef _WIN32
+    std::wstring w = p.wstring();
+    return text::utf16ToCp1252(std::u16string(w.begin(), w.end()));
+#else
+    return text::utf8ToCp1252(p.string());
+#endif
+}
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
+    // Others may read while we hold the file; nobody else may write to it.
+    return _wfsopen(systemPath(path).c_str(), wmode.c_str(), _SH_DENYWR);
+#else
+    return std::fopen(systemPath(path).c_str(), mode);
+#endif
+}
+
+}  // namespace
+
+std::int64_t fileSize(const std::string& path) {
+    std::error_code ec;
+    stdfs::path sp = systemPath(path);
+    if (!stdfs::is_regular_file(sp, ec)) return -1;
+    auto size = stdfs::file_size(sp, ec);
+    if (ec) return -1;
+    return static_cast<std::int64_t>(size);
+}
+
+bool isDirectory(const std::string& path) {
+    std::error_code ec;
+    return stdfs::is_directory(systemPath(path), ec);
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return stdfs::is_regular_file(systemPath(path), ec);
+}
+
+bool listFolder(const std::string& folder, std::vector<FolderEntry>& out) {
+    out.clear();
+    std::error_code ec;
+    stdfs::directory_iterator it(systemPath(folder.empty() ? std::string(".") : folder), ec);
+    if (ec) return false;
+    for (; it != stdfs::directory_iterator(); it.increment(ec)) {
+        if (ec) return false;
+        std::error_code kindError;
+        out.push_back({cp1252Name(it->path().filename()), it->is_directory(kindError)});
+    }
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    out.clear();
+    std::FILE* f = openFile(path, "rb");
+    if (!f) return false;
+    char buf[8192];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool replaceFileContents(const std::string& path, const std::string& data) {
+    const std::string sibling = path + ".nouveau";
+    std::FILE* f = openFile(sibling, "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (std::fflush(f) == 0) && ok;
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok) {
+        removeFile(sibling);
+        return false;
+    }
+#ifdef _WIN32
+    ok = MoveFileExW(systemPath(sibling).c_str(), systemPath(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    std::error_code ec;
+    stdfs::rename(systemPath(sibling), systemPath(path), ec);
+    ok = !ec;
+#endif
+    if (!ok) removeFile(sibling);
+    return ok;
+}
+
+bool appendToFile(const std::string& path, const std::string& data) {
+    std::FILE* f = openFile(path, "ab");
+    if (!f) return false;
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (std::fclose(f) == 0) && ok;
+    return ok;
+}
+
+bool removeFile(const std::string& path) {
+    std::error_code ec;
+    return stdfs::remove(systemPath(path), ec);
+}
+
+bool makeFolder(const std::string& path) {
+    std::error_code ec;
+    return stdfs::create_directory(systemPath(path), ec);
+}
+
+std::string currentDirectory() {
+    std::error_code ec;
+    return cp1252Name(stdfs::current_path(ec));
+}
+
+bool changeDirectory(const std::string& path) {
+    std::error_code ec;
+    stdfs::current_path(systemPath(path), ec);
+    return !ec;
+}
+
+File::~File() { close(); }
+
+bool File::open(const std::string& path, Mode mode) {
+    close();
+    const char* m = mode == Mode::Read ? "rb" : mode == Mode::CreateReadWrite ? "w+b" : "r+b";
+    handle_ = openFile(path, m);
+    return handle_ != nullptr;
+}
+
+std::size_t File::read(void* data, std::size_t size) {
+    if (!handle_) return 0;
+    return std::fread(data, 1, size, static_cast<std::FILE*>(handle_));
+}
+
+bool File::write(const void* data, std::size_t size) {
+    if (!handle_) return false;
+    return std::fwrite(data, 1, size, static_cast<std::FILE*>(handle_)) == size;
+}
+
+void File::close() {
+    if (handle_) std::fclose(static_cast<std::FILE*>(handle_));
+    handle_ = nullptr;
+}
+
+}  // namespace velmo::fs

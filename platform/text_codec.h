@@ -1,0 +1,19 @@
+// The suite's texts are Windows-1252 bytes; these convert at the edges
+// (UTF-8 files, Windows wide-character APIs, console output).
+#pragma once
+#include <string>
+
+namespace velmo::text {
+
+std::string cp1252ToUtf8(const std::string& s);
+// Characters with no CP1252 form become '?'.
+std::string utf8ToCp1252(const std::string& s);
+std::u16string cp1252ToUtf16(const std::string& s);
+std::string utf16ToCp1252(const std::u16string& s);
+
+// Leading and trailing blanks (space only) removed.
+std::string trimBlanks(const std::string& s);
+// Leading digits after optional leading blanks and sign; no digits give 0.
+long long parseDecimal(const std::string& s);
+
+}  // namespace velmo::text
