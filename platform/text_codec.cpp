@@ -138,7 +138,8 @@ long long parseDecimal(const std::string& s) {
     long long v = 0;
     const long long cap = 1000000000000000000LL;  // saturate instead of overflowing
     for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        if (v < cap) v = v * 10 + (s[i] - '0');
+        const int digit = s[i] - '0';
+        v = v > (cap - digit) / 10 ? cap : v * 10 + digit;
     }
     return negative ? -v : v;
 }
