@@ -1,0 +1,31 @@
+#include "installer/install_link.h"
+
+#include <algorithm>
+
+namespace velmo::installer {
+
+std::string normalizeSiteAddress(const std::string& typed) {
+    std::string s = typed;
+    s.erase(std::remove(s.begin(), s.end(), ' '), s.end());
+    while (s != "http://" && !s.empty() && s.back() == '/') s.pop_back();
+    return s;
+}
+
+std::string buildInstallLink(const std::string& siteAddress, const std::string& folder) {
+    return siteAddress + "/" + folder + "/install/index.php";
+}
+
+SiteAddressCheck checkSiteAddress(const std::string& normalized) {
+    if (normalized.empty()) return SiteAddressCheck::Empty;
+    if (normalized == "http://") return SiteAddressCheck::SchemeOnly;
+    if (normalized.compare(0, 7, "http://") != 0) return SiteAddressCheck::MissingScheme;
+    return SiteAddressCheck::Accepted;
+}
+
+std::string installLinkFor(const std::string& normalized, const std::string& folder) {
+    std::string link = buildInstallLink(normalized, folder.empty() ? unknownFolderText : folder);
+    for (std::size_t pos; (pos = link.find("%20")) != std::string::npos;) link.replace(pos, 3, " ");
+    return link;
+}
+
+}  // namespace velmo::installer
