@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Builds a static libpng for x86_64-w64-mingw32 from Debian's libpng1.6 source package,
+# linked against Debian's mingw zlib (libz-mingw-w64-dev), and installs it into
+# /opt/velmo-mingw (include/png.h, lib/libpng16.a, lib/libpng.a, lib/pkgconfig/).
+#
+# Debian ships no mingw build of libpng, and the Windows programs decode their embedded
+# pictures with it, so we build the library from Debian's own source. The sources and
+# the objects stay outside the repository (in a temporary folder); nothing of this goes
+# into git. Skips everything when the library is already installed.
+set -euo pipefail
+
+PREFIX=${VELMO_MINGW_PREFIX:-/opt/velmo-mingw}
+HOST=x86_64-w64-mingw32
+ZLIB_ROOT=/usr/$HOST
+SRC_LIST=/etc/apt/sources.list.d/velmo-deb-src.sources
+
+log() { printf 'build-libpng-mingw: %s\n' "$*"; }
+die() { printf 'build-libpng-mingw: ERROR: %s\n' "$*" >&2; exit 1; }
+
+if [[ -f "$PREFIX/.libpng-built" && -f "$PREFIX/include/png.h" && -f "$PREFIX/lib/libpng16.a" ]]; then
+  log "already built: $(cat "$PREFIX/.libpng-built") in $PREFIX"
+  exit 0
+fi
+
+command -v "$HOST-gcc-posix" >/dev/null || die "$HOST-gcc-posix missing (run scripts/install-deps.sh)"
+[[ -f "$ZLIB_ROOT/include/zlib.h" && -f "$ZLIB_ROOT/lib/libz.a" ]] \
+  || die "mingw zlib missing in $ZLIB_ROOT (run scripts/install-deps.sh)"
+command -v dpkg-source >/dev/null || die "dpkg-source missing (dpkg-dev; run scripts/install-deps.sh)"
+
+# `apt-get source` needs deb-src entries; install-deps.sh adds them, but this script can
+# also be run on its own.
+if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  [[ $(id -u) -eq 0 ]] || die "no deb-src entries and not root: run scripts/install-deps.sh as root"
+  log "adding deb-src entries in $SRC_LIST"
+  cat >"$SRC_LIST" <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+  apt-get update -q
+fi
+
+work=$(mktemp -d /tmp/velmo-libpng.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# Newest source version first; the security archive does not always carry the source of
+# its own binary update, so fall back to the next version the archive lists.
+log "fetching the libpng1.6 source package"
+fetched=
+while read -r v; do
+  [[ -n "$v" ]] || continue
+  if (cd "$work" && apt-get source -q "libpng1.6=$v" >>"$work/source.log" 2>&1); then
+    fetched=$v
+    break
+  fi
+  log "source $v not available, trying an older one"
+  find "$work" -mindepth 1 -maxdepth 1 ! -name source.log -exec rm -rf {} +
+done < <(apt-cache showsrc libpng1.6 | sed -n 's/^Version: //p' | sort -Vr | uniq)
+[[ -n "$fetched" ]] || { cat "$work/source.log" >&2; die "apt-get source libpng1.6 failed"; }
+srcdir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libpng1.6-*' | head -n1)
+[[ -n "$srcdir" && -x "$srcdir/configure" ]] || die "unpacked source with a configure script not found"
+version=$(cd "$srcdir" && dpkg-parsechangelog -S Version)
+log "building libpng $version for $HOST"
+
+# Static only: the programs link everything statically so that they import system DLLs
+# alone. Portable C filters only, the same code on every processor.
+(
+  cd "$srcdir"
+  ./configure --host="$HOST" --prefix="$PREFIX" \
+    --enable-static --disable-shared --disable-hardware-optimizations \
+    CC="$HOST-gcc-posix" AR="$HOST-ar" RANLIB="$HOST-ranlib" \
+    CPPFLAGS="-I$ZLIB_ROOT/include" LDFLAGS="-L$ZLIB_ROOT/lib" CFLAGS="-O2"
+  make -j"$(nproc)"
+  rm -rf "$PREFIX"
+  make install
+) >"$work/build.log" 2>&1 || { tail -n 60 "$work/build.log" >&2; die "libpng build failed"; }
+
+[[ -f "$PREFIX/include/png.h" && -f "$PREFIX/lib/libpng16.a" ]] || die "install incomplete in $PREFIX"
+[[ -e "$PREFIX/lib/libpng.a" ]] || ln -sf libpng16.a "$PREFIX/lib/libpng.a"
+# libtool archives point at build paths; CMake and pkg-config do not need them.
+rm -f "$PREFIX"/lib/*.la
+
+# A quick link check: a tiny program calling libpng and zlib must link statically.
+cat >"$work/check.c" <<'EOF'
+#include <png.h>
+#include <stdio.h>
+#include <zlib.h>
+int main(void) {
+  png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, NULL, NULL);
+  printf("%s %s\n", png_get_libpng_ver(p), zlibVersion());
+  png_destroy_read_struct(&p, NULL, NULL);
+  return 0;
+}
+EOF
+"$HOST-gcc-posix" -Wall -Werror -static -I"$PREFIX/include" -I"$ZLIB_ROOT/include" "$work/check.c" \
+  -o "$work/check.exe" "$PREFIX/lib/libpng16.a" "$ZLIB_ROOT/lib/libz.a" \
+  || die "link check against the new libpng failed"
+
+echo "libpng $version" >"$PREFIX/.libpng-built"
+log "installed libpng $version into $PREFIX"
