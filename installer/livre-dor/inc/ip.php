@@ -1,0 +1,19 @@
+<?php
+// Velmo, livre d'or - fichier d'exemple.
+// Rôle : ip
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+// Les adresses électroniques sont masquées pour les robots.
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+// Les adresses électroniques sont masquées pour les robots.
+// La page d'administration demande le mot de passe choisi à l'installation.
+// Les adresses électroniques sont masquées pour les robots.
+// Son contenu n'a pas d'importance : seuls son nom et sa place comptent.
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+// Ce fichier remplace celui du livre d'or pour les essais de l'installeur.
+// Les messages des visiteurs sont rangés du plus récent au plus ancien.
+// Son contenu n'a pas d'importance : seuls son nom et sa place comptent.
+$parametre_1 = 'fr';
+$parametre_2 = 'fr';
+$parametre_3 = '12';
+$parametre_4 = 'fr';
+?>

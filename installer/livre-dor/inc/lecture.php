@@ -1,0 +1,10 @@
+<?php
+// Velmo, livre d'or - fichier d'exemple.
+// Rôle : lecture
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+// La page d'administration demande le mot de passe choisi à l'installation.
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+// La page d'administration demande le mot de passe choisi à l'installation.
+$parametre_1 = 'oui';
+$parametre_2 = 'non';
+?>

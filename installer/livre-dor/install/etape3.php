@@ -1,0 +1,9 @@
+<?php
+// Velmo, livre d'or - fichier d'exemple.
+// Rôle : etape3
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+// Les smileys sont remplacés par leur image à l'affichage des messages.
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+$parametre_1 = 'oui';
+$parametre_2 = 'oui';
+?>

@@ -1,0 +1,13 @@
+<?php
+// Velmo, livre d'or - fichier d'exemple.
+// Rôle : lang livre
+// Les couleurs et les images viennent du skin choisi dans l'administration.
+// La page d'administration demande le mot de passe choisi à l'installation.
+// La page d'administration demande le mot de passe choisi à l'installation.
+// Ce fichier remplace celui du livre d'or pour les essais de l'installeur.
+// Son contenu n'a pas d'importance : seuls son nom et sa place comptent.
+// La page d'administration demande le mot de passe choisi à l'installation.
+// Les couleurs et les images viennent du skin choisi dans l'administration.
+// Son contenu n'a pas d'importance : seuls son nom et sa place comptent.
+$parametre_1 = 'non';
+?>

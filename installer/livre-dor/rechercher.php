@@ -1,0 +1,16 @@
+<?php
+// Velmo, livre d'or - fichier d'exemple.
+// Rôle : rechercher
+// Les smileys sont remplacés par leur image à l'affichage des messages.
+// Les couleurs et les images viennent du skin choisi dans l'administration.
+// Les messages des visiteurs sont rangés du plus récent au plus ancien.
+// Son contenu n'a pas d'importance : seuls son nom et sa place comptent.
+// Les adresses électroniques sont masquées pour les robots.
+// Un visiteur ne peut pas signer deux fois de suite en moins d'une minute.
+// Son contenu n'a pas d'importance : seuls son nom et sa place comptent.
+// Les couleurs et les images viennent du skin choisi dans l'administration.
+// Les smileys sont remplacés par leur image à l'affichage des messages.
+// Ce fichier remplace celui du livre d'or pour les essais de l'installeur.
+$parametre_1 = 'defaut';
+$parametre_2 = 'fr';
+?>
