@@ -1,0 +1,31 @@
+// The installer's journal of failed sends, appended after every upload that ran to its end.
+// The updater writes its own journal in the same layout.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "settings/connection_settings.h"
+
+namespace velmo {
+
+inline constexpr const char* kErrorJournalPath = "softwareDatas/log-erreur.txt";
+
+// One journal block (CP1252, CR LF line ends, three empty lines at the end). `dateText` and
+// `timeText` are already formatted; the password is never part of it.
+std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
+                                    const ConnectionSettings& settings,
+                                    const std::string& dateText, const std::string& timeText);
+
+// Appends one block to the journal, creating the file when missing. Failures (missing
+// folder, locked file, full disk) are silent.
+void writeErrorJournal(const std::vector<std::string>& failedSends,
+                       const ConnectionSettings& settings, const std::string& journalPath);
+// The same with the local clock supplied by the caller (read once for the date and once for
+// the time).
+void writeErrorJournal(const std::vector<std::string>& failedSends,
+                       const ConnectionSettings& settings, const std::string& journalPath,
+                       const std::function<clock::LocalDateTime()>& localClock);
+
+}  // namespace velmo

@@ -1,0 +1,62 @@
+// The connection settings shared by the four FTP tools through "softwareDatas/config.pcfg".
+// The FTP password lives only in memory; it is never written to the file.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace velmo {
+
+struct ConnectionSettings {
+    std::string serverAddress;
+    std::string userId;
+    std::string password;
+    std::string guestbookFolder;  // one folder name below the FTP login directory
+    std::int32_t permissionFlag = 0;  // 1 when the writable modes (777) are applied
+    std::int32_t passiveFlag = 1;     // 1 = passive data connections
+    std::int32_t port = 21;
+};
+
+// Relative to the tool's working directory (the `Tools` folder under the launcher).
+inline constexpr const char* kConnectionSettingsPath = "softwareDatas/config.pcfg";
+
+// Each tool reads and writes its own set of keys with its own defaults.
+enum class Tool { Locator, Installer, Backup, Updater };
+
+struct ToolKeySet {
+    bool saves;               // the backup tool only reads the file
+    bool createsFile;         // save starts a new file (else it rewrites the existing one)
+    bool writesTransferFlag;  // save writes `transfert` = 1
+    bool trimsTexts;          // save trims address, user ID and folder
+    bool writesPermissionFlag;  // save writes the record's flag (else always 0)
+    bool readsTransferFlag;
+    bool readsPermissionFlag;
+    const char* folderDefault;  // when `RepertoireDuLivreDor` is absent
+};
+const ToolKeySet& keySetFor(Tool tool);
+
+// Writes the tool's keys. The locator and the installer replace the file; the updater
+// rewrites the existing one so that `transfert` and any other line keep their place.
+// Nothing is reported to the user: false only says the file could not be written (or the
+// tool is the backup tool, which never writes it).
+bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
+                            const std::string& path = kConnectionSettingsPath);
+
+struct ConnectionSettingsLoad {
+    bool fileOpened = false;
+    // The stored values, or the tool's defaults for keys (or a file) that are missing.
+    // Tools other than the installer keep their fields as built when the file did not open.
+    ConnectionSettings settings;
+    std::int32_t transferFlag = 0;  // `transfert`, for the tools that read it
+};
+ConnectionSettingsLoad loadConnectionSettings(Tool tool,
+                                              const std::string& path = kConnectionSettingsPath);
+
+// The installer's checks before generating a link or changing permissions.
+std::int32_t readTransferFlag(const std::string& path = kConnectionSettingsPath);
+// The folder the installer's link generator uses ("livre-dor" when absent).
+std::string readInstallerGuestbookFolder(const std::string& path = kConnectionSettingsPath);
+
+// The port field's text: blanks around it removed, read as a decimal number (no digits: 0).
+std::int32_t portFromFieldText(const std::string& text);
+
+}  // namespace velmo

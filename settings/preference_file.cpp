@@ -1,0 +1,299 @@
+#include "settings/preference_file.h"
+
+#include <iterator>
+#include <limits>
+
+#include "platform/fs.h"
+#include "platform/text_codec.h"
+
+namespace velmo {
+
+namespace {
+
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Letter case is folded for A-Z and for the accented capitals of the Latin-1 range
+// (\xC0-\xDE but the multiplication sign), whose UTF-8 forms are C3 80 to C3 9E.
+std::string foldCase(const std::string& s, bool utf8) {
+    std::string out = s;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        if (c >= 'A' && c <= 'Z') {
+            out[i] = static_cast<char>(c + 0x20);
+        } else if (!utf8 && c >= 0xC0 && c <= 0xDE && c != 0xD7) {
+            out[i] = static_cast<char>(c + 0x20);
+        } else if (utf8 && c == 0xC3 && i + 1 < out.size()) {
+            unsigned char d = static_cast<unsigned char>(out[i + 1]);
+            if (d >= 0x80 && d <= 0x9E && d != 0x97) out[i + 1] = static_cast<char>(d + 0x20);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string trimBlanksAndTabs(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlankOrTab(s[b])) ++b;
+    while (e > b && isBlankOrTab(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+}  // namespace
+
+void PreferenceFile::reset() {
+    state_ = State::None;
+    path_.clear();
+    utf8_ = false;
+    modified_ = false;
+    items_.clear();
+    currentGroup_ = items_.end();
+    cursor_ = items_.end();
+    groupPending_ = false;
+    pendingGroup_.clear();
+}
+
+bool PreferenceFile::open(const std::string& path) {
+    close();
+    path_ = path;
+    // The file is read whole and the handle let go at once: `close` replaces the file by
+    // renaming a fresh copy over it, which an open handle of ours would block on Windows.
+    fs::File file;
+    if (fs::fileExists(path) && file.open(path, fs::File::Mode::ReadWriteExisting)) {
+        state_ = State::Writable;
+    } else if (fs::fileExists(path) && file.open(path, fs::File::Mode::Read)) {
+        state_ = State::ReadOnly;
+    } else {
+        state_ = State::OpenFailed;
+        return false;
+    }
+    std::string contents;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = file.read(buffer, sizeof buffer)) > 0) contents.append(buffer, got);
+    file.close();
+
+    std::size_t start = 0;
+    if (contents.size() > 2 && contents.compare(0, 3, kByteOrderMark) == 0) {
+        utf8_ = true;
+        start = 3;
+    }
+    parse(contents, start);
+    return true;
+}
+
+bool PreferenceFile::create(const std::string& path) {
+    close();
+    path_ = path;
+    // An existing file is not emptied here: `close` replaces it in one step, so until
+    // then the old settings stay whole on disk. It must still be writable now, so that
+    // create reports what the later write will meet.
+    fs::File file;
+    const bool usable = fs::fileExists(path)
+                            ? file.open(path, fs::File::Mode::ReadWriteExisting)
+                            : file.open(path, fs::File::Mode::CreateReadWrite);
+    file.close();
+    if (!usable) {
+        state_ = State::CreateFailed;
+        return false;
+    }
+    state_ = State::Writable;
+    modified_ = true;  // the (empty) new contents must reach the disk even without writes
+    return true;
+}
+
+bool PreferenceFile::close() {
+    bool ok = !modified_;
+    if (modified_ && (state_ == State::Writable || state_ == State::OpenFailed))
+        ok = fs::replaceFileContents(path_, render());
+    reset();
+    return ok;
+}
+
+void PreferenceFile::parse(const std::string& s, std::size_t i) {
+    const std::size_t n = s.size();
+    while (i < n) {
+        while (i < n && isBlankOrTab(s[i])) ++i;
+        if (i >= n) break;
+        const char c = s[i];
+        if (isLineEnd(c)) {
+            while (i < n && isLineEnd(s[i])) ++i;
+            continue;
+        }
+        if (c == ';') {
+            ++i;
+            if (i < n && s[i] == ' ') ++i;
+            const std::size_t b = i;
+            while (i < n && !isLineEnd(s[i])) ++i;
+            items_.push_back({ItemKind::Comment, s.substr(b, i - b), {}});
+        } else if (c == '[') {
+            const std::size_t b = ++i;
+            while (i < n && s[i] != ']' && !isLineEnd(s[i])) ++i;
+            items_.push_back({ItemKind::Group, s.substr(b, i - b), {}});
+            while (i < n && !isLineEnd(s[i])) ++i;  // whatever follows "]"
+        } else {
+            const std::size_t b = i;
+            while (i < n && s[i] != '=' && !isLineEnd(s[i])) ++i;
+            std::size_t e = i;
+            while (e > b && isBlankOrTab(s[e - 1])) --e;
+            Item key{ItemKind::Key, s.substr(b, e - b), {}};
+            if (i < n && s[i] == '=') {
+                ++i;
+                while (i < n && isBlankOrTab(s[i])) ++i;
+                const std::size_t vb = i;
+                while (i < n && !isLineEnd(s[i])) ++i;
+                key.value = s.substr(vb, i - vb);
+            }
+            items_.push_back(std::move(key));
+        }
+        while (i < n && isLineEnd(s[i])) ++i;
+    }
+}
+
+std::string PreferenceFile::toFile(const std::string& s) const {
+    return utf8_ ? text::cp1252ToUtf8(s) : s;
+}
+
+std::string PreferenceFile::fromFile(const std::string& s) const {
+    return utf8_ ? text::utf8ToCp1252(s) : s;
+}
+
+PreferenceFile::ConstItemPos PreferenceFile::sectionBegin() const {
+    if (currentGroup_ == items_.end()) return items_.begin();
+    return std::next(ConstItemPos(currentGroup_));
+}
+
+PreferenceFile::ConstItemPos PreferenceFile::findKey(const std::string& fileKey) const {
+    if (groupPending_) return items_.end();
+    const std::string wanted = foldCase(fileKey, utf8_);
+    for (auto it = sectionBegin(); it != items_.end() && it->kind != ItemKind::Group; ++it)
+        if (it->kind == ItemKind::Key && foldCase(it->name, utf8_) == wanted) return it;
+    return items_.end();
+}
+
+void PreferenceFile::materializePendingGroup() {
+    if (!groupPending_) return;
+    items_.push_back({ItemKind::Group, pendingGroup_, {}});
+    currentGroup_ = std::prev(items_.end());
+    cursor_ = currentGroup_;
+    groupPending_ = false;
+    pendingGroup_.clear();
+}
+
+bool PreferenceFile::selectGroup(const std::string& group) {
+    if (group.empty()) {
+        currentGroup_ = items_.end();
+        cursor_ = items_.end();
+        groupPending_ = false;
+        pendingGroup_.clear();
+        return true;
+    }
+    const std::string fileName = toFile(group);
+    const std::string wanted = foldCase(fileName, utf8_);
+    for (auto it = items_.begin(); it != items_.end(); ++it) {
+        if (it->kind == ItemKind::Group && foldCase(it->name, utf8_) == wanted) {
+            currentGroup_ = it;
+            cursor_ = it;
+            groupPending_ = false;
+            pendingGroup_.clear();
+            return true;
+        }
+    }
+    groupPending_ = true;
+    pendingGroup_ = fileName;
+    return false;
+}
+
+std::string PreferenceFile::readString(const std::string& key,
+                                       const std::string& defaultValue) const {
+    auto it = findKey(toFile(key));
+    if (it == items_.end()) return defaultValue;
+    return fromFile(trimBlanksAndTabs(it->value));
+}
+
+std::int32_t PreferenceFile::readInteger(const std::string& key, std::int32_t defaultValue) const {
+    auto it = findKey(toFile(key));
+    if (it == items_.end()) return defaultValue;
+    const long long v = text::parseDecimal(it->value);
+    // Out-of-range values are pinned to the nearest 32-bit value instead of wrapping.
+    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(v);
+}
+
+void PreferenceFile::writeString(const std::string& key, const std::string& value) {
+    if (state_ == State::None) return;
+    materializePendingGroup();
+    const std::string fileKey = toFile(key);
+    const std::string fileValue = toFile(value);
+    auto found = findKey(fileKey);
+    if (found != items_.end()) {
+        ItemPos it = writable(found);
+        it->name = fileKey;
+        it->value = fileValue;
+        cursor_ = it;
+    } else {
+        // After the last item of the section: before the next group header or at the end.
+        // For the top section of a file that starts with a header this is the very start.
+        auto at = sectionBegin();
+        while (at != items_.end() && at->kind != ItemKind::Group) ++at;
+        cursor_ = items_.insert(at, {ItemKind::Key, fileKey, fileValue});
+    }
+    modified_ = true;
+}
+
+void PreferenceFile::writeInteger(const std::string& key, std::int32_t value) {
+    writeString(key, std::to_string(value));
+}
+
+void PreferenceFile::writeComment(const std::string& text) {
+    if (state_ == State::None) return;
+    const std::string fileText = toFile(text);
+    materializePendingGroup();
+    auto at = cursor_ == items_.end() ? items_.begin() : std::next(cursor_);
+    cursor_ = items_.insert(at, {ItemKind::Comment, fileText, {}});
+    modified_ = true;
+}
+
+bool PreferenceFile::beginKeys() {
+    if (state_ != State::Writable && state_ != State::ReadOnly) return false;
+    if (groupPending_) return false;
+    cursor_ = currentGroup_;
+    return true;
+}
+
+bool PreferenceFile::nextKey() {
+    auto it = cursor_ == items_.end() ? items_.begin() : std::next(cursor_);
+    while (it != items_.end() && it->kind == ItemKind::Comment) ++it;
+    if (it == items_.end() || it->kind != ItemKind::Key) return false;
+    cursor_ = it;
+    return true;
+}
+
+std::string PreferenceFile::currentValue() const {
+    if (cursor_ == items_.end() || cursor_->kind != ItemKind::Key) return std::string();
+    return fromFile(trimBlanksAndTabs(cursor_->value));
+}
+
+std::string PreferenceFile::currentKeyName() const {
+    if (cursor_ == items_.end() || cursor_->kind != ItemKind::Key) return std::string();
+    return fromFile(cursor_->name);
+}
+
+std::string PreferenceFile::render() const {
+    std::string out;
+    if (utf8_) out = std::string(kByteOrderMark) + "\r\n";
+    for (const Item& item : items_) {
+        switch (item.kind) {
+            case ItemKind::Group: out += "[" + item.name + "]"; break;
+            case ItemKind::Comment: out += "; " + item.name; break;
+            case ItemKind::Key: out += item.name + " = " + item.value; break;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+}  // namespace velmo

@@ -1,0 +1,102 @@
+#include "installer/error_journal.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_folder.h"
+
+namespace velmo {
+namespace {
+
+using testing::readBytes;
+using testing::TempFolder;
+
+// Hands out the given readings one after the other.
+std::function<clock::LocalDateTime()> clockReading(std::vector<clock::LocalDateTime> readings) {
+    auto next = std::make_shared<std::size_t>(0);
+    return [readings, next]() { return readings.at((*next)++); };
+}
+
+const std::string kHead =
+    "DEBUT ========================================\r\n"
+    "Journal d'erreur des fichiers mal transf\xE9r\xE9s.\r\n";
+const std::string kInformation =
+    "\r\n"
+    "Information : Chaque fichier mal transf\xE9r\xE9 est envoy\xE9 \xE0 nouveau et ceci autant de fois\r\n"
+    "              qu'il le faut jusqu'\xE0 ce que celui-ci soit bien sur le serveur.\r\n"
+    "========================================\r\n";
+const std::string kTail = "FIN ========================================\r\n\r\n\r\n\r\n";
+
+TEST(ErrorJournal, BlocksAppendedByteForByte) {
+    TempFolder dir;
+    const std::string path = dir.file("log-erreur.txt");
+    ConnectionSettings s;
+    s.serverAddress = "127.0.0.1";
+    s.password = "jamais";
+    s.guestbookFolder = "livre-dor";
+    s.permissionFlag = 0;
+    s.passiveFlag = 1;
+    s.port = 2121;
+
+    // The date is read before the time: a block written across midnight takes each
+    // from its own reading.
+    writeErrorJournal({}, s, path,
+                      clockReading({{2026, 12, 31, 23, 59, 59}, {2027, 1, 1, 0, 0, 0}}));
+    const std::string first =
+        kHead +
+        "Date        : 31/12/2026\r\n"
+        "Heure       : 00:00:00\r\n"
+        "Adresse FTP : 127.0.0.1\r\n"
+        "R\xE9p. dest.  : livre-dor\r\n"
+        "CHMOD       : non\r\n"
+        "Mode passif : oui\r\n"
+        "Num\xE9ro Port : 2121\r\n" +
+        kInformation + "Tous les fichiers ont bien \xE9t\xE9 transf\xE9r\xE9s.\r\n" + kTail;
+    EXPECT_EQ(readBytes(path), first);
+
+    s.permissionFlag = 1;
+    s.passiveFlag = 2;  // only 1 reads as "oui"
+    s.port = 21;
+    writeErrorJournal({"livre-dor/aide/img/a.gif", "livre-dor/aide/img/a.gif", "livre-dor/b.php"}, s,
+                      path, clockReading({{2027, 3, 4, 5, 6, 7}, {2027, 3, 4, 5, 6, 7}}));
+    const std::string second =
+        kHead +
+        "Date        : 04/03/2027\r\n"
+        "Heure       : 05:06:07\r\n"
+        "Adresse FTP : 127.0.0.1\r\n"
+        "R\xE9p. dest.  : livre-dor\r\n"
+        "CHMOD       : oui\r\n"
+        "Mode passif : non\r\n"
+        "Num\xE9ro Port : 21\r\n" +
+        kInformation +
+        "livre-dor/aide/img/a.gif\r\n"
+        "livre-dor/aide/img/a.gif\r\n"
+        "livre-dor/b.php\r\n" +
+        kTail;
+    EXPECT_EQ(readBytes(path), first + second);
+    EXPECT_EQ(readBytes(path).find("jamais"), std::string::npos);
+}
+
+TEST(ErrorJournal, LabelsAndSilentFailures) {
+    // Every label before the values is 14 characters wide.
+    const std::string block = formatErrorJournalBlock({}, ConnectionSettings{}, "d", "h");
+    for (const char* label : {"Date        : ", "Heure       : ", "Adresse FTP : ", "R\xE9p. dest.  : ",
+                              "CHMOD       : ", "Mode passif : ", "Num\xE9ro Port : "}) {
+        EXPECT_EQ(std::string(label).size(), 14u);
+        EXPECT_NE(block.find(std::string("\r\n") + label), std::string::npos) << label;
+    }
+
+    // A missing folder leaves no file and no folder; the real clock is used by default.
+    TempFolder dir;
+    const std::string nowhere = dir.file("softwareDatas/log-erreur.txt");
+    writeErrorJournal({"x"}, ConnectionSettings{}, nowhere);
+    EXPECT_FALSE(testing::exists(dir.file("softwareDatas")));
+    const std::string here = dir.file("log.txt");
+    writeErrorJournal({}, ConnectionSettings{}, here);
+    const std::string written = readBytes(here);
+    ASSERT_GT(written.size(), kHead.size());
+    EXPECT_EQ(written.substr(0, kHead.size()), kHead);
+    EXPECT_EQ(written.substr(written.size() - kTail.size()), kTail);
+}
+
+}  // namespace
+}  // namespace velmo
