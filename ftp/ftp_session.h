@@ -49,4 +49,10 @@ bool receiveFile(int session, const std::string& remoteName, const std::string& 
 int transferStatus(int session);
 int abortTransfer(int session);
 
+// How long a reply (or a data connection) may stay silent before the waiting operation
+// gives up and the control connection is treated as lost. 120 000 ms unless a test sets
+// a shorter limit; applies to every session, from the next wait on.
+void setSilenceLimitMs(int ms);
+int silenceLimitMs();
+
 }  // namespace velmo::ftp
