@@ -452,9 +452,9 @@ def quill(c, xa, ya, xb, yb, width):
 
 def draw_about_picture():
     c = Canvas(80, 95)
-    book_open(c, 2, 44, 1.0)
-    quill(c, 50, 64, 74, 4, 16)
-    paint(c, ellipse(46, 69, 3.0, 1.6), (30, 30, 60))  # fresh ink under the nib
+    book_open(c, 2, 41, 1.0)
+    quill(c, 50, 61, 74, 3, 16)
+    paint(c, ellipse(46, 66, 3.0, 1.6), (30, 30, 60))  # fresh ink under the nib
     return c
 
 
