@@ -81,6 +81,10 @@ void ScriptedServer::setStepLimit(int ms) { stepLimitMs_ = ms; }
 
 // ---------------------------------------------------------------- steps
 
+ScriptedServer& ScriptedServer::acceptControl() {
+    return add("acceptControl()", [](ScriptedServer& s) { return s.ensureControl(); });
+}
+
 ScriptedServer& ScriptedServer::reply(const std::string& bytes) {
     return add("reply(\"" + visible(bytes) + "\")", [bytes](ScriptedServer& s) {
         return s.ensureControl() && s.sendBytes(s.control_, bytes, false);

@@ -49,6 +49,9 @@ public:
 
     // ---- script steps (add them before start) ----
 
+    // Accepts the control connection now (the other steps accept it when they need one;
+    // this is for a server that says nothing at all).
+    ScriptedServer& acceptControl();
     // Sends the bytes on the control connection as one write.
     ScriptedServer& reply(const std::string& bytes);
     // Sends each piece as its own write, pausing delayMs between pieces (separate TCP

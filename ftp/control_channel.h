@@ -1,0 +1,88 @@
+// The small control-connection client of the installer and the updater: it logs in by
+// hand and sends the permission commands (CHMOD, then SITE CHMOD) that the session layer
+// does not offer. It never opens a data connection and shows no messages: every outcome
+// is a return value. Texts are CP1252 bytes.
+//
+// Use: construct with the program's reply-wait limit (5000 ms in the updater, 10000 ms
+// in the installer), then connect, login, any number of chmod, close (or let the
+// destructor close). Each object is one conversation with its own connection and its own
+// last reply, so two conversations at once (the installer allows it) do not disturb each
+// other. One object is used by one thread at a time.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/net.h"
+
+namespace velmo::ftp {
+
+// Results of login and sendSiteCommand.
+constexpr int CommandAccepted = 1;
+constexpr int CommandRejected = 0;
+constexpr int CommandTimedOut = -1;
+
+// What readReply returns when nothing came.
+inline constexpr const char* ReplyTimeOut = "TimeOut";
+
+class ControlChannel {
+public:
+    // Every reply wait gives the server up to replyWaitLimitMs for the first byte.
+    // loginBoundMs bounds how long login keeps skipping replies it does not know.
+    explicit ControlChannel(int replyWaitLimitMs, int loginBoundMs = DefaultLoginBoundMs);
+    ~ControlChannel();
+    ControlChannel(const ControlChannel&) = delete;
+    ControlChannel& operator=(const ControlChannel&) = delete;
+
+    // Opens the TCP connection and reads the greeting; true only for a 220 greeting.
+    // On false the connection is closed again (a refusing or silent server included).
+    bool connect(const std::string& server, int port);
+    bool connected() const { return socket_.valid(); }
+    void close();
+
+    // One reply wait: the whole reply as one text (lines joined with their CR LF inside,
+    // trailing LF, CR and blanks removed), "TimeOut" when nothing came within the first
+    // wait, "" when no connection is open or no receive buffer could be had.
+    std::string readReply(int firstWaitMs);
+    std::string readReply() { return readReply(replyWaitLimit_); }
+
+    // Sends every byte of `line` as given (the caller includes the CR LF).
+    void sendLine(const std::string& line);
+
+    // USER, then PASS when asked (331), then TYPE A once the user is in (230); accepted
+    // when TYPE A is answered with 200, rejected on 530, timed out when the server stops
+    // answering.
+    int login(const std::string& userId, const std::string& password);
+
+    // word + " " + mode + " " + path; accepted only on 200.
+    int sendSiteCommand(const std::string& word, const std::string& path, const std::string& mode);
+
+    // "CHMOD mode path", and "SITE CHMOD mode path" unless the first was accepted; the
+    // result is that of the last command sent.
+    int chmod(const std::string& path, const std::string& mode);
+
+    // Text of the last reply wait of this conversation.
+    const std::string& lastReply() const { return lastReply_; }
+    int replyWaitLimit() const { return replyWaitLimit_; }
+
+    static constexpr int DefaultLoginBoundMs = 15000;
+    // Size of the receive buffer of one reply wait.
+    static constexpr std::size_t ReceiveBufferSize = 32000;
+    // A reply longer than this ends there: a server that never stops sending cannot make
+    // a reply wait last forever or grow without end.
+    static constexpr std::size_t MaxReplyBytes = 64 * 1024;
+
+private:
+    int replyWaitLimit_;
+    int loginBoundMs_;
+    net::Socket socket_;
+    std::string lastReply_;
+};
+
+// Text of the last reply wait of any conversation in the process (locked).
+std::string lastReplyText();
+
+// First three characters of a reply text (fewer when the text is shorter).
+std::string replyCode(const std::string& reply);
+
+}  // namespace velmo::ftp
