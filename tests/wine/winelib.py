@@ -1,0 +1,526 @@
+"""Helpers for the Wine tests: an X server, Wine prefixes, running programs, the driver.
+
+A Wine test is one small script tests/wine/test_<name>.py:
+
+    import winelib
+
+    def run(t):                       # t is a winelib.WineTest
+        app = t.start(t.exe("velmo_probe_app.exe"), cwd=t.workdir)
+        hwnd, pid = t.driver.find("Sonde Velmo é")
+        t.check_eq(t.driver.gettext(hwnd, 103), "En attente", "label at start")
+        t.screenshot("start")
+
+    if __name__ == "__main__":
+        winelib.main(run)
+
+tests/wine/run_wine_tests.py runs every such script with one X server and one template
+prefix for the whole run (passed down in the environment); a script started by hand makes
+its own. Each test gets its own copy of the template prefix, hence its own wineserver, and
+its own working folder.
+
+Only /usr/bin/python3 and its standard library are used.
+"""
+
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+WINE_DIR = "/usr/lib/wine"
+WINE = os.path.join(WINE_DIR, "wine64")
+WINESERVER = os.path.join(WINE_DIR, "wineserver")
+WINE_FONTS = "/usr/share/wine/fonts"
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+
+SCREEN = "1024x768"
+
+# Registry of every test prefix:
+#  - a virtual desktop, because Xvfb has no window manager and Wine stalls ~2 s on each
+#    hide/destroy of a top-level window without one; it also frames screenshots;
+#  - crashes end the program with a backtrace instead of a dialog nobody answers;
+#  - "Trebuchet MS", the programs' font, is not shipped with Wine: use DejaVu Sans.
+REGISTRY = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="%s"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Trebuchet MS"="DejaVu Sans"
+""" % SCREEN
+
+
+class HarnessError(Exception):
+    """The harness itself could not do what a test asked (not a failed check)."""
+
+
+class DriverError(Exception):
+    """velmo_driver answered ERR (window missing, message refused, ...)."""
+
+
+def log(msg):
+    print("[winelib] " + msg, flush=True)
+
+
+def base_env(display, prefix=None):
+    env = dict(os.environ)
+    env["DISPLAY"] = ":%d" % display
+    env["WINEDEBUG"] = env.get("VELMO_WINEDEBUG", "-all")
+    # No Mono/Gecko installer prompts, no desktop menu entries written to $HOME.
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe=d"
+    env["PATH"] = WINE_DIR + os.pathsep + env.get("PATH", "/usr/bin:/bin")
+    # A UTF-8 locale present on every glibc system: Wine then converts command lines and
+    # file names as UTF-8, and programs see the Windows-1252 ANSI code page.
+    env["LANG"] = "C.UTF-8"
+    env.pop("LC_ALL", None)
+    if prefix:
+        env["WINEPREFIX"] = prefix
+    return env
+
+
+# ---- X server ------------------------------------------------------------------------
+
+class Display:
+    """An Xvfb on a free display number (chosen by Xvfb itself through -displayfd)."""
+
+    def __init__(self):
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", SCREEN + "x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        data = b""
+        deadline = time.monotonic() + 30
+        while not data.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            ready, _, _ = select.select([read_fd], [], [], max(left, 0))
+            if not ready:
+                self.stop()
+                raise HarnessError("Xvfb did not report its display")
+            chunk = os.read(read_fd, 64)
+            if not chunk:
+                self.stop()
+                raise HarnessError("Xvfb exited at start")
+            data += chunk
+        os.close(read_fd)
+        self.number = int(data.strip())
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+# ---- prefixes ------------------------------------------------------------------------
+
+def _run_logged(cmd, env, logfile, timeout, cwd=None):
+    with open(logfile, "ab") as out:
+        res = subprocess.run(cmd, env=env, stdout=out, stderr=subprocess.STDOUT,
+                             stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
+    return res.returncode
+
+
+def make_template(path, display):
+    """Boots a fresh prefix at `path` and configures it; takes 10-20 s."""
+    if os.path.exists(path):
+        shutil.rmtree(path)
+    env = base_env(display, path)
+    logfile = path + ".log"
+    started = time.monotonic()
+    if _run_logged([WINE, "wineboot", "--init"], env, logfile, 300) != 0:
+        raise HarnessError("wineboot --init failed, see " + logfile)
+    _run_logged([WINESERVER, "-w"], env, logfile, 300)
+    reg = path + ".reg"
+    with open(reg, "w", encoding="ascii") as f:
+        f.write(REGISTRY)
+    if _run_logged([WINE, "regedit", "/S", reg], env, logfile, 120) != 0:
+        raise HarnessError("regedit failed, see " + logfile)
+    _run_logged([WINESERVER, "-w"], env, logfile, 300)
+    fonts = os.path.join(path, "drive_c", "windows", "Fonts")
+    os.makedirs(fonts, exist_ok=True)
+    for name in os.listdir(WINE_FONTS):
+        shutil.copy2(os.path.join(WINE_FONTS, name), fonts)
+    log("template prefix ready in %.1f s: %s" % (time.monotonic() - started, path))
+
+
+def kill_wineserver(prefix, display):
+    env = base_env(display, prefix)
+    try:
+        subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+        subprocess.run([WINESERVER, "-w"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+# ---- the driver ----------------------------------------------------------------------
+
+def _escape(text):
+    return (str(text).replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r")
+            .replace("\t", "\\t"))
+
+
+def unescape(text):
+    out = []
+    i = 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            n = text[i + 1]
+            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(n, n))
+            i += 2
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+class Driver:
+    """One velmo_driver.exe kept running; each call sends one TAB-separated line."""
+
+    def __init__(self, exe, env, logfile):
+        self._log = open(logfile, "ab")
+        self.proc = subprocess.Popen([WINE, exe], env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=self._log)
+        self._buf = b""
+
+    def _readline(self, deadline):
+        fd = self.proc.stdout.fileno()
+        while b"\n" not in self._buf:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                raise HarnessError("velmo_driver did not answer in time")
+            ready, _, _ = select.select([fd], [], [], left)
+            if ready:
+                chunk = os.read(fd, 65536)
+                if not chunk:
+                    raise HarnessError("velmo_driver exited")
+                self._buf += chunk
+        line, self._buf = self._buf.split(b"\n", 1)
+        return line.decode("utf-8").rstrip("\r")
+
+    def call(self, *fields, timeout=60):
+        """Runs one command; returns its result lines (still escaped, TAB-separated)."""
+        line = "\t".join(_escape(f) for f in fields) + "\n"
+        self.proc.stdin.write(line.encode("utf-8"))
+        self.proc.stdin.flush()
+        deadline = time.monotonic() + timeout
+        lines = []
+        while True:
+            got = self._readline(deadline)
+            if got == "OK":
+                return lines
+            if got.startswith("ERR"):
+                raise DriverError("%s: %s" % (" ".join(map(str, fields)), unescape(got[4:])))
+            lines.append(got)
+
+    def one(self, *fields, **kw):
+        lines = self.call(*fields, **kw)
+        if len(lines) != 1:
+            raise HarnessError("expected one line from %s, got %r" % (fields[0], lines))
+        return unescape(lines[0])
+
+    # Commands, with results decoded. Handles are the driver's hexadecimal texts.
+    def find(self, title, timeout_ms=15000):
+        hwnd, pid = self.one("find", title, timeout_ms, timeout=timeout_ms / 1000 + 30).split()
+        return hwnd, int(pid)
+
+    def title(self, hwnd):
+        return self.one("title", hwnd)
+
+    def client_size(self, hwnd):
+        w, h = self.one("client", hwnd).split()
+        return int(w), int(h)
+
+    def exists(self, hwnd):
+        return self.one("exists", hwnd) == "1"
+
+    def gettext(self, hwnd, ctrl):
+        return self.one("gettext", hwnd, ctrl)
+
+    def settext(self, hwnd, ctrl, text):
+        self.call("settext", hwnd, ctrl, text)
+
+    def click(self, hwnd, ctrl):
+        self.call("click", hwnd, ctrl)
+
+    def check_state(self, hwnd, ctrl):
+        return int(self.one("check", hwnd, ctrl))
+
+    def progress(self, hwnd, ctrl):
+        """(position, low, high)"""
+        return tuple(int(x) for x in self.one("progress", hwnd, ctrl).split())
+
+    def enabled(self, hwnd, ctrl=0):
+        return self.one("enabled", hwnd, ctrl) == "1"
+
+    def visible(self, hwnd, ctrl=0):
+        return self.one("visible", hwnd, ctrl) == "1"
+
+    def children(self, hwnd):
+        """[(id, class, text)] of the direct children."""
+        out = []
+        for line in self.call("children", hwnd):
+            cid, cls, text = line.split("\t", 2)
+            out.append((int(cid), cls, unescape(text)))
+        return out
+
+    def listbox(self, hwnd, ctrl):
+        return [unescape(x) for x in self.call("listbox", hwnd, ctrl)]
+
+    def listbox_selection(self, hwnd, ctrl):
+        return int(self.one("lbsel", hwnd, ctrl))
+
+    def listbox_select(self, hwnd, ctrl, index):
+        self.call("lbselect", hwnd, ctrl, index)
+
+    def listview(self, hwnd, ctrl):
+        """[[column texts]] per row."""
+        return [[unescape(c) for c in row.split("\t")] for row in self.call("listview", hwnd, ctrl)]
+
+    def listview_states(self, hwnd, ctrl):
+        """[(check, selected)] per row; check is 1, 0 or -1 (no check box)."""
+        return [tuple(int(x) for x in row.split()) for row in self.call("lvstate", hwnd, ctrl)]
+
+    def listview_select(self, hwnd, ctrl, index):
+        self.call("lvselect", hwnd, ctrl, index)
+
+    def listview_check(self, hwnd, ctrl, index, checked):
+        self.call("lvcheck", hwnd, ctrl, index, 1 if checked else 0)
+
+    def menu_command(self, hwnd, command_id):
+        self.call("menu", hwnd, command_id)
+
+    def menu_bar(self, hwnd):
+        return [unescape(x) for x in self.call("menubar", hwnd)]
+
+    def menu_items(self, hwnd, position):
+        """[(id, text, checked, enabled)] of the drop-down menu at `position`.
+
+        Separators read "-", entries opening a sub-menu have id -1."""
+        out = []
+        for line in self.call("menuitems", hwnd, position):
+            mid, text, checked, enabled = line.split("\t")
+            out.append((int(mid), unescape(text), checked == "1", enabled == "1"))
+        return out
+
+    def boxes(self, pid):
+        """[(hwnd, title, text)] of the visible message boxes of process `pid`."""
+        out = []
+        for line in self.call("boxes", pid):
+            hwnd, title, text = line.split("\t", 2)
+            out.append((hwnd, unescape(title), unescape(text)))
+        return out
+
+    def wait_box(self, pid, timeout_ms=15000):
+        hwnd, title, text = self.call("waitbox", pid, timeout_ms,
+                                      timeout=timeout_ms / 1000 + 30)[0].split("\t", 2)
+        return hwnd, unescape(title), unescape(text)
+
+    def answer(self, box, button="IDOK"):
+        self.call("answer", box, button)
+
+    def close(self, hwnd):
+        self.call("close", hwnd)
+
+    def wait_gone(self, hwnd, timeout_ms=15000):
+        self.call("waitgone", hwnd, timeout_ms, timeout=timeout_ms / 1000 + 30)
+
+    def wait_exit(self, pid, timeout_ms=15000):
+        return int(self.one("waitexit", pid, timeout_ms, timeout=timeout_ms / 1000 + 30))
+
+    def acp(self):
+        return int(self.one("acp"))
+
+    def stop(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write(b"quit\n")
+                self.proc.stdin.close()
+                self.proc.wait(10)
+            except (OSError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait()
+        self._log.close()
+
+
+# ---- one test ------------------------------------------------------------------------
+
+class CheckFailed(Exception):
+    pass
+
+
+class WineTest:
+    """Everything one test script uses: its prefix, folders, programs and checks."""
+
+    def __init__(self, name, display, template, build_dir, results_dir):
+        self.name = name
+        self.display = display
+        self.build_dir = build_dir
+        self.results = os.path.join(results_dir, name)
+        shutil.rmtree(self.results, ignore_errors=True)
+        os.makedirs(self.results)
+        self.root = tempfile.mkdtemp(prefix="velmo-wine-%s-" % name)
+        self.prefix = os.path.join(self.root, "prefix")
+        # Working folder for the programs under test (inside the prefix's drive Z:).
+        self.workdir = os.path.join(self.root, "work")
+        os.makedirs(self.workdir)
+        started = time.monotonic()
+        subprocess.run(["cp", "-a", template, self.prefix], check=True)
+        log("prefix copied in %.1f s" % (time.monotonic() - started))
+        self.env = base_env(display, self.prefix)
+        self.failures = []
+        self._procs = []
+        self._shots = 0
+        self.driver = Driver(self.exe("velmo_driver.exe"), self.env,
+                             os.path.join(self.results, "driver.log"))
+
+    # -- programs
+    def exe(self, name):
+        """Path of a program built in the Windows tree (searched below the build folder)."""
+        for dirpath, _, files in os.walk(self.build_dir):
+            if name in files:
+                return os.path.join(dirpath, name)
+        raise HarnessError("%s not found below %s (build the Windows tree)" %
+                           (name, self.build_dir))
+
+    def start(self, exe, args=(), cwd=None):
+        """Starts a Windows program under Wine with `cwd` as working folder."""
+        logf = open(os.path.join(self.results, os.path.basename(exe) + ".log"), "ab")
+        proc = subprocess.Popen([WINE, exe] + list(args), cwd=cwd or self.workdir,
+                                env=self.env, stdin=subprocess.DEVNULL, stdout=logf,
+                                stderr=subprocess.STDOUT)
+        logf.close()
+        self._procs.append(proc)
+        return proc
+
+    def wait_process(self, proc, timeout=30):
+        """Exit code of a program started with start(), waiting at most `timeout` s."""
+        try:
+            return proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise CheckFailed("%s still running after %d s" % (proc.args[1], timeout))
+
+    def screenshot(self, label):
+        self._shots += 1
+        path = os.path.join(self.results, "%02d-%s.png" % (self._shots, label))
+        subprocess.run(["import", "-display", ":%d" % self.display, "-window", "root", path],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
+        log("screenshot " + path)
+        return path
+
+    # -- checks: a failed check is recorded and the test goes on; `require` stops it.
+    def check(self, ok, what):
+        if not ok:
+            self.failures.append(what)
+            log("FAILED: " + what)
+        return ok
+
+    def check_eq(self, actual, expected, what):
+        return self.check(actual == expected,
+                          "%s: expected %r, got %r" % (what, expected, actual))
+
+    def require(self, ok, what):
+        if not self.check(ok, what):
+            raise CheckFailed(what)
+
+    def wait_until(self, condition, what, timeout=15, pace=0.05):
+        """Polls `condition` until it is true; records a failure after `timeout` s."""
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                if condition():
+                    return True
+            except DriverError:
+                pass
+            if time.monotonic() >= deadline:
+                return self.check(False, "timed out waiting for " + what)
+            time.sleep(pace)
+
+    def close(self, keep=False):
+        self.driver.stop()
+        for proc in self._procs:
+            if proc.poll() is None:
+                proc.kill()
+        kill_wineserver(self.prefix, self.display)
+        for proc in self._procs:
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
+                pass
+        if keep:
+            log("kept " + self.root)
+        else:
+            shutil.rmtree(self.root, ignore_errors=True)
+
+
+# ---- entry point of a test script ----------------------------------------------------
+
+def main(run):
+    """Runs `run(t)` as one test: exit 0 when every check passed, 1 otherwise."""
+    name = os.path.splitext(os.path.basename(sys.argv[0]))[0]
+    build_dir = os.environ.get("VELMO_WIN_BUILD", os.path.join(REPO, "build", "windows"))
+    results = os.environ.get("VELMO_WINE_RESULTS", os.path.join(build_dir, "wine-results"))
+    keep = os.environ.get("VELMO_WINE_KEEP") == "1"
+    own_display = own_template = None
+    if os.environ.get("VELMO_WINE_DISPLAY") and os.environ.get("VELMO_WINE_TEMPLATE"):
+        display = int(os.environ["VELMO_WINE_DISPLAY"])
+        template = os.environ["VELMO_WINE_TEMPLATE"]
+    else:
+        own_display = Display()
+        display = own_display.number
+        own_template = tempfile.mkdtemp(prefix="velmo-wine-template-")
+        template = os.path.join(own_template, "prefix")
+        make_template(template, display)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(2))
+    t = None
+    ok = False
+    try:
+        t = WineTest(name, display, template, build_dir, results)
+        run(t)
+        ok = not t.failures
+    except CheckFailed:
+        pass
+    except Exception:  # the harness or the test broke: report it as a failure
+        traceback.print_exc()
+        if t is not None:
+            t.failures.append("exception")
+    finally:
+        if t is not None:
+            if t.failures:
+                try:
+                    t.screenshot("at-failure")
+                except Exception:
+                    pass
+            t.close(keep=keep)
+            for f in t.failures:
+                print("  failed: " + f)
+        if own_template:
+            shutil.rmtree(own_template, ignore_errors=True)
+            for ext in (".log", ".reg"):
+                try:
+                    os.remove(template + ext)
+                except OSError:
+                    pass
+        if own_display:
+            own_display.stop()
+    print("%s: %s" % (name, "PASS" if ok else "FAIL"), flush=True)
+    sys.exit(0 if ok else 1)
