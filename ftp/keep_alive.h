@@ -1,0 +1,17 @@
+// The reconnect check the installer, the folder locator and the backup tool run before
+// they work on the server again: a session left idle (while the user read a message or
+// looked at a list) may have been dropped by the server.
+#pragma once
+#include <string>
+
+#include "settings/connection_settings.h"
+
+namespace velmo::ftp {
+
+// When the session under `session` no longer answers PWD with 257, opens it again under
+// the same number with the record's address, user ID, password, passive flag and port,
+// then changes to `directory`. Reports nothing: a reopening that fails leaves no usable
+// session, and the caller's next operation fails in its own way.
+void ensureConnected(int session, const ConnectionSettings& settings, const std::string& directory);
+
+}  // namespace velmo::ftp
