@@ -45,7 +45,10 @@ void ControlChannel::close() { socket_.close(); }
 
 bool ControlChannel::connect(const std::string& server, int port) {
     close();
-    net::startNetworking();
+    // The installer and the updater may reach this before their session layer started
+    // networking; once per process is enough.
+    static std::once_flag networking;
+    std::call_once(networking, [] { net::startNetworking(); });
     socket_ = net::Socket::connectTo(server, port);
     if (!socket_.valid()) return false;
     // Waits are done with polls; sends must not block past their limit either.
