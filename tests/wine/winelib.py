@@ -401,6 +401,14 @@ class WineTest:
         raise HarnessError("%s not found below %s (build the Windows tree)" %
                            (name, self.build_dir))
 
+    def native(self, name):
+        """Path of a host program of the native build (e.g. run_peer, to start an FTP peer)."""
+        native_dir = os.environ.get("VELMO_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
+        for dirpath, _, files in os.walk(native_dir):
+            if name in files and os.access(os.path.join(dirpath, name), os.X_OK):
+                return os.path.join(dirpath, name)
+        raise HarnessError("%s not found below %s (build the native tree)" % (name, native_dir))
+
     def start(self, exe, args=(), cwd=None):
         """Starts a Windows program under Wine with `cwd` as working folder."""
         logf = open(os.path.join(self.results, os.path.basename(exe) + ".log"), "ab")
