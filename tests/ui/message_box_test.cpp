@@ -1,0 +1,146 @@
+// The script of message boxes: expected boxes answered, unexpected ones failing, held
+// boxes blocking their thread and disabling its windows.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "ui/headless/headless_ui.h"
+
+namespace velmo::ui {
+namespace {
+
+using K = ControlKind;
+
+TEST(MessageBoxScript, ExpectedBoxesGetTheirAnswersAndAreRecorded) {
+    HeadlessUi ui;
+    ui.createWindow({0, "main", 10, 10}, {});
+    ui.expectBox("Information.", "arreter le transfert", MessageBoxResult::Yes);
+    ui.expectBox("Attention.", "", MessageBoxResult::Ok);
+
+    EXPECT_EQ(ui.messageBox("Information.", "Voulez-vous arreter le transfert en cours ?",
+                            MessageIcon::Information, MessageButtons::YesNo),
+              MessageBoxResult::Yes);
+    EXPECT_EQ(ui.messageBox("Attention.", "Impossible d'ouvrir le navigateur."), MessageBoxResult::Ok);
+
+    auto boxes = ui.shownBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].icon, MessageIcon::Information);
+    EXPECT_EQ(boxes[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(boxes[1].text, "Impossible d'ouvrir le navigateur.");
+    EXPECT_EQ(boxes[1].icon, MessageIcon::None);
+    EXPECT_EQ(boxes[1].ownerWindow, 0);
+    EXPECT_TRUE(boxes[1].expected);
+    EXPECT_TRUE(ui.failures().empty());
+    EXPECT_TRUE(ui.unmetExpectations().empty());
+}
+
+TEST(MessageBoxScript, ABoxTheScriptDidNotExpectIsAFailure) {
+    HeadlessUi ui;
+    ui.expectBox("Information.", "transfert", MessageBoxResult::Yes);
+    // Wrong title, then text without the substring: neither fits.
+    EXPECT_EQ(ui.messageBox("Attention.", "le transfert", MessageIcon::Warning, MessageButtons::YesNo),
+              MessageBoxResult::No);
+    EXPECT_EQ(ui.messageBox("Information.", "autre chose"), MessageBoxResult::Ok);
+    auto failures = ui.failures();
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_NE(failures[0].find("Attention."), std::string::npos);
+    EXPECT_NE(failures[1].find("autre chose"), std::string::npos);
+    EXPECT_FALSE(ui.shownBoxes()[0].expected);
+    ASSERT_EQ(ui.unmetExpectations().size(), 1u);
+    // Each expectation answers one box only.
+    EXPECT_EQ(ui.messageBox("Information.", "transfert fini", MessageIcon::Information, MessageButtons::YesNo),
+              MessageBoxResult::Yes);
+    EXPECT_EQ(ui.messageBox("Information.", "transfert fini", MessageIcon::Information, MessageButtons::YesNo),
+              MessageBoxResult::No);
+    EXPECT_EQ(ui.failures().size(), 3u);
+    EXPECT_TRUE(ui.unmetExpectations().empty());
+}
+
+TEST(MessageBoxScript, AnOkBoxCannotBeAnsweredYesAndAYesNoBoxNotOk) {
+    HeadlessUi ui;
+    ui.expectBox("A", "", MessageBoxResult::Yes);
+    ui.expectBox("B", "", MessageBoxResult::Ok);
+    EXPECT_EQ(ui.messageBox("A", "x"), MessageBoxResult::Ok);
+    EXPECT_TRUE(ui.failures().empty());
+    EXPECT_EQ(ui.messageBox("B", "y", MessageIcon::None, MessageButtons::YesNo), MessageBoxResult::No);
+    EXPECT_EQ(ui.failures().size(), 1u);
+}
+
+TEST(MessageBoxScript, AHeldBoxBlocksItsThreadAndDisablesItsWindowsUntilReleased) {
+    HeadlessUi ui;
+    ASSERT_TRUE(ui.createWindow({0, "main", 100, 100}, {{42, K::Button, 0, 0, 10, 10, "Valider"}}));
+    ui.setWindowEnabled(0, true);
+    ui.expectHeldBox("Statut transfert.", "termin", MessageBoxResult::Ok);
+
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        // A worker's own window, disabled with it; the main window (in front) is the owner.
+        ui.createWindow({56, "gen", 10, 10}, {});
+        ui.bringToFront(0);
+        ui.messageBox("Statut transfert.", "Transfert terminé.", MessageIcon::Information);
+        returned = true;
+    });
+    ASSERT_TRUE(ui.waitForHeldBox());
+    auto box = ui.heldBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->thread, worker.get_id());
+    EXPECT_EQ(box->ownerWindow, 0);
+    EXPECT_FALSE(returned);
+    EXPECT_FALSE(ui.isWindowEnabled(0));
+    EXPECT_FALSE(ui.isWindowEnabled(56));
+    EXPECT_FALSE(ui.click(0, 42));
+
+    ui.releaseBox();
+    worker.join();
+    EXPECT_TRUE(returned);
+    EXPECT_TRUE(ui.isWindowEnabled(0));
+    EXPECT_TRUE(ui.isWindowEnabled(56));
+    EXPECT_FALSE(ui.heldBox());
+    EXPECT_TRUE(ui.failures().empty());
+}
+
+TEST(MessageBoxScript, AWindowDisabledBeforeTheBoxStaysDisabledAfterIt) {
+    HeadlessUi ui;
+    ui.createWindow({0, "main", 10, 10}, {});
+    ui.createWindow({70, "A propos.", 10, 10}, {});
+    ui.setWindowEnabled(0, false);  // the About window is open
+    ui.expectHeldBox("Attention.", "");
+    std::thread t([&] { ui.messageBox("Attention.", "Impossible d'ouvrir le navigateur."); });
+    ASSERT_TRUE(ui.waitForHeldBox());
+    EXPECT_FALSE(ui.isWindowEnabled(70));
+    ui.releaseBox();
+    t.join();
+    EXPECT_TRUE(ui.isWindowEnabled(70));
+    EXPECT_FALSE(ui.isWindowEnabled(0));
+}
+
+TEST(MessageBoxScript, AnswersReachTheThreadThatAsked) {
+    HeadlessUi ui;
+    ui.expectHeldBox("Dossier existant.", "", MessageBoxResult::No);
+    ui.expectHeldBox("Information.", "arreter", MessageBoxResult::Yes);
+
+    MessageBoxResult first{}, second{};
+    std::thread a([&] {
+        first = ui.messageBox("Information.", "Voulez-vous arreter le transfert en cours ?",
+                              MessageIcon::Information, MessageButtons::YesNo);
+    });
+    std::thread b([&] {
+        second = ui.messageBox("Dossier existant.", "Le dossier existe.", MessageIcon::Warning,
+                               MessageButtons::YesNo);
+    });
+    const auto idA = a.get_id(), idB = b.get_id();
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() == 2; }));
+    ui.releaseBox();
+    ui.releaseBox();
+    a.join();
+    b.join();
+    EXPECT_EQ(first, MessageBoxResult::Yes);
+    EXPECT_EQ(second, MessageBoxResult::No);
+    for (const ShownBox& s : ui.shownBoxes()) {
+        EXPECT_EQ(s.thread, s.title == "Information." ? idA : idB);
+    }
+    EXPECT_TRUE(ui.failures().empty());
+}
+
+}  // namespace
+}  // namespace velmo::ui
