@@ -220,6 +220,38 @@ TEST_F(FtpSessionTest, PassiveListingWithTotalLineAndBlanksInNames) {
     EXPECT_EQ(server.received(), kLoginBytes + "TYPE A\r\nPASV\r\nLIST\r\nPWD\r\n");
 }
 
+TEST_F(FtpSessionTest, LongListingIsReadAcrossManyChunks) {
+    std::string listing;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 600; ++i) {
+        const std::string name = "image " + std::to_string(i) + ".png";
+        listing += "-rw-r--r-- 1 web web " + std::to_string(i * 10) + " Jan 1 12:00 " + name + "\r\n";
+        expected.push_back(name);
+    }
+    ASSERT_GT(listing.size(), 20000u);
+    ScriptedServer server;
+    login(server)
+        .expect("TYPE A\r\n").reply("200 ok\r\n")
+        .expect("PASV\r\n").pasv()
+        .expect("LIST\r\n").reply("150 Here it comes\r\n")
+        .acceptData()
+        .sendData(listing)
+        .reply("226 Transfer complete\r\n");
+    server.start();
+    ASSERT_TRUE(openOn(server));
+    ASSERT_TRUE(listDirectory(kSession));
+    std::vector<std::string> names;
+    std::int64_t sizeSum = 0;
+    while (nextEntry(kSession)) {
+        names.push_back(entryName(kSession));
+        sizeSum += entrySize(kSession);
+    }
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(sizeSum, INT64_C(10) * 599 * 600 / 2);
+    ftp::close(kSession);
+    EXPECT_TRUE(server.finish()) << server.report();
+}
+
 TEST_F(FtpSessionTest, EmptyListingSucceedsWithNoEntry) {
     ScriptedServer server;
     login(server)
