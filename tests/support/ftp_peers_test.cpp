@@ -1,0 +1,116 @@
+// The real-server harness itself: every kind starts, answers on its port and is gone
+// (process, port, folders, PAM file) after the peer is destroyed; a missing program is an
+// error, not a skip; run_peer prints what a script needs and stops at the end of input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/net.h"
+#include "tests/support/ftp_peers.h"
+
+using namespace velmo;
+using namespace velmo::testsupport;
+namespace fsys = std::filesystem;
+
+namespace {
+
+int pamFilesOfPeers() {
+    int n = 0;
+    std::error_code ignored;
+    for (const auto& e : fsys::directory_iterator("/etc/pam.d", ignored))
+        if (e.path().filename().string().rfind("velmo-ftp-peer-", 0) == 0) ++n;
+    return n;
+}
+
+std::string greeting(const std::string& host, int port) {
+    net::Socket s = net::Socket::connectTo(host, port);
+    std::string text;
+    while (s.valid() && s.waitReadable(5000)) {
+        char buffer[1024];
+        std::size_t moved = 0;
+        if (s.receiveSome(buffer, sizeof buffer, moved) != net::IoResult::Done || moved == 0) break;
+        text.append(buffer, moved);
+        if (text.find("\n220 ") != std::string::npos || (text.rfind("220 ", 0) == 0 && text.back() == '\n'))
+            break;
+    }
+    return text;
+}
+
+class FtpPeerLifecycle : public ::testing::TestWithParam<PeerKind> {};
+
+TEST_P(FtpPeerLifecycle, StartsAnswersAndLeavesNothingBehind) {
+    net::startNetworking();
+    const int pamBefore = pamFilesOfPeers();
+    std::string home;
+    int port = 0;
+    {
+        FtpPeer peer(GetParam());
+        home = peer.home();
+        port = peer.port();
+        EXPECT_EQ(peer.host(), "127.0.0.1");
+        EXPECT_TRUE(fsys::is_directory(home));
+        EXPECT_GE(peer.password().size(), 12u);
+        EXPECT_EQ(greeting(peer.host(), port).substr(0, 3), "220");
+        // A second peer of the same kind runs beside it on a port of its own.
+        FtpPeer other(GetParam());
+        EXPECT_NE(other.port(), port);
+        EXPECT_NE(other.home(), home);
+        EXPECT_NE(other.password(), peer.password());
+    }
+    EXPECT_FALSE(fsys::exists(fsys::path(home).parent_path()));
+    EXPECT_FALSE(net::Socket::connectTo("127.0.0.1", port).valid()) << "still listening";
+    EXPECT_EQ(pamFilesOfPeers(), pamBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, FtpPeerLifecycle, ::testing::ValuesIn(peerKindsUnderTest()),
+                         [](const ::testing::TestParamInfo<PeerKind>& info) {
+                             return std::string(peerKindName(info.param));
+                         });
+
+TEST(FtpPeerErrors, MissingProgramIsAnError) {
+    const char* saved = std::getenv("VELMO_PEERS_DIR");
+    std::string previous = saved ? saved : "";
+    ::setenv("VELMO_PEERS_DIR", "/nonexistent/velmo-peers", 1);
+    for (PeerKind kind : {PeerKind::Vsftpd, PeerKind::PureFtpd, PeerKind::Proftpd}) {
+        SCOPED_TRACE(peerKindName(kind));
+        EXPECT_THROW(FtpPeer peer(kind), PeerError);
+    }
+    if (saved) ::setenv("VELMO_PEERS_DIR", previous.c_str(), 1);
+    else ::unsetenv("VELMO_PEERS_DIR");
+}
+
+TEST(FtpPeerErrors, KindNames) {
+    PeerKind kind;
+    for (PeerKind k : {PeerKind::Pyftpdlib, PeerKind::Vsftpd, PeerKind::PureFtpd, PeerKind::Proftpd}) {
+        ASSERT_TRUE(peerKindFromName(peerKindName(k), kind));
+        EXPECT_EQ(kind, k);
+    }
+    EXPECT_TRUE(peerKindFromName("pure-ftpd", kind));
+    EXPECT_EQ(kind, PeerKind::PureFtpd);
+    EXPECT_FALSE(peerKindFromName("ftpd", kind));
+}
+
+TEST(RunPeer, PrintsTheAccountAndStopsAtEndOfInput) {
+    // Input is /dev/null: the peer starts, reports itself and stops at once.
+    std::string command = std::string(RUN_PEER_PATH) + " pyftpdlib </dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_NE(out.find("host=127.0.0.1\nport="), std::string::npos) << out;
+    for (const char* key : {"\nuser=", "\npassword=", "\nhome=/tmp/velmo-peer-"})
+        EXPECT_NE(out.find(key), std::string::npos) << key << " in " << out;
+    EXPECT_EQ(out.substr(out.size() - 6), "ready\n");
+    std::size_t at = out.find("\nhome=") + 6;
+    std::string home = out.substr(at, out.find('\n', at) - at);
+    EXPECT_FALSE(fsys::exists(home));
+
+    EXPECT_NE(::system((std::string(RUN_PEER_PATH) + " nosuchkind 2>/dev/null").c_str()), 0);
+}
+
+}  // namespace
