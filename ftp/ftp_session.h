@@ -46,6 +46,8 @@ std::int64_t entrySize(int session);
 bool sendFile(int session, const std::string& localPath, const std::string& remoteName,
               bool background);
 bool receiveFile(int session, const std::string& remoteName, const std::string& localPath);
+// Both give TransferFailed when the number names no open session, so that a poller
+// waiting for the end of a send stops instead of reading 0 ("data moving") for ever.
 int transferStatus(int session);
 int abortTransfer(int session);
 
