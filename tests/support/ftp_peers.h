@@ -65,6 +65,9 @@ public:
     static bool logsCommands(PeerKind kind);
     std::vector<std::string> receivedCommands() const;
 
+    // vsftpd: the PAM service file this peer wrote (removed with the peer); else "".
+    const std::string& pamServiceFile() const { return pamService_; }
+
     // What the server printed and logged (for failure messages).
     std::string serverOutput() const;
 
