@@ -84,6 +84,10 @@ def base_env(display, prefix=None):
     # file names as UTF-8, and programs see the Windows-1252 ANSI code page.
     env["LANG"] = "C.UTF-8"
     env.pop("LC_ALL", None)
+    # Wine wants a writable home for its user folders; CI may run without one.
+    home = env.get("HOME")
+    if not home or not os.path.isdir(home) or not os.access(home, os.W_OK):
+        env["HOME"] = tempfile.gettempdir()
     if prefix:
         env["WINEPREFIX"] = prefix
     return env
@@ -389,8 +393,12 @@ class WineTest:
         self.failures = []
         self._procs = []
         self._shots = 0
-        self.driver = Driver(self.exe("velmo_driver.exe"), self.env,
-                             os.path.join(self.results, "driver.log"))
+        try:
+            self.driver = Driver(self.exe("velmo_driver.exe"), self.env,
+                                 os.path.join(self.results, "driver.log"))
+        except Exception:
+            shutil.rmtree(self.root, ignore_errors=True)
+            raise
 
     # -- programs
     def exe(self, name):
