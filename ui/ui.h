@@ -93,6 +93,8 @@ struct ControlSpec {
     ControlSpec checked() const { auto c = *this; c.initiallyChecked = true; return c; }
     ControlSpec pressed() const { return checked(); }
     ControlSpec withImage(const Image& img) const { auto c = *this; c.image = &img; return c; }
+    // The image must outlive the table (it is read when the control is built).
+    ControlSpec withImage(Image&&) const = delete;
     ControlSpec withTooltip(std::string t) const { auto c = *this; c.tooltip = std::move(t); return c; }
     ControlSpec range(int lo, int hi) const { auto c = *this; c.rangeMin = lo; c.rangeMax = hi; return c; }
     ControlSpec smoothBar() const { auto c = *this; c.smooth = true; return c; }

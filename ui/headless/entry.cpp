@@ -1,0 +1,3 @@
+#include "ui/entry.h"
+
+int main() { return programMain(); }
