@@ -1,0 +1,26 @@
+// Velmo_Transfert's start-up and main event loop: the checks and the window built at
+// start, then the dispatch of menu entries, buttons and the folder field until the main
+// window is closed or "Quitter" is chosen.
+#pragma once
+#include "ui/ui.h"
+
+namespace velmo::installer {
+
+// Runs the installer on the calling thread, with the current directory as its `Tools`
+// folder (where `livre-dor` and `softwareDatas` lie). Returns 1 when it could not start
+// (no `livre-dor` folder, or the window could not be built), 0 otherwise. Upload threads
+// still running when it returns keep the program's state alive until they end.
+int runInstaller(ui::Ui& ui);
+
+// The warning shown when the folder field holds a "/" and the text left after it.
+inline constexpr const char* subFolderWarningText =
+    "Vous ne pouvez pas mettre le livre d'or dans un sous-dossier.";
+inline constexpr const char* noLinkBeforeUploadText =
+    "Veuillez d'abord transférer les fichiers vers votre site pour pouvoir ensuite générer "
+    "un lien.";
+inline constexpr const char* missingGuestbookText =
+    "Le programme ne peut pas démarrer.\r\n\r\n"
+    "Le dossier \"livre-dor\" doit se trouver à côté de l'executable \"Velmo, Transfert\" pour "
+    "pouvoir fonctionner correctement.";
+
+}  // namespace velmo::installer

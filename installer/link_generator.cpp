@@ -1,0 +1,156 @@
+#include "installer/link_generator.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "frame/tool_frame.h"
+#include "installer/install_link.h"
+#include "settings/connection_settings.h"
+
+namespace velmo::installer {
+
+namespace {
+
+using ui::ControlKind;
+using ui::ControlSpec;
+using ui::MessageIcon;
+
+constexpr int window = ids::linkGeneratorWindow;
+
+// The last link built, which the link control opens; it outlives the window so that a
+// window opened again from the menu and a window opened after an upload share it.
+std::mutex linkLock;
+std::string lastLink;
+
+std::string currentLink() {
+    std::lock_guard lock(linkLock);
+    return lastLink;
+}
+
+void rememberLink(const std::string& link) {
+    std::lock_guard lock(linkLock);
+    lastLink = link;
+}
+
+std::vector<ControlSpec> linkGeneratorControls(const InstallerApp& app) {
+    const std::string placeholder = placeholderSite;
+    return {
+        {57, ControlKind::Label, 5, 6, 520, 18,
+         "Vous devez maintenant vous rendre sur la page d'installation du livre d'or."},
+        {58, ControlKind::Label, 5, 24, 520, 18, "Entrez ci-dessous l'adresse de votre site."},
+        {63, ControlKind::Label, 5, 42, 520, 18,
+         "Ex : http://www.mon-site-perso.fr          (Ne mettez pas le slash à la fin)"},
+        {ids::linkField, ControlKind::TextField, 20, 64, 490, 22, "http://"},
+        {ids::linkGenerateButton, ControlKind::Button, 210, 98, 110, 24, "Générer le lien"},
+        ControlSpec{ids::linkControl, ControlKind::Link, 5, 135, 520, 24, ""}.linkColours(
+            {0, 118, 234}, {255, 0, 0}),
+        {60, ControlKind::Label, 5, 170, 520, 20,
+         "Il se peut que le lien généré ne soit pas valide, vous devrez donc taper vous même"},
+        {61, ControlKind::Label, 5, 188, 520, 20, "l'adresse dans votre navigateur."},
+        {62, ControlKind::Label, 5, 206, 520, 20,
+         "Ex : " + placeholder + "/livre-dor/install/index.php"},
+        {64, ControlKind::Label, 5, 224, 520, 20,
+         "En remplaçant \"" + placeholder + "\" par le nom de votre site."},
+        {65, ControlKind::Label, 5, 242, 520, 20,
+         "Si vous avez un problème, allez sur le forum poser votre question."},
+        ControlSpec{ids::linkStayOnTop, ControlKind::ToggleButton, 495, 4, 30, 30, ""}
+            .withImage(app.pictures.stayOnTop)
+            .withTooltip(stayOnTopTooltip)
+            .pressed(),
+    };
+}
+
+void refuse(ui::Ui& u, const char* text) {
+    u.messageBox("Attention.", text, MessageIcon::Warning);
+}
+
+void generateLink(InstallerApp& app, const std::string& folder) {
+    ui::Ui& u = app.ui;
+    const std::string address = normalizeSiteAddress(u.getText(window, ids::linkField));
+    switch (checkSiteAddress(address)) {
+    case SiteAddressCheck::Empty:
+        refuse(u, "Le champ est vide remplissez-le.");
+        u.setText(window, ids::linkField, "");
+        u.setFocus(window, ids::linkField);
+        return;
+    case SiteAddressCheck::SchemeOnly:
+        refuse(u, "Veuillez entrer l'adresse de votre site.");
+        u.setText(window, ids::linkField, address);
+        u.setFocus(window, ids::linkField);
+        return;
+    case SiteAddressCheck::MissingScheme:
+        refuse(u, "L'adresse doit commencer par \"http://\".");
+        u.setFocus(window, ids::linkField);
+        return;
+    case SiteAddressCheck::Accepted:
+        break;
+    }
+    u.messageBox("Lien généré.",
+                 "Le lien vient d'être généré.\r\nSi vous atterrissez sur une page d'erreur, "
+                 "c'est que vous avez mal entré l'adresse de votre site.",
+                 MessageIcon::Information);
+    u.setText(window, ids::linkField, address);
+    const std::string link = installLinkFor(address, folder);
+    rememberLink(link);
+    u.setFocus(window, ids::linkField);
+    u.setText(window, ids::linkControl, link);
+}
+
+void stayOnTopToggled(InstallerApp& app) {
+    ui::Ui& u = app.ui;
+    const bool onTop = u.isPressed(window, ids::linkStayOnTop);
+    u.setTopmost(window, onTop);
+    u.setTooltip(window, ids::linkStayOnTop, onTop ? stayOnTopTooltip : ordinaryTooltip);
+}
+
+void closeLinkGenerator(InstallerApp& app) {
+    app.ui.destroyWindow(window);
+    app.ui.setWindowEnabled(ids::mainWindow, true);
+    setFormEnabled(app, true);
+    frame::bringWindowToFront(app.ui, ids::mainWindow);
+}
+
+}  // namespace
+
+void openLinkGenerator(InstallerApp& app) {
+    ui::Ui& u = app.ui;
+    const std::string folder = readInstallerGuestbookFolder();
+    ui::WindowSpec spec{window, "Générateur de lien.", 530, 264};
+    spec.minimizeBox = true;
+    spec.topmost = true;
+    if (!u.createWindow(spec, linkGeneratorControls(app))) {
+        // Without the window nothing would ever give the user the main window back.
+        u.setWindowEnabled(ids::mainWindow, true);
+        setFormEnabled(app, true);
+        return;
+    }
+    u.setTopmost(window, true);
+    u.setFocus(window, ids::linkField);
+
+    bool quitPosted = false;
+    for (;;) {
+        const ui::Event e = u.waitEvent();
+        if (e.kind == ui::EventKind::Quit) {
+            quitPosted = true;
+            break;
+        }
+        if (e.windowId != window) continue;
+        if (e.kind == ui::EventKind::Close) break;
+        if (e.kind != ui::EventKind::Command) continue;
+        if (e.controlId == ids::linkGenerateButton) {
+            generateLink(app, folder);
+        } else if (e.controlId == ids::linkControl) {
+            // Before the first link the control is empty: there is nothing to open.
+            const std::string link = currentLink();
+            if (!link.empty()) frame::openInBrowser(u, link);
+        } else if (e.controlId == ids::linkStayOnTop) {
+            stayOnTopToggled(app);
+        }
+    }
+    closeLinkGenerator(app);
+    // A quit meant for the thread's own loop is handed on to it.
+    if (quitPosted) u.postQuit();
+}
+
+}  // namespace velmo::installer
