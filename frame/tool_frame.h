@@ -47,6 +47,11 @@ void showAboutWindow(const Frame& frame);
 // Closes it, enables the main window and brings it to the front.
 void closeAboutWindow(const Frame& frame);
 
+// For a program's event loop: handles the About window's events (its close box:
+// closeAboutWindow; its link: openInBrowser of the official site). True when the event
+// belonged to the About window, so the loop has nothing more to do with it.
+bool handleAboutEvent(const Frame& frame, const ui::Event& event);
+
 // Starts "../Velmo_Menu.exe" in "../" when it is present, otherwise says the program
 // will close. The caller then ends its loop.
 void returnToLauncher(ui::Ui& ui);
