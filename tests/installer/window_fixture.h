@@ -46,6 +46,10 @@ protected:
     void TearDown() override {
         if (program_.joinable()) {
             // A test that stopped half-way still ends the program and its workers.
+            if (ui.windowExists(ids::linkGeneratorWindow)) {
+                ui.closeBox(ids::linkGeneratorWindow);
+                ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); });
+            }
             if (ui.windowExists(ids::mainWindow)) {
                 ui.expectBox("Information.", "Impossible de retourner au menu");
                 ui.closeBox(ids::mainWindow);
