@@ -20,9 +20,15 @@ configure_and_build() {
   local dir=$ROOT/build/$name
   log "configuring $name in $dir"
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 \
-    || { cat "$dir.configure.log" >&2; die "cmake configure of $name failed"; }
+    || {
+      cat "$dir.configure.log" >&2
+      # No stale build files: callers take build.ninja as "this tree configured".
+      rm -f "$dir/build.ninja"
+      die "cmake configure of $name failed"
+    }
   log "building $name (ninja -j$JOBS)"
-  ninja -C "$dir" -j"$JOBS" || die "build of $name failed"
+  # -k 0: report every broken target of the run, not only the first.
+  ninja -C "$dir" -j"$JOBS" -k 0 || die "build of $name failed"
 }
 
 build_variant() {
