@@ -170,8 +170,9 @@ bool sendOneFile(InstallerApp& app, UploadRun& run, int sessionNumber, const std
     for (;;) {
         const int status = ftp::transferStatus(sessionNumber);
         if (transferEnded(status)) {
-            // A send that ends before its first progress check still honours "Annuler":
-            // on a fast link every file may end that quickly.
+            // A send that ends before its first progress check still moves the count on and
+            // honours "Annuler": on a fast link every file may end that quickly.
+            app.ui.setText(ids::mainWindow, ids::countLabel, countLabelText(run.itemIndex));
             if (!asked && app.stopRequested.exchange(0) == 1) {
                 askAboutStop(app);
                 asked = true;

@@ -39,13 +39,16 @@ inline void writeFile(const stdfs::path& p, const std::string& data) {
     std::ofstream(p, std::ios::binary) << data;
 }
 
-// A working folder like `Tools`: livre-dor (a link to the shipped sample) and an empty
-// softwareDatas; the test runs inside it and leaves it removed.
+// A working folder like `Tools`: livre-dor (a link to the shipped sample, or a copy of it
+// for a test that changes it) and an empty softwareDatas; the test runs inside it and
+// leaves it removed.
 struct ToolsFolder {
-    ToolsFolder() : previous(stdfs::current_path()) {
+    explicit ToolsFolder(bool copySample = false) : previous(stdfs::current_path()) {
         char tmpl[] = "/tmp/velmo-tools-XXXXXX";
         dir = mkdtemp(tmpl);
-        stdfs::create_directory_symlink(stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor", dir / "livre-dor");
+        const stdfs::path sample = stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor";
+        if (copySample) stdfs::copy(sample, dir / "livre-dor", stdfs::copy_options::recursive);
+        else stdfs::create_directory_symlink(sample, dir / "livre-dor");
         stdfs::create_directory(dir / "softwareDatas");
         stdfs::current_path(dir);
     }
@@ -64,9 +67,10 @@ struct ToolsFolder {
 // The installer as start-up leaves it: main window built, tree list filled, the texts
 // made once. The test thread owns the main window, so it plays the main loop.
 struct Installer {
-    Installer() {
+    explicit Installer(bool themedFileBar = false) {
         EXPECT_TRUE(loadInstallerPictures(pictures));
         app = std::make_unique<InstallerApp>(ui, pictures);
+        app->themedFileBar = themedFileBar;
         app->permissionHelpText = buildPermissionHelpText();
         app->connectionErrorText = buildConnectionErrorText();
         std::vector<std::string> lines;

@@ -206,18 +206,31 @@ TEST(StopQuestion, YesEndsTheRunWithoutJournalOrSettings) {
     EXPECT_EQ(u.getProgress(ids::mainWindow, ids::fileBar), 0);
 }
 
+// Also on a platform whose themed bars glide: the file bar then counts in hundredths.
 TEST(StopQuestion, NoGoesOnToTheEnd) {
     ToolsFolder tools;
     FtpPeer peer(PeerKind::Vsftpd);
-    Installer inst;
+    Installer inst(true);
     inst.fillForm(peer, "livre-dor", true, false);
-    inst.ui.expectBox("Information.", "Voulez-vous arreter le transfert en cours ?", MessageBoxResult::No);
+    inst.ui.expectHeldBox("Information.", "Voulez-vous arreter le transfert en cours ?", MessageBoxResult::No);
     inst.ui.expectBox("Information.", "Le tansfert des fichiers va donc reprendre.");
     inst.ui.expectBox("Statut transfert.", allSent);
     inst.pressValidate();
     ASSERT_TRUE(inst.ui.waitUntil(
         [&] { return inst.ui.selectedLine(ids::mainWindow, ids::treeList) >= 20; }, std::chrono::seconds(30)));
     inst.app->stopRequested = 1;
+    ASSERT_TRUE(inst.ui.waitForHeldBox());
+    // While the question is up the run waits; the file bar is on its fine range.
+    const auto bar = inst.ui.control(ids::mainWindow, ids::fileBar);
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->rangeMin, 1);
+    EXPECT_EQ(bar->rangeMax, 10000);
+    // (0 % shows as the range's lowest value)
+    EXPECT_TRUE(bar->progress == 1 || bar->progress % 100 == 0) << bar->progress;
+    EXPECT_EQ(inst.ui.getText(ids::mainWindow, ids::countLabel),
+              "Fichiers envoyés : " + std::to_string(inst.ui.selectedLine(ids::mainWindow, ids::treeList) + 1) +
+                  "/333");
+    inst.ui.releaseBox();
     ASSERT_TRUE(inst.closeLinkGenerator());
     waitForWorkers();
 
@@ -297,4 +310,35 @@ TEST(LoginFailure, ShowsTheConnectionTextAndGoesBackToIdle) {
     EXPECT_EQ(treeBelow(peer.home()), std::set<std::string>{});
     EXPECT_FALSE(tools.hasSettings());
     EXPECT_FALSE(tools.hasJournal());
+}
+
+// A file removed from the local folder after the start-up scan can never be sent: it is
+// tried maxSendAttempts times (nothing reaches the server for it), then given up, and the
+// run goes on with the next file.
+TEST(RefusedFiles, ALocalFileGoneAfterTheScanIsGivenUpAndTheRunGoesOn) {
+    ToolsFolder tools(true);
+    FtpPeer peer(PeerKind::Pyftpdlib);
+    Installer inst;
+    stdfs::remove(tools.dir / "livre-dor/img_perso/lisezmoi.txt");
+    inst.fillForm(peer, "livre-dor", false, false);
+    inst.ui.expectBox("Statut transfert.", "Le transfert est terminé, mais 1 fichier n'a pas pu être envoyé.");
+    const std::time_t before = std::time(nullptr);
+    inst.pressValidate();
+    ASSERT_TRUE(inst.closeLinkGenerator());
+    const std::time_t after = std::time(nullptr);
+    waitForWorkers();
+
+    EXPECT_TRUE(inst.ui.failures().empty()) << inst.ui.failures().front();
+    const auto boxes = inst.boxesTitled("Statut transfert.");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "Le transfert est terminé, mais 1 fichier n'a pas pu être envoyé.\r\n\r\n"
+              "La liste se trouve dans le fichier \"softwareDatas/log-erreur.txt\".\r\n\r\n"
+              "Votre livre d'or risque de ne pas fonctionner correctement.");
+    expectOneJournalBlock(tools, peer, "livre-dor", false, false, before, after,
+                          std::vector<std::string>(maxSendAttempts, "livre-dor/img_perso/lisezmoi.txt"));
+    ExpectedTree want = expectedTree("livre-dor");
+    want.entries.erase("livre-dor/img_perso/lisezmoi.txt");
+    EXPECT_EQ(treeBelow(peer.home()), want.entries);
+    EXPECT_EQ(tools.settings(), expectedSettings(peer, "livre-dor", 0, 0));
 }
