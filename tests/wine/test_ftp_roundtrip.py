@@ -1,0 +1,61 @@
+#!/usr/bin/python3
+"""The Windows build's FTP session layer against real FTP servers on 127.0.0.1.
+
+velmo_ftp_roundtrip.exe logs in, makes a folder, sends a generated file in the background,
+lists it, fetches it back and compares, in passive and in active mode; the test also checks
+the bytes that reached the server's disk.
+"""
+
+import os
+import shutil
+import subprocess
+
+import winelib
+
+SIZE = 5 * 1024 * 1024 + 17
+
+
+def start_peer(t, kind):
+    proc = subprocess.Popen([t.native("run_peer"), kind], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, text=True)
+    info = {}
+    for line in proc.stdout:
+        line = line.strip()
+        if line == "ready":
+            return proc, info
+        key, _, value = line.partition("=")
+        info[key] = value
+    raise winelib.HarnessError("run_peer %s did not start" % kind)
+
+
+def run(t):
+    for kind in ("pyftpdlib", "vsftpd"):
+        peer, info = start_peer(t, kind)
+        try:
+            for passive in (1, 0):
+                mode = "passive" if passive else "active"
+                workdir = os.path.join(t.workdir, "%s-%s" % (kind, mode))
+                os.makedirs(workdir)
+                done = subprocess.run(
+                    [winelib.WINE, t.exe("velmo_ftp_roundtrip.exe"), info["host"], info["port"],
+                     info["user"], info["password"], str(passive), str(SIZE)],
+                    cwd=workdir, env=t.env, stdin=subprocess.DEVNULL, capture_output=True,
+                    timeout=120)
+                out = done.stdout.decode("cp1252", "replace")
+                winelib.log("%s %s:\n%s" % (kind, mode, out))
+                t.check_eq(done.returncode, 0, "%s %s: exit code (output: %s)" % (kind, mode, out))
+                t.check("ALL OK" in out, "%s %s: every step worked" % (kind, mode))
+                stored = os.path.join(info["home"], "roundtrip", "donnees.bin")
+                with open(os.path.join(workdir, "envoi.bin"), "rb") as f:
+                    sent = f.read()
+                with open(stored, "rb") as f:
+                    t.check(f.read() == sent, "%s %s: the server's copy equals the file sent"
+                            % (kind, mode))
+                shutil.rmtree(os.path.dirname(stored))  # the next mode makes it anew
+        finally:
+            peer.stdin.close()
+            peer.wait(timeout=30)
+
+
+if __name__ == "__main__":
+    winelib.main(run)
