@@ -62,7 +62,7 @@ void stageManifestCopy(const std::vector<ManifestFolder>& manifest, const stdfs:
     }
 }
 
-Figures runEngine(PeerKind kind, const stdfs::path& tools, bool passive) {
+Figures runEngine(PeerKind kind, bool passive) {
     FtpPeer peer(kind);
     ui::HeadlessUi u;
     InstallerPictures pictures;  // the bench carries no pictures; menus go without icons
@@ -92,7 +92,6 @@ Figures runEngine(PeerKind kind, const stdfs::path& tools, bool passive) {
     f.files = countFiles(stdfs::path(peer.home()) / "livre-dor");
     f.ok = boxed && u.failures().empty() &&
            u.shownBoxes().front().text == "Tous les dossiers et fichiers ont bien été transférés.";
-    (void)tools;
     return f;
 }
 
@@ -162,7 +161,7 @@ int main(int argc, char** argv) {
         for (bool passive : {true, false}) {
             for (int r = 0; r < runs; ++r) {
                 const char* mode = passive ? "passive" : "active";
-                const Figures e = runEngine(k, tools, passive);
+                const Figures e = runEngine(k, passive);
                 printRow("Velmo upload engine", testsupport::peerKindName(k), mode, e);
                 const Figures l = runLftp(k, staged, passive);
                 printRow("lftp mirror -R", testsupport::peerKindName(k), mode, l);
