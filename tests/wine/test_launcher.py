@@ -12,6 +12,7 @@ A screenshot of the launcher is written to the results as launcher.png.
 
 import os
 import shutil
+import subprocess
 
 import winelib
 
@@ -52,12 +53,29 @@ def wine_path(linux_path):
     return "Z:" + linux_path.replace("/", "\\")
 
 
+def register_browser(t, program):
+    """Makes `program` the prefix's handler of http addresses (it is called with the
+    address), so the test sees what the launcher opens."""
+    reg = os.path.join(t.root, "browser.reg")
+    command = '"%s" "%%1"' % wine_path(program)
+    with open(reg, "w", encoding="ascii") as f:
+        f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\http\\shell\\open\\command]\n"
+                "@=\"%s\"\n" % command.replace("\\", "\\\\").replace('"', '\\"'))
+    subprocess.run([winelib.WINE, "regedit", "/S", reg], env=t.env, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+
 def run(t):
     d = t.driver
     work = t.workdir
     tools = os.path.join(work, "Tools")
     os.makedirs(tools)
     shutil.copy(t.exe("Velmo_Menu.exe"), work)
+    browser_dir = os.path.join(t.root, "navigateur")
+    os.makedirs(browser_dir)
+    browser = os.path.join(browser_dir, "navigateur.exe")
+    shutil.copy(t.exe("velmo_record_start.exe"), browser)
+    register_browser(t, browser)
     open(os.path.join(tools, "Velmo_Sauvegarde.exe"), "wb").close()
     shutil.copy(t.exe("velmo_record_start.exe"), os.path.join(tools, "Velmo_Navigateur.exe"))
 
@@ -104,6 +122,17 @@ def run(t):
                "box for the missing Velmo_Maj.exe")
     d.answer(box)
     t.wait_until(lambda: d.boxes(pid) == [], "Velmo_Maj box closed")
+
+    # "Site de Velmo, livre d'or": the address goes to the shell's http handler (our
+    # recorder, started in the launcher's folder); the launcher stays.
+    d.menu_command(hwnd, 2)
+    opened = os.path.join(work, "started.txt")
+    if t.wait_until(lambda: os.path.exists(opened), "the site address reached the browser"):
+        with open(opened, encoding="utf-8") as f:
+            command = f.read().split("\n")[1]
+        t.check(command.endswith("/index.php\"") and "http://" in command,
+                "browser command line: %r" % command)
+    t.check(app.poll() is None and d.boxes(pid) == [], "launcher goes on after the site entry")
 
     # About: its own window, the launcher disabled until it is closed.
     d.menu_command(hwnd, 4)
