@@ -23,8 +23,18 @@ SiteAddressCheck checkSiteAddress(const std::string& normalized) {
 }
 
 std::string installLinkFor(const std::string& normalized, const std::string& folder) {
-    std::string link = buildInstallLink(normalized, folder.empty() ? unknownFolderText : folder);
-    for (std::size_t pos; (pos = link.find("%20")) != std::string::npos;) link.replace(pos, 3, " ");
+    const std::string joined = buildInstallLink(normalized, folder.empty() ? unknownFolderText : folder);
+    // Built anew rather than replaced in place: GCC 12 warns wrongly about an in-place
+    // replace at -O2 and above.
+    std::string link;
+    for (std::size_t i = 0; i < joined.size();) {
+        if (joined.compare(i, 3, "%20") == 0) {
+            link += ' ';
+            i += 3;
+        } else {
+            link += joined[i++];
+        }
+    }
     return link;
 }
 
