@@ -1,12 +1,32 @@
 #!/usr/bin/env bash
-# One command from a fresh clone to built programs: installs the Debian packages (as root),
-# builds the mingw libpng, then builds both targets with scripts/build.sh:
-#   build/native    the host build (libraries and native tests)
-#   build/windows   the Windows programs (*.exe, run them on Windows or under Wine)
+# From a fresh clone to the suite running under Wine, with a local FTP server to install
+# the guestbook onto (no FTP account needed):
+#   1. installs the Debian packages and the mingw libpng (as root; done once),
+#   2. builds the Windows programs (scripts/build.sh windows -> build/windows),
+#   3. lays out build/demo/ as the suite is delivered: Velmo_Menu.exe, Tools/ with the
+#      tools, livre-dor, softwareDatas, sauvegardes and misesAJour,
+#   4. starts a demo FTP server on 127.0.0.1 (pyftpdlib; login folder build/demo-ftp) and
+#      prints its address, port, user and password,
+#   5. starts the launcher under Wine on $DISPLAY; with no display it uses a virtual X
+#      server, saves build/demo/screenshot.png and says how to get a display.
+# The FTP server stops when the programs have ended.
+#
+# Environment: VELMO_DEMO_PORT (default 2121), VELMO_DEMO_USER (velmo),
+# VELMO_DEMO_PASSWORD (demo), VELMO_SKIP_INSTALL=1 to skip step 1, VELMO_DEMO_BUILD=DIR
+# to take the programs from an already built Windows tree (skips steps 1 and 2).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
+PORT=${VELMO_DEMO_PORT:-2121}
+USER_NAME=${VELMO_DEMO_USER:-velmo}
+PASSWORD=${VELMO_DEMO_PASSWORD:-demo}
+WIN=${VELMO_DEMO_BUILD:-$ROOT/build/windows}
+DEMO=$ROOT/build/demo
+FTP_HOME=$ROOT/build/demo-ftp
+
+say() { printf 'run: %s\n' "$*"; }
+die() { printf 'run: ERROR: %s\n' "$*" >&2; exit 1; }
 
 as_root() {
   if [[ $(id -u) -eq 0 ]]; then
@@ -16,10 +36,62 @@ as_root() {
   fi
 }
 
-as_root scripts/install-deps.sh
-as_root scripts/build-libpng-mingw.sh
-bash scripts/build.sh native windows
+if [[ -z ${VELMO_DEMO_BUILD:-} ]]; then
+  if [[ ${VELMO_SKIP_INSTALL:-0} != 1 ]]; then
+    as_root scripts/install-deps.sh
+    as_root scripts/build-libpng-mingw.sh
+  fi
+  bash scripts/build.sh windows
+fi
 
-echo
-echo "Windows programs built in $ROOT/build/windows:"
-find "$ROOT/build/windows" -name '*.exe' -not -path '*/CMakeFiles/*' -printf '  %P\n' | sort
+# The first built copy of a program below the Windows tree ("" when not built).
+built() {
+  find "$WIN" -name "$1" -not -path '*/CMakeFiles/*' -not -path '*/wine-results/*' \
+    -not -path '*/tests/*' -print -quit
+}
+
+say "laying out $DEMO"
+installer=$(built Velmo_Transfert.exe)
+[[ -n $installer ]] || die "Velmo_Transfert.exe was not built"
+mkdir -p "$DEMO/Tools/softwareDatas" "$DEMO/Tools/sauvegardes" "$DEMO/Tools/misesAJour"
+rm -rf "$DEMO/Tools/livre-dor"
+cp -r "$ROOT/installer/livre-dor" "$DEMO/Tools/livre-dor"
+cp "$installer" "$DEMO/Tools/"
+for tool in Velmo_Navigateur.exe Velmo_Sauvegarde.exe Velmo_Maj.exe; do
+  exe=$(built "$tool")
+  if [[ -n $exe ]]; then cp "$exe" "$DEMO/Tools/"; fi
+done
+launcher=$(built Velmo_Menu.exe)
+if [[ -n $launcher ]]; then
+  cp "$launcher" "$DEMO/"
+else
+  rm -f "$DEMO/Velmo_Menu.exe"
+  say "Velmo_Menu.exe is not built: the installer will be started directly"
+fi
+
+say "starting the demo FTP server"
+mkdir -p "$FTP_HOME"
+coproc FTP { exec /usr/bin/python3 "$ROOT/scripts/demo_ftp_server.py" --home "$FTP_HOME" \
+  --port "$PORT" --user "$USER_NAME" --password "$PASSWORD" --log "$DEMO/ftp-server.log" 2>&1; }
+FTP_PID=$FTP_PID
+trap 'kill "$FTP_PID" 2>/dev/null || true; wait "$FTP_PID" 2>/dev/null || true' EXIT
+read -r -t 30 ready <&"${FTP[0]}" || die "the demo FTP server did not start (see $DEMO/ftp-server.log)"
+[[ $ready == ready* ]] || die "the demo FTP server said: $ready"
+
+cat <<EOF
+
+  Demo FTP server (only on this machine):
+    Adresse FTP      127.0.0.1
+    ID Utilisateur   $USER_NAME
+    Mot de passe     $PASSWORD
+    Port             $PORT        (leave "Mode passif." ticked)
+  Files sent to it land in $FTP_HOME
+
+  In the launcher, click "Velmo, Transfert.", fill in the form with these values, press
+  "Valider"; at the end the link generator opens (any http:// address will do).
+
+EOF
+
+/usr/bin/python3 "$ROOT/scripts/demo_wine.py" --demo "$DEMO" --prefix "$ROOT/build/demo-wine" \
+  --build-dir "$WIN"
+say "done"
