@@ -17,6 +17,11 @@ Image solidImage(int w, int h) {
     return img;
 }
 
+// A table row keeps a pointer to its image until the control is built: a temporary
+// picture would be gone by then, so the table cannot take one.
+static_assert(!requires(ControlSpec c) { c.withImage(Image{}); });
+static_assert(requires(ControlSpec c, const Image& kept) { c.withImage(kept); });
+
 class ControlTable : public ::testing::Test {
 protected:
     void TearDown() override { EXPECT_TRUE(ui.failures().empty()); }
