@@ -20,7 +20,7 @@ PACKAGES=(
   cmake ninja-build g++ make pkg-config dpkg-dev
   libgtest-dev libgmock-dev libpng-dev zlib1g-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine64 xvfb fonts-wine fonts-dejavu-core imagemagick x11-utils
+  wine64 xvfb fonts-wine fonts-dejavu-core fonts-liberation imagemagick x11-utils
   python3 python3-pyftpdlib lftp libpam-modules
 )
 # peer name -> binary packages unpacked into $PEERS_DIR/<name>

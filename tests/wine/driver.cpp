@@ -425,8 +425,9 @@ void run(const Args& a) {
     needArgs(a, 2, L"find TITLE TIMEOUT_MS");
     HWND found = nullptr;
     if (!waitFor(number(a[2]), [&] {
+          // Only a shown window counts: a program builds its controls before showing it.
           found = FindWindowW(nullptr, a[1].c_str());
-          return found != nullptr;
+          return found != nullptr && IsWindowVisible(found);
         }))
       fail(L"no window titled \"" + a[1] + L"\"");
     emit(hexHandle(found) + L" " + num(processOf(found)));

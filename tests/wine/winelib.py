@@ -44,7 +44,7 @@ SCREEN = "1024x768"
 #  - a virtual desktop, because Xvfb has no window manager and Wine stalls ~2 s on each
 #    hide/destroy of a top-level window without one; it also frames screenshots;
 #  - crashes end the program with a backtrace instead of a dialog nobody answers;
-#  - "Trebuchet MS", the programs' font, is not shipped with Wine: use DejaVu Sans.
+#  - "Trebuchet MS", the programs' font, is not shipped with Wine: use Liberation Sans (metrics close to the real font, so texts fit as on Windows).
 REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
@@ -57,7 +57,7 @@ REGISTRY = r"""REGEDIT4
 "ShowCrashDialog"=dword:00000000
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"Trebuchet MS"="DejaVu Sans"
+"Trebuchet MS"="Liberation Sans"
 """ % SCREEN
 
 
