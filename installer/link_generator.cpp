@@ -116,10 +116,10 @@ void closeLinkGenerator(InstallerApp& app) {
 void openLinkGenerator(InstallerApp& app) {
     ui::Ui& u = app.ui;
     const std::string folder = readInstallerGuestbookFolder();
-    ui::WindowSpec spec{window, "Générateur de lien.", 530, 264};
-    spec.minimizeBox = true;
-    spec.topmost = true;
-    if (!u.createWindow(spec, linkGeneratorControls(app))) {
+    ui::WindowSpec desc{window, "Générateur de lien.", 530, 264};
+    desc.minimizeBox = true;
+    desc.topmost = true;
+    if (!u.createWindow(desc, linkGeneratorControls(app))) {
         // Without the window nothing would ever give the user the main window back.
         u.setWindowEnabled(ids::mainWindow, true);
         setFormEnabled(app, true);

@@ -76,42 +76,42 @@ void HeadlessUi::postLocked(const Window& w, Event e) {
     eventCv_.notify_all();
 }
 
-bool HeadlessUi::buildControl(Window& w, const ControlSpec& spec) {
-    if (w.controls.count(spec.id)) return false;
+bool HeadlessUi::buildControl(Window& w, const ControlSpec& desc) {
+    if (w.controls.count(desc.id)) return false;
     ControlState s;
-    s.id = spec.id;
-    s.kind = spec.kind;
-    s.x = spec.x;
-    s.y = spec.y;
-    s.width = spec.width;
-    s.height = spec.height;
-    s.font = spec.font;
-    s.align = spec.align;
-    s.masked = spec.masked || spec.kind == ControlKind::PasswordField;
-    s.digitsOnly = spec.digitsOnly;
-    s.text = spec.text;
-    s.enabled = spec.initiallyEnabled;
-    s.checked = spec.kind == ControlKind::CheckBox && spec.initiallyChecked;
-    s.pressed = spec.kind == ControlKind::ToggleButton && spec.initiallyChecked;
-    s.tooltip = spec.tooltip;
-    if (spec.image) {
-        s.imageWidth = spec.image->width;
-        s.imageHeight = spec.image->height;
+    s.id = desc.id;
+    s.kind = desc.kind;
+    s.x = desc.x;
+    s.y = desc.y;
+    s.width = desc.width;
+    s.height = desc.height;
+    s.font = desc.font;
+    s.align = desc.align;
+    s.masked = desc.masked || desc.kind == ControlKind::PasswordField;
+    s.digitsOnly = desc.digitsOnly;
+    s.text = desc.text;
+    s.enabled = desc.initiallyEnabled;
+    s.checked = desc.kind == ControlKind::CheckBox && desc.initiallyChecked;
+    s.pressed = desc.kind == ControlKind::ToggleButton && desc.initiallyChecked;
+    s.tooltip = desc.tooltip;
+    if (desc.image) {
+        s.imageWidth = desc.image->width;
+        s.imageHeight = desc.image->height;
     }
-    s.rangeMin = spec.rangeMin;
-    s.rangeMax = spec.rangeMax;
-    s.progress = spec.rangeMin;
-    s.smooth = spec.smooth;
-    s.columns = spec.columns;
-    s.rowImageCount = static_cast<int>(spec.rowImages.size());
-    s.rowCheckBoxes = spec.rowCheckBoxes;
-    s.tabs = spec.tabs;
-    s.panelId = spec.panelId;
-    s.tabIndex = spec.tabIndex;
-    s.colour = spec.colour;
-    s.hoverColour = spec.hoverColour;
-    w.controls[spec.id] = Control{std::move(s)};
-    w.s.controlIds.push_back(spec.id);
+    s.rangeMin = desc.rangeMin;
+    s.rangeMax = desc.rangeMax;
+    s.progress = desc.rangeMin;
+    s.smooth = desc.smooth;
+    s.columns = desc.columns;
+    s.rowImageCount = static_cast<int>(desc.rowImages.size());
+    s.rowCheckBoxes = desc.rowCheckBoxes;
+    s.tabs = desc.tabs;
+    s.panelId = desc.panelId;
+    s.tabIndex = desc.tabIndex;
+    s.colour = desc.colour;
+    s.hoverColour = desc.hoverColour;
+    w.controls[desc.id] = Control{std::move(s)};
+    w.s.controlIds.push_back(desc.id);
     return true;
 }
 
@@ -124,18 +124,18 @@ bool HeadlessUi::visibleLocked(const Window& w, const Control& c) const {
 
 // ---------------------------------------------------------------- windows
 
-bool HeadlessUi::createWindow(const WindowSpec& spec, const std::vector<ControlSpec>& controls,
+bool HeadlessUi::createWindow(const WindowSpec& desc, const std::vector<ControlSpec>& controls,
                               const MenuSpec* menu) {
     std::lock_guard lock(mutex_);
-    if (windows_.count(spec.id)) return false;
+    if (windows_.count(desc.id)) return false;
     Window w;
-    w.s.id = spec.id;
-    w.s.title = spec.title;
-    w.s.clientWidth = spec.clientWidth;
-    w.s.clientHeight = spec.clientHeight;
-    w.s.minimizeBox = spec.minimizeBox;
-    w.s.resizable = spec.resizable;
-    w.s.topmost = spec.topmost;
+    w.s.id = desc.id;
+    w.s.title = desc.title;
+    w.s.clientWidth = desc.clientWidth;
+    w.s.clientHeight = desc.clientHeight;
+    w.s.minimizeBox = desc.minimizeBox;
+    w.s.resizable = desc.resizable;
+    w.s.topmost = desc.topmost;
     w.s.owner = std::this_thread::get_id();
     if (menu) {
         for (const MenuTitle& t : menu->titles) {
@@ -149,14 +149,14 @@ bool HeadlessUi::createWindow(const WindowSpec& spec, const std::vector<ControlS
     }
     for (const ControlSpec& c : controls) {
         if (!buildControl(w, c)) {
-            std::fprintf(stderr, "headless ui: window %d: control %d given twice\n", spec.id, c.id);
+            std::fprintf(stderr, "headless ui: window %d: control %d given twice\n", desc.id, c.id);
             return false;
         }
     }
-    auto& placed = windows_[spec.id] = std::move(w);
-    windowOrder_.push_back(spec.id);
-    zOrder_.push_back(spec.id);
-    postLocked(placed, Event{EventKind::Opened, spec.id, -1});
+    auto& placed = windows_[desc.id] = std::move(w);
+    windowOrder_.push_back(desc.id);
+    zOrder_.push_back(desc.id);
+    postLocked(placed, Event{EventKind::Opened, desc.id, -1});
     changedLocked();
     return true;
 }

@@ -203,7 +203,7 @@ private:
     const Window* findWindow(int windowId) const;
     Control* findControl(int windowId, int controlId);
     const Control* findControl(int windowId, int controlId) const;
-    bool buildControl(Window& w, const ControlSpec& spec);
+    bool buildControl(Window& w, const ControlSpec& desc);
     bool visibleLocked(const Window& w, const Control& c) const;
     bool userCanReach(int windowId, int controlId, Window** w, Control** c);
     void postLocked(const Window& w, Event e);

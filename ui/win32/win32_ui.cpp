@@ -527,9 +527,9 @@ bool isOurWindow(HWND h) {
     return lstrcmpW(name, kWindowClass) == 0;
 }
 
-HMENU buildMenu(const MenuSpec& spec, WWindow& w) {
+HMENU buildMenu(const MenuSpec& desc, WWindow& w) {
     HMENU bar = CreateMenu();
-    for (const MenuTitle& t : spec.titles) {
+    for (const MenuTitle& t : desc.titles) {
         HMENU popup = CreatePopupMenu();
         for (const MenuEntry& e : t.entries) {
             AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(e.id), wide(e.text).c_str());
@@ -570,37 +570,37 @@ class Win32Ui final : public Ui {
 public:
     Win32Ui() { initialiseOnce(); }
 
-    bool createWindow(const WindowSpec& spec, const std::vector<ControlSpec>& controls,
+    bool createWindow(const WindowSpec& desc, const std::vector<ControlSpec>& controls,
                       const MenuSpec* menu) override {
         WWindow* w;
         {
             std::lock_guard lock(gMutex);
-            if (gWindows.count(spec.id)) return false;
+            if (gWindows.count(desc.id)) return false;
             auto fresh = std::make_unique<WWindow>();
-            fresh->id = spec.id;
+            fresh->id = desc.id;
             w = fresh.get();
-            gWindows[spec.id] = std::move(fresh);  // reserved; hwnd set below
+            gWindows[desc.id] = std::move(fresh);  // reserved; hwnd set below
         }
         DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-        if (spec.minimizeBox) style |= WS_MINIMIZEBOX;
-        if (spec.resizable) style |= WS_THICKFRAME;
-        DWORD ex = spec.topmost ? WS_EX_TOPMOST : 0;
+        if (desc.minimizeBox) style |= WS_MINIMIZEBOX;
+        if (desc.resizable) style |= WS_THICKFRAME;
+        DWORD ex = desc.topmost ? WS_EX_TOPMOST : 0;
         if (menu) w->menu = buildMenu(*menu, *w);
-        RECT rc{0, 0, spec.clientWidth, spec.clientHeight};
+        RECT rc{0, 0, desc.clientWidth, desc.clientHeight};
         AdjustWindowRectEx(&rc, style, w->menu != nullptr, ex);
         const int outerW = rc.right - rc.left, outerH = rc.bottom - rc.top;
         RECT work{};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         const int x = work.left + ((work.right - work.left) - outerW) / 2;
         const int y = work.top + ((work.bottom - work.top) - outerH) / 2;
-        HWND h = CreateWindowExW(ex, kWindowClass, wide(spec.title).c_str(), style, x, y, outerW, outerH, nullptr,
+        HWND h = CreateWindowExW(ex, kWindowClass, wide(desc.title).c_str(), style, x, y, outerW, outerH, nullptr,
                                  w->menu, instance(), w);
         if (!h) {
             OutputDebugStringW((L"velmo ui: window not created, error " + std::to_wstring(GetLastError())).c_str());
             if (w->menu) DestroyMenu(w->menu);
             for (HBITMAP b : w->menuBitmaps) DeleteObject(b);
             std::lock_guard lock(gMutex);
-            gWindows.erase(spec.id);
+            gWindows.erase(desc.id);
             return false;
         }
         {
