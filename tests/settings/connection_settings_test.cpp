@@ -23,50 +23,34 @@ ConnectionSettings formValues() {
     return s;
 }
 
-TEST(ConnectionSettingsSave, CreatingWritersLayout) {
+TEST(ConnectionSettingsSave, LocatorAndInstallerReplaceTheFileWithTheirKeysInOrder) {
     TempFolder dir;
     const std::string path = dir.file("config.pcfg");
-    writeBytes(path, "ancienne = ligne\r\n");
-
-    // The locator writes its fields as they stand and never claims the permissions.
-    ASSERT_TRUE(saveConnectionSettings(Tool::Locator, formValues(), path));
-    EXPECT_EQ(readBytes(path),
-              "transfert = 1\r\n"
-              "FTP_adresse =  ftp.exemple.org \r\n"
-              "FTP_iDUseur =  moi \r\n"
-              "FTP_infoChmod = 0\r\n"
-              "FTP_modeConnexion = 0\r\n"
-              "FTP_portConnexion = 2121\r\n"
-              "RepertoireDuLivreDor =  livre \r\n");
-
-    // The installer replaces the file with the record, permission flag included.
-    ConnectionSettings s = formValues();
-    s.serverAddress = "127.0.0.1";
-    s.userId = "u";
-    s.guestbookFolder = "livre-dor";
-    s.passiveFlag = 1;
-    s.port = portFromFieldText("");
-    ASSERT_TRUE(saveConnectionSettings(Tool::Installer, s, path));
-    EXPECT_EQ(readBytes(path),
-              "transfert = 1\r\n"
-              "FTP_adresse = 127.0.0.1\r\n"
-              "FTP_iDUseur = u\r\n"
-              "FTP_infoChmod = 1\r\n"
-              "FTP_modeConnexion = 1\r\n"
-              "FTP_portConnexion = 0\r\n"
-              "RepertoireDuLivreDor = livre-dor\r\n");
-    EXPECT_EQ(readBytes(path).find("secret"), std::string::npos);
-
+    // The fields go as they stand; only the installer claims the permissions.
+    for (auto [tool, chmod] : {std::pair{Tool::Locator, '0'}, std::pair{Tool::Installer, '1'}}) {
+        SCOPED_TRACE(chmod);
+        writeBytes(path, "ancienne = ligne\r\n");
+        ASSERT_TRUE(saveConnectionSettings(tool, formValues(), path));
+        EXPECT_EQ(readBytes(path), std::string("transfert = 1\r\n"
+                                               "FTP_adresse =  ftp.exemple.org \r\n"
+                                               "FTP_iDUseur =  moi \r\n"
+                                               "FTP_infoChmod = ") +
+                                       chmod +
+                                       "\r\n"
+                                       "FTP_modeConnexion = 0\r\n"
+                                       "FTP_portConnexion = 2121\r\n"
+                                       "RepertoireDuLivreDor =  livre \r\n");
+    }
+    EXPECT_EQ(readInstallerGuestbookFolder(path), "livre");  // what the link generator uses
     // The backup tool only reads.
-    EXPECT_FALSE(saveConnectionSettings(Tool::Backup, formValues(), path));
-    EXPECT_EQ(readBytes(path).substr(0, 15), "transfert = 1\r\n");
-
+    EXPECT_FALSE(saveConnectionSettings(Tool::Backup, ConnectionSettings{}, path));
+    EXPECT_EQ(readBytes(path).substr(0, 33), "transfert = 1\r\nFTP_adresse =  ftp");
     // Without the softwareDatas folder nothing is written anywhere.
     EXPECT_FALSE(saveConnectionSettings(Tool::Locator, formValues(), dir.file("softwareDatas/config.pcfg")));
     EXPECT_FALSE(testing::exists(dir.file("softwareDatas")));
 }
 
-TEST(ConnectionSettingsSave, UpdaterRewritesInPlace) {
+TEST(ConnectionSettingsSave, UpdaterRewritesInPlaceKeepingTransfertAndOtherLines) {
     TempFolder dir;
     const std::string path = dir.file("config.pcfg");
     writeBytes(path,
@@ -120,7 +104,6 @@ TEST(ConnectionSettingsLoad, DefaultsAndKeysPerTool) {
         EXPECT_TRUE(load.fileOpened);
         EXPECT_EQ(load.settings.serverAddress, "ftp.exemple.org");
         EXPECT_EQ(load.settings.userId, "moi");
-        EXPECT_EQ(load.settings.password, "");
         EXPECT_EQ(load.settings.guestbookFolder, e.folder);
         EXPECT_EQ(load.settings.permissionFlag, e.permission);
         EXPECT_EQ(load.settings.passiveFlag, 0);
@@ -130,38 +113,21 @@ TEST(ConnectionSettingsLoad, DefaultsAndKeysPerTool) {
     EXPECT_EQ(readTransferFlag(path), 1);
     EXPECT_EQ(readInstallerGuestbookFolder(path), "livre-dor");
 
-    // Without the file the installer still gets its defaults.
+    // Without the file the installer still gets its defaults, and no file appears.
     const std::string missing = dir.file("absent.pcfg");
     ConnectionSettingsLoad load = loadConnectionSettings(Tool::Installer, missing);
     EXPECT_FALSE(load.fileOpened);
     EXPECT_EQ(load.settings.guestbookFolder, "livre-dor");
     EXPECT_EQ(load.settings.passiveFlag, 1);
     EXPECT_EQ(load.settings.port, 21);
-    EXPECT_EQ(load.transferFlag, 0);
     EXPECT_EQ(readTransferFlag(missing), 0);
-    EXPECT_FALSE(loadConnectionSettings(Tool::Backup, missing).fileOpened);
     EXPECT_FALSE(testing::exists(missing));
 }
 
-TEST(ConnectionSettingsLoad, LocatorFileUnlocksTheInstaller) {
-    TempFolder dir;
-    const std::string path = dir.file("config.pcfg");
-    ConnectionSettings s;
-    s.serverAddress = "127.0.0.1";
-    s.userId = "velmo";
-    s.guestbookFolder = "mon-livre";
-    s.port = portFromFieldText("  2121 ");
-    ASSERT_TRUE(saveConnectionSettings(Tool::Locator, s, path));
-    EXPECT_EQ(readTransferFlag(path), 1);
-    EXPECT_EQ(readInstallerGuestbookFolder(path), "mon-livre");
-    ConnectionSettingsLoad load = loadConnectionSettings(Tool::Updater, path);
-    EXPECT_EQ(load.settings.port, 2121);
-    EXPECT_EQ(load.settings.passiveFlag, 1);
-    EXPECT_EQ(load.settings.permissionFlag, 0);
-
-    EXPECT_EQ(portFromFieldText(""), 0);
+TEST(ConnectionSettingsLoad, PortFieldText) {
+    EXPECT_EQ(portFromFieldText("  2121 "), 2121);
     EXPECT_EQ(portFromFieldText("   "), 0);
-    EXPECT_EQ(portFromFieldText("99999999999"), 2147483647);
+    EXPECT_EQ(portFromFieldText("99999999999"), 2147483647);  // pinned, not wrapped
 }
 
 }  // namespace

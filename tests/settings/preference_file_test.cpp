@@ -1,6 +1,7 @@
 #include "settings/preference_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
 
 #include <filesystem>
 #include <functional>
@@ -22,38 +23,20 @@ struct RewriteCase {
     std::string after;
 };
 
-// Opens `before`, applies the change, closes, and compares the bytes on disk.
-void checkRewrites(const std::vector<RewriteCase>& cases) {
-    TempFolder dir;
-    for (const RewriteCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string path = dir.file("f.pcfg");
-        writeBytes(path, c.before);
-        PreferenceFile f;
-        ASSERT_TRUE(f.open(path));
-        c.change(f);
-        EXPECT_TRUE(f.close());
-        EXPECT_EQ(readBytes(path), c.after);
-    }
-}
-
 TEST(PreferenceFileRewrite, LayoutAndInsertionRules) {
-    checkRewrites({
+    const RewriteCase cases[] = {
         {"a key spelled in small letters replaces FTP_adresse and keeps its place",
          "transfert = 1\r\nFTP_adresse = old\r\nFTP_iDUseur = me\r\n",
          [](PreferenceFile& f) { f.writeString("ftp_adresse", "new.example"); },
          "transfert = 1\r\nftp_adresse = new.example\r\nFTP_iDUseur = me\r\n"},
-        {"a key of a missing group goes after a new header at the end",
-         "a = 1\r\n[Grp_A]\r\nb = 2\r\n",
+        {"a key of a missing group goes after a new header at the end", "a = 1\r\n[Grp_A]\r\nb = 2\r\n",
          [](PreferenceFile& f) {
              EXPECT_FALSE(f.selectGroup("Grp_Nouveau"));
              f.writeInteger("k", 7);
          },
          "a = 1\r\n[Grp_A]\r\nb = 2\r\n[Grp_Nouveau]\r\nk = 7\r\n"},
-        {"a new top key in a file that starts with a header goes on the first line",
-         "[Grp_A]\r\nb = 2\r\n",
-         [](PreferenceFile& f) { f.writeString("top", "v"); },
-         "top = v\r\n[Grp_A]\r\nb = 2\r\n"},
+        {"a new top key in a file that starts with a header goes on the first line", "[Grp_A]\r\nb = 2\r\n",
+         [](PreferenceFile& f) { f.writeString("top", "v"); }, "top = v\r\n[Grp_A]\r\nb = 2\r\n"},
         {"a new key of a group goes before the next header; groups match in any case",
          "[Grp_A]\r\nx = 1\r\n[Grp_B]\r\ny = 2\r\n",
          [](PreferenceFile& f) {
@@ -63,10 +46,8 @@ TEST(PreferenceFileRewrite, LayoutAndInsertionRules) {
          "[Grp_A]\r\nx = 1\r\nz = 3\r\n[Grp_B]\r\ny = 2\r\n"},
         {"blank lines and leading blanks go, comments and headers stay, '; ' is restored",
          "  ;direct\r\n\r\n\r\n   [G]  trailing text\r\n\tk\t =\t v  \r\n\r\n",
-         [](PreferenceFile& f) { f.writeComment("added"); },
-         "; added\r\n; direct\r\n[G]\r\nk = v  \r\n"},
-        {"LF-only lines are read like CR LF ones and written with CR LF",
-         "a=1\nb = 2\n\n[G]\nc=3\n",
+         [](PreferenceFile& f) { f.writeComment("added"); }, "; added\r\n; direct\r\n[G]\r\nk = v  \r\n"},
+        {"LF-only lines are read like CR LF ones and written with CR LF", "a=1\nb = 2\n\n[G]\nc=3\n",
          [](PreferenceFile& f) {
              EXPECT_EQ(f.readInteger("b", 0), 2);
              EXPECT_TRUE(f.selectGroup("G"));
@@ -74,55 +55,47 @@ TEST(PreferenceFileRewrite, LayoutAndInsertionRules) {
              f.writeInteger("c", 4);
          },
          "a = 1\r\nb = 2\r\n[G]\r\nc = 4\r\n"},
-        {"a header without ']' and a line without '=' at the end of the file",
-         "[Grp sans fin\r\nseul",
+        {"a header without ']' and a line without '=' at the end of the file", "[Grp sans fin\r\nseul",
          [](PreferenceFile& f) {
              EXPECT_TRUE(f.selectGroup("grp SANS fin"));
              EXPECT_EQ(f.readString("seul", "x"), "");
              f.writeString("seul", "");
          },
          "[Grp sans fin]\r\nseul = \r\n"},
-        {"a comment after selecting a group lands right after its header",
-         "[G]\r\nk = 1\r\n[H]\r\n",
+        {"a comment after selecting a group lands right after its header", "[G]\r\nk = 1\r\n[H]\r\n",
          [](PreferenceFile& f) {
              f.selectGroup("G");
              f.writeComment("sous le titre");
          },
          "[G]\r\n; sous le titre\r\nk = 1\r\n[H]\r\n"},
-        {"accented capitals match their small letters",
-         "Cl\xE9 = 1\r\n", [](PreferenceFile& f) { f.writeInteger("CL\xC9", 2); },
-         "CL\xC9 = 2\r\n"},
-    });
+        {"accented capitals match their small letters", "Cl\xE9 = 1\r\n",
+         [](PreferenceFile& f) { f.writeInteger("CL\xC9", 2); }, "CL\xC9 = 2\r\n"},
+    };
+    TempFolder dir;
+    const std::string path = dir.file("f.pcfg");
+    for (const RewriteCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(path, c.before);
+        PreferenceFile f;
+        ASSERT_TRUE(f.open(path));
+        c.change(f);
+        EXPECT_TRUE(f.close());
+        EXPECT_EQ(readBytes(path), c.after);
+    }
 }
 
-TEST(PreferenceFileRewrite, CreatedFiles) {
+TEST(PreferenceFileRewrite, CreateStartsEmptyAndReplacesTheOldFileOnClose) {
     TempFolder dir;
     const std::string path = dir.file("new.pcfg");
-    struct Case {
-        const char* what;
-        std::function<void(PreferenceFile&)> fill;
-        std::string bytes;
-    } cases[] = {
-        {"transfert = 1 alone, no byte-order mark",
-         [](PreferenceFile& f) { f.writeInteger("transfert", 1); }, "transfert = 1\r\n"},
-        {"group, comment, key in a new file",
-         [](PreferenceFile& f) {
-             EXPECT_FALSE(f.selectGroup("Grp_ListeFichiersATelecharger"));
-             f.writeComment("liste");
-             f.writeInteger("fichiers", 2);
-         },
-         "[Grp_ListeFichiersATelecharger]\r\n; liste\r\nfichiers = 2\r\n"},
-        {"nothing written: an empty file replaces the old one", [](PreferenceFile&) {}, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (bool write : {true, false}) {
         writeBytes(path, "old = contents\r\n");
         PreferenceFile f;
         ASSERT_TRUE(f.create(path));
         EXPECT_EQ(f.readString("old", "absent"), "absent");
-        c.fill(f);
+        if (write) f.writeInteger("transfert", 1);
         EXPECT_TRUE(f.close());
-        EXPECT_EQ(readBytes(path), c.bytes);
+        // No byte-order mark; nothing written still empties the file.
+        EXPECT_EQ(readBytes(path), write ? "transfert = 1\r\n" : "");
     }
 }
 
@@ -143,13 +116,12 @@ TEST(PreferenceFileRead, ValuesTrimmingAndDefaults) {
     ASSERT_TRUE(f.open(path));
     EXPECT_FALSE(f.isReadOnly());
     EXPECT_EQ(f.readInteger("FTP_portConnexion", 0), 21);
-    EXPECT_EQ(f.readString("FTP_portConnexion", ""), "21");
     EXPECT_EQ(f.readInteger("signe", 0), -12);
-    EXPECT_EQ(f.readInteger("lettres", 99), 0);
+    EXPECT_EQ(f.readInteger("lettres", 99), 0);  // present without digits: 0, not the default
     EXPECT_EQ(f.readString("onglets", ""), "v a l");
     EXPECT_EQ(f.readString("DOUBLE", ""), "premier");
-    EXPECT_EQ(f.readString("cle", "none"), "none");      // comments are not keys
-    EXPECT_EQ(f.readInteger("dansA", -1), -1);           // not in the top section
+    EXPECT_EQ(f.readString("cle", "none"), "none");        // comments are not keys
+    EXPECT_EQ(f.readInteger("dansA", -1), -1);             // not in the top section
     EXPECT_EQ(f.readString("absente", " def "), " def ");  // defaults come back untouched
     EXPECT_TRUE(f.selectGroup("GRP_a"));
     EXPECT_EQ(f.readInteger("dansa", -1), 1);
@@ -157,7 +129,7 @@ TEST(PreferenceFileRead, ValuesTrimmingAndDefaults) {
     EXPECT_EQ(f.readInteger("dansA", -1), -1);  // a pending group finds nothing
 }
 
-TEST(PreferenceFileRead, SteppingThroughAGroup) {
+TEST(PreferenceFileRead, SteppingThroughAGroupSkipsCommentsAndStopsAtTheNextHeader) {
     TempFolder dir;
     const std::string path = dir.file("v.pcfg");
     writeBytes(path, "top = 0\r\n[Grp_Fichiers]\r\nun.php = a \r\n; rien\r\nDeux.php=b\r\n[Grp_Autre]\r\nx=1\r\n");
@@ -167,14 +139,11 @@ TEST(PreferenceFileRead, SteppingThroughAGroup) {
     ASSERT_TRUE(f.beginKeys());
     EXPECT_EQ(f.currentKeyName(), "");  // on the header
     ASSERT_TRUE(f.nextKey());
-    EXPECT_EQ(f.currentKeyName(), "un.php");
-    EXPECT_EQ(f.currentValue(), "a");
-    ASSERT_TRUE(f.nextKey());  // over the comment
+    EXPECT_EQ(f.currentKeyName() + "=" + f.currentValue(), "un.php=a");
+    ASSERT_TRUE(f.nextKey());
+    EXPECT_EQ(f.currentKeyName() + "=" + f.currentValue(), "Deux.php=b");
+    EXPECT_FALSE(f.nextKey());  // the cursor stays on the last key
     EXPECT_EQ(f.currentKeyName(), "Deux.php");
-    EXPECT_EQ(f.currentValue(), "b");
-    EXPECT_FALSE(f.nextKey());  // the next header stops it, the cursor stays
-    EXPECT_EQ(f.currentKeyName(), "Deux.php");
-
     EXPECT_FALSE(f.selectGroup("Grp_Manquant"));
     EXPECT_FALSE(f.beginKeys());
     f.close();
@@ -201,14 +170,13 @@ TEST(PreferenceFileUtf8, ByteOrderMarkRoundTrip) {
     EXPECT_TRUE(f.close());
     EXPECT_EQ(readBytes(path), bom + "\r\ncaf\xC3\xA9 = cr\xC3\xA8me \r\n[Gr\xC3\xA9]\r\nn\xC3\xA9 = 1\r\n"
                                      "cl\xC3\xA9 = \xC3\xA9t\xC3\xA9\r\n; d\xC3\xA9j\xC3\xA0\r\n");
-
     // Reopened, the mark and the empty first line it leaves are read back as before.
     ASSERT_TRUE(f.open(path));
     EXPECT_TRUE(f.isUtf8());
-    ASSERT_TRUE(f.selectGroup("GRÉ"));  // accented capitals match too
+    ASSERT_TRUE(f.selectGroup("GRÉ"));  // accented capitals match in UTF-8 too
     EXPECT_EQ(f.readString("CLÉ", "x"), "été");
     f.close();
-    // A marked file with no items keeps its five leading bytes.
+    // A marked file with no items keeps its mark.
     writeBytes(path, bom);
     ASSERT_TRUE(f.open(path));
     f.writeComment("x");
@@ -216,13 +184,12 @@ TEST(PreferenceFileUtf8, ByteOrderMarkRoundTrip) {
     EXPECT_EQ(readBytes(path), bom + "\r\n; x\r\n");
 }
 
-TEST(PreferenceFileFailures, MissingUnwritableAndReadOnlyFiles) {
+TEST(PreferenceFileFailures, MissingAndUncreatableFiles) {
     TempFolder dir;
     // Missing file: defaults, and nothing on disk unless something was written.
     const std::string missing = dir.file("absent.pcfg");
     PreferenceFile f;
     EXPECT_FALSE(f.open(missing));
-    EXPECT_EQ(f.readString("FTP_adresse", "def"), "def");
     EXPECT_EQ(f.readInteger("FTP_portConnexion", 21), 21);
     EXPECT_FALSE(f.beginKeys());
     f.close();
@@ -231,25 +198,32 @@ TEST(PreferenceFileFailures, MissingUnwritableAndReadOnlyFiles) {
     f.writeInteger("transfert", 0);
     EXPECT_TRUE(f.close());
     EXPECT_EQ(readBytes(missing), "transfert = 0\r\n");
-
-    // A file that cannot be created: create says so and nothing reaches the disk.
-    const std::string noFolder = dir.file("softwareDatas/config.pcfg");
-    EXPECT_FALSE(f.create(noFolder));
+    // A file that cannot be created: create and close say so, nothing reaches the disk.
+    EXPECT_FALSE(f.create(dir.file("softwareDatas/config.pcfg")));
     f.writeInteger("transfert", 1);
     EXPECT_FALSE(f.close());
     EXPECT_FALSE(testing::exists(dir.file("softwareDatas")));
+}
 
-    // A file that can only be read is read, never written.
+TEST(PreferenceFileFailures, AReadOnlyFileIsReadButNeverWritten) {
+    TempFolder dir;
     const std::string locked = dir.file("lecture.pcfg");
     writeBytes(locked, "k=1\n");
-    std::filesystem::permissions(locked, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::group_read);
+    // Root writes through permission bits: file checks run with an ordinary account's
+    // rights (Linux drops the file capabilities with the file-system user id). The folder
+    // lets that account write, so only the file's own permissions stop a rewrite.
+    namespace sfs = std::filesystem;
+    sfs::permissions(dir.path(), sfs::perms::all);
+    sfs::permissions(locked, sfs::perms::owner_read | sfs::perms::group_read | sfs::perms::others_read);
+    struct OrdinaryRights {
+        OrdinaryRights() { ::setfsuid(65534); }
+        ~OrdinaryRights() { ::setfsuid(0); }
+    } rights;
     fs::File probe;
-    if (probe.open(locked, fs::File::Mode::ReadWriteExisting))
-        GTEST_SKIP() << "running with rights that write through read-only permissions";
+    if (probe.open(locked, fs::File::Mode::ReadWriteExisting)) GTEST_SKIP() << "the file stayed writable";
+    PreferenceFile f;
     ASSERT_TRUE(f.open(locked));
     EXPECT_TRUE(f.isReadOnly());
-    EXPECT_EQ(f.readInteger("k", 0), 1);
     f.writeInteger("k", 2);
     EXPECT_EQ(f.readInteger("k", 0), 2);  // changes live in memory
     EXPECT_FALSE(f.close());
@@ -261,7 +235,6 @@ TEST(PreferenceFileFailures, CloseNeverLeavesAPartialFile) {
     TempFolder dir;
     const std::string path = dir.file("config.pcfg");
     const std::string old = "transfert = 1\r\nFTP_adresse = ancien\r\n";
-
     // The new contents arrive under a new directory entry: a second name of the old file
     // still sees the old bytes whole, so the file was never rewritten in place.
     writeBytes(path, old);
@@ -289,7 +262,6 @@ TEST(PreferenceFileFailures, CloseNeverLeavesAPartialFile) {
     f.writeInteger("transfert", 0);
     EXPECT_FALSE(f.close());
     EXPECT_EQ(readBytes(path), old);
-
 }
 
 }  // namespace

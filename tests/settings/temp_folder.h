@@ -1,12 +1,11 @@
 // A fresh folder under /tmp for one test, removed afterwards, plus raw byte helpers.
 #pragma once
-#include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace velmo::testing {
@@ -14,20 +13,12 @@ namespace velmo::testing {
 class TempFolder {
 public:
     TempFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::random_device rd;
-        std::string testName = info ? info->name() : "test";
-        for (char& c : testName)
-            if (c == '/') c = '_';  // parameterised tests are named "Case/0"
-        std::ostringstream name;
-        name << "/tmp/velmo_settings_" << testName << "_" << rd() << "_" << counter_++;
-        path_ = name.str();
-        std::filesystem::create_directories(path_);
+        char name[] = "/tmp/velmo_settings_XXXXXX";
+        if (!::mkdtemp(name)) throw std::runtime_error("no folder under /tmp");
+        path_ = name;
     }
     ~TempFolder() {
         std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
@@ -35,12 +26,10 @@ public:
 
 private:
     std::string path_;
-    static inline std::atomic<int> counter_{0};
 };
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 inline std::string readBytes(const std::string& path) {

@@ -17,17 +17,15 @@ namespace fsys = std::filesystem;
 
 namespace {
 
+// The first bytes the server sends on a new connection.
 std::string greeting(const std::string& host, int port) {
     net::Socket s = net::Socket::connectTo(host, port);
     std::string text;
-    while (s.valid() && s.waitReadable(5000)) {
-        char buffer[1024];
-        std::size_t moved = 0;
-        if (s.receiveSome(buffer, sizeof buffer, moved) != net::IoResult::Done || moved == 0) break;
+    char buffer[1024];
+    std::size_t moved = 0;
+    while (text.size() < 4 && s.valid() && s.waitReadable(5000) &&
+           s.receiveSome(buffer, sizeof buffer, moved) == net::IoResult::Done && moved > 0)
         text.append(buffer, moved);
-        if (text.find("\n220 ") != std::string::npos || (text.rfind("220 ", 0) == 0 && text.back() == '\n'))
-            break;
-    }
     return text;
 }
 
@@ -43,9 +41,7 @@ TEST_P(FtpPeerLifecycle, StartsAnswersAndLeavesNothingBehind) {
         port = peer.port();
         pam = peer.pamServiceFile();
         EXPECT_EQ(pam.empty(), GetParam() != PeerKind::Vsftpd);
-        if (!pam.empty()) {
-            EXPECT_TRUE(fsys::exists(pam));
-        }
+        EXPECT_TRUE(pam.empty() || fsys::exists(pam)) << pam;
         EXPECT_EQ(peer.host(), "127.0.0.1");
         EXPECT_TRUE(fsys::is_directory(home));
         EXPECT_GE(peer.password().size(), 12u);
@@ -58,9 +54,7 @@ TEST_P(FtpPeerLifecycle, StartsAnswersAndLeavesNothingBehind) {
     }
     EXPECT_FALSE(fsys::exists(fsys::path(home).parent_path()));
     EXPECT_FALSE(net::Socket::connectTo("127.0.0.1", port).valid()) << "still listening";
-    if (!pam.empty()) {
-        EXPECT_FALSE(fsys::exists(pam));
-    }
+    EXPECT_TRUE(pam.empty() || !fsys::exists(pam)) << pam;
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, FtpPeerLifecycle, ::testing::ValuesIn(peerKindsUnderTest()),
@@ -80,14 +74,13 @@ TEST(FtpPeerErrors, MissingProgramIsAnError) {
     else ::unsetenv("VELMO_PEERS_DIR");
 }
 
-TEST(FtpPeerErrors, KindNames) {
+TEST(FtpPeerErrors, KindNamesRoundTrip) {
     PeerKind kind;
     for (PeerKind k : {PeerKind::Pyftpdlib, PeerKind::Vsftpd, PeerKind::PureFtpd, PeerKind::Proftpd}) {
         ASSERT_TRUE(peerKindFromName(peerKindName(k), kind));
         EXPECT_EQ(kind, k);
     }
-    EXPECT_TRUE(peerKindFromName("pure-ftpd", kind));
-    EXPECT_EQ(kind, PeerKind::PureFtpd);
+    EXPECT_TRUE(peerKindFromName("pure-ftpd", kind) && kind == PeerKind::PureFtpd);
     EXPECT_FALSE(peerKindFromName("ftpd", kind));
 }
 
