@@ -25,11 +25,6 @@ public:
         std::lock_guard lock(m_);
         return calls_;
     }
-    std::vector<std::string> callNames() const {
-        std::vector<std::string> names;
-        for (const Call& c : calls()) names.push_back(c.what);
-        return names;
-    }
 
     bool createWindow(const ui::WindowSpec& w, const std::vector<ui::ControlSpec>& c,
                       const ui::MenuSpec* menu = nullptr) override {
