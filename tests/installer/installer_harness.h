@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -35,20 +34,21 @@ inline std::string readFile(const stdfs::path& p) {
     return s.str();
 }
 
-inline void writeFile(const stdfs::path& p, const std::string& data) {
-    std::ofstream(p, std::ios::binary) << data;
+inline void writeFile(const stdfs::path& p, const std::string& data) { std::ofstream(p, std::ios::binary) << data; }
+
+inline const stdfs::path& sampleGuestbook() {
+    static const stdfs::path p = stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor";
+    return p;
 }
 
 // A working folder like `Tools`: livre-dor (a link to the shipped sample, or a copy of it
-// for a test that changes it) and an empty softwareDatas; the test runs inside it and
-// leaves it removed.
+// for a test that changes it) and an empty softwareDatas; the test runs inside it.
 struct ToolsFolder {
     explicit ToolsFolder(bool copySample = false) : previous(stdfs::current_path()) {
         char tmpl[] = "/tmp/velmo-tools-XXXXXX";
         dir = mkdtemp(tmpl);
-        const stdfs::path sample = stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor";
-        if (copySample) stdfs::copy(sample, dir / "livre-dor", stdfs::copy_options::recursive);
-        else stdfs::create_directory_symlink(sample, dir / "livre-dor");
+        if (copySample) stdfs::copy(sampleGuestbook(), dir / "livre-dor", stdfs::copy_options::recursive);
+        else stdfs::create_directory_symlink(sampleGuestbook(), dir / "livre-dor");
         stdfs::create_directory(dir / "softwareDatas");
         stdfs::current_path(dir);
     }
@@ -123,16 +123,6 @@ struct Installer {
     std::unique_ptr<InstallerApp> app;
 };
 
-// The guestbook's remote folders below the user's folder, as the installer must lay them.
-inline const std::vector<std::string>& guestbookFolders() {
-    static const std::vector<std::string> folders = {
-        "aide", "aide/img", "chmod_perso", "chmod_perso/save", "images", "images/smileys", "img_perso",
-        "imgs", "inc", "install", "langues", "langues/lg01_fr", "langues/lg02_en", "langues/lg03_es",
-        "langues/lg04_it", "langues/lg05_de", "langues/lg06_po", "langues/lg07_nl", "skins",
-        "skins/mon_skin", "skins/mon_skin/imgs", "skins/skin_blanc_officiel", "skins/skin_blanc_officiel/imgs"};
-    return folders;
-}
-
 // Every folder and file under `root`, relative, folders ending in "/".
 inline std::set<std::string> treeBelow(const stdfs::path& root) {
     std::set<std::string> out;
@@ -143,28 +133,23 @@ inline std::set<std::string> treeBelow(const stdfs::path& root) {
     return out;
 }
 
-// What the login directory must hold after a whole install into `folder`: "sessions", the
-// folder's tree, and each local file of the guestbook's folders (the local langues folder's
-// own files and "Thumbs.db" excepted), mapped to the local copy it must equal.
+// What the login directory must hold after a whole install into `folder`: "sessions", and
+// the sample's tree below `folder` without "Thumbs.db" and without the local langues
+// folder's own files; each file mapped to the local copy it must equal.
 struct ExpectedTree {
     std::set<std::string> entries;
     std::map<std::string, stdfs::path> files;
 };
 inline ExpectedTree expectedTree(const std::string& folder) {
     ExpectedTree t;
-    t.entries.insert("sessions/");
-    t.entries.insert(folder + "/");
-    std::vector<std::string> withFiles = guestbookFolders();
-    withFiles.erase(std::find(withFiles.begin(), withFiles.end(), "langues"));
-    withFiles.insert(withFiles.begin(), "");
-    for (const std::string& f : guestbookFolders()) t.entries.insert(folder + "/" + f + "/");
-    const stdfs::path local = stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor";
-    for (const std::string& f : withFiles) {
-        for (const auto& e : stdfs::directory_iterator(local / f)) {
-            if (!e.is_regular_file() || e.path().filename() == "Thumbs.db") continue;
-            const std::string rel = folder + "/" + (f.empty() ? "" : f + "/") + e.path().filename().string();
-            t.entries.insert(rel);
-            t.files[rel] = e.path();
+    t.entries = {"sessions/", folder + "/"};
+    for (const auto& e : stdfs::recursive_directory_iterator(sampleGuestbook())) {
+        const stdfs::path rel = stdfs::relative(e.path(), sampleGuestbook());
+        const std::string remote = folder + "/" + rel.generic_string();
+        if (e.is_directory()) t.entries.insert(remote + "/");
+        else if (e.path().filename() != "Thumbs.db" && rel.parent_path() != "langues") {
+            t.entries.insert(remote);
+            t.files[remote] = e.path();
         }
     }
     return t;
@@ -174,8 +159,7 @@ inline ExpectedTree expectedTree(const std::string& folder) {
 inline void expectWholeGuestbook(const testsupport::FtpPeer& peer, const std::string& folder) {
     const ExpectedTree want = expectedTree(folder);
     EXPECT_EQ(want.files.size(), 309u);
-    const std::set<std::string> got = treeBelow(peer.home());
-    EXPECT_EQ(got, want.entries);
+    EXPECT_EQ(treeBelow(peer.home()), want.entries);
     int differing = 0;
     for (const auto& [rel, local] : want.files)
         if (readFile(stdfs::path(peer.home()) / rel) != readFile(local)) {
@@ -190,37 +174,6 @@ inline std::string expectedSettings(const testsupport::FtpPeer& peer, const std:
            "\r\nFTP_infoChmod = " + std::to_string(chmod) + "\r\nFTP_modeConnexion = " + std::to_string(passive) +
            "\r\nFTP_portConnexion = " + std::to_string(peer.port()) + "\r\nRepertoireDuLivreDor = " + folder +
            "\r\n";
-}
-
-// One journal block as a user reads it, with the date and time lines left to the caller.
-inline std::string expectedJournalBlock(const testsupport::FtpPeer& peer, const std::string& folder, bool chmod,
-                                        bool passive, const std::string& date, const std::string& time,
-                                        const std::vector<std::string>& failed) {
-    std::string b = "DEBUT ========================================\r\n"
-                    "Journal d'erreur des fichiers mal transférés.\r\n"
-                    "Date        : " + date + "\r\n"
-                    "Heure       : " + time + "\r\n"
-                    "Adresse FTP : " + peer.host() + "\r\n"
-                    "Rép. dest.  : " + folder + "\r\n"
-                    "CHMOD       : " + (chmod ? "oui" : "non") + "\r\n"
-                    "Mode passif : " + (passive ? "oui" : "non") + "\r\n"
-                    "Numéro Port : " + std::to_string(peer.port()) + "\r\n"
-                    "\r\n"
-                    "Information : Chaque fichier mal transféré est envoyé à nouveau et ceci autant de fois\r\n"
-                    "              qu'il le faut jusqu'à ce que celui-ci soit bien sur le serveur.\r\n"
-                    "========================================\r\n";
-    if (failed.empty()) b += "Tous les fichiers ont bien été transférés.\r\n";
-    for (const std::string& f : failed) b += f + "\r\n";
-    b += "FIN ========================================\r\n\r\n\r\n\r\n";
-    return b;
-}
-
-// The date and time lines of a journal block ("" when missing).
-inline std::string journalLine(const std::string& journal, const std::string& label) {
-    const auto at = journal.find(label);
-    if (at == std::string::npos) return "";
-    const auto start = at + label.size();
-    return journal.substr(start, journal.find("\r\n", start) - start);
 }
 
 inline int modeOf(const stdfs::path& p) {

@@ -3,8 +3,6 @@
 // and the way back to the main window.
 #include "tests/installer/window_fixture.h"
 
-#include "installer/link_generator.h"
-
 namespace velmo::installer::testing {
 namespace {
 
@@ -17,7 +15,7 @@ protected:
         withGuestbook();
         ConnectionSettings s;
         s.guestbookFolder = folder;
-        withSettings(s, true);
+        withSettings(s);
         start();
         ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuLinkGenerator));
         ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(gen); }));
@@ -48,67 +46,20 @@ protected:
     int focus() { return ui.window(gen)->focusedControl; }
 };
 
-TEST_F(LinkGeneratorTest, WindowAsOpened) {
+// It opens on top of a disabled main window with the focus in the address field; the
+// toggle makes it ordinary and back, its tooltip naming what a press will do.
+TEST_F(LinkGeneratorTest, OpensOnTopAndTheToggleSwitchesStayOnTop) {
     openWithFolder("livre-dor");
-    const auto w = ui.window(gen);
-    ASSERT_TRUE(w);
-    EXPECT_EQ(w->title, "Générateur de lien.");
-    EXPECT_EQ(w->clientWidth, 530);
-    EXPECT_EQ(w->clientHeight, 264);
-    EXPECT_TRUE(w->minimizeBox);
-    EXPECT_FALSE(w->resizable);
-    EXPECT_TRUE(w->topmost);
-    EXPECT_TRUE(ui.waitUntil([&] { return ui.window(gen)->focusedControl == ids::linkField; }));
+    EXPECT_TRUE(ui.window(gen)->topmost);
+    EXPECT_TRUE(ui.waitUntil([&] { return focus() == ids::linkField; }));
     EXPECT_FALSE(ui.isWindowEnabled(ids::mainWindow));
-
-    const std::vector<std::pair<int, std::string>> texts = {
-        {57, "Vous devez maintenant vous rendre sur la page d'installation du livre d'or."},
-        {58, "Entrez ci-dessous l'adresse de votre site."},
-        {66, "http://"},
-        {67, "Générer le lien"},
-        {59, ""},
-        {60, "Il se peut que le lien généré ne soit pas valide, vous devrez donc taper vous même"},
-        {61, "l'adresse dans votre navigateur."},
-        {65, "Si vous avez un problème, allez sur le forum poser votre question."},
-    };
-    for (const auto& [id, expected] : texts) EXPECT_EQ(control(gen, id).text, expected) << id;
-
-    // The example address: scheme and host, no final slash, then the reminder.
-    const std::string example = control(gen, 63).text;
-    ASSERT_EQ(example.rfind("Ex : http://", 0), 0u) << example;
-    const std::size_t reminder = example.find("     (Ne mettez pas le slash à la fin)");
-    ASSERT_NE(reminder, std::string::npos) << example;
-    EXPECT_NE(example[reminder - 1], '/');
-        // Labels 62 and 64 name the same placeholder site.
-    const std::string placeholder = placeholderSite;
-    EXPECT_EQ(control(gen, 62).text, "Ex : " + placeholder + "/livre-dor/install/index.php");
-    EXPECT_EQ(control(gen, 64).text,
-              "En remplaçant \"" + placeholder + "\" par le nom de votre site.");
-
-    struct Place {
-        int id, x, y, w, h;
-    };
-    for (const Place& p : std::vector<Place>{{57, 5, 6, 520, 18}, {58, 5, 24, 520, 18},
-                                             {63, 5, 42, 520, 18}, {66, 20, 64, 490, 22},
-                                             {67, 210, 98, 110, 24}, {59, 5, 135, 520, 24},
-                                             {60, 5, 170, 520, 20}, {61, 5, 188, 520, 20},
-                                             {62, 5, 206, 520, 20}, {64, 5, 224, 520, 20},
-                                             {65, 5, 242, 520, 20}, {68, 495, 4, 30, 30}}) {
-        const ui::ControlState c = control(gen, p.id);
-        EXPECT_EQ((std::vector<int>{c.x, c.y, c.width, c.height}),
-                  (std::vector<int>{p.x, p.y, p.w, p.h}))
-            << p.id;
-        EXPECT_EQ(c.font, ui::FontRole::Text8) << p.id;
+    for (const bool onTop : {false, true}) {
+        ASSERT_TRUE(ui.click(gen, ids::linkStayOnTop));
+        const char* tooltip = onTop ? "Toujours au second plan." : "Toujours au premier plan.";
+        ASSERT_TRUE(ui.waitUntil([&] { return control(gen, ids::linkStayOnTop).tooltip == tooltip; }));
+        EXPECT_EQ(control(gen, ids::linkStayOnTop).pressed, onTop);
+        EXPECT_EQ(ui.window(gen)->topmost, onTop);
     }
-    const ui::ControlState linkControl = control(gen, ids::linkControl);
-    EXPECT_EQ(linkControl.kind, ui::ControlKind::Link);
-    EXPECT_EQ(linkControl.colour, (ui::Colour{0, 118, 234}));
-    EXPECT_EQ(linkControl.hoverColour, (ui::Colour{255, 0, 0}));
-    const ui::ControlState toggle = control(gen, ids::linkStayOnTop);
-    EXPECT_EQ(toggle.kind, ui::ControlKind::ToggleButton);
-    EXPECT_TRUE(toggle.pressed);
-    EXPECT_EQ(toggle.tooltip, "Toujours au second plan.");
-    EXPECT_EQ(toggle.imageWidth, 24);
 }
 
 TEST_F(LinkGeneratorTest, BadAddressesAreRefusedAndTheWindowStays) {
@@ -131,7 +82,6 @@ TEST_F(LinkGeneratorTest, BadAddressesAreRefusedAndTheWindowStays) {
         SCOPED_TRACE("typed \"" + c.typed + "\"");
         ui.expectBox("Attention.", c.message);
         const ui::ShownBox box = generate(c.typed);
-        EXPECT_EQ(box.title, "Attention.");
         EXPECT_EQ(box.text, c.message);
         EXPECT_EQ(box.icon, ui::MessageIcon::Warning);
         EXPECT_EQ(field(), c.fieldAfter);
@@ -180,13 +130,6 @@ TEST_F(LinkGeneratorTest, AcceptedAddressesGiveTheInstallLinkWhichOpensOnClick) 
     EXPECT_EQ(link(), cases.back().link);
 }
 
-TEST_F(LinkGeneratorTest, FolderNamesFromTheSettingsFile) {
-    openWithFolder("mon livre");
-    ui.expectBox("Lien généré.", "Le lien vient d'être généré.");
-    generate("http://www.mon-site.fr");
-    EXPECT_EQ(link(), "http://www.mon-site.fr/mon livre/install/index.php");
-}
-
 TEST_F(LinkGeneratorTest, AnEmptyStoredFolderIsNamedAsUnknown) {
     openWithFolder("");
     ui.expectBox("Lien généré.", "Le lien vient d'être généré.");
@@ -195,24 +138,7 @@ TEST_F(LinkGeneratorTest, AnEmptyStoredFolderIsNamedAsUnknown) {
               "http://www.mon-site.fr/>>>>>Attention le nom de dossier est inconnu<<<<</install/index.php");
 }
 
-TEST_F(LinkGeneratorTest, TheToggleSwitchesStayOnTopAndItsTooltip) {
-    openWithFolder("livre-dor");
-    ASSERT_TRUE(ui.click(gen, ids::linkStayOnTop));
-    ASSERT_TRUE(ui.waitUntil([&] {
-        return control(gen, ids::linkStayOnTop).tooltip == "Toujours au premier plan.";
-    }));
-    EXPECT_FALSE(control(gen, ids::linkStayOnTop).pressed);
-    EXPECT_FALSE(ui.window(gen)->topmost);
-
-    ASSERT_TRUE(ui.click(gen, ids::linkStayOnTop));
-    ASSERT_TRUE(ui.waitUntil([&] {
-        return control(gen, ids::linkStayOnTop).tooltip == "Toujours au second plan.";
-    }));
-    EXPECT_TRUE(control(gen, ids::linkStayOnTop).pressed);
-    EXPECT_TRUE(ui.window(gen)->topmost);
-}
-
-TEST_F(LinkGeneratorTest, ClosingGivesBackTheMainWindowAndTheForm) {
+TEST_F(LinkGeneratorTest, ClosingBringsTheMainWindowToTheFrontNotOnTopAndReopensAfresh) {
     openWithFolder("livre-dor");
     ASSERT_TRUE(ui.closeBox(gen));
     // The main window is put on top for a moment and then made ordinary again.
@@ -220,8 +146,6 @@ TEST_F(LinkGeneratorTest, ClosingGivesBackTheMainWindowAndTheForm) {
         return !ui.windowExists(gen) && ui.isWindowEnabled(ids::mainWindow) &&
                !ui.window(ids::mainWindow)->topmost;
     })) << "only in front, not on top";
-    for (int id : {13, 16, 19, 25, 27, 28, 29, 30})
-        EXPECT_TRUE(ui.isEnabled(ids::mainWindow, id)) << "control " << id;
     EXPECT_EQ(ui.frontWindow(), ids::mainWindow);
 
     // Opened again, it starts afresh.

@@ -1,12 +1,11 @@
 // The installer's event loop as the user meets it: the folder field's rule, the "Chmod."
-// box and "Infos", "Valider" (trimmed fields, the upload thread), the menus and the ways
-// out of the program.
+// box, "Valider" (trimmed fields, the upload thread) and the menus that need the guestbook
+// on the server.
 #include "tests/installer/window_fixture.h"
 
 #include "platform/net.h"
 
-namespace velmo::installer {
-namespace testing {
+namespace velmo::installer::testing {
 namespace {
 
 // A loopback port on which nothing listens: the upload's login fails at once.
@@ -20,61 +19,46 @@ int closedPort() {
 TEST_F(InstallerWindowTest, AFolderFieldWithASlashIsWarnedAboutAndCleaned) {
     withGuestbook();
     start();
+    auto rootLineIs = [&](const std::string& line) {
+        return ui.waitUntil([&] { return ui.getLine(ids::mainWindow, ids::treeList, 0) == line; });
+    };
     ui.typeText(ids::mainWindow, ids::folderField, "mon-livre");
-    ASSERT_TRUE(ui.waitUntil([&] {
-        return ui.getLine(ids::mainWindow, ids::treeList, 0) == "+-[Dossier] mon-livre";
-    })) << "every change of the field shows in line 0";
+    ASSERT_TRUE(rootLineIs("+-[Dossier] mon-livre")) << "every change of the field shows in line 0";
     const std::size_t boxesBefore = ui.shownBoxes().size();
 
     ui.expectBox("ATTENTION.", "sous-dossier");
     ui.typeText(ids::mainWindow, ids::folderField, "livre-dor/test");
-    ASSERT_TRUE(ui.waitUntil([&] {
-        return ui.getLine(ids::mainWindow, ids::treeList, 0) == "+-[Dossier] livre-dortest";
-    }));
+    ASSERT_TRUE(rootLineIs("+-[Dossier] livre-dortest"));
     EXPECT_EQ(text(ids::folderField), "livre-dortest");
     ASSERT_EQ(ui.shownBoxes().size(), boxesBefore + 1);
-    const ui::ShownBox box = ui.shownBoxes().back();
-    EXPECT_EQ(box.text, "Vous ne pouvez pas mettre le livre d'or dans un sous-dossier.");
-    EXPECT_EQ(box.icon, ui::MessageIcon::Warning);
+    EXPECT_EQ(ui.shownBoxes().back().text, "Vous ne pouvez pas mettre le livre d'or dans un sous-dossier.");
+    EXPECT_EQ(ui.shownBoxes().back().icon, ui::MessageIcon::Warning);
 
     // Every "/" goes, and an emptied field leaves an empty folder name in line 0.
     ui.expectBox("ATTENTION.", "sous-dossier");
     ui.typeText(ids::mainWindow, ids::folderField, "//");
-    ASSERT_TRUE(ui.waitUntil([&] {
-        return ui.getLine(ids::mainWindow, ids::treeList, 0) == "+-[Dossier] ";
-    }));
+    ASSERT_TRUE(rootLineIs("+-[Dossier] "));
     EXPECT_EQ(text(ids::folderField), "");
-    // The entry's own folder line is untouched.
     EXPECT_EQ(ui.lineCount(ids::mainWindow, ids::treeList), 333);
     closeProgram();
 }
 
-TEST_F(InstallerWindowTest, ChmodBoxShowsAndRemovesThePanelAndInfosShowsTheHelp) {
+TEST_F(InstallerWindowTest, TickingChmodShowsThePanelAndTheHelpUntickingRemovesItSilently) {
     withGuestbook();
     start();
-    const std::string help = buildPermissionHelpText();
-    const ui::ShownBox infos = ui.shownBoxes().back();
-    EXPECT_EQ(infos.title, "Information.");
-    EXPECT_EQ(infos.text, help);
-    EXPECT_EQ(infos.icon, ui::MessageIcon::Information);
-
-    // Ticking: the panel appears while the help box is on screen.
     ui.expectHeldBox("Information.", "Chez certains hébergeurs");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::chmodBox));
     ASSERT_TRUE(ui.waitForHeldBox());
-    EXPECT_EQ(ui.heldBox()->text, help);
-    EXPECT_EQ(control(ids::mainWindow, 38).text, "Chmod");
-    EXPECT_EQ(control(ids::mainWindow, 40).text, "En cours :");
-    EXPECT_TRUE(ui.controlExists(ids::mainWindow, 41));
+    for (int id : {ids::chmodFrame, ids::chmodStatus, ids::chmodBar})
+        EXPECT_TRUE(ui.controlExists(ids::mainWindow, id)) << id;
     ui.releaseBox();
     ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); }));
 
-    // Unticking removes it without a word.
     const std::size_t boxes = ui.shownBoxes().size();
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::chmodBox));
     ASSERT_TRUE(ui.waitUntil([&] {
-        return !ui.controlExists(ids::mainWindow, 38) && !ui.controlExists(ids::mainWindow, 40) &&
-               !ui.controlExists(ids::mainWindow, 41);
+        return !ui.controlExists(ids::mainWindow, ids::chmodFrame) &&
+               !ui.controlExists(ids::mainWindow, ids::chmodStatus) && !ui.controlExists(ids::mainWindow, ids::chmodBar);
     }));
     settle();
     EXPECT_EQ(ui.shownBoxes().size(), boxes + 1) << "only the Infos box of settle()";
@@ -100,135 +84,54 @@ TEST_F(InstallerWindowTest, ValiderTrimsTheFieldsFreezesTheFormAndTheLoginFailur
     EXPECT_EQ(text(ids::userField), "jean dupont");
     EXPECT_EQ(text(ids::passwordField), "mot de passe");
     EXPECT_EQ(text(ids::folderField), "mon-livre");
-    for (int id : {13, 16, 19, 25, 27, 28, 29, 30, 42})
-        EXPECT_FALSE(ui.isEnabled(ids::mainWindow, id)) << "control " << id;
+    const std::vector<int> form = {ids::addressField, ids::userField, ids::passwordField, ids::folderField,
+                                   ids::chmodBox,     ids::infoButton, ids::passiveBox,   ids::portField};
+    for (int id : form) EXPECT_FALSE(ui.isEnabled(ids::mainWindow, id)) << "control " << id;
+    EXPECT_FALSE(ui.isEnabled(ids::mainWindow, ids::validateButton));
     EXPECT_NE(ui.heldBox()->thread, std::this_thread::get_id());
-    EXPECT_EQ(ui.heldBox()->icon, ui::MessageIcon::Warning);
     ui.releaseBox();
 
     ASSERT_TRUE(ui.waitUntil([&] { return ui.isEnabled(ids::mainWindow, ids::validateButton); }));
     waitForWorkers();
-    for (int id : {13, 16, 19, 25, 27, 28, 29, 30})
-        EXPECT_TRUE(ui.isEnabled(ids::mainWindow, id)) << "control " << id;
+    for (int id : form) EXPECT_TRUE(ui.isEnabled(ids::mainWindow, id)) << "control " << id;
     EXPECT_FALSE(ui.isEnabled(ids::mainWindow, ids::cancelButton));
-    closeProgram();
-}
-
-TEST_F(InstallerWindowTest, ValiderWithEmptyFieldsEndsInTheConnectionErrorText) {
-    withGuestbook();
-    start();
-    ui.typeText(ids::mainWindow, ids::folderField, "");
-    ui.expectBox("Avertissement.", "Impossible de se connecter.");
-    const std::size_t before = ui.shownBoxes().size();
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::validateButton));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() > before; }));
-    waitForWorkers();
-    const ui::ShownBox box = ui.shownBoxes().back();
-    EXPECT_EQ(box.text,
-              "Impossible de se connecter.\r\n\r\nRaisons possibles :\r\n"
-              " > Vos identifiants de connexion ne sont pas bon.\r\n"
-              " > Votre pare-feu empêche la connexion.\r\n\r\n"
-              "Tentez à nouveau de vous reconnecter.");
-    EXPECT_EQ(box.icon, ui::MessageIcon::Warning);
-    EXPECT_TRUE(ui.isEnabled(ids::mainWindow, ids::validateButton));
-    EXPECT_TRUE(ui.isEnabled(ids::mainWindow, ids::addressField));
     EXPECT_FALSE(stdfs::exists("softwareDatas/config.pcfg")) << "nothing is written";
     closeProgram();
 }
 
-TEST_F(InstallerWindowTest, LinkGeneratorMenuNeedsTheFilesOnTheServer) {
-    withGuestbook();
-    ConnectionSettings s;
-    withSettings(s, false);
-    start();
-    const std::size_t before = ui.shownBoxes().size();
-    ui.expectBox("Information.", "Veuillez d'abord transférer");
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuLinkGenerator));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() > before; }));
-    const ui::ShownBox box = ui.shownBoxes().back();
-    EXPECT_EQ(box.text,
-              "Veuillez d'abord transférer les fichiers vers votre site pour pouvoir ensuite "
-              "générer un lien.");
-    EXPECT_EQ(box.icon, ui::MessageIcon::Warning);
-    settle();
-    EXPECT_FALSE(ui.windowExists(ids::linkGeneratorWindow));
-    EXPECT_TRUE(ui.isWindowEnabled(ids::mainWindow));
-
-    // Once the file says the guestbook is on the server, the generator opens in the
-    // main thread and the main window waits for it.
-    withSettings(s, true);
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuLinkGenerator));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::linkGeneratorWindow); }));
-    EXPECT_FALSE(ui.isWindowEnabled(ids::mainWindow));
-    EXPECT_EQ(ui.window(ids::linkGeneratorWindow)->owner, ui.window(ids::mainWindow)->owner);
-    ASSERT_TRUE(ui.closeBox(ids::linkGeneratorWindow));
-    ASSERT_TRUE(ui.waitUntil([&] { return !ui.windowExists(ids::linkGeneratorWindow); }));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); }));
-    settle();  // the main loop answers again
-    closeProgram();
-}
-
-TEST_F(InstallerWindowTest, PermissionMenusNeedTheFilesOnTheServer) {
+// Before an upload (no settings file, or one with transfert = 0) the link generator and
+// both permission runs are refused, and nothing starts.
+TEST_F(InstallerWindowTest, MenusThatNeedTheGuestbookOnTheServerRefuseBeforeAnUpload) {
     withGuestbook();
     start();
-    for (int entry : {ids::menuApplyChmod, ids::menuRestoreChmod}) {
+    struct Case {
+        int entry;
+        const char* text;
+    };
+    const char* const chmodRefusal =
+        "Les fichiers du livre d'or doivent être sur le serveur pour pouvoir modifier leur CHMOD.";
+    const std::vector<Case> cases = {
+        {ids::menuApplyChmod, chmodRefusal},
+        {ids::menuRestoreChmod, chmodRefusal},
+        {ids::menuLinkGenerator,
+         "Veuillez d'abord transférer les fichiers vers votre site pour pouvoir ensuite générer un lien."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("menu entry " + std::to_string(c.entry));
         const std::size_t before = ui.shownBoxes().size();
-        ui.expectBox("Information.", "doivent être sur le serveur pour pouvoir modifier leur CHMOD");
-        ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, entry));
+        ui.expectBox("Information.", c.text);
+        ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, c.entry));
         ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() > before; }));
-        EXPECT_FALSE(ui.controlExists(ids::mainWindow, 39)) << "no run started";
+        EXPECT_EQ(ui.shownBoxes().back().text, c.text);
+        EXPECT_EQ(ui.shownBoxes().back().icon, ui::MessageIcon::Warning);
+        settle();
+        EXPECT_FALSE(ui.controlExists(ids::mainWindow, ids::chmodTitle)) << "no run started";
+        EXPECT_FALSE(ui.windowExists(ids::linkGeneratorWindow));
+        EXPECT_TRUE(ui.isWindowEnabled(ids::mainWindow));
+        withSettingsText("transfert = 0\r\nFTP_adresse = 127.0.0.1\r\n");
     }
     closeProgram();
 }
 
-TEST_F(InstallerWindowTest, AboutWindowAndBrowserLinks) {
-    withGuestbook();
-    start();
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuAbout));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::aboutWindow); }));
-    EXPECT_FALSE(ui.isWindowEnabled(ids::mainWindow));
-    EXPECT_EQ(control(ids::aboutWindow, 72).text, "Velmo Transfert - A propos");
-    EXPECT_EQ(control(ids::aboutWindow, 74).text, "Velmo Transfert - Version : 1.2.0");
-    ASSERT_TRUE(ui.click(ids::aboutWindow, 75));
-    ASSERT_TRUE(ui.closeBox(ids::aboutWindow));
-    ASSERT_TRUE(ui.waitUntil([&] { return !ui.windowExists(ids::aboutWindow); }));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); }));
-
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuSite));
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuForum));
-    settle();
-    const std::string expected = frame::officialSiteAddress() + "\n" +
-                                 frame::officialSiteAddress() + "\n" + frame::forumAddress() + "\n";
-    EXPECT_EQ(waitForOpened(expected), expected);
-    closeProgram();
-}
-
-TEST_F(InstallerWindowTest, QuitStartsTheLauncherBesideTools) {
-    withGuestbook();
-    // A launcher that is no program for this system: it is handed to the shell.
-    std::ofstream("../Velmo_Menu.exe") << "MZ";
-    start();
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuQuit));
-    joinProgram();
-    EXPECT_EQ(exitCode(), 0);
-    EXPECT_FALSE(ui.windowExists(ids::mainWindow));
-    EXPECT_EQ(waitForOpened("../Velmo_Menu.exe\n"), "../Velmo_Menu.exe\n");
-}
-
-TEST_F(InstallerWindowTest, QuitWithoutLauncherSaysSoAndEnds) {
-    withGuestbook();
-    start();
-    ui.expectBox("Information.", "Impossible de retourner au menu général.");
-    const std::size_t before = ui.shownBoxes().size();
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuQuit));
-    joinProgram();
-    ASSERT_EQ(ui.shownBoxes().size(), before + 1);
-    EXPECT_EQ(ui.shownBoxes().back().text,
-              "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.");
-    EXPECT_EQ(ui.shownBoxes().back().icon, ui::MessageIcon::Warning);
-    EXPECT_FALSE(ui.windowExists(ids::mainWindow));
-}
-
 }  // namespace
-}  // namespace testing
-}  // namespace velmo::installer
+}  // namespace velmo::installer::testing

@@ -69,24 +69,10 @@ protected:
                     stdfs::copy_options::recursive);
     }
 
-    void withSettings(const ConnectionSettings& s, bool transferred) {
-        ASSERT_TRUE(saveConnectionSettings(Tool::Installer, s));
-        if (!transferred) {
-            // The installer always writes transfert = 1; a file from before any upload
-            // has it at 0.
-            std::string text;
-            {
-                std::ifstream in(tools_ + "/softwareDatas/config.pcfg", std::ios::binary);
-                std::ostringstream all;
-                all << in.rdbuf();
-                text = all.str();
-            }
-            const std::string stored = "transfert = 1";
-            const std::size_t at = text.find(stored);
-            ASSERT_NE(at, std::string::npos) << text;
-            text.replace(at, stored.size(), "transfert = 0");
-            std::ofstream(tools_ + "/softwareDatas/config.pcfg", std::ios::binary) << text;
-        }
+    // Written by the settings module itself, which always stores transfert = 1.
+    void withSettings(const ConnectionSettings& s) { ASSERT_TRUE(saveConnectionSettings(Tool::Installer, s)); }
+    void withSettingsText(const std::string& text) {
+        std::ofstream(tools_ + "/softwareDatas/config.pcfg", std::ios::binary) << text;
     }
 
     // Starts the program and waits until its loop runs: the start-up is over once it
@@ -117,22 +103,18 @@ protected:
     void joinProgram() { program_.join(); }
     int exitCode() const { return exitCode_; }
 
-    std::string openedTargets() const {
-        std::ifstream in(opened_);
-        std::ostringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
-
     // The shell's openings are done by other processes: polled until they are all there.
     std::string waitForOpened(const std::string& expected) const {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        std::string got = openedTargets();
-        while (got.size() < expected.size() && std::chrono::steady_clock::now() < limit) {
+        std::string got;
+        for (;;) {
+            std::ifstream in(opened_);
+            std::ostringstream all;
+            all << in.rdbuf();
+            got = all.str();
+            if (got.size() >= expected.size() || std::chrono::steady_clock::now() >= limit) return got;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            got = openedTargets();
         }
-        return got;
     }
 
     ui::ControlState control(int window, int id) {
@@ -142,8 +124,6 @@ protected:
     }
 
     std::string text(int id) { return ui.getText(ids::mainWindow, id); }
-
-    const std::string& toolsFolder() const { return tools_; }
 
     ui::HeadlessUi ui;
 
