@@ -2,7 +2,6 @@
 // not a complete, valid PNG is refused without reading past the buffer (this test runs
 // under AddressSanitizer in the sanitizer build).
 #include <gtest/gtest.h>
-#include <png.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -18,25 +17,6 @@ namespace {
 using velmo::assets::decodePng;
 using velmo::ui::Image;
 using Bytes = std::vector<std::uint8_t>;
-
-// Writes a PNG with libpng's own encoder, so the decoder meets files made by other
-// software in every layout, not only the ones our drawing script writes.
-Bytes writePng(int width, int height, png_uint_32 format, const Bytes& pixels, const Bytes& colormap = {}) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(width);
-    image.height = png_uint_32(height);
-    image.format = format;
-    image.colormap_entries = png_uint_32(colormap.size() / 4);
-    const void* map = colormap.empty() ? nullptr : colormap.data();
-    png_alloc_size_t size = 0;
-    EXPECT_TRUE(png_image_write_get_memory_size(image, size, 0, pixels.data(), 0, map));
-    Bytes out(size);
-    EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, map));
-    out.resize(size);
-    return out;
-}
 
 void append32(Bytes& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
@@ -60,16 +40,20 @@ Bytes deflate(const Bytes& raw) {
     return out;
 }
 
-// A hand-made file: signature, IHDR, the given IDAT payload, IEND.
+// A hand-made file: signature, IHDR, the extra chunks (PLTE, tRNS), the given IDAT
+// payload, IEND. Layouts other software writes, not only the ones our drawing script makes.
 Bytes handMade(std::uint32_t width, std::uint32_t height, const Bytes& idat, std::uint8_t colourType = 6,
-               std::uint8_t depth = 8) {
+               std::uint8_t depth = 8, const std::vector<Bytes>& extra = {}) {
     Bytes ihdr;
     append32(ihdr, width);
     append32(ihdr, height);
-    for (std::uint8_t b : {depth, colourType, std::uint8_t(0), std::uint8_t(0), std::uint8_t(0)}) ihdr.push_back(b);
+    ihdr.insert(ihdr.end(), {depth, colourType, 0, 0, 0});  // no compression, filter or interlace choices
     Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    for (const Bytes& c : {chunk("IHDR", ihdr), chunk("IDAT", idat), chunk("IEND", {})})
-        out.insert(out.end(), c.begin(), c.end());
+    std::vector<Bytes> chunks = {chunk("IHDR", ihdr)};
+    chunks.insert(chunks.end(), extra.begin(), extra.end());
+    chunks.push_back(chunk("IDAT", idat));
+    chunks.push_back(chunk("IEND", {}));
+    for (const Bytes& c : chunks) out.insert(out.end(), c.begin(), c.end());
     return out;
 }
 
@@ -80,25 +64,23 @@ TEST(PngDecode, EveryColourTypeComesOutAsStraightRgba) {
         int width, height;
         Bytes rgba;
     } cases[] = {
-        // Half-transparent pixels keep their colour (no premultiplication).
-        {"rgba", writePng(2, 1, PNG_FORMAT_RGBA, {0, 255, 0, 128, 10, 20, 30, 0}), 2, 1,
+        // Half-transparent pixels keep their colour (no premultiplication). Each row
+        // starts with its filter byte (0).
+        {"rgba", handMade(2, 1, deflate({0, 0, 255, 0, 128, 10, 20, 30, 0})), 2, 1,
          {0, 255, 0, 128, 10, 20, 30, 0}},
-        {"grey", writePng(3, 1, PNG_FORMAT_GRAY, {0, 100, 255}), 3, 1,
+        {"grey", handMade(3, 1, deflate({0, 0, 100, 255}), 0), 3, 1,
          {0, 0, 0, 255, 100, 100, 100, 255, 255, 255, 255, 255}},
-        {"rgb, one column", writePng(1, 2, PNG_FORMAT_RGB, {1, 2, 3, 200, 100, 50}), 1, 2,
+        {"rgb, one column", handMade(1, 2, deflate({0, 1, 2, 3, 0, 200, 100, 50}), 2), 1, 2,
          {1, 2, 3, 255, 200, 100, 50, 255}},
-        {"grey and alpha", writePng(1, 1, PNG_FORMAT_GA, {80, 255}), 1, 1, {80, 80, 80, 255}},
+        {"grey and alpha", handMade(2, 1, deflate({0, 80, 255, 7, 0}), 4), 2, 1, {80, 80, 80, 255, 7, 7, 7, 0}},
         {"palette with transparency",
-         writePng(3, 1, PNG_FORMAT_RGBA | PNG_FORMAT_FLAG_COLORMAP, {2, 0, 1},
-                  {0, 0, 0, 0, 250, 200, 40, 255, 30, 60, 90, 255}),
+         handMade(3, 1, deflate({0, 2, 0, 1}), 3, 8,
+                  {chunk("PLTE", {0, 0, 0, 250, 200, 40, 30, 60, 90}), chunk("tRNS", {0})}),
          3, 1, {30, 60, 90, 255, 0, 0, 0, 0, 250, 200, 40, 255}},
         // 16-bit samples without a gamma chunk: the high byte wins (no linear-light brightening).
         {"16-bit rgba", handMade(1, 1, deflate({0, 0xff, 0xff, 0x80, 0x00, 0x00, 0x00, 0xff, 0xff}), 6, 16), 1, 1,
          {255, 128, 0, 255}},
-        // The hand-made 8-bit file decodes, so the refusals below are about their one fault.
-        {"hand-made", handMade(1, 1, deflate({0, 9, 8, 7, 255})), 1, 1, {9, 8, 7, 255}},
     };
-    ASSERT_EQ(cases[4].file.at(25), 3);  // the writer really made a palette file
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Image image;
@@ -165,7 +147,8 @@ TEST(PngDecode, RandomDamageNeverBreaksTheDecoder) {
     int refused = 0;
     for (int round = 0; round < 300; ++round) {
         Bytes damaged(whole.begin(), whole.end());
-        for (int i = 1 + int(random() % 4); i > 0; --i) damaged[random() % damaged.size()] ^= std::uint8_t(1 + random() % 255);
+        for (int i = 1 + int(random() % 4); i > 0; --i)
+            damaged[random() % damaged.size()] ^= std::uint8_t(1 + random() % 255);
         Image image;
         if (decodePng(damaged.data(), damaged.size(), image)) {
             EXPECT_EQ(image.rgba.size(), std::size_t(image.width) * std::size_t(image.height) * 4);

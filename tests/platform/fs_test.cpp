@@ -75,6 +75,10 @@ TEST_F(FsTest, ReplaceKeepsTheOldContentsWhenTheNewOnesCannotBeWritten) {
     EXPECT_FALSE(fs::replaceFileContents("config.pcfg", "perdu"));
     ASSERT_TRUE(fs::readWholeFile("config.pcfg", data));
     EXPECT_EQ(data, "nouveau\r\n");
+    // A folder in the file's place cannot be replaced, and the written sibling goes.
+    fs::makeFolder("dossier");
+    EXPECT_FALSE(fs::replaceFileContents("dossier", "x"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/dossier.nouveau"));
 }
 
 TEST_F(FsTest, AppendCreatesThenGrowsAndStreamsReadBack) {

@@ -46,7 +46,8 @@ int pasvPort(const std::string& line) {
 
 TEST(ScriptedServerConversation, MatchingClientPassesAndEveryByteIsRecorded) {
     ScriptedServer server;
-    server.reply("220 hi\r\n").expect("USER bob\r\n").replySplit({"331-a\r\n", "331 b\r\n"}, 20).expect("PASS x\r\n");
+    server.reply("220 hi\r\n").expect("USER bob\r\n");
+    server.replySplit({"331-a\r\n", "331 b\r\n"}, 20).expect("PASS x\r\n");
     server.start();
     Socket c = connectTo(server);
     EXPECT_EQ(readFrom(c, 8), "220 hi\r\n");
