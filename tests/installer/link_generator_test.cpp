@@ -1,6 +1,6 @@
-// The install link generator opened from the menu, as the user meets it: its window, the
-// refusals of bad site addresses, the links it builds and opens, the stay-on-top toggle
-// and the way back to the main window.
+// The install link generator opened from the menu, as the user meets it: the refusals of
+// bad site addresses, the links it builds and opens, the stay-on-top toggle and the way
+// back to the main window.
 #include "tests/installer/window_fixture.h"
 
 namespace velmo::installer::testing {
@@ -12,8 +12,7 @@ class LinkGeneratorTest : public InstallerWindowTest {
 protected:
     // The guestbook is on the server with `folder` as its folder; the generator is open.
     void openWithFolder(const std::string& folder) {
-        withGuestbook();
-        ConnectionSettings s;
+            ConnectionSettings s;
         s.guestbookFolder = folder;
         withSettings(s);
         start();
@@ -45,22 +44,6 @@ protected:
     std::string link() { return ui.getText(gen, ids::linkControl); }
     int focus() { return ui.window(gen)->focusedControl; }
 };
-
-// It opens on top of a disabled main window with the focus in the address field; the
-// toggle makes it ordinary and back, its tooltip naming what a press will do.
-TEST_F(LinkGeneratorTest, OpensOnTopAndTheToggleSwitchesStayOnTop) {
-    openWithFolder("livre-dor");
-    EXPECT_TRUE(ui.window(gen)->topmost);
-    EXPECT_TRUE(ui.waitUntil([&] { return focus() == ids::linkField; }));
-    EXPECT_FALSE(ui.isWindowEnabled(ids::mainWindow));
-    for (const bool onTop : {false, true}) {
-        ASSERT_TRUE(ui.click(gen, ids::linkStayOnTop));
-        const char* tooltip = onTop ? "Toujours au second plan." : "Toujours au premier plan.";
-        ASSERT_TRUE(ui.waitUntil([&] { return control(gen, ids::linkStayOnTop).tooltip == tooltip; }));
-        EXPECT_EQ(control(gen, ids::linkStayOnTop).pressed, onTop);
-        EXPECT_EQ(ui.window(gen)->topmost, onTop);
-    }
-}
 
 TEST_F(LinkGeneratorTest, BadAddressesAreRefusedAndTheWindowStays) {
     openWithFolder("livre-dor");
@@ -138,24 +121,34 @@ TEST_F(LinkGeneratorTest, AnEmptyStoredFolderIsNamedAsUnknown) {
               "http://www.mon-site.fr/>>>>>Attention le nom de dossier est inconnu<<<<</install/index.php");
 }
 
-TEST_F(LinkGeneratorTest, ClosingBringsTheMainWindowToTheFrontNotOnTopAndReopensAfresh) {
+// It opens on top of a disabled main window with the focus in the address field; the
+// toggle makes it ordinary and back, its tooltip naming what a press will do. Closed, it
+// brings the main window to the front without leaving it on top; opened again, it starts
+// afresh.
+TEST_F(LinkGeneratorTest, StaysOnTopUntilToggledAndClosingGivesBackTheMainWindow) {
     openWithFolder("livre-dor");
+    EXPECT_TRUE(ui.window(gen)->topmost);
+    EXPECT_TRUE(ui.waitUntil([&] { return focus() == ids::linkField; }));
+    EXPECT_FALSE(ui.isWindowEnabled(ids::mainWindow));
+    for (const bool onTop : {false, true}) {
+        ASSERT_TRUE(ui.click(gen, ids::linkStayOnTop));
+        const char* tooltip = onTop ? "Toujours au second plan." : "Toujours au premier plan.";
+        ASSERT_TRUE(ui.waitUntil([&] { return control(gen, ids::linkStayOnTop).tooltip == tooltip; }));
+        EXPECT_EQ(control(gen, ids::linkStayOnTop).pressed, onTop);
+        EXPECT_EQ(ui.window(gen)->topmost, onTop);
+    }
+    ui.expectBox("Lien généré.", "Le lien vient d'être généré.");
+    generate("http://www.mon-site.fr");
+
     ASSERT_TRUE(ui.closeBox(gen));
-    // The main window is put on top for a moment and then made ordinary again.
     ASSERT_TRUE(ui.waitUntil([&] {
-        return !ui.windowExists(gen) && ui.isWindowEnabled(ids::mainWindow) &&
-               !ui.window(ids::mainWindow)->topmost;
+        return !ui.windowExists(gen) && ui.isWindowEnabled(ids::mainWindow) && !ui.window(ids::mainWindow)->topmost;
     })) << "only in front, not on top";
     EXPECT_EQ(ui.frontWindow(), ids::mainWindow);
-
-    // Opened again, it starts afresh.
     ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuLinkGenerator));
     ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(gen); }));
     EXPECT_EQ(field(), "http://");
     EXPECT_EQ(link(), "");
-    ASSERT_TRUE(ui.closeBox(gen));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); }));
-    closeProgram();
 }
 
 }  // namespace

@@ -20,12 +20,8 @@ namespace {
 
 const char* const chmodDone = "Le programme a effectué les CHMOD sur les dossiers et fichiers adéquates.";
 
-std::string settingsFile(const FtpPeer& peer, int transfer, int chmod) {
-    return "transfert = " + std::to_string(transfer) + "\r\nFTP_adresse = " + peer.host() +
-           "\r\nFTP_iDUseur = " + peer.user() + "\r\nFTP_infoChmod = " + std::to_string(chmod) +
-           "\r\nFTP_modeConnexion = 1\r\nFTP_portConnexion = " + std::to_string(peer.port()) +
-           "\r\nRepertoireDuLivreDor = livre-dor\r\n";
-}
+// The settings file after an upload into livre-dor in passive mode, FTP_infoChmod = `chmod`.
+std::string settingsFile(const FtpPeer& peer, int chmod) { return expectedSettings(peer, "livre-dor", chmod, 1); }
 
 // The 14 targets on the server, owned by the server's account (the daemons store and
 // change modes as that account), all with mode 644 / 755 to start from.
@@ -89,7 +85,7 @@ TEST(MenuRuns, ApplyThenRestoreChangeTheModesTheBoxAndTheSettings) {
     ToolsFolder tools;
     FtpPeer peer(PeerKind::Proftpd);
     putTargets(peer);
-    writeFile(tools.dir / "softwareDatas/config.pcfg", settingsFile(peer, 1, 0));
+    writeFile(tools.dir / "softwareDatas/config.pcfg", settingsFile(peer, 0));
     Installer inst;
     inst.fillForm(peer, "livre-dor", true, false);
     auto& u = inst.ui;
@@ -113,7 +109,7 @@ TEST(MenuRuns, ApplyThenRestoreChangeTheModesTheBoxAndTheSettings) {
     EXPECT_TRUE(u.controlExists(ids::mainWindow, ids::chmodFrame));
     EXPECT_FALSE(u.controlExists(ids::mainWindow, ids::chmodTitle));
     EXPECT_EQ(u.getText(ids::mainWindow, ids::chmodStatus), "En cours :");
-    EXPECT_EQ(tools.settings(), settingsFile(peer, 1, 1));
+    EXPECT_EQ(tools.settings(), settingsFile(peer, 1));
 
     u.expectBox("Statut Chmod.", chmodDone);
     startPermissionRun(*inst.app, PermissionAction::RestoreRestricted);
@@ -125,7 +121,7 @@ TEST(MenuRuns, ApplyThenRestoreChangeTheModesTheBoxAndTheSettings) {
     EXPECT_FALSE(u.isChecked(ids::mainWindow, ids::chmodBox));
     for (int id : {ids::chmodFrame, ids::chmodTitle, ids::chmodStatus, ids::chmodBar})
         EXPECT_FALSE(u.controlExists(ids::mainWindow, id)) << id;
-    EXPECT_EQ(tools.settings(), settingsFile(peer, 1, 0));
+    EXPECT_EQ(tools.settings(), settingsFile(peer, 0));
     EXPECT_EQ(u.failures(), std::vector<std::string>{});
     EXPECT_EQ(u.unmetExpectations(), std::vector<std::string>{});
 }
@@ -136,7 +132,7 @@ TEST(MenuRunOverlap, TwoRunsNeverShareTheServerAtOnce) {
     ToolsFolder tools;
     FtpPeer peer(PeerKind::Pyftpdlib);
     putTargets(peer);
-    writeFile(tools.dir / "softwareDatas/config.pcfg", settingsFile(peer, 1, 0));
+    writeFile(tools.dir / "softwareDatas/config.pcfg", settingsFile(peer, 0));
     Installer inst;
     inst.fillForm(peer, "livre-dor", true, false);
     inst.ui.expectBox("Statut Chmod.", chmodDone);
@@ -165,7 +161,7 @@ TEST(MenuRunOverlap, TwoRunsNeverShareTheServerAtOnce) {
     // Each completion was acted on as it came: first the first run's, then the second's.
     EXPECT_EQ(loop.states, (std::vector<bool>{applyFirst, !applyFirst}));
     expectModes(peer, applyFirst ? 0705 : 0777, applyFirst ? 0604 : 0777);
-    EXPECT_EQ(tools.settings(), settingsFile(peer, 1, applyFirst ? 0 : 1));
+    EXPECT_EQ(tools.settings(), settingsFile(peer, applyFirst ? 0 : 1));
     EXPECT_EQ(inst.ui.failures(), std::vector<std::string>{});
 }
 
@@ -174,16 +170,13 @@ TEST(MenuRunRefusal, EmptyPasswordUnreachableServerAndRefusedLoginShowTheConnect
     ToolsFolder tools;
     FtpPeer peer(PeerKind::Vsftpd);
     putTargets(peer);
-    const std::string stored = settingsFile(peer, 1, 0);
+    const std::string stored = settingsFile(peer, 0);
     writeFile(tools.dir / "softwareDatas/config.pcfg", stored);
     Installer inst;
-    struct Case {
-        std::string password;
-        int port;
-    };
-    const std::vector<Case> cases = {{"", peer.port()}, {peer.password(), 1}, {peer.password() + "x", peer.port()}};
-    for (const Case& c : cases) {
-        inst.fillForm(peer.host(), peer.user(), c.password, c.port, "livre-dor", true, false);
+    const std::vector<std::pair<std::string, int>> cases = {  // password, port
+        {"", peer.port()}, {peer.password(), 1}, {peer.password() + "x", peer.port()}};
+    for (const auto& [password, port] : cases) {
+        inst.fillForm(peer.host(), peer.user(), password, port, "livre-dor", true, false);
         inst.ui.expectBox("Avertissement.", inst.app->connectionErrorText);
         startPermissionRun(*inst.app, PermissionAction::ApplyWritable);
         waitForWorkers();

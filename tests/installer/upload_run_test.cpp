@@ -66,6 +66,17 @@ void expectOneJournalBlock(const ToolsFolder& tools, const FtpPeer& peer, const 
     EXPECT_EQ(journal, b);
 }
 
+// Exactly one box titled `title` was shown, with exactly `text` and `icon`, and every box
+// was foreseen.
+void expectTheBox(const Installer& inst, const std::string& title, const std::string& text, MessageIcon icon) {
+    EXPECT_EQ(inst.ui.failures(), std::vector<std::string>{});
+    EXPECT_EQ(inst.ui.unmetExpectations(), std::vector<std::string>{});
+    const auto boxes = inst.boxesTitled(title);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].icon, icon);
+}
+
 void expectIdle(ui::HeadlessUi& u) {
     EXPECT_TRUE(u.isEnabled(ids::mainWindow, ids::validateButton));
     EXPECT_FALSE(u.isEnabled(ids::mainWindow, ids::cancelButton));
@@ -139,12 +150,8 @@ TEST_P(WholeInstall, PutsTheGuestbookOnTheServerByteForByteAndRecordsTheRun) {
     const std::time_t after = std::time(nullptr);
     waitForWorkers();
 
-    EXPECT_EQ(u.failures(), std::vector<std::string>{});
-    EXPECT_EQ(u.unmetExpectations(), std::vector<std::string>{});
-    const auto boxes = inst.boxesTitled("Statut transfert.");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, c.chmod ? std::string(allSent) + "\r\n\r\n" + chmodSentence : std::string(allSent));
-    EXPECT_EQ(boxes[0].icon, MessageIcon::Information);
+    expectTheBox(inst, "Statut transfert.", c.chmod ? std::string(allSent) + "\r\n\r\n" + chmodSentence : allSent,
+                 MessageIcon::Information);
 
     expectWholeGuestbook(peer, folder);
     EXPECT_EQ(tools.settings(), expectedSettings(peer, folder, c.chmod ? 1 : 0, c.passive ? 1 : 0));
@@ -242,21 +249,16 @@ TEST(RefusedFiles, AreGivenUpAtTheBoundAndReported) {
     stdfs::remove(tools.dir / "livre-dor/img_perso/lisezmoi.txt");
     inst.fillForm(peer, "livre-dor", true, false);
     inst.ui.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
-    inst.ui.expectBox("Statut transfert.", "Le transfert est terminé, mais 4 fichiers n'ont pas pu être envoyés.");
+    const std::string closing = "Le transfert est terminé, mais 4 fichiers n'ont pas pu être envoyés.\r\n\r\n"
+                                "La liste se trouve dans le fichier \"softwareDatas/log-erreur.txt\".\r\n\r\n"
+                                "Votre livre d'or risque de ne pas fonctionner correctement.";
+    inst.ui.expectBox("Statut transfert.", closing);
     const std::time_t before = std::time(nullptr);
     inst.pressValidate();
     ASSERT_TRUE(inst.closeLinkGenerator());
     const std::time_t after = std::time(nullptr);
     waitForWorkers();
-
-    EXPECT_EQ(inst.ui.failures(), std::vector<std::string>{});
-    const auto boxes = inst.boxesTitled("Statut transfert.");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text,
-              "Le transfert est terminé, mais 4 fichiers n'ont pas pu être envoyés.\r\n\r\n"
-              "La liste se trouve dans le fichier \"softwareDatas/log-erreur.txt\".\r\n\r\n"
-              "Votre livre d'or risque de ne pas fonctionner correctement.");
-    EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);
+    expectTheBox(inst, "Statut transfert.", closing, MessageIcon::Warning);
 
     const std::vector<std::string> missing = {
         "livre-dor/chmod_perso/save/index.php", "livre-dor/chmod_perso/save/sauvegarde_config.php",
@@ -290,10 +292,7 @@ TEST(LoginFailure, AnEmptyPasswordShowsTheConnectionTextAndWritesNothing) {
     inst.ui.expectBox("Avertissement.", text);
     inst.pressValidate();
     waitForWorkers();
-    const auto boxes = inst.boxesTitled("Avertissement.");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, text);
-    EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);
+    expectTheBox(inst, "Avertissement.", text, MessageIcon::Warning);
     expectIdle(inst.ui);
     EXPECT_EQ(treeBelow(peer.home()), std::set<std::string>{});
     EXPECT_FALSE(tools.hasSettings());

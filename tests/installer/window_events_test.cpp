@@ -17,7 +17,6 @@ int closedPort() {
 }
 
 TEST_F(InstallerWindowTest, AFolderFieldWithASlashIsWarnedAboutAndCleaned) {
-    withGuestbook();
     start();
     auto rootLineIs = [&](const std::string& line) {
         return ui.waitUntil([&] { return ui.getLine(ids::mainWindow, ids::treeList, 0) == line; });
@@ -44,7 +43,6 @@ TEST_F(InstallerWindowTest, AFolderFieldWithASlashIsWarnedAboutAndCleaned) {
 }
 
 TEST_F(InstallerWindowTest, TickingChmodShowsThePanelAndTheHelpUntickingRemovesItSilently) {
-    withGuestbook();
     start();
     ui.expectHeldBox("Information.", "Chez certains hébergeurs");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::chmodBox));
@@ -66,7 +64,6 @@ TEST_F(InstallerWindowTest, TickingChmodShowsThePanelAndTheHelpUntickingRemovesI
 }
 
 TEST_F(InstallerWindowTest, ValiderTrimsTheFieldsFreezesTheFormAndTheLoginFailureFreesIt) {
-    withGuestbook();
     start();
     const int port = closedPort();
     ui.typeText(ids::mainWindow, ids::addressField, "  127.0.0.1   ");
@@ -102,7 +99,6 @@ TEST_F(InstallerWindowTest, ValiderTrimsTheFieldsFreezesTheFormAndTheLoginFailur
 // Before an upload (no settings file, or one with transfert = 0) the link generator and
 // both permission runs are refused, and nothing starts.
 TEST_F(InstallerWindowTest, MenusThatNeedTheGuestbookOnTheServerRefuseBeforeAnUpload) {
-    withGuestbook();
     start();
     struct Case {
         int entry;

@@ -1,6 +1,6 @@
 // The installer run as a user meets it: a `Tools` folder of its own under /tmp (the
-// sample `livre-dor`, `softwareDatas`), the real start-up and event loop in a thread of
-// their own on the headless UI, and the test acting as the user.
+// shipped sample `livre-dor`, `softwareDatas`), the real start-up and event loop in a
+// thread of their own on the headless UI, and the test acting as the user.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -32,6 +32,7 @@ protected:
         root_ = name.str();
         tools_ = root_ + "/Tools";
         stdfs::create_directories(tools_ + "/softwareDatas");
+        stdfs::create_directory_symlink(SAMPLE_GUESTBOOK_PARENT "/livre-dor", tools_ + "/livre-dor");
         // Anything the program opens with the shell (browser links, the launcher when it
         // is no program) is written, one line per opening, to this file.
         opened_ = root_ + "/opened.txt";
@@ -62,11 +63,6 @@ protected:
         std::error_code ec;
         stdfs::remove_all(root_, ec);
         unsetenv("VELMO_OPEN_COMMAND");
-    }
-
-    void withGuestbook() {
-        stdfs::copy(SAMPLE_GUESTBOOK_PARENT "/livre-dor", tools_ + "/livre-dor",
-                    stdfs::copy_options::recursive);
     }
 
     // Written by the settings module itself, which always stores transfert = 1.

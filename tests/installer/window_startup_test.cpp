@@ -9,6 +9,7 @@ using ui::ControlKind;
 
 TEST_F(InstallerWindowTest, WithoutTheGuestbookFolderItSaysSoAndEndsWithoutAWindow) {
     // A file named like the folder is not the folder.
+    stdfs::remove("livre-dor");
     std::ofstream("livre-dor") << "x";
     ui.expectBox("ATTENTION.", "Le programme ne peut pas démarrer.");
     int code = -1;
@@ -28,7 +29,6 @@ TEST_F(InstallerWindowTest, WithoutTheGuestbookFolderItSaysSoAndEndsWithoutAWind
 // The numbers the event loop, the Wine driver and the other windows use to find the form,
 // the tree list, the bars and the menu entries; then the defaults without a settings file.
 TEST_F(InstallerWindowTest, TheControlsAndMenusOthersRelyOnAndTheDefaults) {
-    withGuestbook();
     start();
     const std::vector<std::pair<int, ControlKind>> numbered = {
         {13, ControlKind::TextField},   {16, ControlKind::TextField}, {19, ControlKind::PasswordField},
@@ -63,7 +63,6 @@ TEST_F(InstallerWindowTest, TheControlsAndMenusOthersRelyOnAndTheDefaults) {
 }
 
 TEST_F(InstallerWindowTest, StoredSettingsFillTheFormAndFtpInfoChmodShowsThePanel) {
-    withGuestbook();
     ConnectionSettings s;
     s.serverAddress = "ftp.exemple-hébergeur.fr";
     s.userId = "jean.dupont";
