@@ -21,70 +21,56 @@ constexpr int WaitMs = 3000;
 // For the cases where the server stays silent on purpose.
 constexpr int ShortWaitMs = 150;
 
+// One conversation with a server that greets with "220 ok": add the rest of the script,
+// connect, talk, then end() gives every byte the client sent.
+struct Conversation {
+    explicit Conversation(int waitMs = WaitMs, int loginBoundMs = ControlChannel::DefaultLoginBoundMs)
+        : channel(waitMs, loginBoundMs) {
+        server.reply("220 ok\r\n");
+    }
+    bool connect() {
+        server.start();
+        return channel.connect("127.0.0.1", server.port());
+    }
+    std::string end(bool scriptMustFinish = true) {
+        channel.close();
+        const bool finished = server.finish();
+        if (scriptMustFinish) { EXPECT_TRUE(finished) << server.report(); }
+        return server.received();
+    }
+    ScriptedServer server;
+    ControlChannel channel;
+};
+
 // ---------------------------------------------------------------- reply waits
 
-TEST(ControlChannelReply, GreetingInTwoSegmentsIsOneReply) {
+TEST(ControlChannelReply, TrailingLineEndsAndBlanksAreRemovedButInnerOnesKept) {
+    Conversation c;
+    c.server.silence(200).reply("211-a \r\n211 b  \r\n\r\n \n");
+    ASSERT_TRUE(c.connect());
+    EXPECT_EQ(c.channel.readReply(), "211-a \r\n211 b");
+    c.end();
+}
+
+TEST(ControlChannelReply, PiecesCloseInTimeAreOneReply) {
+    // After a short piece the next one may come up to 50 ms later; after a piece of more
+    // than 150 bytes up to 1000 ms. A 300 ms gap therefore joins only after a large piece.
+    const std::string big = "211-" + std::string(196, 'a') + "\r\n";  // 202 bytes
     ScriptedServer server;
-    server.replySplit({"220-Bienvenue\r\n", "220 FTP pret\r\n"}, 30);
+    server.replySplit({"220-Bienvenue\r\n", "220 FTP pret\r\n"}, 30).silence(300);
+    server.replySplit({big, "211 fin\r\n"}, 300).silence(300);
+    server.replySplit({"211-court\r\n", "211 fin\r\n"}, 300);
     server.start();
     ControlChannel channel(WaitMs);
     ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
     EXPECT_EQ(channel.lastReply(), "220-Bienvenue\r\n220 FTP pret");
     EXPECT_EQ(lastReplyText(), "220-Bienvenue\r\n220 FTP pret");
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "") << "connect sends nothing";
-}
-
-TEST(ControlChannelReply, SilentServerGivesTimeOutAndNoConnection) {
-    ScriptedServer server;
-    server.acceptControl().silence(2 * ShortWaitMs);
-    server.start();
-    ControlChannel channel(ShortWaitMs);
-    EXPECT_FALSE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.lastReply(), "TimeOut");
-    EXPECT_FALSE(channel.connected());
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST(ControlChannelReply, SilenceAfterTheGreetingGivesTimeOut) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").silence(2 * ShortWaitMs);
-    server.start();
-    ControlChannel channel(ShortWaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.readReply(), "TimeOut");
-    EXPECT_EQ(lastReplyText(), "TimeOut");
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST(ControlChannelReply, TrailingLineEndsAndBlanksAreRemovedButInnerOnesKept) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").silence(200).reply("211-a \r\n211 b  \r\n\r\n \n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.readReply(), "211-a \r\n211 b");
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST(ControlChannelReply, LargePieceWaitsLongerForItsContinuation) {
-    // After a piece of more than 150 bytes the next piece may come up to 1000 ms later;
-    // after a short piece only 50 ms. A 300 ms gap therefore joins the first pair only.
-    const std::string big = "220-" + std::string(196, 'a') + "\r\n";  // 202 bytes
-    ScriptedServer server;
-    server.replySplit({big, "220 fin\r\n"}, 300).silence(300);
-    server.replySplit({"211-court\r\n", "211 fin\r\n"}, 300);
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.lastReply(), big + "220 fin");
+    EXPECT_EQ(channel.readReply(), big + "211 fin");
     EXPECT_EQ(channel.readReply(), "211-court");
     EXPECT_EQ(channel.readReply(), "211 fin");
     channel.close();
     EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.received(), "") << "connect and reply waits send nothing";
 }
 
 TEST(ControlChannelReply, EndlessReplyIsCutAtTheCap) {
@@ -101,34 +87,25 @@ TEST(ControlChannelReply, EndlessReplyIsCutAtTheCap) {
     EXPECT_TRUE(server.finish()) << server.report();
 }
 
-TEST(ControlChannelReply, ServerClosingWithoutAWordCountsAsTimeOut) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("USER bob\r\n").drop();
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "pw"), CommandTimedOut);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
 // ---------------------------------------------------------------- connect
 
 TEST(ControlChannelConnect, OnlyA220GreetingGivesAConnection) {
-    for (const char* greeting : {"421 Too many users\r\n", "120 Ready in 5 minutes\r\n", "\r\n"}) {
+    for (const char* greeting : {"421 Too many users\r\n", "120 Ready in 5 minutes\r\n", "\r\n", ""}) {
         SCOPED_TRACE(greeting);
         ScriptedServer server;
-        server.reply(greeting);
+        if (*greeting) server.reply(greeting);
+        else server.acceptControl().silence(2 * ShortWaitMs);
         server.start();
-        ControlChannel channel(WaitMs);
+        ControlChannel channel(*greeting ? WaitMs : ShortWaitMs);
         EXPECT_FALSE(channel.connect("127.0.0.1", server.port()));
         EXPECT_FALSE(channel.connected());
+        if (!*greeting) { EXPECT_EQ(channel.lastReply(), "TimeOut"); }
         EXPECT_TRUE(server.finish()) << server.report();
         EXPECT_EQ(server.received(), "");
     }
 }
 
-TEST(ControlChannelConnect, NobodyListeningGivesNoConnection) {
+TEST(ControlChannelConnect, WithoutAConnectionNothingIsAccepted) {
     int port;
     {
         net::Socket probe = net::Socket::listenOn("127.0.0.1", 0, 1);
@@ -136,11 +113,7 @@ TEST(ControlChannelConnect, NobodyListeningGivesNoConnection) {
         port = probe.localPort();
     }
     ControlChannel channel(ShortWaitMs);
-    EXPECT_FALSE(channel.connect("127.0.0.1", port));
-}
-
-TEST(ControlChannelConnect, WithoutAConnectionNothingIsAccepted) {
-    ControlChannel channel(ShortWaitMs);
+    EXPECT_FALSE(channel.connect("127.0.0.1", port)) << "nobody listening";
     EXPECT_EQ(channel.login("bob", "pw"), CommandRejected);
     EXPECT_EQ(channel.chmod("livre-dor/chmod_perso", "777"), CommandRejected);
     EXPECT_EQ(channel.sendSiteCommand("SITE CHMOD", "a", "777"), CommandRejected);
@@ -148,236 +121,127 @@ TEST(ControlChannelConnect, WithoutAConnectionNothingIsAccepted) {
 
 // ---------------------------------------------------------------- login
 
-TEST(ControlChannelLogin, UserPasswordThenTypeA) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n")
-        .expect("USER bob\r\n").reply("331 Password required\r\n")
-        .expect("PASS s3cr\xE9t\r\n").reply("230 Logged in\r\n")
-        .expect("TYPE A\r\n").reply("200 Type set to A\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "s3cr\xE9t"), CommandAccepted);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "USER bob\r\nPASS s3cr\xE9t\r\nTYPE A\r\n");
-}
-
-TEST(ControlChannelLogin, UserAcceptedWithoutPasswordGetsTypeAAndNoPass) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("USER bob\r\n").reply("230 No password needed\r\n")
-        .expect("TYPE A\r\n").reply("200 ok\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "pw"), CommandAccepted);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "USER bob\r\nTYPE A\r\n");
-}
-
-TEST(ControlChannelLogin, WrongPasswordIsRejectedWithoutTypeA) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("USER bob\r\n").reply("331 pw?\r\n")
-        .expect("PASS bad\r\n").reply("530 Login incorrect.\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "bad"), CommandRejected);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "USER bob\r\nPASS bad\r\n");
-}
-
-TEST(ControlChannelLogin, EmptyReplyIsRejected) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("USER bob\r\n").reply("\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "pw"), CommandRejected);
-    EXPECT_EQ(channel.lastReply(), "");
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "USER bob\r\n");
-}
-
-TEST(ControlChannelLogin, ServerSilentAfterPassIsTimedOut) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("USER bob\r\n").reply("331 pw?\r\n").expect("PASS pw\r\n")
-        .silence(2 * ShortWaitMs);
-    server.start();
-    ControlChannel channel(ShortWaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "pw"), CommandTimedOut);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST(ControlChannelLogin, UnknownRepliesAreSkippedUntilAKnownOne) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("USER bob\r\n")
-        .reply("150 hmm\r\n").silence(120).reply("331 pw?\r\n")
-        .expect("PASS pw\r\n").reply("230 in\r\n").expect("TYPE A\r\n").reply("200 A\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "pw"), CommandAccepted);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "USER bob\r\nPASS pw\r\nTYPE A\r\n");
+TEST(ControlChannelLogin, RepliesDecideTheNextLineAndTheResult) {
+    struct Row {
+        const char* what;
+        std::function<void(ScriptedServer&)> afterUser;
+        int waitMs;
+        int result;
+        std::string sent;
+    };
+    const std::string pass = "PASS s3cr\xE9t\r\n";
+    const Row rows[] = {
+        {"unknown reply skipped, then password and TYPE A",
+         [&](ScriptedServer& s) {
+             s.reply("150 hmm\r\n").silence(120).reply("331 pw?\r\n").expect(pass).reply("230 in\r\n")
+                 .expect("TYPE A\r\n").reply("200 Type set to A\r\n");
+         },
+         WaitMs, CommandAccepted, "USER bob\r\n" + pass + "TYPE A\r\n"},
+        {"user accepted without password",
+         [](ScriptedServer& s) { s.reply("230 No password needed\r\n").expect("TYPE A\r\n").reply("200 ok\r\n"); },
+         WaitMs, CommandAccepted, "USER bob\r\nTYPE A\r\n"},
+        {"wrong password: no TYPE A",
+         [&](ScriptedServer& s) { s.reply("331 pw?\r\n").expect(pass).reply("530 Login incorrect.\r\n"); },
+         WaitMs, CommandRejected, "USER bob\r\n" + pass},
+        {"empty reply", [](ScriptedServer& s) { s.reply("\r\n"); }, WaitMs, CommandRejected, "USER bob\r\n"},
+        {"silent after PASS", [&](ScriptedServer& s) { s.reply("331 pw?\r\n").expect(pass).silence(2 * ShortWaitMs); },
+         ShortWaitMs, CommandTimedOut, "USER bob\r\n" + pass},
+        {"closed without a word", [](ScriptedServer& s) { s.drop(); }, WaitMs, CommandTimedOut, "USER bob\r\n"},
+    };
+    for (const Row& r : rows) {
+        Conversation c(r.waitMs);
+        c.server.expect("USER bob\r\n");
+        r.afterUser(c.server);
+        ASSERT_TRUE(c.connect()) << r.what;
+        EXPECT_EQ(c.channel.login("bob", "s3cr\xE9t"), r.result) << r.what;
+        EXPECT_EQ(c.end(), r.sent) << r.what;
+    }
 }
 
 TEST(ControlChannelLogin, EndlessUnknownRepliesEndInRejectionAfterTheBound) {
     // Each unknown reply is a reply of its own (100 ms apart), and the server keeps them
     // coming for far longer than the login bound: a login without the bound would read
     // them all and then time out instead.
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("USER bob\r\n");
-    for (int i = 0; i < 30; ++i) server.reply("120 patience\r\n").silence(100);
-    server.start();
-    ControlChannel channel(ShortWaitMs, /*loginBoundMs=*/300);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob", "pw"), CommandRejected);
-    EXPECT_EQ(channel.lastReply(), "120 patience");
-    channel.close();
-    server.finish();  // the server may notice the client left mid-script; not the point here
-    EXPECT_EQ(server.received(), "USER bob\r\n");
+    Conversation c(ShortWaitMs, /*loginBoundMs=*/300);
+    c.server.expect("USER bob\r\n");
+    for (int i = 0; i < 30; ++i) c.server.reply("120 patience\r\n").silence(100);
+    ASSERT_TRUE(c.connect());
+    EXPECT_EQ(c.channel.login("bob", "pw"), CommandRejected);
+    EXPECT_EQ(c.channel.lastReply(), "120 patience");
+    // The server may notice the client left mid-script; not the point here.
+    EXPECT_EQ(c.end(false), "USER bob\r\n");
 }
 
-TEST(ControlChannelLogin, LineBreakInAnArgumentSendsNothing) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.login("bob\r\nDELE livre.txt", "pw"), CommandRejected);
-    EXPECT_EQ(channel.login("bob", "pw\nRMD x"), CommandRejected);
-    EXPECT_EQ(channel.login("bob", "pw\r"), CommandRejected);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "");
+TEST(ControlChannelCommands, LineBreakOrNulInAnArgumentSendsNothing) {
+    Conversation c;
+    ASSERT_TRUE(c.connect());
+    EXPECT_EQ(c.channel.login("bob\r\nDELE livre.txt", "pw"), CommandRejected);
+    EXPECT_EQ(c.channel.login("bob", "pw\nRMD x"), CommandRejected);
+    EXPECT_EQ(c.channel.login("bob", "pw\r"), CommandRejected);
+    EXPECT_EQ(c.channel.chmod("livre.txt\r\nDELE livre.txt", "777"), CommandRejected);
+    EXPECT_EQ(c.channel.chmod("livre.txt", "777\n"), CommandRejected);
+    EXPECT_EQ(c.channel.chmod(std::string("a\0b", 3), "777"), CommandRejected);
+    EXPECT_EQ(c.channel.sendSiteCommand("SITE\r\nDELE x", "a", "777"), CommandRejected);
+    EXPECT_EQ(c.end(), "");
 }
 
 // ---------------------------------------------------------------- permission commands
 
-TEST(ControlChannelChmod, RefusedChmodIsRetriedAsSiteChmod) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n")
+TEST(ControlChannelChmod, RefusedChmodIsRetriedAsSiteChmodAndOnly200Counts) {
+    Conversation c;
+    c.server.expect("NOOP\r\n")
         .expect("CHMOD 777 livre-dor/chmod_perso/livre.txt\r\n").reply("500 Unknown command.\r\n")
-        .expect("SITE CHMOD 777 livre-dor/chmod_perso/livre.txt\r\n").reply("200 SITE CHMOD successful.\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.chmod("livre-dor/chmod_perso/livre.txt", "777"), CommandAccepted);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(),
-              "CHMOD 777 livre-dor/chmod_perso/livre.txt\r\nSITE CHMOD 777 livre-dor/chmod_perso/livre.txt\r\n");
-}
-
-TEST(ControlChannelChmod, AcceptedChmodIsNotRepeated) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("CHMOD 705 mon livre/chmod_perso\r\n").reply("200 ok\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.chmod("mon livre/chmod_perso", "705"), CommandAccepted);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "CHMOD 705 mon livre/chmod_perso\r\n");
-}
-
-TEST(ControlChannelChmod, ResultIsThatOfTheSecondTry) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n")
+        .expect("SITE CHMOD 777 livre-dor/chmod_perso/livre.txt\r\n").reply("200 SITE CHMOD successful.\r\n")
+        .expect("CHMOD 705 mon livre/chmod_perso\r\n").reply("200 ok\r\n")
         .expect("CHMOD 604 a.php\r\n").reply("500 no\r\n")
         .expect("SITE CHMOD 604 a.php\r\n").reply("550 a.php: No such file\r\n")
+        .expect("SITE UTIME 20240101 x\r\n").reply("202 not needed\r\n");
+    ASSERT_TRUE(c.connect());
+    // sendLine adds nothing to what it is given.
+    c.channel.sendLine("NO");
+    c.channel.sendLine("OP\r\n");
+    EXPECT_EQ(c.channel.chmod("livre-dor/chmod_perso/livre.txt", "777"), CommandAccepted);
+    EXPECT_EQ(c.channel.chmod("mon livre/chmod_perso", "705"), CommandAccepted) << "not repeated";
+    EXPECT_EQ(c.channel.chmod("a.php", "604"), CommandRejected) << "the result is that of SITE CHMOD";
+    EXPECT_EQ(c.channel.sendSiteCommand("SITE UTIME", "x", "20240101"), CommandRejected);
+    EXPECT_EQ(c.end(),
+              "NOOP\r\n"
+              "CHMOD 777 livre-dor/chmod_perso/livre.txt\r\nSITE CHMOD 777 livre-dor/chmod_perso/livre.txt\r\n"
+              "CHMOD 705 mon livre/chmod_perso\r\n"
+              "CHMOD 604 a.php\r\nSITE CHMOD 604 a.php\r\n"
+              "SITE UTIME 20240101 x\r\n");
+}
+
+TEST(ControlChannelChmod, NoAnswerToChmodStillTriesSiteChmod) {
+    Conversation c(ShortWaitMs);
+    c.server.expect("CHMOD 777 f\r\n")  // no answer: the server just waits for the next line
+        .expect("SITE CHMOD 777 f\r\n").reply("200 ok\r\n")
         .expect("CHMOD 604 b.php\r\n").reply("\r\n")
         .expect("SITE CHMOD 604 b.php\r\n").silence(2 * ShortWaitMs);
-    server.start();
-    ControlChannel channel(ShortWaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.chmod("a.php", "604"), CommandRejected);
-    EXPECT_EQ(channel.chmod("b.php", "604"), CommandTimedOut);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST(ControlChannelChmod, TimeOutOnChmodStillTriesSiteChmod) {
-    ScriptedServer server;
-    // No answer to CHMOD: the server just waits for the next line.
-    server.reply("220 ok\r\n").expect("CHMOD 777 f\r\n")
-        .expect("SITE CHMOD 777 f\r\n").reply("200 ok\r\n");
-    server.start();
-    ControlChannel channel(ShortWaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.chmod("f", "777"), CommandAccepted);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST(ControlChannelChmod, SiteCommandLineIsWordModePath) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("SITE UTIME 20240101 x\r\n").reply("202 not needed\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.sendSiteCommand("SITE UTIME", "x", "20240101"), CommandRejected);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST(ControlChannelChmod, LineBreakInPathOrModeSendsNothing) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    EXPECT_EQ(channel.chmod("livre.txt\r\nDELE livre.txt", "777"), CommandRejected);
-    EXPECT_EQ(channel.chmod("livre.txt", "777\n"), CommandRejected);
-    EXPECT_EQ(channel.chmod(std::string("a\0b", 3), "777"), CommandRejected);
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "");
-}
-
-TEST(ControlChannelChmod, SendLineAddsNothing) {
-    ScriptedServer server;
-    server.reply("220 ok\r\n").expect("NOOP\r\n");
-    server.start();
-    ControlChannel channel(WaitMs);
-    ASSERT_TRUE(channel.connect("127.0.0.1", server.port()));
-    channel.sendLine("NO");
-    channel.sendLine("OP\r\n");
-    channel.close();
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), "NOOP\r\n");
+    ASSERT_TRUE(c.connect());
+    EXPECT_EQ(c.channel.chmod("f", "777"), CommandAccepted);
+    EXPECT_EQ(c.channel.chmod("b.php", "604"), CommandTimedOut);
+    c.end();
 }
 
 // ---------------------------------------------------------------- two conversations
 
 TEST(ControlChannelConcurrency, TwoConversationsKeepTheirOwnReplies) {
     auto run = [](const std::string& who, int& result, std::string& last, std::string& received) {
-        ScriptedServer server;
-        server.reply("220 " + who + "\r\n").expect("USER " + who + "\r\n").reply("230 ok\r\n")
-            .expect("TYPE A\r\n").reply("200 " + who + "\r\n");
+        Conversation c;
+        c.server.expect("USER " + who + "\r\n").reply("230 ok\r\n").expect("TYPE A\r\n").reply("200 " + who + "\r\n");
         for (int i = 0; i < 20; ++i)
-            server.expect("CHMOD 777 " + who + std::to_string(i) + "\r\n").reply("200 " + who + std::to_string(i) + "\r\n");
-        server.start();
-        ControlChannel channel(WaitMs);
+            c.server.expect("CHMOD 777 " + who + std::to_string(i) + "\r\n").reply("200 " + who + std::to_string(i) + "\r\n");
         result = CommandRejected;
-        if (channel.connect("127.0.0.1", server.port()) && channel.login(who, "pw") == CommandAccepted) {
+        if (c.connect() && c.channel.login(who, "pw") == CommandAccepted) {
             result = CommandAccepted;
             for (int i = 0; i < 20 && result == CommandAccepted; ++i) {
-                result = channel.chmod(who + std::to_string(i), "777");
-                if (channel.lastReply() != "200 " + who + std::to_string(i)) result = -100;
+                result = c.channel.chmod(who + std::to_string(i), "777");
+                if (c.channel.lastReply() != "200 " + who + std::to_string(i)) result = -100;
             }
         }
-        last = channel.lastReply();
-        channel.close();
-        if (!server.finish()) result = -200;
-        received = server.received();
+        last = c.channel.lastReply();
+        received = c.end();
     };
     int r1 = 0, r2 = 0;
     std::string last1, last2, rec1, rec2;

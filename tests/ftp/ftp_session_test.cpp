@@ -2,7 +2,9 @@
 // replies that count, transfers in both data-connection modes, background sends.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ftp/ftp_session.h"
@@ -19,16 +21,39 @@ namespace {
 constexpr int kSession = 44;
 const std::string kLoginBytes = "USER bob\r\nPASS pw\r\n";
 
-ScriptedServer& login(ScriptedServer& server, const std::string& greeting = "220 ready\r\n") {
-    return server.reply(greeting)
-        .expect("USER bob\r\n")
-        .reply("331 Password required\r\n")
-        .expect("PASS pw\r\n")
-        .reply("230 Logged in\r\n");
+ScriptedServer& login(ScriptedServer& server) {
+    return server.reply("220 ready\r\n")
+        .expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").reply("230 Logged in\r\n");
 }
 
 bool openOn(const ScriptedServer& server, int passive = 1) {
     return ftp::open(kSession, "127.0.0.1", "bob", "pw", passive, server.port());
+}
+
+// Server side of a transfer: TYPE, PASV or PORT, the transfer command and its first reply,
+// then the data connection unless that reply refused the transfer.
+ScriptedServer& startTransfer(ScriptedServer& s, const char* type, bool passive, const std::string& command,
+                              const std::string& startReply = "150 go\r\n") {
+    s.expect(std::string("TYPE ") + type + "\r\n").reply("200 ok\r\n");
+    if (passive) s.expect("PASV\r\n").pasv();
+    else s.expectPort().reply("200 PORT command successful\r\n");
+    s.expect(command).reply(startReply);
+    if (startReply[0] != '1') return s;
+    return passive ? s.acceptData() : s.connectData();
+}
+
+// The client's side of it, after the login: the PORT line names 127.0.0.1 (the script
+// checked that) and a port of the system's choice.
+void expectTransferLines(const std::string& sent, const char* type, bool passive, const std::string& command,
+                         const std::string& after = "") {
+    const std::string head = kLoginBytes + "TYPE " + type + "\r\n" + (passive ? "PASV" : "PORT 127,0,0,1,");
+    const std::string tail = "\r\n" + command + after;
+    ASSERT_GE(sent.size(), head.size() + tail.size()) << testsupport::visible(sent);
+    EXPECT_EQ(sent.substr(0, head.size()), head);
+    EXPECT_EQ(sent.substr(sent.size() - tail.size()), tail);
+    const std::string port = sent.substr(head.size(), sent.size() - head.size() - tail.size());
+    EXPECT_TRUE(std::regex_match(port, std::regex(passive ? "" : "[0-9]{1,3},[0-9]{1,3}"))) << port;
 }
 
 std::string tempPath(const std::string& name) {
@@ -65,37 +90,18 @@ protected:
 
 }  // namespace
 
-TEST_F(FtpSessionTest, MultiLineGreetingIsDrainedBeforeUser) {
+TEST_F(FtpSessionTest, MultiLineRepliesSplitAcrossSegmentsAreReadToTheirEnd) {
     ScriptedServer server;
     server.replySplit({"220-Welcome to the host\r\n220-", "Second line\r\n", "220 Ready\r\n"}, 20)
-        .expect("USER bob\r\n")
-        .reply("331 Password required\r\n")
-        .expect("PASS pw\r\n")
-        .reply("230 Logged in\r\n")
-        .expect("PWD\r\n")
-        .reply("257 \"/\" is the current directory\r\n");
-    server.start();
-    ASSERT_TRUE(openOn(server));
-    EXPECT_EQ(currentDirectory(kSession), "/");
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
-}
-
-TEST_F(FtpSessionTest, LoginReplyOfSeveralLinesIsReadToItsEnd) {
-    ScriptedServer server;
-    server.reply("220 ready\r\n")
-        .expect("USER bob\r\n")
-        .reply("331 Password required\r\n")
-        .expect("PASS pw\r\n")
-        .replySplit({"230-Welcome\r\n230-No films", " please\r\n", "230 Logged in\r\n"}, 20)
-        .expect("PWD\r\n")
-        .replySplit({"25", "7 \"/www/li", "vre\" is current\r\n"}, 20);
+        .expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").replySplit({"230-Welcome\r\n230-No films", " please\r\n", "230 Logged in\r\n"}, 20)
+        .expect("PWD\r\n").replySplit({"25", "7 \"/www/li", "vre\" is current\r\n"}, 20);
     server.start();
     ASSERT_TRUE(openOn(server));
     EXPECT_EQ(currentDirectory(kSession), "/www/livre");
     ftp::close(kSession);
     EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
 }
 
 TEST_F(FtpSessionTest, OpenFailures) {
@@ -120,17 +126,6 @@ TEST_F(FtpSessionTest, OpenFailures) {
         EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
         EXPECT_EQ(server.received(), r.passReply ? kLoginBytes : std::string("USER bob\r\n")) << r.what;
     }
-}
-
-TEST_F(FtpSessionTest, OpenWithLineBreakInUserIdSendsNothing) {
-    ScriptedServer server;
-    server.setStepLimit(300);
-    server.start();
-    EXPECT_FALSE(ftp::open(kSession, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", 1, server.port()));
-    EXPECT_FALSE(ftp::open(kSession, "127.0.0.1", "bob", "pw\n", 1, server.port()));
-    server.finish();
-    EXPECT_EQ(server.received(), "");
-    EXPECT_EQ(server.connectionsAccepted(), 0);
 }
 
 TEST_F(FtpSessionTest, DirectoryCommandsCountOnlyTheirOwnCode) {
@@ -162,232 +157,169 @@ TEST_F(FtpSessionTest, DirectoryCommandsCountOnlyTheirOwnCode) {
                                      "MKD sessions\r\nPWD\r\nPWD\r\n");
 }
 
-TEST_F(FtpSessionTest, ArgumentsWithLineBreaksAreNotSent) {
+TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
     ScriptedServer server;
     login(server).expect("PWD\r\n").reply("257 \"/\"\r\n");
     server.start();
+    EXPECT_FALSE(ftp::open(kSession, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", 1, server.port()));
+    EXPECT_FALSE(ftp::open(kSession, "127.0.0.1", "bob", "pw\n", 1, server.port()));
     ASSERT_TRUE(openOn(server));
     EXPECT_FALSE(changeDirectory(kSession, "www\r\nDELE index.php"));
     EXPECT_FALSE(makeDirectory(kSession, "a\nb"));
     EXPECT_FALSE(receiveFile(kSession, "x\r\nDELE y", tempPath("never")));
     EXPECT_FALSE(fs::fileExists(tempPath("never")));
     const std::string local = tempPath("crlf_source");
+    const std::string missing = tempPath("does_not_exist");
     ASSERT_TRUE(fs::replaceFileContents(local, "abc"));
-    EXPECT_FALSE(sendFile(kSession, local, "x\rDELE y", false));
-    EXPECT_EQ(transferStatus(kSession), TransferFailed);
-    ASSERT_TRUE(sendFile(kSession, local, "x\nDELE y", true));
-    EXPECT_EQ(pollUntilEnded(kSession).back(), TransferFailed);
+    fs::removeFile(missing);
+    const std::pair<std::string, std::string> sends[] = {{local, "x\rDELE y"}, {missing, "x.php"}};
+    for (const auto& [path, name] : sends) {
+        EXPECT_FALSE(sendFile(kSession, path, name, false)) << name;
+        EXPECT_EQ(transferStatus(kSession), TransferFailed) << name;
+        ASSERT_TRUE(sendFile(kSession, path, name, true)) << name;
+        const std::vector<int> seen = pollUntilEnded(kSession);
+        for (int status : seen) EXPECT_LT(status, 0) << name << ": no data may move";
+        EXPECT_EQ(seen.back(), TransferFailed) << name;
+    }
     EXPECT_TRUE(isAlive(kSession));
     ftp::close(kSession);
     EXPECT_TRUE(server.finish()) << server.report();
     EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
+    EXPECT_EQ(server.connectionsAccepted(), 1);
     fs::removeFile(local);
 }
 
-TEST_F(FtpSessionTest, PassiveListingWithTotalLineAndBlanksInNames) {
-    ScriptedServer server;
-    login(server)
-        .expect("TYPE A\r\n").reply("200 Type set to A\r\n")
-        .expect("PASV\r\n").pasv(".")
-        .expect("LIST\r\n").reply("150 Here comes the listing\r\n")
-        .acceptData()
-        .sendData("total 12\r\n"
-                  "drwxr-xr-x 2 web web 4096 Jan 1 12:00 my folder\r\n"
-                  "-rw-r--r-- 1 web web 1234 Feb 28 2019 livre_lire.php\n"
-                  "lrwxrwxrwx 1 web web 11 Mar 3 09:15 latest -> v2\r\n")
-        .reply("226 Transfer complete\r\n")
-        .expect("PWD\r\n").reply("257 \"/\"\r\n");
-    server.start();
-    ASSERT_TRUE(openOn(server));
-    ASSERT_TRUE(listDirectory(kSession));
-    std::vector<std::string> names;
-    std::vector<int> kinds;
-    std::vector<std::int64_t> sizes;
-    while (nextEntry(kSession)) {
-        names.push_back(entryName(kSession));
-        kinds.push_back(entryKind(kSession));
-        sizes.push_back(entrySize(kSession));
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"my folder", "livre_lire.php", "latest -> v2"}));
-    EXPECT_EQ(kinds, (std::vector<int>{EntryDirectory, EntryFile, EntryFile}));
-    EXPECT_EQ(sizes, (std::vector<std::int64_t>{4096, 1234, 11}));
-    EXPECT_FALSE(nextEntry(kSession));
-    EXPECT_EQ(entryName(kSession), "");
-    // The 226 was drained: PWD gets its own reply.
-    EXPECT_EQ(currentDirectory(kSession), "/");
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), kLoginBytes + "TYPE A\r\nPASV\r\nLIST\r\nPWD\r\n");
-}
-
-TEST_F(FtpSessionTest, LongListingIsReadAcrossManyChunks) {
-    std::string listing;
-    std::vector<std::string> expected;
+TEST_F(FtpSessionTest, ListingsAreReadWholeInBothModesAndTheirFinalReplyDrained) {
+    std::string longListing;
+    std::vector<std::string> longEntries;
     for (int i = 0; i < 600; ++i) {
         const std::string name = "image " + std::to_string(i) + ".png";
-        listing += "-rw-r--r-- 1 web web " + std::to_string(i * 10) + " Jan 1 12:00 " + name + "\r\n";
-        expected.push_back(name);
+        longListing += "-rw-r--r-- 1 web web " + std::to_string(i * 10) + " Jan 1 12:00 " + name + "\r\n";
+        longEntries.push_back(name + " f " + std::to_string(i * 10));
     }
-    ASSERT_GT(listing.size(), 20000u);
-    ScriptedServer server;
-    login(server)
-        .expect("TYPE A\r\n").reply("200 ok\r\n")
-        .expect("PASV\r\n").pasv()
-        .expect("LIST\r\n").reply("150 Here it comes\r\n")
-        .acceptData()
-        .sendData(listing)
-        .reply("226 Transfer complete\r\n");
-    server.start();
-    ASSERT_TRUE(openOn(server));
-    ASSERT_TRUE(listDirectory(kSession));
-    std::vector<std::string> names;
-    std::int64_t sizeSum = 0;
-    while (nextEntry(kSession)) {
-        names.push_back(entryName(kSession));
-        sizeSum += entrySize(kSession);
-    }
-    EXPECT_EQ(names, expected);
-    EXPECT_EQ(sizeSum, INT64_C(10) * 599 * 600 / 2);
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST_F(FtpSessionTest, EmptyListingSucceedsWithNoEntry) {
-    ScriptedServer server;
-    login(server)
-        .expect("TYPE A\r\n").reply("200 ok\r\n")
-        .expect("PASV\r\n").pasv()
-        .expect("LIST\r\n").reply("125 Data connection already open\r\n")
-        .acceptData()
-        .sendData("")
-        .reply("226 Transfer complete\r\n");
-    server.start();
-    ASSERT_TRUE(openOn(server));
-    EXPECT_TRUE(listDirectory(kSession));
-    EXPECT_FALSE(nextEntry(kSession));
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST_F(FtpSessionTest, ListingRefusedOrBadPasvFails) {
-    struct Row {
-        const char* what;
-        bool badPasv;
-        const char* listReply;
-    };
-    const Row rows[] = {
-        {"PASV with five numbers", true, nullptr},
-        {"LIST refused", false, "550 No listing\r\n"},
-    };
-    for (const Row& r : rows) {
-        ScriptedServer server;
-        login(server).expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n");
-        if (r.badPasv) {
-            server.reply("227 Entering Passive Mode (127,0,0,1,19)\r\n");
-        } else {
-            server.pasv().expect("LIST\r\n").reply(r.listReply);
-        }
-        server.expect("PWD\r\n").reply("257 \"/\"\r\n");
-        server.start();
-        ASSERT_TRUE(openOn(server)) << r.what;
-        EXPECT_FALSE(listDirectory(kSession)) << r.what;
-        EXPECT_FALSE(nextEntry(kSession)) << r.what;
-        EXPECT_TRUE(isAlive(kSession)) << r.what;
-        ftp::close(kSession);
-        EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
-    }
-}
-
-TEST_F(FtpSessionTest, ActiveListingAnnouncesTheControlAddress) {
-    ScriptedServer server;
-    login(server)
-        .expect("TYPE A\r\n").reply("200 ok\r\n")
-        .expectPort().reply("200 PORT command successful\r\n")
-        .expect("LIST\r\n").reply("150 Opening\r\n")
-        .connectData()
-        .sendData("-rw-r--r-- 1 web web 5 Jan 1 12:00 a.txt\r\n")
-        .reply("226 Done\r\n");
-    server.start();
-    ASSERT_TRUE(openOn(server, 0));
-    ASSERT_TRUE(listDirectory(kSession));
-    ASSERT_TRUE(nextEntry(kSession));
-    EXPECT_EQ(entryName(kSession), "a.txt");
-    EXPECT_FALSE(nextEntry(kSession));
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-}
-
-TEST_F(FtpSessionTest, SendFileOutcomeFollowsTheFinalReply) {
     struct Row {
         const char* what;
         bool passive;
+        const char* startReply;
+        std::string data;
+        std::vector<std::string> entries;  // name, kind (d or f), size
+    };
+    const Row rows[] = {
+        {"total line, blanks in names, LF alone, link", true, "150 Here comes the listing\r\n",
+         "total 12\r\n"
+         "drwxr-xr-x 2 web web 4096 Jan 1 12:00 my folder\r\n"
+         "-rw-r--r-- 1 web web 1234 Feb 28 2019 livre_lire.php\n"
+         "lrwxrwxrwx 1 web web 11 Mar 3 09:15 latest -> v2\r\n",
+         {"my folder d 4096", "livre_lire.php f 1234", "latest -> v2 f 11"}},
+        {"active", false, "150 Opening\r\n", "-rw-r--r-- 1 web web 5 Jan 1 12:00 a.txt\r\n", {"a.txt f 5"}},
+        {"many data reads", true, "150 Here it comes\r\n", longListing, longEntries},
+        {"empty, after 125", true, "125 Data connection already open\r\n", "", {}},
+    };
+    for (const Row& r : rows) {
+        ScriptedServer server;
+        startTransfer(login(server), "A", r.passive, "LIST\r\n", r.startReply)
+            .sendData(r.data)
+            .reply("226 Transfer complete\r\n")
+            .expect("PWD\r\n").reply("257 \"/\"\r\n");
+        server.start();
+        ASSERT_TRUE(openOn(server, r.passive)) << r.what;
+        ASSERT_TRUE(listDirectory(kSession)) << r.what;
+        std::vector<std::string> entries;
+        while (nextEntry(kSession))
+            entries.push_back(entryName(kSession) + (entryKind(kSession) == EntryDirectory ? " d " : " f ") +
+                              std::to_string(entrySize(kSession)));
+        EXPECT_EQ(entries, r.entries) << r.what;
+        EXPECT_FALSE(nextEntry(kSession)) << r.what;
+        EXPECT_EQ(entryName(kSession), "") << r.what;
+        EXPECT_EQ(currentDirectory(kSession), "/") << r.what << ": the 226 was drained";
+        ftp::close(kSession);
+        EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
+        expectTransferLines(server.received(), "A", r.passive, "LIST\r\n", "PWD\r\n");
+    }
+}
+
+TEST_F(FtpSessionTest, ListingRefusedOrBadPasvFails) {
+    for (bool badPasv : {true, false}) {
+        ScriptedServer server;
+        login(server);
+        if (badPasv) {
+            server.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n")
+                .reply("227 Entering Passive Mode (127,0,0,1,19)\r\n");
+        } else {
+            startTransfer(server, "A", true, "LIST\r\n", "550 No listing\r\n");
+        }
+        server.expect("PWD\r\n").reply("257 \"/\"\r\n");
+        server.start();
+        ASSERT_TRUE(openOn(server)) << badPasv;
+        EXPECT_FALSE(listDirectory(kSession)) << badPasv;
+        EXPECT_FALSE(nextEntry(kSession)) << badPasv;
+        EXPECT_TRUE(isAlive(kSession)) << badPasv;
+        ftp::close(kSession);
+        EXPECT_TRUE(server.finish()) << badPasv << ": " << server.report();
+    }
+}
+
+TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
+    struct Row {
+        const char* what;
+        bool upload;
+        bool passive;
         std::size_t size;
-        const char* finalReply;  // nullptr: the server drops the connection
+        const char* startReply;
+        const char* finalReply;  // nullptr: the server drops the connection instead
         bool succeeds;
     };
     const Row rows[] = {
-        {"passive, 226", true, 10000, "226 Transfer complete\r\n", true},
-        {"active, 226", false, 5000, "226 Transfer complete\r\n", true},
-        {"empty file", true, 0, "226 Transfer complete\r\n", true},
-        {"several-line 226", true, 4096, "226-Done\r\n226 Bye\r\n", true},
-        {"disk full 552 after the data", true, 9000, "552 Exceeded storage allocation\r\n", false},
-        {"426 after the data", false, 100, "426 Connection closed; transfer aborted\r\n", false},
-        {"no final reply", true, 100, nullptr, false},
+        {"STOR passive, 226", true, true, 10000, "150 Ok to send data\r\n", "226 Transfer complete\r\n", true},
+        {"STOR active, 226", true, false, 5000, "150 Ok to send data\r\n", "226 Transfer complete\r\n", true},
+        {"STOR empty file", true, true, 0, "125 Data connection already open\r\n", "226 Transfer complete\r\n", true},
+        {"STOR several-line 226", true, true, 4096, "150 go\r\n", "226-Done\r\n226 Bye\r\n", true},
+        {"STOR disk full 552 after the data", true, true, 9000, "150 go\r\n", "552 Exceeded storage allocation\r\n", false},
+        {"STOR 426 after the data", true, false, 100, "150 go\r\n", "426 Connection closed; transfer aborted\r\n", false},
+        {"STOR no final reply", true, true, 100, "150 go\r\n", nullptr, false},
+        {"STOR refused", true, true, 100, "553 Not allowed\r\n", "", false},
+        {"RETR passive, 226", false, true, 70000, "150 Opening BINARY mode\r\n", "226 Transfer complete\r\n", true},
+        {"RETR active, 226", false, false, 70000, "150 Opening BINARY mode\r\n", "226 Transfer complete\r\n", true},
+        {"RETR 426 after the data", false, true, 70000, "150 go\r\n", "426 Failure reading network stream\r\n", false},
+        {"RETR refused: no local file", false, true, 0, "550 No such file\r\n", "", false},
     };
-    const std::string local = tempPath("upload");
+    const std::string local = tempPath("transfer");
     for (const Row& r : rows) {
         const std::string content = sampleBytes(r.size);
-        ASSERT_TRUE(fs::replaceFileContents(local, content));
+        const std::string command = std::string(r.upload ? "STOR" : "RETR") + " livre.php\r\n";
+        const bool started = r.startReply[0] == '1';
+        fs::removeFile(local);
+        if (r.upload) {
+            ASSERT_TRUE(fs::replaceFileContents(local, content));
+        }
         ScriptedServer server;
-        login(server).expect("TYPE I\r\n").reply("200 Type set to I\r\n");
-        if (r.passive) server.expect("PASV\r\n").pasv();
-        else server.expectPort().reply("200 ok\r\n");
-        server.expect("STOR livre.php\r\n").reply("150 Ok to send data\r\n");
-        if (r.passive) server.acceptData();
-        else server.connectData();
-        server.receiveData();
-        if (r.finalReply) server.reply(r.finalReply);
-        else server.drop();
+        startTransfer(login(server), "I", r.passive, command, r.startReply);
+        if (started && r.upload) server.receiveData();
+        if (started && !r.upload) server.sendData(content);
+        if (!r.finalReply) server.drop();
+        else if (*r.finalReply) server.reply(r.finalReply);
+        if (r.finalReply) server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
-        ASSERT_TRUE(openOn(server, r.passive ? 1 : 0)) << r.what;
-        EXPECT_EQ(sendFile(kSession, local, "livre.php", false), r.succeeds) << r.what;
+        ASSERT_TRUE(openOn(server, r.passive)) << r.what;
+        EXPECT_EQ(r.upload ? sendFile(kSession, local, "livre.php", false) : receiveFile(kSession, "livre.php", local),
+                  r.succeeds) << r.what;
         EXPECT_EQ(transferStatus(kSession), r.succeeds ? TransferDone : TransferFailed) << r.what;
+        EXPECT_EQ(isAlive(kSession), r.finalReply != nullptr) << r.what << ": every reply was read";
         ftp::close(kSession);
         EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
-        ASSERT_EQ(server.dataReceived().size(), 1u) << r.what;
-        EXPECT_EQ(server.dataReceived()[0], content) << r.what;
-        const std::string sent = server.received();
-        if (r.passive) {
-            EXPECT_EQ(sent, kLoginBytes + "TYPE I\r\nPASV\r\nSTOR livre.php\r\n") << r.what;
+        expectTransferLines(server.received(), "I", r.passive, command, r.finalReply ? "PWD\r\n" : "");
+        std::string got;
+        if (r.upload) {
+            ASSERT_EQ(server.dataReceived().size(), started ? 1u : 0u) << r.what;
+            if (started) {
+                EXPECT_EQ(server.dataReceived()[0], content) << r.what;
+            }
         } else {
-            // The port is the system's choice; the script checked that PORT names 127.0.0.1.
-            const std::string head = kLoginBytes + "TYPE I\r\nPORT 127,0,0,1,";
-            const std::string tail = "\r\nSTOR livre.php\r\n";
-            ASSERT_GT(sent.size(), head.size() + tail.size()) << r.what;
-            EXPECT_EQ(sent.substr(0, head.size()), head) << r.what;
-            EXPECT_EQ(sent.substr(sent.size() - tail.size()), tail) << r.what;
+            EXPECT_EQ(fs::readWholeFile(local, got), started) << r.what;
+            EXPECT_EQ(got, started ? content : "") << r.what;
         }
     }
     fs::removeFile(local);
-}
-
-TEST_F(FtpSessionTest, SendingAMissingFileSendsNothing) {
-    ScriptedServer server;
-    login(server).expect("PWD\r\n").reply("257 \"/\"\r\n");
-    server.start();
-    ASSERT_TRUE(openOn(server));
-    const std::string missing = tempPath("does_not_exist");
-    fs::removeFile(missing);
-    EXPECT_FALSE(sendFile(kSession, missing, "x.php", false));
-    EXPECT_EQ(transferStatus(kSession), TransferFailed);
-    ASSERT_TRUE(sendFile(kSession, missing, "x.php", true));
-    const std::vector<int> seen = pollUntilEnded(kSession);
-    for (int status : seen) EXPECT_LT(status, 0) << "no data may move";
-    EXPECT_EQ(seen.back(), TransferFailed);
-    EXPECT_TRUE(isAlive(kSession));
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
 }
 
 TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDone) {
@@ -424,44 +356,13 @@ TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDone) {
     fs::removeFile(local);
 }
 
-TEST_F(FtpSessionTest, BackgroundSendWhoseCommandsFailGoesStraightToFailed) {
-    const std::string local = tempPath("refused");
-    ASSERT_TRUE(fs::replaceFileContents(local, sampleBytes(1000)));
-    const char* refusals[] = {"TYPE", "STOR"};
-    for (const char* refused : refusals) {
-        ScriptedServer server;
-        login(server).expect("TYPE I\r\n");
-        if (std::string(refused) == "TYPE") {
-            server.reply("504 Not implemented\r\n");
-        } else {
-            server.reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("STOR f\r\n").reply("553 Not allowed\r\n");
-        }
-        server.expect("PWD\r\n").reply("257 \"/\"\r\n");
-        server.start();
-        ASSERT_TRUE(openOn(server));
-        ASSERT_TRUE(sendFile(kSession, local, "f", true));
-        const std::vector<int> seen = pollUntilEnded(kSession);
-        EXPECT_EQ(seen, (std::vector<int>{TransferStarted, TransferFailed})) << refused;
-        EXPECT_TRUE(isAlive(kSession)) << refused;
-        ftp::close(kSession);
-        EXPECT_TRUE(server.finish()) << refused << ": " << server.report();
-    }
-    fs::removeFile(local);
-}
-
 TEST_F(FtpSessionTest, CloseDuringABackgroundSendAbortsAndJoins) {
     const std::string local = tempPath("aborted");
     const std::size_t size = 32 * 1024 * 1024;
     ASSERT_TRUE(fs::replaceFileContents(local, sampleBytes(size)));
     ScriptedServer server;
     server.setStepLimit(2000);
-    login(server)
-        .expect("TYPE I\r\n").reply("200 ok\r\n")
-        .expect("PASV\r\n").pasv()
-        .expect("STOR f\r\n").reply("150 go\r\n")
-        .acceptData()
-        .receiveData()
-        .reply("426 Transfer aborted\r\n");
+    startTransfer(login(server), "I", true, "STOR f\r\n").receiveData().reply("426 Transfer aborted\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
     ASSERT_TRUE(sendFile(kSession, local, "f", true));
@@ -475,62 +376,6 @@ TEST_F(FtpSessionTest, CloseDuringABackgroundSendAbortsAndJoins) {
     ASSERT_EQ(server.dataReceived().size(), 1u);
     EXPECT_LT(server.dataReceived()[0].size(), size);
     fs::removeFile(local);
-}
-
-TEST_F(FtpSessionTest, ReceiveFileWritesTheDataAndChecksTheFinalReply) {
-    struct Row {
-        const char* what;
-        bool passive;
-        const char* finalReply;
-        bool succeeds;
-    };
-    const Row rows[] = {
-        {"passive, 226", true, "226 Transfer complete\r\n", true},
-        {"active, 226", false, "226 Transfer complete\r\n", true},
-        {"426 after the data", true, "426 Failure reading network stream\r\n", false},
-    };
-    const std::string local = tempPath("download");
-    for (const Row& r : rows) {
-        fs::removeFile(local);
-        const std::string content = sampleBytes(70000);
-        ScriptedServer server;
-        login(server).expect("TYPE I\r\n").reply("200 ok\r\n");
-        if (r.passive) server.expect("PASV\r\n").pasv();
-        else server.expectPort().reply("200 ok\r\n");
-        server.expect("RETR cfg_variables.php\r\n").reply("150 Opening BINARY mode\r\n");
-        if (r.passive) server.acceptData();
-        else server.connectData();
-        server.sendData(content).reply(r.finalReply);
-        server.start();
-        ASSERT_TRUE(openOn(server, r.passive ? 1 : 0)) << r.what;
-        EXPECT_EQ(receiveFile(kSession, "cfg_variables.php", local), r.succeeds) << r.what;
-        EXPECT_EQ(transferStatus(kSession), r.succeeds ? TransferDone : TransferFailed) << r.what;
-        std::string got;
-        ASSERT_TRUE(fs::readWholeFile(local, got)) << r.what;
-        EXPECT_EQ(got, content) << r.what;
-        ftp::close(kSession);
-        EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
-    }
-    fs::removeFile(local);
-}
-
-TEST_F(FtpSessionTest, RefusedDownloadCreatesNoFile) {
-    const std::string local = tempPath("refused_download");
-    fs::removeFile(local);
-    ScriptedServer server;
-    login(server)
-        .expect("TYPE I\r\n").reply("200 ok\r\n")
-        .expect("PASV\r\n").pasv()
-        .expect("RETR missing.php\r\n").reply("550 No such file\r\n")
-        .expect("PWD\r\n").reply("257 \"/\"\r\n");
-    server.start();
-    ASSERT_TRUE(openOn(server));
-    EXPECT_FALSE(receiveFile(kSession, "missing.php", local));
-    EXPECT_EQ(transferStatus(kSession), TransferFailed);
-    EXPECT_FALSE(fs::fileExists(local));
-    EXPECT_TRUE(isAlive(kSession));
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
 }
 
 TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
