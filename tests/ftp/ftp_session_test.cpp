@@ -31,6 +31,13 @@ bool openOn(const ScriptedServer& server, int passive = 1) {
     return ftp::open(kSession, "127.0.0.1", "bob", "pw", passive, server.port());
 }
 
+// Closes the session, then waits for the script: every byte the client sent.
+std::string sentAfterClose(ScriptedServer& server, const std::string& what = "") {
+    ftp::close(kSession);
+    EXPECT_TRUE(server.finish()) << what << " " << server.report();
+    return server.received();
+}
+
 // Server side of a transfer: TYPE, PASV or PORT, the transfer command and its first reply,
 // then the data connection unless that reply refused the transfer.
 ScriptedServer& startTransfer(ScriptedServer& s, const char* type, bool passive, const std::string& command,
@@ -99,9 +106,7 @@ TEST_F(FtpSessionTest, MultiLineRepliesSplitAcrossSegmentsAreReadToTheirEnd) {
     server.start();
     ASSERT_TRUE(openOn(server));
     EXPECT_EQ(currentDirectory(kSession), "/www/livre");
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
+    EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
 }
 
 TEST_F(FtpSessionTest, OpenFailures) {
@@ -123,8 +128,7 @@ TEST_F(FtpSessionTest, OpenFailures) {
         server.start();
         EXPECT_FALSE(openOn(server)) << r.what;
         EXPECT_FALSE(isAlive(kSession)) << r.what;  // no usable session under the number
-        EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
-        EXPECT_EQ(server.received(), r.passReply ? kLoginBytes : std::string("USER bob\r\n")) << r.what;
+        EXPECT_EQ(sentAfterClose(server, r.what), r.passReply ? kLoginBytes : std::string("USER bob\r\n")) << r.what;
     }
 }
 
@@ -150,9 +154,7 @@ TEST_F(FtpSessionTest, DirectoryCommandsCountOnlyTheirOwnCode) {
     EXPECT_EQ(currentDirectory(kSession), "");
     // Each reply was consumed whole: this PWD reads its own answer.
     EXPECT_EQ(currentDirectory(kSession), "/www");
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), kLoginBytes +
+    EXPECT_EQ(sentAfterClose(server), kLoginBytes +
                                      "CDUP\r\nCDUP\r\nCWD www/livre\r\nCWD missing\r\nMKD sessions\r\n"
                                      "MKD sessions\r\nPWD\r\nPWD\r\n");
 }
@@ -182,14 +184,12 @@ TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
         EXPECT_EQ(seen.back(), TransferFailed) << name;
     }
     EXPECT_TRUE(isAlive(kSession));
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
-    EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
+    EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
     EXPECT_EQ(server.connectionsAccepted(), 1);
     fs::removeFile(local);
 }
 
-TEST_F(FtpSessionTest, ListingsAreReadWholeInBothModesAndTheirFinalReplyDrained) {
+TEST_F(FtpSessionTest, ListingsAreReadWholeInBothModesOrRefusedAndTheirRepliesDrained) {
     std::string longListing;
     std::vector<std::string> longEntries;
     for (int i = 0; i < 600; ++i) {
@@ -214,16 +214,17 @@ TEST_F(FtpSessionTest, ListingsAreReadWholeInBothModesAndTheirFinalReplyDrained)
         {"active", false, "150 Opening\r\n", "-rw-r--r-- 1 web web 5 Jan 1 12:00 a.txt\r\n", {"a.txt f 5"}},
         {"many data reads", true, "150 Here it comes\r\n", longListing, longEntries},
         {"empty, after 125", true, "125 Data connection already open\r\n", "", {}},
+        {"refused", true, "550 No listing\r\n", "", {}},
     };
     for (const Row& r : rows) {
+        const bool started = r.startReply[0] == '1';
         ScriptedServer server;
-        startTransfer(login(server), "A", r.passive, "LIST\r\n", r.startReply)
-            .sendData(r.data)
-            .reply("226 Transfer complete\r\n")
-            .expect("PWD\r\n").reply("257 \"/\"\r\n");
+        startTransfer(login(server), "A", r.passive, "LIST\r\n", r.startReply);
+        if (started) server.sendData(r.data).reply("226 Transfer complete\r\n");
+        server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server, r.passive)) << r.what;
-        ASSERT_TRUE(listDirectory(kSession)) << r.what;
+        EXPECT_EQ(listDirectory(kSession), started) << r.what;
         std::vector<std::string> entries;
         while (nextEntry(kSession))
             entries.push_back(entryName(kSession) + (entryKind(kSession) == EntryDirectory ? " d " : " f ") +
@@ -232,30 +233,7 @@ TEST_F(FtpSessionTest, ListingsAreReadWholeInBothModesAndTheirFinalReplyDrained)
         EXPECT_FALSE(nextEntry(kSession)) << r.what;
         EXPECT_EQ(entryName(kSession), "") << r.what;
         EXPECT_EQ(currentDirectory(kSession), "/") << r.what << ": the 226 was drained";
-        ftp::close(kSession);
-        EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
-        expectTransferLines(server.received(), "A", r.passive, "LIST\r\n", "PWD\r\n");
-    }
-}
-
-TEST_F(FtpSessionTest, ListingRefusedOrBadPasvFails) {
-    for (bool badPasv : {true, false}) {
-        ScriptedServer server;
-        login(server);
-        if (badPasv) {
-            server.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n")
-                .reply("227 Entering Passive Mode (127,0,0,1,19)\r\n");
-        } else {
-            startTransfer(server, "A", true, "LIST\r\n", "550 No listing\r\n");
-        }
-        server.expect("PWD\r\n").reply("257 \"/\"\r\n");
-        server.start();
-        ASSERT_TRUE(openOn(server)) << badPasv;
-        EXPECT_FALSE(listDirectory(kSession)) << badPasv;
-        EXPECT_FALSE(nextEntry(kSession)) << badPasv;
-        EXPECT_TRUE(isAlive(kSession)) << badPasv;
-        ftp::close(kSession);
-        EXPECT_TRUE(server.finish()) << badPasv << ": " << server.report();
+        expectTransferLines(sentAfterClose(server, r.what), "A", r.passive, "LIST\r\n", "PWD\r\n");
     }
 }
 
@@ -305,9 +283,7 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
                   r.succeeds) << r.what;
         EXPECT_EQ(transferStatus(kSession), r.succeeds ? TransferDone : TransferFailed) << r.what;
         EXPECT_EQ(isAlive(kSession), r.finalReply != nullptr) << r.what << ": every reply was read";
-        ftp::close(kSession);
-        EXPECT_TRUE(server.finish()) << r.what << ": " << server.report();
-        expectTransferLines(server.received(), "I", r.passive, command, r.finalReply ? "PWD\r\n" : "");
+        expectTransferLines(sentAfterClose(server, r.what), "I", r.passive, command, r.finalReply ? "PWD\r\n" : "");
         std::string got;
         if (r.upload) {
             ASSERT_EQ(server.dataReceived().size(), started ? 1u : 0u) << r.what;
@@ -349,8 +325,7 @@ TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDone) {
         EXPECT_LE(seen[i], static_cast<int>(content.size()));
         last = seen[i];
     }
-    ftp::close(kSession);
-    EXPECT_TRUE(server.finish()) << server.report();
+    sentAfterClose(server);
     ASSERT_EQ(server.dataReceived().size(), 1u);
     EXPECT_EQ(server.dataReceived()[0], content);
     fs::removeFile(local);
@@ -386,8 +361,7 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
         ASSERT_TRUE(openOn(server));
         EXPECT_FALSE(isAlive(kSession));
         EXPECT_FALSE(isAlive(kSession));
-        ftp::close(kSession);
-        EXPECT_TRUE(server.finish()) << server.report();
+        EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
     }
     {
         setSilenceLimitMs(200);
@@ -426,8 +400,7 @@ TEST_F(FtpSessionTest, OpeningTheSameNumberAgainClosesTheFirstSession) {
     EXPECT_TRUE(first.finish()) << first.report();
     EXPECT_EQ(first.received(), kLoginBytes);
     EXPECT_EQ(currentDirectory(kSession), "/second");
-    ftp::close(kSession);
-    EXPECT_TRUE(second.finish()) << second.report();
+    sentAfterClose(second);
 }
 
 TEST_F(FtpSessionTest, UnknownSessionNumbersFailAtOnce) {

@@ -17,9 +17,9 @@
 #include <tuple>
 #include <vector>
 
+#include "ftp/control_channel.h"
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
-#include "platform/net.h"
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
 
@@ -73,53 +73,18 @@ std::map<std::string, std::string> listing(int session, bool& listed) {
     return out;
 }
 
-// A second control connection, logged in after the session's last command, that tells
-// when the server's idle timer has run out: the server closes it at the latest as long
-// after its login as it closes the (older) idle session.
-class IdleWitness {
-public:
-    explicit IdleWitness(const FtpPeer& peer) : socket_(net::Socket::connectTo(peer.host(), peer.port())) {
-        readReply();
-        send("USER " + peer.user() + "\r\n");
-        readReply();
-        send("PASS " + peer.password() + "\r\n");
-        loggedIn_ = readReply().rfind("230", 0) == 0;
-    }
-    bool loggedIn() const { return loggedIn_; }
-
-    // True once the server has closed the connection (within `limitSeconds`).
-    bool waitForDrop(int limitSeconds) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (!socket_.waitReadable(100)) continue;
-            char buffer[512];
-            std::size_t moved = 0;
-            if (socket_.receiveSome(buffer, sizeof buffer, moved) != net::IoResult::Done || moved == 0)
-                return true;  // the 421 line (if any) has been read; this is the close
-        }
+// True once a second conversation, logged in after the session's last command, has been
+// dropped for being idle (421): the server drops the older session at the latest by then.
+bool idleDropSeen(const FtpPeer& peer, int limitSeconds) {
+    ftp::ControlChannel witness(5000);
+    if (!witness.connect(peer.host(), peer.port()) ||
+        witness.login(peer.user(), peer.password()) != ftp::CommandAccepted)
         return false;
-    }
-
-private:
-    void send(const std::string& line) { net::sendAll(socket_, line.data(), line.size(), 5); }
-    // One reply, up to a line whose fourth character is a blank.
-    std::string readReply() {
-        std::string text;
-        while (socket_.valid() && socket_.waitReadable(5000)) {
-            char buffer[1024];
-            std::size_t moved = 0;
-            if (socket_.receiveSome(buffer, sizeof buffer, moved) != net::IoResult::Done || moved == 0)
-                break;
-            text.append(buffer, moved);
-            std::size_t start = text.size() >= 2 ? text.rfind('\n', text.size() - 2) : std::string::npos;
-            std::string last = text.substr(start == std::string::npos ? 0 : start + 1);
-            if (text.back() == '\n' && last.size() > 3 && last[3] == ' ') break;
-        }
-        return text;
-    }
-    net::Socket socket_;
-    bool loggedIn_ = false;
-};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
+    while (std::chrono::steady_clock::now() < deadline)
+        if (ftp::replyCode(witness.readReply(100)) == "421") return true;
+    return false;
+}
 
 ConnectionSettings settingsFor(const FtpPeer& peer) {
     ConnectionSettings s;
@@ -301,49 +266,15 @@ class KeepAlive : public RealServer {};
 
 constexpr int kIdleSeconds = 2;
 
-TEST_P(KeepAlive, DroppedSessionIsReopenedInTheGivenDirectory) {
+TEST_P(KeepAlive, LiveSessionIsKeptAndADroppedOneReopenedInTheGivenDirectory) {
     FtpPeer& peer = startPeer(PeerOptions{kIdleSeconds, {}, true});
     peer.makeFolder("first");
     peer.makeFolder("second folder");
     ASSERT_TRUE(openOn(peer));
     ASSERT_TRUE(ftp::changeDirectory(kSession, "first"));
-    IdleWitness witness(peer);
-    ASSERT_TRUE(witness.loggedIn());
-    ASSERT_TRUE(witness.waitForDrop(kIdleSeconds + 10)) << "the server never dropped an idle session";
-
-    ftp::ensureConnected(kSession, settingsFor(peer), "second folder");
-    // A session still alive would have stayed in "/first".
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/second folder");
-}
-
-TEST_P(KeepAlive, DroppedSessionWithAWrongPasswordStaysClosed) {
-    FtpPeer& peer = startPeer(PeerOptions{kIdleSeconds, {}, true});
-    ASSERT_TRUE(openOn(peer));
-    IdleWitness witness(peer);
-    ASSERT_TRUE(witness.loggedIn());
-    ASSERT_TRUE(witness.waitForDrop(kIdleSeconds + 10));
-
-    ConnectionSettings wrong = settingsFor(peer);
-    wrong.password += "-wrong";
-    ftp::ensureConnected(kSession, wrong, "/");
-    EXPECT_FALSE(ftp::isAlive(kSession));
-    EXPECT_EQ(ftp::currentDirectory(kSession), "");
-    // The right record brings it back.
-    ftp::ensureConnected(kSession, settingsFor(peer), "/");
-    EXPECT_TRUE(ftp::isAlive(kSession));
-}
-
-TEST_P(KeepAlive, LiveSessionGetsOnlyPwd) {
-    FtpPeer& peer = startPeer();
-    peer.makeFolder("first");
-    peer.makeFolder("second");
-    ASSERT_TRUE(openOn(peer));
-    ASSERT_TRUE(ftp::changeDirectory(kSession, "first"));
     const std::size_t before = peer.receivedCommands().size();
-
-    ftp::ensureConnected(kSession, settingsFor(peer), "second");
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/first");
-
+    ftp::ensureConnected(kSession, settingsFor(peer), "second folder");
+    EXPECT_EQ(ftp::currentDirectory(kSession), "/first") << "a live session is left as it is";
     // Some servers write a command's log line only after answering it: wait for both.
     std::vector<std::string> commands;
     for (int i = 0; i < 500 && commands.size() < before + 2; ++i) {
@@ -354,6 +285,26 @@ TEST_P(KeepAlive, LiveSessionGetsOnlyPwd) {
     EXPECT_EQ(std::vector<std::string>(commands.begin() + before, commands.end()),
               (std::vector<std::string>{"PWD", "PWD"}))
         << "the check sends one PWD, the test the other";
+
+    ASSERT_TRUE(idleDropSeen(peer, kIdleSeconds + 10)) << "the server never dropped an idle session";
+    ftp::ensureConnected(kSession, settingsFor(peer), "second folder");
+    // A session still alive would have stayed in "/first".
+    EXPECT_EQ(ftp::currentDirectory(kSession), "/second folder");
+}
+
+TEST_P(KeepAlive, DroppedSessionWithAWrongPasswordStaysClosed) {
+    FtpPeer& peer = startPeer(PeerOptions{kIdleSeconds, {}, true});
+    ASSERT_TRUE(openOn(peer));
+    ASSERT_TRUE(idleDropSeen(peer, kIdleSeconds + 10));
+
+    ConnectionSettings wrong = settingsFor(peer);
+    wrong.password += "-wrong";
+    ftp::ensureConnected(kSession, wrong, "/");
+    EXPECT_FALSE(ftp::isAlive(kSession));
+    EXPECT_EQ(ftp::currentDirectory(kSession), "");
+    // The right record brings it back.
+    ftp::ensureConnected(kSession, settingsFor(peer), "/");
+    EXPECT_TRUE(ftp::isAlive(kSession));
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<PeerKind, int>>& info) {
