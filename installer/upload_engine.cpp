@@ -9,6 +9,7 @@
 #include "installer/run_completion.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/text_codec.h"
 
 namespace velmo::installer {
 
@@ -20,13 +21,6 @@ constexpr int progressPeriodMs = 100;
 // How finely the end of a transfer is watched between two refreshes: a file that ends
 // early must not wait for the rest of the period.
 constexpr int endWatchSliceMs = 2;
-
-std::string trimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return "";
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 bool transferEnded(int status) { return status == ftp::TransferDone || status == ftp::TransferFailed; }
 
@@ -41,10 +35,10 @@ void waitForTransferEnd(int periodMs) {
 ConnectionSettings readForm(InstallerApp& app) {
     ui::Ui& u = app.ui;
     ConnectionSettings s;
-    s.serverAddress = trimBlanks(u.getText(ids::mainWindow, ids::addressField));
-    s.userId = trimBlanks(u.getText(ids::mainWindow, ids::userField));
-    s.password = trimBlanks(u.getText(ids::mainWindow, ids::passwordField));
-    s.guestbookFolder = trimBlanks(u.getText(ids::mainWindow, ids::folderField));
+    s.serverAddress = text::trimBlanks(u.getText(ids::mainWindow, ids::addressField));
+    s.userId = text::trimBlanks(u.getText(ids::mainWindow, ids::userField));
+    s.password = text::trimBlanks(u.getText(ids::mainWindow, ids::passwordField));
+    s.guestbookFolder = text::trimBlanks(u.getText(ids::mainWindow, ids::folderField));
     s.permissionFlag = u.isChecked(ids::mainWindow, ids::chmodBox) ? 1 : 0;
     s.passiveFlag = u.isChecked(ids::mainWindow, ids::passiveBox) ? 1 : 0;
     s.port = portFromFieldText(u.getText(ids::mainWindow, ids::portField));
