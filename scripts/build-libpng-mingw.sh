@@ -29,22 +29,11 @@ command -v dpkg-source >/dev/null || die "dpkg-source missing (dpkg-dev; run scr
 
 # `apt-get source` needs deb-src entries; install-deps.sh adds them, but this script can
 # also be run on its own.
-if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+source "$(dirname "${BASH_SOURCE[0]}")/lib/deb_src.sh"
+if ! have_deb_src; then
   [[ $(id -u) -eq 0 ]] || die "no deb-src entries and not root: run scripts/install-deps.sh as root"
   log "adding deb-src entries in $SRC_LIST"
-  cat >"$SRC_LIST" <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+  write_deb_src "$SRC_LIST"
   apt-get update -q
 fi
 

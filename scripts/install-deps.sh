@@ -43,9 +43,7 @@ have_package() {
   [[ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" == installed ]]
 }
 
-have_deb_src() {
-  grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/
-}
+source "$(dirname "${BASH_SOURCE[0]}")/lib/deb_src.sh"
 
 peer_ready() { [[ -f "$PEERS_DIR/$1/.unpacked" ]]; }
 
@@ -59,24 +57,11 @@ if [[ ${#missing[@]} -eq 0 && ${#missing_peers[@]} -eq 0 ]] && have_deb_src; the
   exit 0
 fi
 
-# libpng's source package (scripts/build-libpng-mingw.sh) needs deb-src entries. Debian 12
-# keeps its archive entries in deb822 form; add a matching deb-src file beside them once,
-# before the single `apt-get update`.
+# libpng's source package needs deb-src entries: added once, before the single
+# `apt-get update`.
 if ! have_deb_src; then
   log "adding deb-src entries for bookworm in $SRC_LIST"
-  cat >"$SRC_LIST" <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+  write_deb_src "$SRC_LIST"
 fi
 
 log "apt-get update"
