@@ -1,12 +1,14 @@
-// What the installer's run tests share: a temporary folder laid out like `Tools` (the
-// shipped sample guestbook beside the program, an empty softwareDatas), the installer's
-// state on the headless UI with its main window built the way start-up builds it, and
-// readers of what a run left on the server and on disk.
+// What the installer tests share: a temporary folder laid out like `Tools` (the shipped
+// sample guestbook beside the program, an empty softwareDatas) that is the current
+// directory, readers of what a run left on the server and on disk, and two ways to drive
+// the program on the headless UI: its state with the main window built (the test plays
+// the main loop), or the real start-up and loop in a thread of their own.
 #pragma once
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -14,10 +16,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "installer/guestbook_manifest.h"
 #include "installer/installer_app.h"
+#include "installer/installer_window.h"
 #include "installer/upload_engine.h"
+#include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
 #include "ui/headless/headless_ui.h"
 
@@ -36,17 +41,16 @@ inline std::string readFile(const stdfs::path& p) {
 
 inline void writeFile(const stdfs::path& p, const std::string& data) { std::ofstream(p, std::ios::binary) << data; }
 
-inline const stdfs::path& sampleGuestbook() {
-    static const stdfs::path p = stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor";
-    return p;
-}
+inline const stdfs::path sampleGuestbook() { return stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor"; }
 
-// A working folder like `Tools`: livre-dor (a link to the shipped sample, or a copy of it
-// for a test that changes it) and an empty softwareDatas; the test runs inside it.
+// livre-dor is a link to the shipped sample, or a copy of it for a test that changes it.
+// `Tools` has a parent of its own, so that no launcher is ever found beside it.
 struct ToolsFolder {
     explicit ToolsFolder(bool copySample = false) : previous(stdfs::current_path()) {
         char tmpl[] = "/tmp/velmo-tools-XXXXXX";
-        dir = mkdtemp(tmpl);
+        root = mkdtemp(tmpl);
+        dir = root / "Tools";
+        stdfs::create_directory(dir);
         if (copySample) stdfs::copy(sampleGuestbook(), dir / "livre-dor", stdfs::copy_options::recursive);
         else stdfs::create_directory_symlink(sampleGuestbook(), dir / "livre-dor");
         stdfs::create_directory(dir / "softwareDatas");
@@ -55,13 +59,13 @@ struct ToolsFolder {
     ~ToolsFolder() {
         stdfs::current_path(previous);
         std::error_code ec;
-        stdfs::remove_all(dir, ec);
+        stdfs::remove_all(root, ec);
     }
     std::string settings() const { return readFile(dir / "softwareDatas/config.pcfg"); }
     bool hasSettings() const { return stdfs::exists(dir / "softwareDatas/config.pcfg"); }
     std::string journal() const { return readFile(dir / "softwareDatas/log-erreur.txt"); }
     bool hasJournal() const { return stdfs::exists(dir / "softwareDatas/log-erreur.txt"); }
-    stdfs::path previous, dir;
+    stdfs::path previous, root, dir;
 };
 
 // The installer as start-up leaves it: main window built, tree list filled, the texts
@@ -80,16 +84,13 @@ struct Installer {
     }
     ~Installer() { waitForWorkers(); }
 
-    void fillForm(const testsupport::FtpPeer& peer, const std::string& folder, bool passive, bool chmod) {
-        fillForm(peer.host(), peer.user(), peer.password(), peer.port(), folder, passive, chmod);
-    }
-    void fillForm(const std::string& host, const std::string& user, const std::string& password, int port,
-                  const std::string& folder, bool passive, bool chmod) {
-        ui.setText(ids::mainWindow, ids::addressField, host);
-        ui.setText(ids::mainWindow, ids::userField, user);
-        ui.setText(ids::mainWindow, ids::passwordField, password);
+    void fillForm(const testsupport::FtpPeer& peer, const std::string& folder, bool passive, bool chmod,
+                  const char* password = nullptr) {
+        ui.setText(ids::mainWindow, ids::addressField, peer.host());
+        ui.setText(ids::mainWindow, ids::userField, peer.user());
+        ui.setText(ids::mainWindow, ids::passwordField, password ? password : peer.password());
         ui.setText(ids::mainWindow, ids::folderField, folder);
-        ui.setText(ids::mainWindow, ids::portField, std::to_string(port));
+        ui.setText(ids::mainWindow, ids::portField, std::to_string(peer.port()));
         ui.setChecked(ids::mainWindow, ids::passiveBox, passive);
         ui.setChecked(ids::mainWindow, ids::chmodBox, chmod);
         if (chmod) createChmodPanel(*app);
@@ -109,6 +110,12 @@ struct Installer {
         if (!ui.waitUntil([&] { return ui.windowExists(ids::linkGeneratorWindow); }, std::chrono::seconds(60)))
             return false;
         return ui.closeBox(ids::linkGeneratorWindow);
+    }
+
+    // Every box was foreseen and met.
+    void expectScriptMet() const {
+        EXPECT_EQ(ui.failures(), std::vector<std::string>{});
+        EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
     std::vector<ui::ShownBox> boxesTitled(const std::string& title) const {
@@ -181,5 +188,80 @@ inline int modeOf(const stdfs::path& p) {
     if (::stat(p.c_str(), &st) != 0) return -1;
     return static_cast<int>(st.st_mode & 0777);
 }
+
+// The real program in a thread of its own, the test acting as the user. What it opens with
+// the shell (browser links) is written, one line per opening, to "opened.txt".
+class InstallerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string recorder = (tools.dir / "record-open.sh").string();
+        std::ofstream(recorder) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << (tools.dir / "opened.txt").string()
+                                << "'\n";
+        stdfs::permissions(recorder, stdfs::perms::owner_all);
+        setenv("VELMO_OPEN_COMMAND", recorder.c_str(), 1);
+    }
+
+    void TearDown() override {
+        if (program.joinable()) {  // a test that stopped half-way still ends the program
+            if (ui.closeBox(ids::linkGeneratorWindow)) ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); });
+            ui.expectBox("Information.", "Impossible de retourner au menu");
+            ui.closeBox(ids::mainWindow);
+            program.join();
+        }
+        waitForWorkers();
+        EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
+        unsetenv("VELMO_OPEN_COMMAND");
+    }
+
+    // Written by the settings module itself, which always stores transfert = 1.
+    void withSettings(const ConnectionSettings& s) { ASSERT_TRUE(saveConnectionSettings(Tool::Installer, s)); }
+
+    // Starts the program and waits until its loop runs.
+    void start() {
+        program = std::thread([this] { exitCode = runInstaller(ui); });
+        ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); }));
+        settle();
+    }
+
+    // Waits until the loop has handled everything the user did so far: it answers "Infos"
+    // (the permission help) only after that.
+    void settle() {
+        const std::size_t before = ui.shownBoxes().size();
+        ui.expectBox("Information.", "Chez certains hébergeurs");
+        ASSERT_TRUE(ui.click(ids::mainWindow, ids::infoButton));
+        ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() > before; }));
+    }
+
+    // The user closes the main window; without a launcher beside `Tools` the program
+    // says so and ends.
+    void closeProgram() {
+        ui.expectBox("Information.", "Impossible de retourner au menu général.");
+        ASSERT_TRUE(ui.closeBox(ids::mainWindow));
+        program.join();
+        EXPECT_EQ(exitCode, 0);
+    }
+
+    // The shell's openings are done by other processes: polled until they are all there.
+    std::string waitForOpened(const std::string& expected) const {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        std::string got = readFile(tools.dir / "opened.txt");
+        for (; got.size() < expected.size() && std::chrono::steady_clock::now() < limit;
+             got = readFile(tools.dir / "opened.txt"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return got;
+    }
+
+    ui::ControlState control(int window, int id) {
+        auto c = ui.control(window, id);
+        EXPECT_TRUE(c.has_value()) << "no control " << id << " in window " << window;
+        return c.value_or(ui::ControlState{});
+    }
+    std::string text(int id) { return ui.getText(ids::mainWindow, id); }
+
+    ToolsFolder tools;
+    ui::HeadlessUi ui;
+    std::thread program;
+    int exitCode = -1;
+};
 
 }  // namespace velmo::installer::testing

@@ -19,58 +19,42 @@ const char* const allSent = "Tous les dossiers et fichiers ont bien été transf
 const char* const chmodSentence = "Le programme a effectué les CHMOD sur les dossiers et fichiers adéquates.";
 const char* const stopQuestion = "Voulez-vous arreter le transfert en cours ?";
 
-std::string journalLine(const std::string& journal, const std::string& label) {
-    const auto at = journal.find(label);
-    if (at == std::string::npos) return "";
-    const auto start = at + label.size();
-    return journal.substr(start, journal.find("\r\n", start) - start);
-}
-
-std::time_t parseJournalTime(const std::string& date, const std::string& time) {
-    std::tm t{};
-    if (std::sscanf(date.c_str(), "%2d/%2d/%4d", &t.tm_mday, &t.tm_mon, &t.tm_year) != 3) return -1;
-    if (std::sscanf(time.c_str(), "%2d:%2d:%2d", &t.tm_hour, &t.tm_min, &t.tm_sec) != 3) return -1;
-    t.tm_mon -= 1;
-    t.tm_year -= 1900;
-    t.tm_isdst = -1;
-    return std::mktime(&t);
-}
-
-// The journal holds one block, dated between `before` and `after`, equal byte for byte to
-// the one a user must read.
+// The journal holds one block, equal byte for byte to the one a user must read, dated
+// by the local clock at some second between `before` and `after`.
 void expectOneJournalBlock(const ToolsFolder& tools, const FtpPeer& peer, const std::string& folder, bool chmod,
                            bool passive, std::time_t before, std::time_t after,
                            const std::vector<std::string>& failed) {
+    auto block = [&](std::time_t at) {
+        char date[16], time[16];
+        std::strftime(date, sizeof date, "%d/%m/%Y", std::localtime(&at));
+        std::strftime(time, sizeof time, "%H:%M:%S", std::localtime(&at));
+        std::string b = "DEBUT ========================================\r\n"
+                        "Journal d'erreur des fichiers mal transférés.\r\n"
+                        "Date        : " + std::string(date) + "\r\nHeure       : " + time + "\r\n"
+                        "Adresse FTP : " + peer.host() + "\r\n"
+                        "Rép. dest.  : " + folder + "\r\n"
+                        "CHMOD       : " + (chmod ? "oui" : "non") + "\r\n"
+                        "Mode passif : " + (passive ? "oui" : "non") + "\r\n"
+                        "Numéro Port : " + std::to_string(peer.port()) + "\r\n"
+                        "\r\n"
+                        "Information : Chaque fichier mal transféré est envoyé à nouveau et ceci autant de fois\r\n"
+                        "              qu'il le faut jusqu'à ce que celui-ci soit bien sur le serveur.\r\n"
+                        "========================================\r\n";
+        if (failed.empty()) b += "Tous les fichiers ont bien été transférés.\r\n";
+        for (const std::string& f : failed) b += f + "\r\n";
+        return b + "FIN ========================================\r\n\r\n\r\n\r\n";
+    };
     ASSERT_TRUE(tools.hasJournal());
     const std::string journal = tools.journal();
-    const std::string date = journalLine(journal, "Date        : ");
-    const std::string time = journalLine(journal, "Heure       : ");
-    const std::time_t written = parseJournalTime(date, time);
-    EXPECT_GE(written, before - 1) << date << " " << time;
-    EXPECT_LE(written, after + 1) << date << " " << time;
-    std::string b = "DEBUT ========================================\r\n"
-                    "Journal d'erreur des fichiers mal transférés.\r\n"
-                    "Date        : " + date + "\r\nHeure       : " + time + "\r\n"
-                    "Adresse FTP : " + peer.host() + "\r\n"
-                    "Rép. dest.  : " + folder + "\r\n"
-                    "CHMOD       : " + (chmod ? "oui" : "non") + "\r\n"
-                    "Mode passif : " + (passive ? "oui" : "non") + "\r\n"
-                    "Numéro Port : " + std::to_string(peer.port()) + "\r\n"
-                    "\r\n"
-                    "Information : Chaque fichier mal transféré est envoyé à nouveau et ceci autant de fois\r\n"
-                    "              qu'il le faut jusqu'à ce que celui-ci soit bien sur le serveur.\r\n"
-                    "========================================\r\n";
-    if (failed.empty()) b += "Tous les fichiers ont bien été transférés.\r\n";
-    for (const std::string& f : failed) b += f + "\r\n";
-    b += "FIN ========================================\r\n\r\n\r\n\r\n";
-    EXPECT_EQ(journal, b);
+    for (std::time_t t = before; t <= after; ++t)
+        if (journal == block(t)) return;
+    EXPECT_EQ(journal, block(after));
 }
 
 // Exactly one box titled `title` was shown, with exactly `text` and `icon`, and every box
 // was foreseen.
 void expectTheBox(const Installer& inst, const std::string& title, const std::string& text, MessageIcon icon) {
-    EXPECT_EQ(inst.ui.failures(), std::vector<std::string>{});
-    EXPECT_EQ(inst.ui.unmetExpectations(), std::vector<std::string>{});
+    inst.expectScriptMet();
     const auto boxes = inst.boxesTitled(title);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, text);
@@ -90,7 +74,7 @@ struct InstallCase {
     bool chmod;
     const char* folder;
     bool existing;  // the folder is already on the server, with older files: "Dossier existant." Yes
-    bool stopNo;    // "Annuler" half-way, answered No; the platform's themed bar counts in hundredths
+    bool stopNo;    // "Annuler" half-way, answered No; the platform's themed bar (0 % shows as 1)
 };
 
 std::string caseName(const ::testing::TestParamInfo<InstallCase>& info) {
@@ -123,7 +107,7 @@ TEST_P(WholeInstall, PutsTheGuestbookOnTheServerByteForByteAndRecordsTheRun) {
     inst.fillForm(peer, folder, c.passive, c.chmod);
     if (c.existing) u.expectBox("Dossier existant.", "\"" + folder + "\" existe déjà.", MessageBoxResult::Yes);
     if (c.stopNo) {
-        u.expectHeldBox("Information.", stopQuestion, MessageBoxResult::No);
+        u.expectBox("Information.", stopQuestion, MessageBoxResult::No);
         u.expectBox("Information.", "Le tansfert des fichiers va donc reprendre.");
     }
     u.expectBox("Statut transfert.", allSent);
@@ -134,17 +118,6 @@ TEST_P(WholeInstall, PutsTheGuestbookOnTheServerByteForByteAndRecordsTheRun) {
         ASSERT_TRUE(u.waitUntil([&] { return u.selectedLine(ids::mainWindow, ids::treeList) >= 20; },
                                 std::chrono::seconds(30)));
         inst.app->stopRequested = 1;
-        ASSERT_TRUE(u.waitForHeldBox());
-        // While the question is up the run waits; the file bar is on its fine range
-        // (0 % shows as the range's lowest value).
-        const auto bar = u.control(ids::mainWindow, ids::fileBar);
-        ASSERT_TRUE(bar);
-        EXPECT_EQ(bar->rangeMax, 10000);
-        EXPECT_TRUE(bar->progress == 1 || bar->progress % 100 == 0) << bar->progress;
-        EXPECT_EQ(u.getText(ids::mainWindow, ids::countLabel),
-                  "Fichiers envoyés : " + std::to_string(u.selectedLine(ids::mainWindow, ids::treeList) + 1) +
-                      "/333");
-        u.releaseBox();
     }
     ASSERT_TRUE(inst.closeLinkGenerator());
     const std::time_t after = std::time(nullptr);
@@ -162,6 +135,7 @@ TEST_P(WholeInstall, PutsTheGuestbookOnTheServerByteForByteAndRecordsTheRun) {
     EXPECT_EQ(u.getProgress(ids::mainWindow, ids::overallBar), 100);
     EXPECT_EQ(u.getProgress(ids::mainWindow, ids::fileBar), c.stopNo ? 1 : 0);  // the themed range's 0 %
     EXPECT_EQ(u.selectedLine(ids::mainWindow, ids::treeList), expectedItemCount - 1);
+    EXPECT_EQ(u.getText(ids::mainWindow, ids::countLabel), "Fichiers envoyés : 333/333");
     for (const PermissionTarget& t : permissionPlan)
         EXPECT_EQ(modeOf(remote.string() + t.suffix) == 0777, c.chmod) << t.suffix;
     if (c.chmod) {
@@ -194,8 +168,7 @@ TEST(ExistingFolder, NoLeavesTheServerAsItWasAndWritesNothing) {
     inst.pressValidate();
     waitForWorkers();
 
-    EXPECT_EQ(inst.ui.failures(), std::vector<std::string>{});
-    EXPECT_EQ(inst.ui.unmetExpectations(), std::vector<std::string>{});
+    inst.expectScriptMet();
     EXPECT_EQ(treeBelow(peer.home()), (std::set<std::string>{"sessions/", "livre-dor/", "livre-dor/index.php"}));
     EXPECT_EQ(readFile(stdfs::path(peer.home()) / "livre-dor/index.php"), "ancien");
     EXPECT_FALSE(tools.hasSettings());
@@ -220,8 +193,7 @@ TEST(StopQuestion, YesEndsTheRunWithoutJournalSettingsOrChmod) {
     inst.app->stopRequested = 1;
     waitForWorkers();
 
-    EXPECT_EQ(inst.ui.failures(), std::vector<std::string>{});
-    EXPECT_EQ(inst.ui.unmetExpectations(), std::vector<std::string>{});
+    inst.expectScriptMet();
     EXPECT_FALSE(inst.ui.windowExists(ids::linkGeneratorWindow));
     EXPECT_FALSE(tools.hasSettings());
     EXPECT_FALSE(tools.hasJournal());
@@ -277,24 +249,4 @@ TEST(RefusedFiles, AreGivenUpAtTheBoundAndReported) {
 TEST(RefusedFiles, OneGivenUpFileIsNamedInTheSingular) {
     const std::string first = "Le transfert est terminé, mais 1 fichier n'a pas pu être envoyé.\r\n";
     EXPECT_EQ(closingMessage(1, false).substr(0, first.size()), first);
-}
-
-// A refused login ends the run at once with the suite's connection text.
-TEST(LoginFailure, AnEmptyPasswordShowsTheConnectionTextAndWritesNothing) {
-    ToolsFolder tools;
-    FtpPeer peer(PeerKind::Vsftpd);
-    Installer inst;
-    inst.fillForm(peer.host(), peer.user(), "", peer.port(), "livre-dor", true, false);
-    const std::string text = "Impossible de se connecter.\r\n\r\nRaisons possibles :\r\n"
-                             " > Vos identifiants de connexion ne sont pas bon.\r\n"
-                             " > Votre pare-feu empêche la connexion.\r\n\r\n"
-                             "Tentez à nouveau de vous reconnecter.";
-    inst.ui.expectBox("Avertissement.", text);
-    inst.pressValidate();
-    waitForWorkers();
-    expectTheBox(inst, "Avertissement.", text, MessageIcon::Warning);
-    expectIdle(inst.ui);
-    EXPECT_EQ(treeBelow(peer.home()), std::set<std::string>{});
-    EXPECT_FALSE(tools.hasSettings());
-    EXPECT_FALSE(tools.hasJournal());
 }

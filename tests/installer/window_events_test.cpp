@@ -1,7 +1,6 @@
-// The installer's event loop as the user meets it: the folder field's rule, the "Chmod."
-// box, "Valider" (trimmed fields, the upload thread) and the menus that need the guestbook
-// on the server.
-#include "tests/installer/window_fixture.h"
+// The installer's event loop as the user meets it: the folder field's rule, "Valider"
+// (trimmed fields, the upload thread) and the menus that need the guestbook on the server.
+#include "tests/installer/installer_harness.h"
 
 #include "platform/net.h"
 
@@ -21,10 +20,7 @@ TEST_F(InstallerWindowTest, AFolderFieldWithASlashIsWarnedAboutAndCleaned) {
     auto rootLineIs = [&](const std::string& line) {
         return ui.waitUntil([&] { return ui.getLine(ids::mainWindow, ids::treeList, 0) == line; });
     };
-    ui.typeText(ids::mainWindow, ids::folderField, "mon-livre");
-    ASSERT_TRUE(rootLineIs("+-[Dossier] mon-livre")) << "every change of the field shows in line 0";
     const std::size_t boxesBefore = ui.shownBoxes().size();
-
     ui.expectBox("ATTENTION.", "sous-dossier");
     ui.typeText(ids::mainWindow, ids::folderField, "livre-dor/test");
     ASSERT_TRUE(rootLineIs("+-[Dossier] livre-dortest"));
@@ -42,27 +38,6 @@ TEST_F(InstallerWindowTest, AFolderFieldWithASlashIsWarnedAboutAndCleaned) {
     closeProgram();
 }
 
-TEST_F(InstallerWindowTest, TickingChmodShowsThePanelAndTheHelpUntickingRemovesItSilently) {
-    start();
-    ui.expectHeldBox("Information.", "Chez certains hébergeurs");
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::chmodBox));
-    ASSERT_TRUE(ui.waitForHeldBox());
-    for (int id : {ids::chmodFrame, ids::chmodStatus, ids::chmodBar})
-        EXPECT_TRUE(ui.controlExists(ids::mainWindow, id)) << id;
-    ui.releaseBox();
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); }));
-
-    const std::size_t boxes = ui.shownBoxes().size();
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::chmodBox));
-    ASSERT_TRUE(ui.waitUntil([&] {
-        return !ui.controlExists(ids::mainWindow, ids::chmodFrame) &&
-               !ui.controlExists(ids::mainWindow, ids::chmodStatus) && !ui.controlExists(ids::mainWindow, ids::chmodBar);
-    }));
-    settle();
-    EXPECT_EQ(ui.shownBoxes().size(), boxes + 1) << "only the Infos box of settle()";
-    closeProgram();
-}
-
 TEST_F(InstallerWindowTest, ValiderTrimsTheFieldsFreezesTheFormAndTheLoginFailureFreesIt) {
     start();
     const int port = closedPort();
@@ -75,6 +50,11 @@ TEST_F(InstallerWindowTest, ValiderTrimsTheFieldsFreezesTheFormAndTheLoginFailur
     ui.expectHeldBox("Avertissement.", "Impossible de se connecter.");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::validateButton));
     ASSERT_TRUE(ui.waitForHeldBox());
+    EXPECT_EQ(ui.heldBox()->text, "Impossible de se connecter.\r\n\r\nRaisons possibles :\r\n"
+                                  " > Vos identifiants de connexion ne sont pas bon.\r\n"
+                                  " > Votre pare-feu empêche la connexion.\r\n\r\n"
+                                  "Tentez à nouveau de vous reconnecter.");
+    EXPECT_EQ(ui.heldBox()->icon, ui::MessageIcon::Warning);
     // While the upload thread reports its failure, the form holds the trimmed texts (inner
     // blanks stay) and nothing of it can be used.
     EXPECT_EQ(text(ids::addressField), "127.0.0.1");
@@ -92,39 +72,33 @@ TEST_F(InstallerWindowTest, ValiderTrimsTheFieldsFreezesTheFormAndTheLoginFailur
     waitForWorkers();
     for (int id : form) EXPECT_TRUE(ui.isEnabled(ids::mainWindow, id)) << "control " << id;
     EXPECT_FALSE(ui.isEnabled(ids::mainWindow, ids::cancelButton));
-    EXPECT_FALSE(stdfs::exists("softwareDatas/config.pcfg")) << "nothing is written";
+    EXPECT_FALSE(tools.hasSettings()) << "nothing is written";
     closeProgram();
 }
 
-// Before an upload (no settings file, or one with transfert = 0) the link generator and
-// both permission runs are refused, and nothing starts.
+// Before an upload (no settings file, or one with transfert = 0) the permission runs (their
+// guard is shared) and the link generator are refused, and nothing starts.
 TEST_F(InstallerWindowTest, MenusThatNeedTheGuestbookOnTheServerRefuseBeforeAnUpload) {
     start();
-    struct Case {
-        int entry;
-        const char* text;
-    };
-    const char* const chmodRefusal =
-        "Les fichiers du livre d'or doivent être sur le serveur pour pouvoir modifier leur CHMOD.";
-    const std::vector<Case> cases = {
-        {ids::menuApplyChmod, chmodRefusal},
-        {ids::menuRestoreChmod, chmodRefusal},
+    const std::vector<std::pair<int, std::string>> cases = {
+        {ids::menuRestoreChmod,
+         "Les fichiers du livre d'or doivent être sur le serveur pour pouvoir modifier leur CHMOD."},
         {ids::menuLinkGenerator,
          "Veuillez d'abord transférer les fichiers vers votre site pour pouvoir ensuite générer un lien."},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("menu entry " + std::to_string(c.entry));
+    for (const auto& [entry, refusal] : cases) {
+        SCOPED_TRACE(refusal);
         const std::size_t before = ui.shownBoxes().size();
-        ui.expectBox("Information.", c.text);
-        ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, c.entry));
+        ui.expectBox("Information.", refusal);
+        ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, entry));
         ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() > before; }));
-        EXPECT_EQ(ui.shownBoxes().back().text, c.text);
+        EXPECT_EQ(ui.shownBoxes().back().text, refusal);
         EXPECT_EQ(ui.shownBoxes().back().icon, ui::MessageIcon::Warning);
         settle();
         EXPECT_FALSE(ui.controlExists(ids::mainWindow, ids::chmodTitle)) << "no run started";
         EXPECT_FALSE(ui.windowExists(ids::linkGeneratorWindow));
         EXPECT_TRUE(ui.isWindowEnabled(ids::mainWindow));
-        withSettingsText("transfert = 0\r\nFTP_adresse = 127.0.0.1\r\n");
+        writeFile("softwareDatas/config.pcfg", "transfert = 0\r\nFTP_adresse = 127.0.0.1\r\n");
     }
     closeProgram();
 }
