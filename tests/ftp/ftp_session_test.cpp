@@ -4,7 +4,6 @@
 
 #include <regex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ftp/ftp_session.h"
@@ -63,9 +62,7 @@ void expectTransferLines(const std::string& sent, const char* type, bool passive
     EXPECT_TRUE(std::regex_match(port, std::regex(passive ? "" : "[0-9]{1,3},[0-9]{1,3}"))) << port;
 }
 
-std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "velmo_ftp_session_" + name;
-}
+std::string tempPath(const std::string& name) { return ::testing::TempDir() + "velmo_ftp_session_" + name; }
 
 std::string sampleBytes(std::size_t size) {
     std::string data(size, '\0');
@@ -74,10 +71,10 @@ std::string sampleBytes(std::size_t size) {
 }
 
 // Polls the transfer status until it ends, recording every value seen (bounded).
-std::vector<int> pollUntilEnded(int session) {
+std::vector<int> pollUntilEnded() {
     std::vector<int> seen;
     for (int i = 0; i < 20000; ++i) {
-        const int status = transferStatus(session);
+        const int status = transferStatus(kSession);
         if (seen.empty() || seen.back() != status) seen.push_back(status);
         if (status == TransferDone || status == TransferFailed) break;
         clock::sleepMs(1);
@@ -96,18 +93,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(FtpSessionTest, MultiLineRepliesSplitAcrossSegmentsAreReadToTheirEnd) {
-    ScriptedServer server;
-    server.replySplit({"220-Welcome to the host\r\n220-", "Second line\r\n", "220 Ready\r\n"}, 20)
-        .expect("USER bob\r\n").reply("331 Password required\r\n")
-        .expect("PASS pw\r\n").replySplit({"230-Welcome\r\n230-No films", " please\r\n", "230 Logged in\r\n"}, 20)
-        .expect("PWD\r\n").replySplit({"25", "7 \"/www/li", "vre\" is current\r\n"}, 20);
-    server.start();
-    ASSERT_TRUE(openOn(server));
-    EXPECT_EQ(currentDirectory(kSession), "/www/livre");
-    EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
-}
 
 TEST_F(FtpSessionTest, OpenFailures) {
     struct Row {
@@ -132,12 +117,14 @@ TEST_F(FtpSessionTest, OpenFailures) {
     }
 }
 
-TEST_F(FtpSessionTest, DirectoryCommandsCountOnlyTheirOwnCode) {
+TEST_F(FtpSessionTest, SplitRepliesAreReadToTheirEndAndCommandsCountOnlyTheirOwnCode) {
     ScriptedServer server;
-    login(server)
+    server.replySplit({"220-Welcome to the host\r\n220-", "Second line\r\n", "220 Ready\r\n"}, 20)
+        .expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").replySplit({"230-Welcome\r\n230-No films", " please\r\n", "230 Logged in\r\n"}, 20)
+        .expect("PWD\r\n").replySplit({"25", "7 \"/www/li", "vre\" is current\r\n"}, 20)
         .expect("CDUP\r\n").reply("200 Command okay\r\n")
         .expect("CDUP\r\n").reply("250 Directory changed\r\n")
-        .expect("CWD www/livre\r\n").reply("250 ok\r\n")
         .expect("CWD missing\r\n").reply("550-No such directory\r\n550 Really not\r\n")
         .expect("MKD sessions\r\n").reply("257 \"/www/sessions\" created\r\n")
         .expect("MKD sessions\r\n").reply("550 Exists\r\n")
@@ -145,18 +132,17 @@ TEST_F(FtpSessionTest, DirectoryCommandsCountOnlyTheirOwnCode) {
         .expect("PWD\r\n").reply("257 \"/www\" again\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
+    EXPECT_EQ(currentDirectory(kSession), "/www/livre");
     EXPECT_FALSE(changeDirectory(kSession, ".."));
     EXPECT_TRUE(changeDirectory(kSession, ".."));
-    EXPECT_TRUE(changeDirectory(kSession, "www/livre"));
     EXPECT_FALSE(changeDirectory(kSession, "missing"));
     EXPECT_TRUE(makeDirectory(kSession, "sessions"));
     EXPECT_FALSE(makeDirectory(kSession, "sessions"));
     EXPECT_EQ(currentDirectory(kSession), "");
     // Each reply was consumed whole: this PWD reads its own answer.
     EXPECT_EQ(currentDirectory(kSession), "/www");
-    EXPECT_EQ(sentAfterClose(server), kLoginBytes +
-                                     "CDUP\r\nCDUP\r\nCWD www/livre\r\nCWD missing\r\nMKD sessions\r\n"
-                                     "MKD sessions\r\nPWD\r\nPWD\r\n");
+    EXPECT_EQ(sentAfterClose(server),
+              kLoginBytes + "PWD\r\nCDUP\r\nCDUP\r\nCWD missing\r\nMKD sessions\r\nMKD sessions\r\nPWD\r\nPWD\r\n");
 }
 
 TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
@@ -164,32 +150,24 @@ TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
     login(server).expect("PWD\r\n").reply("257 \"/\"\r\n");
     server.start();
     EXPECT_FALSE(ftp::open(kSession, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", 1, server.port()));
-    EXPECT_FALSE(ftp::open(kSession, "127.0.0.1", "bob", "pw\n", 1, server.port()));
     ASSERT_TRUE(openOn(server));
     EXPECT_FALSE(changeDirectory(kSession, "www\r\nDELE index.php"));
-    EXPECT_FALSE(makeDirectory(kSession, "a\nb"));
-    EXPECT_FALSE(receiveFile(kSession, "x\r\nDELE y", tempPath("never")));
-    EXPECT_FALSE(fs::fileExists(tempPath("never")));
-    const std::string local = tempPath("crlf_source");
-    const std::string missing = tempPath("does_not_exist");
+    const std::string local = tempPath("crlf_source"), missing = tempPath("does_not_exist");
     ASSERT_TRUE(fs::replaceFileContents(local, "abc"));
     fs::removeFile(missing);
-    const std::pair<std::string, std::string> sends[] = {{local, "x\rDELE y"}, {missing, "x.php"}};
-    for (const auto& [path, name] : sends) {
-        EXPECT_FALSE(sendFile(kSession, path, name, false)) << name;
-        EXPECT_EQ(transferStatus(kSession), TransferFailed) << name;
-        ASSERT_TRUE(sendFile(kSession, path, name, true)) << name;
-        const std::vector<int> seen = pollUntilEnded(kSession);
-        for (int status : seen) EXPECT_LT(status, 0) << name << ": no data may move";
-        EXPECT_EQ(seen.back(), TransferFailed) << name;
-    }
+    EXPECT_FALSE(sendFile(kSession, local, "x\rDELE y", false));
+    EXPECT_FALSE(sendFile(12, local, "x.php", true)) << "no session under 12";
+    // In the background the failure comes without a byte count: no poller sees data moving.
+    ASSERT_TRUE(sendFile(kSession, missing, "x.php", true));
+    for (int status : pollUntilEnded()) EXPECT_LT(status, 0);
+    EXPECT_EQ(transferStatus(kSession), TransferFailed);
     EXPECT_TRUE(isAlive(kSession));
     EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
     EXPECT_EQ(server.connectionsAccepted(), 1);
     fs::removeFile(local);
 }
 
-TEST_F(FtpSessionTest, ListingsAreReadWholeInBothModesOrRefusedAndTheirRepliesDrained) {
+TEST_F(FtpSessionTest, ListingsAreReadWholeOrRefusedAndTheirRepliesDrained) {
     std::string longListing;
     std::vector<std::string> longEntries;
     for (int i = 0; i < 600; ++i) {
@@ -199,41 +177,36 @@ TEST_F(FtpSessionTest, ListingsAreReadWholeInBothModesOrRefusedAndTheirRepliesDr
     }
     struct Row {
         const char* what;
-        bool passive;
         const char* startReply;
         std::string data;
         std::vector<std::string> entries;  // name, kind (d or f), size
     };
     const Row rows[] = {
-        {"total line, blanks in names, LF alone, link", true, "150 Here comes the listing\r\n",
+        {"total line, blanks in names, LF alone, link", "150 Here comes the listing\r\n",
          "total 12\r\n"
          "drwxr-xr-x 2 web web 4096 Jan 1 12:00 my folder\r\n"
          "-rw-r--r-- 1 web web 1234 Feb 28 2019 livre_lire.php\n"
          "lrwxrwxrwx 1 web web 11 Mar 3 09:15 latest -> v2\r\n",
          {"my folder d 4096", "livre_lire.php f 1234", "latest -> v2 f 11"}},
-        {"active", false, "150 Opening\r\n", "-rw-r--r-- 1 web web 5 Jan 1 12:00 a.txt\r\n", {"a.txt f 5"}},
-        {"many data reads", true, "150 Here it comes\r\n", longListing, longEntries},
-        {"empty, after 125", true, "125 Data connection already open\r\n", "", {}},
-        {"refused", true, "550 No listing\r\n", "", {}},
+        {"many data reads", "125 Data connection already open\r\n", longListing, longEntries},
+        {"refused", "550 No listing\r\n", "", {}},
     };
     for (const Row& r : rows) {
         const bool started = r.startReply[0] == '1';
         ScriptedServer server;
-        startTransfer(login(server), "A", r.passive, "LIST\r\n", r.startReply);
+        startTransfer(login(server), "A", true, "LIST\r\n", r.startReply);
         if (started) server.sendData(r.data).reply("226 Transfer complete\r\n");
         server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
-        ASSERT_TRUE(openOn(server, r.passive)) << r.what;
+        ASSERT_TRUE(openOn(server)) << r.what;
         EXPECT_EQ(listDirectory(kSession), started) << r.what;
         std::vector<std::string> entries;
         while (nextEntry(kSession))
             entries.push_back(entryName(kSession) + (entryKind(kSession) == EntryDirectory ? " d " : " f ") +
                               std::to_string(entrySize(kSession)));
         EXPECT_EQ(entries, r.entries) << r.what;
-        EXPECT_FALSE(nextEntry(kSession)) << r.what;
-        EXPECT_EQ(entryName(kSession), "") << r.what;
         EXPECT_EQ(currentDirectory(kSession), "/") << r.what << ": the 226 was drained";
-        expectTransferLines(sentAfterClose(server, r.what), "A", r.passive, "LIST\r\n", "PWD\r\n");
+        expectTransferLines(sentAfterClose(server, r.what), "A", true, "LIST\r\n", "PWD\r\n");
     }
 }
 
@@ -249,14 +222,10 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
     };
     const Row rows[] = {
         {"STOR passive, 226", true, true, 10000, "150 Ok to send data\r\n", "226 Transfer complete\r\n", true},
-        {"STOR active, 226", true, false, 5000, "150 Ok to send data\r\n", "226 Transfer complete\r\n", true},
-        {"STOR empty file", true, true, 0, "125 Data connection already open\r\n", "226 Transfer complete\r\n", true},
-        {"STOR several-line 226", true, true, 4096, "150 go\r\n", "226-Done\r\n226 Bye\r\n", true},
+        {"STOR active, empty file", true, false, 0, "125 Data connection already open\r\n", "226-Done\r\n226 Bye\r\n", true},
         {"STOR disk full 552 after the data", true, true, 9000, "150 go\r\n", "552 Exceeded storage allocation\r\n", false},
-        {"STOR 426 after the data", true, false, 100, "150 go\r\n", "426 Connection closed; transfer aborted\r\n", false},
         {"STOR no final reply", true, true, 100, "150 go\r\n", nullptr, false},
         {"STOR refused", true, true, 100, "553 Not allowed\r\n", "", false},
-        {"RETR passive, 226", false, true, 70000, "150 Opening BINARY mode\r\n", "226 Transfer complete\r\n", true},
         {"RETR active, 226", false, false, 70000, "150 Opening BINARY mode\r\n", "226 Transfer complete\r\n", true},
         {"RETR 426 after the data", false, true, 70000, "150 go\r\n", "426 Failure reading network stream\r\n", false},
         {"RETR refused: no local file", false, true, 0, "550 No such file\r\n", "", false},
@@ -286,10 +255,8 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
         expectTransferLines(sentAfterClose(server, r.what), "I", r.passive, command, r.finalReply ? "PWD\r\n" : "");
         std::string got;
         if (r.upload) {
-            ASSERT_EQ(server.dataReceived().size(), started ? 1u : 0u) << r.what;
-            if (started) {
-                EXPECT_EQ(server.dataReceived()[0], content) << r.what;
-            }
+            EXPECT_EQ(server.dataReceived(), started ? std::vector<std::string>{content} : std::vector<std::string>{})
+                << r.what;
         } else {
             EXPECT_EQ(fs::readWholeFile(local, got), started) << r.what;
             EXPECT_EQ(got, started ? content : "") << r.what;
@@ -305,29 +272,19 @@ TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDone) {
     ASSERT_TRUE(fs::replaceFileContents(local, content));
     ScriptedServer server;
     // The pause before the TYPE reply lets the poller see TransferStarted first.
-    login(server)
-        .expect("TYPE I\r\n").silence(300).reply("200 ok\r\n")
-        .expect("PASV\r\n").pasv()
-        .expect("STOR big.bin\r\n").reply("150 go\r\n")
-        .acceptData()
-        .receiveData()
-        .reply("226 Transfer complete\r\n");
+    login(server).expect("TYPE I\r\n").silence(300).reply("200 ok\r\n").expect("PASV\r\n").pasv()
+        .expect("STOR big.bin\r\n").reply("150 go\r\n").acceptData().receiveData().reply("226 Transfer complete\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
     ASSERT_TRUE(sendFile(kSession, local, "big.bin", true));
-    const std::vector<int> seen = pollUntilEnded(kSession);
+    const std::vector<int> seen = pollUntilEnded();
     ASSERT_GE(seen.size(), 3u) << "started, some byte counts, done";
     EXPECT_EQ(seen.front(), TransferStarted);
     EXPECT_EQ(seen.back(), TransferDone);
-    int last = -1;
-    for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
-        EXPECT_GE(seen[i], last) << "byte counts only grow";
-        EXPECT_LE(seen[i], static_cast<int>(content.size()));
-        last = seen[i];
-    }
+    for (std::size_t i = 2; i + 1 < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]) << "byte counts only grow";
+    EXPECT_LE(seen[seen.size() - 2], static_cast<int>(content.size()));
     sentAfterClose(server);
-    ASSERT_EQ(server.dataReceived().size(), 1u);
-    EXPECT_EQ(server.dataReceived()[0], content);
+    EXPECT_EQ(server.dataReceived(), std::vector<std::string>{content});
     fs::removeFile(local);
 }
 
@@ -360,7 +317,6 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
         server.start();
         ASSERT_TRUE(openOn(server));
         EXPECT_FALSE(isAlive(kSession));
-        EXPECT_FALSE(isAlive(kSession));
         EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
     }
     {
@@ -376,16 +332,13 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
         ftp::close(kSession);
         server.finish();
         EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
-        setSilenceLimitMs(120000);
     }
-    {
-        ScriptedServer server;
-        server.stream("220-an endless greeting line\r\n", 4 * 1024 * 1024);
-        server.start();
-        EXPECT_FALSE(openOn(server));
-        server.finish();
-        EXPECT_EQ(server.received(), "");
-    }
+    ScriptedServer endless;
+    endless.stream("220-an endless greeting line\r\n", 4 * 1024 * 1024);
+    endless.start();
+    EXPECT_FALSE(openOn(endless));
+    endless.finish();
+    EXPECT_EQ(endless.received(), "");
 }
 
 TEST_F(FtpSessionTest, OpeningTheSameNumberAgainClosesTheFirstSession) {
@@ -398,24 +351,6 @@ TEST_F(FtpSessionTest, OpeningTheSameNumberAgainClosesTheFirstSession) {
     ASSERT_TRUE(openOn(second));
     // The first server sees its connection closed, so its final drain ends.
     EXPECT_TRUE(first.finish()) << first.report();
-    EXPECT_EQ(first.received(), kLoginBytes);
     EXPECT_EQ(currentDirectory(kSession), "/second");
     sentAfterClose(second);
-}
-
-TEST_F(FtpSessionTest, UnknownSessionNumbersFailAtOnce) {
-    EXPECT_FALSE(isAlive(12));
-    EXPECT_EQ(currentDirectory(12), "");
-    EXPECT_FALSE(changeDirectory(12, ".."));
-    EXPECT_FALSE(makeDirectory(12, "x"));
-    EXPECT_FALSE(listDirectory(12));
-    EXPECT_FALSE(nextEntry(12));
-    EXPECT_EQ(entryName(12), "");
-    EXPECT_EQ(entryKind(12), 0);
-    EXPECT_EQ(entrySize(12), 0);
-    EXPECT_FALSE(sendFile(12, "a", "b", true));
-    EXPECT_FALSE(receiveFile(12, "a", "b"));
-    EXPECT_EQ(transferStatus(12), TransferFailed);
-    EXPECT_EQ(abortTransfer(12), TransferFailed);
-    ftp::close(12);
 }
