@@ -1,6 +1,6 @@
 // Helpers for the frame and launcher tests: a scratch folder that is also the current
-// directory while the test runs (the programs use paths relative to it), files in it, and
-// the native stand-in program that records where it was started.
+// directory while the test runs (the programs use paths relative to it), and the native
+// stand-in program that records where it was started.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -17,51 +16,38 @@ namespace velmo::testing {
 
 namespace stdfs = std::filesystem;
 
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        std::random_device rd;
-        root_ = stdfs::temp_directory_path() /
-                ("velmo-frame-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-        stdfs::create_directories(root_);
-        root_ = stdfs::canonical(root_);
-        previous_ = stdfs::current_path();
-        stdfs::current_path(root_);
+struct ScratchDirectory {
+    ScratchDirectory() : previous(stdfs::current_path()) {
+        char tmpl[] = "/tmp/velmo-frame-XXXXXX";
+        root = stdfs::canonical(mkdtemp(tmpl));
+        stdfs::current_path(root);
     }
     ~ScratchDirectory() {
         std::error_code ec;
-        stdfs::current_path(previous_, ec);
-        stdfs::remove_all(root_, ec);
+        stdfs::current_path(previous, ec);
+        stdfs::remove_all(root, ec);
     }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const stdfs::path& root() const { return root_; }
-    stdfs::path operator/(const std::string& relative) const { return root_ / relative; }
+    stdfs::path operator/(const std::string& relative) const { return root / relative; }
 
     void writeFile(const std::string& relative, const std::string& bytes) const {
-        stdfs::path p = root_ / relative;
-        stdfs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
+        stdfs::create_directories((root / relative).parent_path());
+        std::ofstream(root / relative, std::ios::binary) << bytes;
     }
     // A copy of the recorder (it writes its working directory and arguments into
     // "cwd.txt" in that directory), executable, under `relative`.
     void installRecorder(const std::string& relative) const {
-        stdfs::path p = root_ / relative;
-        stdfs::create_directories(p.parent_path());
-        stdfs::copy_file(RECORD_CWD_PATH, p, stdfs::copy_options::overwrite_existing);
-        stdfs::permissions(p, stdfs::perms::owner_all);
+        stdfs::create_directories((root / relative).parent_path());
+        stdfs::copy_file(RECORD_CWD_PATH, root / relative, stdfs::copy_options::overwrite_existing);
+        stdfs::permissions(root / relative, stdfs::perms::owner_all);
     }
 
-private:
-    stdfs::path root_, previous_;
+    stdfs::path previous, root;
 };
 
 // The contents of a file another process writes, once it is there; empty when it did not
 // appear within the limit (a safety net for a program that never starts).
-inline std::string waitForFile(const stdfs::path& p,
-                               std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
+inline std::string waitForFile(const stdfs::path& p) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (;;) {
         std::ifstream in(p, std::ios::binary);
         std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -71,14 +57,9 @@ inline std::string waitForFile(const stdfs::path& p,
 }
 
 // VELMO_OPEN_COMMAND (the native build's "open" action) for the length of a test.
-class OpenCommand {
-public:
-    explicit OpenCommand(const std::string& program) {
-        ::setenv("VELMO_OPEN_COMMAND", program.c_str(), 1);
-    }
+struct OpenCommand {
+    explicit OpenCommand(const stdfs::path& program) { ::setenv("VELMO_OPEN_COMMAND", program.c_str(), 1); }
     ~OpenCommand() { ::unsetenv("VELMO_OPEN_COMMAND"); }
-    OpenCommand(const OpenCommand&) = delete;
-    OpenCommand& operator=(const OpenCommand&) = delete;
 };
 
 }  // namespace velmo::testing

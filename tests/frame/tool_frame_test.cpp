@@ -3,14 +3,13 @@
 // launcher.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <mutex>
 #include <thread>
 #include <tuple>
 
 #include "deployment.h"
 #include "frame/tool_frame.h"
 #include "tests/frame/frame_test_support.h"
-#include "tests/frame/recording_ui.h"
 #include "ui/headless/headless_ui.h"
 
 namespace stdfs = std::filesystem;
@@ -19,21 +18,15 @@ using velmo::testing::OpenCommand;
 using velmo::testing::ScratchDirectory;
 using velmo::testing::waitForFile;
 
-TEST(FileIsPresent, OnlyAFileWithContentCounts) {
+TEST(FileIsPresent, OnlyAFileWithContentCountsAndBackslashesAreSeparators) {
     ScratchDirectory dir;
     dir.writeFile("vide.exe", "");
-    dir.writeFile("plein.exe", "M");
     stdfs::create_directories(dir / "Velmo_Menu.exe");
-    dir.writeFile("Tools/Velmo_Maj.exe", "MZ");
-
+    dir.writeFile("Tools/Velmo_Maj.exe", "M");
     EXPECT_FALSE(frame::fileIsPresent("absent.exe"));
     EXPECT_FALSE(frame::fileIsPresent("vide.exe"));
     EXPECT_FALSE(frame::fileIsPresent("Velmo_Menu.exe")) << "a folder named like the file";
-    EXPECT_TRUE(frame::fileIsPresent("plein.exe"));
     EXPECT_TRUE(frame::fileIsPresent("Tools\\Velmo_Maj.exe"));
-    stdfs::current_path(dir / "Tools");
-    EXPECT_TRUE(frame::fileIsPresent("../plein.exe"));
-    EXPECT_FALSE(frame::fileIsPresent("../Velmo_Menu.exe"));
 }
 
 TEST(StartProgram, CommandLineQuotesThePathOnceAndAppendsTheArguments) {
@@ -53,7 +46,7 @@ TEST(StartProgram, RelativeProgramIsFoundFromOurFolderAndRunsInTheGivenOne) {
 TEST(StartProgram, WhatIsNoProgramGoesToTheShellAndNothingStartedIsFalse) {
     ScratchDirectory dir;
     dir.installRecorder("ouvreur");
-    OpenCommand opener((dir / "ouvreur").string());
+    OpenCommand opener(dir / "ouvreur");
 
     // A document (not executable) goes to the "open" action; with no working directory, in
     // the folder of a path with a backslash.
@@ -61,12 +54,7 @@ TEST(StartProgram, WhatIsNoProgramGoesToTheShellAndNothingStartedIsFalse) {
     EXPECT_TRUE(frame::startProgram("docs\\lisez-moi.txt", "", ""));
     EXPECT_EQ(waitForFile(dir / "docs/cwd.txt"), (dir / "docs").string() + "|docs\\lisez-moi.txt");
 
-    // A given working directory is kept for the shell too.
-    stdfs::create_directories(dir / "ailleurs");
-    EXPECT_TRUE(frame::startProgram("docs\\lisez-moi.txt", "", "ailleurs"));
-    EXPECT_EQ(waitForFile(dir / "ailleurs/cwd.txt"), (dir / "ailleurs").string() + "|docs\\lisez-moi.txt");
-
-    OpenCommand none((dir / "pas-de-shell").string());
+    OpenCommand none(dir / "pas-de-shell");
     EXPECT_FALSE(frame::startProgram("Tools/absent.exe", "", "Tools"));
 }
 
@@ -74,26 +62,22 @@ TEST(StartProgram, WhatIsNoProgramGoesToTheShellAndNothingStartedIsFalse) {
 TEST(OpenInBrowser, SaysWhenNoBrowserStarts) {
     ScratchDirectory dir;
     ui::HeadlessUi ui;
-    OpenCommand noBrowser((dir / "aucun-navigateur").string());
-    ui.expectBox("Attention.", "");
+    OpenCommand noBrowser(dir / "aucun-navigateur");
+    ui.expectBox("Attention.", "Impossible d'ouvrir le navigateur.");
     frame::openInBrowser(ui, "http://127.0.0.1/phpbb/");
-    auto boxes = ui.shownBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Impossible d'ouvrir le navigateur.");
-    EXPECT_EQ(boxes[0].icon, ui::MessageIcon::None);
-    EXPECT_EQ(boxes[0].buttons, ui::MessageButtons::Ok);
+    ASSERT_EQ(ui.shownBoxes().size(), 1u);
+    EXPECT_EQ(ui.shownBoxes()[0].text, "Impossible d'ouvrir le navigateur.");
+    EXPECT_EQ(ui.shownBoxes()[0].icon, ui::MessageIcon::None);
     EXPECT_TRUE(ui.failures().empty());
 }
 
 TEST(FramePictures, TheFourPicturesDecodeInTheirSizesAndEachEntryHasItsOwn) {
     frame::FramePictures p;
     ASSERT_TRUE(frame::loadFramePictures(p));
-    for (const ui::Image* icon : {&p.quitIcon, &p.linkIcon, &p.aboutIcon})
-        EXPECT_EQ(std::tuple(icon->width, icon->height, icon->rgba.size()), std::tuple(16, 16, 16u * 16u * 4u));
-    EXPECT_EQ(std::tuple(p.aboutPicture.width, p.aboutPicture.height, p.aboutPicture.rgba.size()),
-              std::tuple(80, 95, 80u * 95u * 4u));
+    for (const auto& [picture, w, h] : {std::tuple{&p.quitIcon, 16, 16}, std::tuple{&p.linkIcon, 16, 16},
+                                        std::tuple{&p.aboutIcon, 16, 16}, std::tuple{&p.aboutPicture, 80, 95}})
+        EXPECT_EQ(std::tuple(picture->width, picture->height, picture->rgba.size()), std::tuple(w, h, w * h * 4u));
     EXPECT_NE(p.quitIcon.rgba, p.linkIcon.rgba);
-
     ui::HeadlessUi ui;
     frame::Frame f{ui, p, {}, 0};
     EXPECT_EQ(frame::quitEntry(f, 3).icon, &p.quitIcon);
@@ -104,50 +88,111 @@ TEST(FramePictures, TheFourPicturesDecodeInTheirSizesAndEachEntryHasItsOwn) {
 
 namespace {
 
-// A tool's main thread as the programs build it: window 0 with a button and the "A
-// propos" entry, and a loop that leaves the About window's events to the frame.
-class ToolUnderTest {
+// A Ui that passes every call on to the headless one and notes, with the time, the calls
+// that change a window's place, state or existence, so that the order of the frame's steps
+// (and its pause) shows, not only where they ended.
+#define FWD(R, f, P, A) \
+    R f P override { return in_.f A; }
+#define NOTE(f, P, A, what) \
+    void f P override {     \
+        note(what);         \
+        in_.f A;            \
+    }
+#define WC(R, f) FWD(R, f, (int w, int c), (w, c))
+#define WCV(T, f) FWD(void, f, (int w, int c, T v), (w, c, v))
+#define WCI(R, f) FWD(R, f, (int w, int c, int i), (w, c, i))
+class RecordingUi final : public ui::Ui {
 public:
-    static constexpr int kButton = 1, kAboutEntry = 8;
+    struct Call {
+        std::string what;  // "enable 0", "topmost 0", "ordinary 0", "front 0", "destroy 34"...
+        std::chrono::steady_clock::time_point at;
+    };
+    explicit RecordingUi(ui::HeadlessUi& inner) : in_(inner) {}
+    std::vector<Call> calls() const {
+        std::lock_guard lock(m_);
+        return calls_;
+    }
 
+    bool createWindow(const ui::WindowSpec& w, const std::vector<ui::ControlSpec>& c,
+                      const ui::MenuSpec* menu = nullptr) override {
+        note("create " + std::to_string(w.id));
+        return in_.createWindow(w, c, menu);
+    }
+    NOTE(destroyWindow, (int id), (id), "destroy " + std::to_string(id))
+    NOTE(setWindowEnabled, (int id, bool e), (id, e), (e ? "enable " : "disable ") + std::to_string(id))
+    NOTE(setTopmost, (int id, bool t), (id, t), (t ? "topmost " : "ordinary ") + std::to_string(id))
+    NOTE(bringToFront, (int id), (id), "front " + std::to_string(id))
+    FWD(bool, windowExists, (int id), (id)) FWD(bool, isWindowEnabled, (int id), (id))
+    FWD(void, setWindowTitle, (int id, const std::string& t), (id, t))
+    FWD(bool, addControl, (int w, const ui::ControlSpec& c), (w, c))
+    WC(void, removeControl) WC(bool, controlExists) WC(std::string, getText) WC(bool, isChecked)
+    WC(bool, isPressed) WC(bool, isEnabled) WC(void, setFocus) WC(int, getProgress) WC(int, lineCount)
+    WC(void, clearLines) WC(int, selectedLine) WC(int, rowCount) WC(void, clearRows) WC(int, selectedRow)
+    WC(int, selectedTab)
+    WCV(bool, setChecked) WCV(bool, setPressed) WCV(bool, setEnabled) WCV(const std::string&, setText)
+    WCV(const std::string&, setTooltip) WCV(int, setProgress)
+    FWD(int, addLine, (int w, int c, const std::string& t), (w, c, t))
+    WCI(std::string, getLine) WCI(void, selectLine) WCI(void, selectRow) WCI(void, selectTab)
+    FWD(void, setProgressRange, (int w, int c, int lo, int hi), (w, c, lo, hi))
+    FWD(void, setLine, (int w, int c, int i, const std::string& t), (w, c, i, t))
+    FWD(int, addRow, (int w, int c, const std::vector<std::string>& cells, int image = -1), (w, c, cells, image))
+    FWD(void, setCell, (int w, int c, int r, int col, const std::string& t), (w, c, r, col, t))
+    FWD(std::string, getCell, (int w, int c, int r, int col), (w, c, r, col))
+    FWD(void, setRowChecked, (int w, int c, int r, bool v), (w, c, r, v))
+    FWD(bool, isRowChecked, (int w, int c, int r), (w, c, r))
+    FWD(ui::Event, waitEvent, (), ()) FWD(void, postQuit, (), ()) FWD(void, wake, (int w), (w))
+    FWD(ui::MessageBoxResult, messageBox,
+        (const std::string& title, const std::string& text, ui::MessageIcon icon = ui::MessageIcon::None,
+         ui::MessageButtons buttons = ui::MessageButtons::Ok),
+        (title, text, icon, buttons))
+
+private:
+    void note(std::string what) {
+        std::lock_guard lock(m_);
+        calls_.push_back({std::move(what), std::chrono::steady_clock::now()});
+    }
+    ui::HeadlessUi& in_;
+    mutable std::mutex m_;
+    std::vector<Call> calls_;
+};
+#undef FWD
+#undef NOTE
+#undef WC
+#undef WCV
+#undef WCI
+
+// A tool's main thread as the programs build it: window 0 with the "A propos" entry, and a
+// loop that leaves the About window's events to the frame.
+struct ToolUnderTest {
+    static constexpr int kAboutEntry = 8;
     ToolUnderTest() : recorded(headless) {
         frame::loadFramePictures(pictures);
-        loop_ = std::thread([this] { run(); });
+        loop = std::thread([this] {
+            ui::MenuSpec menu{{{"Aide", {frame::aboutEntry(frame, kAboutEntry)}}}};
+            recorded.createWindow({0, "Outil", 300, 200}, {}, &menu);
+            for (ui::Event e = recorded.waitEvent(); e.kind != ui::EventKind::Close || e.windowId != 0;
+                 e = recorded.waitEvent())
+                if (!frame::handleAboutEvent(frame, e) && e.kind == ui::EventKind::Menu) frame::showAboutWindow(frame);
+            recorded.destroyWindow(frame.about.windowId);
+            recorded.destroyWindow(0);
+        });
         headless.waitUntil([this] { return headless.windowExists(0); });
     }
     ~ToolUnderTest() {
-        // As a user would: close the About window first (the main window takes no input
-        // while it is open), then the tool.
+        // As a user would: the About window first (the main window takes no input while it
+        // is open), then the tool.
         if (headless.closeBox(70)) headless.waitUntil([this] { return headless.isWindowEnabled(0); });
         headless.closeBox(0);
-        if (loop_.joinable()) loop_.join();
+        loop.join();
     }
 
     ui::HeadlessUi headless;
-    velmo::testing::RecordingUi recorded;
+    RecordingUi recorded;
     frame::FramePictures pictures;
     frame::Frame frame{recorded, pictures,
-                       {70, 71, 72, 73, 74, 75, "Velmo Transfert - A propos",
-                        "Velmo Transfert - Version : 1.2.0"},
+                       {70, 71, 72, 73, 74, 75, "Velmo Transfert - A propos", "Velmo Transfert - Version : 1.2.0"},
                        0};
-    std::atomic<int> buttonClicks{0};
-
-private:
-    void run() {
-        ui::MenuSpec menu{{{"Aide", {frame::aboutEntry(frame, kAboutEntry)}}}};
-        recorded.createWindow({0, "Outil", 300, 200},
-                              {{kButton, ui::ControlKind::Button, 10, 10, 80, 24, "Valider"}}, &menu);
-        for (;;) {
-            ui::Event e = recorded.waitEvent();
-            if (frame::handleAboutEvent(frame, e)) continue;
-            if (e.kind == ui::EventKind::Close && e.windowId == 0) break;
-            if (e.kind == ui::EventKind::Menu && e.controlId == kAboutEntry) frame::showAboutWindow(frame);
-            if (e.kind == ui::EventKind::Command && e.controlId == kButton) ++buttonClicks;
-        }
-        recorded.destroyWindow(frame.about.windowId);
-        recorded.destroyWindow(0);
-    }
-    std::thread loop_;
+    std::thread loop;
 };
 
 }  // namespace
@@ -155,7 +200,7 @@ private:
 TEST(AboutWindow, DisablesTheMainWindowItsLinkOpensTheSiteAndClosingBringsTheMainWindowBack) {
     ScratchDirectory dir;
     dir.installRecorder("navigateur");
-    OpenCommand browser((dir / "navigateur").string());
+    OpenCommand browser(dir / "navigateur");
     ToolUnderTest tool;
     auto& ui = tool.headless;
     ASSERT_TRUE(ui.chooseMenu(0, ToolUnderTest::kAboutEntry));
@@ -169,10 +214,9 @@ TEST(AboutWindow, DisablesTheMainWindowItsLinkOpensTheSiteAndClosingBringsTheMai
     EXPECT_EQ(ui.frontWindow(), 70);
 
     EXPECT_FALSE(ui.isWindowEnabled(0));
-    EXPECT_FALSE(ui.click(0, ToolUnderTest::kButton)) << "the main window takes no input";
-    EXPECT_FALSE(ui.chooseMenu(0, ToolUnderTest::kAboutEntry)) << "so no second About window";
+    EXPECT_FALSE(ui.chooseMenu(0, ToolUnderTest::kAboutEntry)) << "no input, so no second About window";
     ASSERT_TRUE(ui.click(70, 75));
-    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root().string() + "|http://" + deployment::siteHost + "/index.php");
+    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root.string() + "|http://" + deployment::siteHost + "/index.php");
     EXPECT_TRUE(ui.windowExists(70)) << "the link leaves the About window open";
 
     const std::size_t before = tool.recorded.calls().size();
@@ -186,9 +230,7 @@ TEST(AboutWindow, DisablesTheMainWindowItsLinkOpensTheSiteAndClosingBringsTheMai
         << "the main window stays on top for 50 ms";
     EXPECT_EQ(ui.frontWindow(), 0);
 
-    // Input reaches the main window again, and the About window opens anew.
-    ASSERT_TRUE(ui.click(0, ToolUnderTest::kButton));
-    ASSERT_TRUE(ui.waitUntil([&] { return tool.buttonClicks == 1; }));
+    // Input reaches the main window again: the About window opens anew.
     ASSERT_TRUE(ui.chooseMenu(0, ToolUnderTest::kAboutEntry));
     EXPECT_TRUE(ui.waitUntil([&] { return ui.windowExists(70) && !ui.isWindowEnabled(0); }));
     EXPECT_TRUE(ui.failures().empty());
@@ -200,24 +242,17 @@ TEST(ReturnToLauncher, StartsTheLauncherInItsFolderOrSaysTheToolWillClose) {
     stdfs::current_path(dir / "Tools");
     ui::HeadlessUi ui;
 
-    // Missing, then empty: the failed-return box, with the warning icon.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        ui.expectBox("Information.", "");
-        frame::returnToLauncher(ui);
-        dir.writeFile("Velmo_Menu.exe", "");
-    }
-    auto boxes = ui.shownBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    for (const auto& b : boxes) {
-        EXPECT_EQ(b.text, "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.");
-        EXPECT_EQ(b.icon, ui::MessageIcon::Warning);
-    }
+    // Missing: the failed-return box, with the warning icon, and nothing starts.
+    ui.expectBox("Information.", "");
+    frame::returnToLauncher(ui);
+    ASSERT_EQ(ui.shownBoxes().size(), 1u);
+    EXPECT_EQ(ui.shownBoxes()[0].text, "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.");
+    EXPECT_EQ(ui.shownBoxes()[0].icon, ui::MessageIcon::Warning);
     EXPECT_TRUE(ui.failures().empty());
-    EXPECT_FALSE(stdfs::exists(dir / "cwd.txt"));
 
     // Present: started from "../" with "../" as its folder, and nothing is said.
     dir.installRecorder("Velmo_Menu.exe");
     frame::returnToLauncher(ui);
-    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root().string());
-    EXPECT_EQ(ui.shownBoxes().size(), 2u);
+    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root.string());
+    EXPECT_EQ(ui.shownBoxes().size(), 1u);
 }

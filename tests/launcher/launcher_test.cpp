@@ -158,10 +158,10 @@ TEST_F(Launcher, SiteAndForumEntriesOpenTheirAddressesAndTheLauncherGoesOn) {
     OpenCommand browser((dir / "navigateur").string());
     start();
     ASSERT_TRUE(ui.chooseMenu(0, 2));
-    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root().string() + "|http://" + deployment::siteHost + "/index.php");
+    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root.string() + "|http://" + deployment::siteHost + "/index.php");
     stdfs::remove(dir / "cwd.txt");
     ASSERT_TRUE(ui.chooseMenu(0, 3));
-    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root().string() + "|http://" + deployment::forumHost + "/phpbb/");
+    EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root.string() + "|http://" + deployment::forumHost + "/phpbb/");
     EXPECT_TRUE(ui.windowExists(0));
     EXPECT_FALSE(ended);
 }

@@ -12,80 +12,40 @@ namespace {
 
 using K = ControlKind;
 
-// A small program: window 0 with a button, a check box and a field, and a loop that
-// dispatches on numbers the way the suite's programs do; it records what it handled.
-class LoopProgram {
-public:
-    explicit LoopProgram(HeadlessUi& ui) : ui_(ui) {}
-
-    void run() {
-        MenuSpec menu{{{"Fichier", {{3, "Quitter", nullptr}}}}};
-        ui_.createWindow({0, "Programme", 300, 200},
-                         {
-                             {42, K::Button, 10, 10, 100, 24, "Valider"},
-                             {25, K::TextField, 10, 60, 100, 22, "livre-dor"},
-                         },
-                         &menu);
-        for (;;) {
-            Event e = ui_.waitEvent();
-            {
-                std::lock_guard lock(m_);
-                events_.push_back(e);
-            }
-            if ((e.kind == EventKind::Menu && e.controlId == 3) || e.kind == EventKind::Close) break;
-            if (e.kind == EventKind::Changed && e.controlId == 25) ui_.setText(0, 42, ui_.getText(0, 25));
-        }
-        ui_.destroyWindow(0);
-    }
-
-    std::vector<Event> handled() {
-        std::lock_guard lock(m_);
-        return events_;
-    }
-
-private:
-    HeadlessUi& ui_;
-    std::mutex m_;
-    std::vector<Event> events_;
-};
-
-TEST(EventLoop, UserActionsReachALoopRunningInAnotherThread) {
+// The main loop owns window 0 and dispatches on numbers the way the suite's programs do,
+// looking at its workers' flag after every event; a worker opens window 56 (as the upload
+// thread opens the link generator) and runs that window's loop. Each notes what it handled.
+TEST(EventLoop, EachThreadsLoopGetsItsOwnWindowsEventsAndAWorkerCanWakeTheMainOne) {
     HeadlessUi ui;
-    LoopProgram program(ui);
-    std::thread t([&] { program.run(); });
+    std::mutex m;
+    std::vector<Event> mainEvents, workerEvents;
+    std::atomic<int> completionFlag{0};
+    std::thread mainLoop([&] {
+        MenuSpec menu{{{"Fichier", {{3, "Quitter", nullptr}}}}};
+        ui.createWindow({0, "Programme", 300, 200},
+                        {{42, K::Button, 10, 10, 100, 24, "Valider"}, {25, K::TextField, 10, 60, 100, 22, "livre-dor"}},
+                        &menu);
+        for (;;) {
+            const Event e = ui.waitEvent();
+            {
+                std::lock_guard lock(m);
+                mainEvents.push_back(e);
+            }
+            if (completionFlag.exchange(0)) ui.postQuit();
+            if (e.kind == EventKind::Quit || (e.kind == EventKind::Menu && e.controlId == 3)) break;
+            if (e.kind == EventKind::Changed && e.controlId == 25) ui.setText(0, 42, ui.getText(0, 25));
+        }
+        ui.destroyWindow(0);
+    });
     ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(0); }));
-
     EXPECT_TRUE(ui.click(0, 42));
     EXPECT_TRUE(ui.typeText(0, 25, "livre-dortest"));
     ASSERT_TRUE(ui.waitUntil([&] { return ui.getText(0, 42) == "livre-dortest"; })) << "the loop answered";
     EXPECT_FALSE(ui.chooseMenu(0, 99)) << "no such entry: nothing reaches the loop";
-    EXPECT_TRUE(ui.chooseMenu(0, 3));
-    t.join();
 
-    EXPECT_FALSE(ui.windowExists(0));
-    const std::vector<Event> expected{
-        {EventKind::Opened, 0, -1}, {EventKind::Command, 0, 42}, {EventKind::Changed, 0, 25}, {EventKind::Menu, 0, 3},
-    };
-    EXPECT_EQ(program.handled(), expected);
-    EXPECT_TRUE(ui.failures().empty());
-}
-
-TEST(EventLoop, AWorkerThreadsOwnWindowHasItsOwnLoop) {
-    // The upload thread opens the link generator and runs its loop while the main loop
-    // keeps getting the main window's events only.
-    HeadlessUi ui;
-    LoopProgram program(ui);
-    std::thread mainLoop([&] { program.run(); });
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(0); }));
-
-    std::vector<Event> workerEvents;
     std::thread worker([&] {
         ui.createWindow({56, "Générateur de lien.", 530, 264}, {{67, K::Button, 210, 98, 110, 24, "Générer"}});
-        for (;;) {
-            Event e = ui.waitEvent();
-            workerEvents.push_back(e);
-            if (e.kind == EventKind::Close) break;
-        }
+        for (Event e{}; e.kind != EventKind::Close;) workerEvents.push_back(e = ui.waitEvent());
         ui.destroyWindow(56);
     });
     ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(56); }));
@@ -93,42 +53,24 @@ TEST(EventLoop, AWorkerThreadsOwnWindowHasItsOwnLoop) {
     EXPECT_TRUE(ui.click(0, 42));
     EXPECT_TRUE(ui.closeBox(56));
     worker.join();
-    const std::vector<Event> expectedWorker{
-        {EventKind::Opened, 56, -1}, {EventKind::Command, 56, 67}, {EventKind::Close, 56, -1}};
-    EXPECT_EQ(workerEvents, expectedWorker);
+    EXPECT_EQ(workerEvents, (std::vector<Event>{{EventKind::Opened, 56, -1},
+                                                {EventKind::Command, 56, 67},
+                                                {EventKind::Close, 56, -1}}));
 
-    EXPECT_TRUE(ui.closeBox(0));
-    mainLoop.join();
-    const std::vector<Event> expectedMain{
-        {EventKind::Opened, 0, -1}, {EventKind::Command, 0, 42}, {EventKind::Close, 0, -1}};
-    EXPECT_EQ(program.handled(), expectedMain);
-}
-
-TEST(EventLoop, WakeFromAWorkerAndQuitFromTheLoopsOwnThread) {
-    HeadlessUi ui;
-    std::atomic<int> completionFlag{0};
-    std::vector<int> seenFlags;
-    std::thread loop([&] {
-        ui.createWindow({0, "w", 10, 10}, {});
-        for (;;) {
-            Event e = ui.waitEvent();
-            // The program looks at its workers' flags after every event.
-            if (completionFlag.exchange(0)) {
-                seenFlags.push_back(1);
-                ui.postQuit();
-            }
-            if (e.kind == EventKind::Quit) break;
-        }
-    });
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(0); }));
-    std::thread worker([&] {
+    // A finished worker sets the flag and wakes the main window; the loop quits from its
+    // own thread. A wake for no window does nothing.
+    ui.wake(12);
+    std::thread([&] {
         completionFlag = 1;
         ui.wake(0);
-    });
-    worker.join();
-    loop.join();
-    EXPECT_EQ(seenFlags, std::vector<int>{1});
-    ui.wake(12);  // no such window: nothing happens
+    }).join();
+    mainLoop.join();
+    EXPECT_FALSE(ui.windowExists(0));
+    const std::vector<Event> expected{{EventKind::Opened, 0, -1}, {EventKind::Command, 0, 42},
+                                      {EventKind::Changed, 0, 25}, {EventKind::Command, 0, 42},
+                                      {EventKind::Wake, 0, -1},    {EventKind::Quit, -1, -1}};
+    EXPECT_EQ(mainEvents, expected);
+    EXPECT_TRUE(ui.failures().empty());
 }
 
 }  // namespace
