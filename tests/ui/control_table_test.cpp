@@ -128,30 +128,6 @@ TEST_F(ControlTable, ListLinesRowsAndSelectionsStayInRange) {
     EXPECT_TRUE(ui.isRowChecked(0, 29, 0));
 }
 
-TEST_F(ControlTable, TabPagesShowOnlyTheSelectedTabsControls) {
-    ASSERT_TRUE(ui.createWindow(
-        {0, "Velmo, Maj", 752, 500},
-        {
-            ControlSpec{7, K::TabPanel, 10, 64, 732, 430}.withTabs({"Vérifier", "Effectuer"}),
-            ControlSpec{9, K::Button, 268, 368, 180, 24, "Vérifier"}.onTab(7, 0),
-            ControlSpec{32, K::Button, 468, 368, 186, 24, "Appliquer"}.onTab(7, 1),
-        }));
-    EXPECT_TRUE(ui.control(0, 9)->visible);
-    EXPECT_FALSE(ui.control(0, 32)->visible);
-    EXPECT_FALSE(ui.click(0, 32)) << "a hidden page takes no click";
-
-    EXPECT_TRUE(ui.chooseTab(0, 7, 1));
-    EXPECT_EQ(ui.selectedTab(0, 7), 1);
-    EXPECT_FALSE(ui.control(0, 9)->visible);
-    EXPECT_TRUE(ui.click(0, 32));
-    EXPECT_FALSE(ui.chooseTab(0, 7, 2));
-
-    ui.selectTab(0, 7, 0);
-    // A control added later to a hidden page is hidden too.
-    ASSERT_TRUE(ui.addControl(0, ControlSpec{30, K::Label, 388, 266, 318, 16, "Aucune action."}.onTab(7, 1)));
-    EXPECT_FALSE(ui.control(0, 30)->visible);
-}
-
 TEST_F(ControlTable, ProgressStaysInsideItsRange) {
     ASSERT_TRUE(ui.createWindow({0, "p", 100, 100}, {ControlSpec{35, K::ProgressBar, 0, 0, 10, 10}.range(1, 10000)}));
     EXPECT_EQ(ui.getProgress(0, 35), 1);

@@ -85,25 +85,5 @@ TEST(MessageBoxScript, AHeldBoxBlocksItsThreadAndDisablesItsWindowsUntilReleased
     EXPECT_TRUE(ui.failures().empty());
 }
 
-TEST(MessageBoxScript, AnswersReachTheThreadThatAsked) {
-    HeadlessUi ui;
-    ui.expectHeldBox("Dossier existant.", "", MessageBoxResult::No);
-    ui.expectHeldBox("Information.", "arreter", MessageBoxResult::Yes);
-    MessageBoxResult first{}, second{};
-    std::thread a(
-        [&] { first = ui.messageBox("Information.", "Voulez-vous arreter ?", MessageIcon::None, MessageButtons::YesNo); });
-    std::thread b([&] { second = ui.messageBox("Dossier existant.", "", MessageIcon::None, MessageButtons::YesNo); });
-    const auto idA = a.get_id(), idB = b.get_id();
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() == 2; }));
-    ui.releaseBox();
-    ui.releaseBox();
-    a.join();
-    b.join();
-    EXPECT_EQ(first, MessageBoxResult::Yes);
-    EXPECT_EQ(second, MessageBoxResult::No);
-    for (const ShownBox& s : ui.shownBoxes()) EXPECT_EQ(s.thread, s.title == "Information." ? idA : idB);
-    EXPECT_TRUE(ui.failures().empty());
-}
-
 }  // namespace
 }  // namespace velmo::ui
