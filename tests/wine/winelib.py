@@ -1,22 +1,10 @@
 """Helpers for the Wine tests: an X server, Wine prefixes, running programs, the driver.
 
-A Wine test is one small script tests/wine/test_<name>.py:
-
-    import winelib
-
-    def run(t):                       # t is a winelib.WineTest
-        app = t.start(t.exe("velmo_probe_app.exe"), cwd=t.workdir)
-        hwnd, pid = t.driver.find("Sonde Velmo é")
-        t.check_eq(t.driver.gettext(hwnd, 103), "En attente", "label at start")
-        t.screenshot("start")
-
-    if __name__ == "__main__":
-        winelib.main(run)
-
-tests/wine/run_wine_tests.py runs every such script with one X server and one template
-prefix for the whole run (passed down in the environment); a script started by hand makes
-its own. Each test gets its own copy of the template prefix, hence its own wineserver, and
-its own working folder.
+A Wine test is one script tests/wine/test_<name>.py calling winelib.main(run), where run(t)
+gets a WineTest `t` (see README.md). tests/wine/run_wine_tests.py runs every such script
+with one X server and one template prefix for the whole run (passed down in the
+environment); a script started by hand makes its own. Each test gets its own copy of the
+template prefix, hence its own wineserver, and its own working folder.
 
 Only /usr/bin/python3 and its standard library are used.
 """
@@ -44,7 +32,8 @@ SCREEN = "1024x768"
 #  - a virtual desktop, because Xvfb has no window manager and Wine stalls ~2 s on each
 #    hide/destroy of a top-level window without one; it also frames screenshots;
 #  - crashes end the program with a backtrace instead of a dialog nobody answers;
-#  - "Trebuchet MS", the programs' font, is not shipped with Wine: use Liberation Sans (metrics close to the real font, so texts fit as on Windows).
+#  - "Trebuchet MS", the programs' font, is not shipped with Wine: Liberation Sans has
+#    metrics close enough that the texts fit as on Windows.
 REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
@@ -67,6 +56,10 @@ class HarnessError(Exception):
 
 class DriverError(Exception):
     """velmo_driver answered ERR (window missing, message refused, ...)."""
+
+
+class CheckFailed(Exception):
+    pass
 
 
 def log(msg):
@@ -93,8 +86,6 @@ def base_env(display, prefix=None):
     return env
 
 
-# ---- X server ------------------------------------------------------------------------
-
 class Display:
     """An Xvfb on a free display number (chosen by Xvfb itself through -displayfd)."""
 
@@ -108,15 +99,11 @@ class Display:
         data = b""
         deadline = time.monotonic() + 30
         while not data.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            ready, _, _ = select.select([read_fd], [], [], max(left, 0))
-            if not ready:
-                self.stop()
-                raise HarnessError("Xvfb did not report its display")
-            chunk = os.read(read_fd, 64)
+            ready, _, _ = select.select([read_fd], [], [], max(deadline - time.monotonic(), 0))
+            chunk = os.read(read_fd, 64) if ready else b""
             if not chunk:
                 self.stop()
-                raise HarnessError("Xvfb exited at start")
+                raise HarnessError("Xvfb did not report its display")
             data += chunk
         os.close(read_fd)
         self.number = int(data.strip())
@@ -131,31 +118,21 @@ class Display:
                 self.proc.wait()
 
 
-# ---- prefixes ------------------------------------------------------------------------
-
-def _run_logged(cmd, env, logfile, timeout, cwd=None):
-    with open(logfile, "ab") as out:
-        res = subprocess.run(cmd, env=env, stdout=out, stderr=subprocess.STDOUT,
-                             stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
-    return res.returncode
-
-
 def make_template(path, display):
     """Boots a fresh prefix at `path` and configures it; takes 10-20 s."""
-    if os.path.exists(path):
-        shutil.rmtree(path)
+    shutil.rmtree(path, ignore_errors=True)
     env = base_env(display, path)
-    logfile = path + ".log"
+    logfile, reg = path + ".log", path + ".reg"
     started = time.monotonic()
-    if _run_logged([WINE, "wineboot", "--init"], env, logfile, 300) != 0:
-        raise HarnessError("wineboot --init failed, see " + logfile)
-    _run_logged([WINESERVER, "-w"], env, logfile, 300)
-    reg = path + ".reg"
     with open(reg, "w", encoding="ascii") as f:
         f.write(REGISTRY)
-    if _run_logged([WINE, "regedit", "/S", reg], env, logfile, 120) != 0:
-        raise HarnessError("regedit failed, see " + logfile)
-    _run_logged([WINESERVER, "-w"], env, logfile, 300)
+    with open(logfile, "ab") as out:
+        for cmd in ([WINE, "wineboot", "--init"], [WINESERVER, "-w"],
+                    [WINE, "regedit", "/S", reg], [WINESERVER, "-w"]):
+            rc = subprocess.run(cmd, env=env, stdout=out, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL, timeout=300).returncode
+            if rc != 0 and cmd[0] == WINE:
+                raise HarnessError("%s failed, see %s" % (" ".join(cmd[1:]), logfile))
     fonts = os.path.join(path, "drive_c", "windows", "Fonts")
     os.makedirs(fonts, exist_ok=True)
     for name in os.listdir(WINE_FONTS):
@@ -166,32 +143,21 @@ def make_template(path, display):
 def kill_wineserver(prefix, display):
     env = base_env(display, prefix)
     try:
-        subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=30)
-        subprocess.run([WINESERVER, "-w"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=30)
+        for flag in ("-k", "-w"):
+            subprocess.run([WINESERVER, flag], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=30)
     except subprocess.TimeoutExpired:
         pass
 
 
-# ---- the driver ----------------------------------------------------------------------
-
-def _escape(text):
-    return (str(text).replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r")
-            .replace("\t", "\\t"))
-
-
 def unescape(text):
-    out = []
-    i = 0
+    out, i = [], 0
     while i < len(text):
-        c = text[i]
-        if c == "\\" and i + 1 < len(text):
-            n = text[i + 1]
-            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(n, n))
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(text[i + 1], text[i + 1]))
             i += 2
         else:
-            out.append(c)
+            out.append(text[i])
             i += 1
     return "".join(out)
 
@@ -206,14 +172,12 @@ class Driver:
         self._buf = b""
 
     def _readline(self, deadline):
-        fd = self.proc.stdout.fileno()
         while b"\n" not in self._buf:
             left = deadline - time.monotonic()
             if left <= 0:
                 raise HarnessError("velmo_driver did not answer in time")
-            ready, _, _ = select.select([fd], [], [], left)
-            if ready:
-                chunk = os.read(fd, 65536)
+            if select.select([self.proc.stdout], [], [], left)[0]:
+                chunk = os.read(self.proc.stdout.fileno(), 65536)
                 if not chunk:
                     raise HarnessError("velmo_driver exited")
                 self._buf += chunk
@@ -222,8 +186,9 @@ class Driver:
 
     def call(self, *fields, timeout=60):
         """Runs one command; returns its result lines (still escaped, TAB-separated)."""
-        line = "\t".join(_escape(f) for f in fields) + "\n"
-        self.proc.stdin.write(line.encode("utf-8"))
+        escaped = (str(f).replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r")
+                   .replace("\t", "\\t") for f in fields)
+        self.proc.stdin.write(("\t".join(escaped) + "\n").encode("utf-8"))
         self.proc.stdin.flush()
         deadline = time.monotonic() + timeout
         lines = []
@@ -235,29 +200,20 @@ class Driver:
                 raise DriverError("%s: %s" % (" ".join(map(str, fields)), unescape(got[4:])))
             lines.append(got)
 
-    def one(self, *fields, **kw):
-        lines = self.call(*fields, **kw)
+    def fields(self, *command, timeout=60):
+        """The one result line of `command`, split at TABs and unescaped."""
+        lines = self.call(*command, timeout=timeout)
         if len(lines) != 1:
-            raise HarnessError("expected one line from %s, got %r" % (fields[0], lines))
-        return unescape(lines[0])
+            raise HarnessError("expected one line from %s, got %r" % (command[0], lines))
+        return [unescape(f) for f in lines[0].split("\t")]
 
     # Commands, with results decoded. Handles are the driver's hexadecimal texts.
     def find(self, title, timeout_ms=15000):
-        hwnd, pid = self.one("find", title, timeout_ms, timeout=timeout_ms / 1000 + 30).split()
+        hwnd, pid = self.fields("find", title, timeout_ms, timeout=timeout_ms / 1000 + 30)[0].split()
         return hwnd, int(pid)
 
-    def title(self, hwnd):
-        return self.one("title", hwnd)
-
-    def client_size(self, hwnd):
-        w, h = self.one("client", hwnd).split()
-        return int(w), int(h)
-
-    def exists(self, hwnd):
-        return self.one("exists", hwnd) == "1"
-
     def gettext(self, hwnd, ctrl):
-        return self.one("gettext", hwnd, ctrl)
+        return self.fields("gettext", hwnd, ctrl)[0]
 
     def settext(self, hwnd, ctrl, text):
         self.call("settext", hwnd, ctrl, text)
@@ -266,48 +222,14 @@ class Driver:
         self.call("click", hwnd, ctrl)
 
     def check_state(self, hwnd, ctrl):
-        return int(self.one("check", hwnd, ctrl))
+        return int(self.fields("check", hwnd, ctrl)[0])
 
     def progress(self, hwnd, ctrl):
         """(position, low, high)"""
-        return tuple(int(x) for x in self.one("progress", hwnd, ctrl).split())
-
-    def enabled(self, hwnd, ctrl=0):
-        return self.one("enabled", hwnd, ctrl) == "1"
-
-    def visible(self, hwnd, ctrl=0):
-        return self.one("visible", hwnd, ctrl) == "1"
-
-    def children(self, hwnd):
-        """[(id, class, text)] of the direct children."""
-        out = []
-        for line in self.call("children", hwnd):
-            cid, cls, text = line.split("\t", 2)
-            out.append((int(cid), cls, unescape(text)))
-        return out
+        return tuple(int(x) for x in self.fields("progress", hwnd, ctrl)[0].split())
 
     def listbox(self, hwnd, ctrl):
         return [unescape(x) for x in self.call("listbox", hwnd, ctrl)]
-
-    def listbox_selection(self, hwnd, ctrl):
-        return int(self.one("lbsel", hwnd, ctrl))
-
-    def listbox_select(self, hwnd, ctrl, index):
-        self.call("lbselect", hwnd, ctrl, index)
-
-    def listview(self, hwnd, ctrl):
-        """[[column texts]] per row."""
-        return [[unescape(c) for c in row.split("\t")] for row in self.call("listview", hwnd, ctrl)]
-
-    def listview_states(self, hwnd, ctrl):
-        """[(check, selected)] per row; check is 1, 0 or -1 (no check box)."""
-        return [tuple(int(x) for x in row.split()) for row in self.call("lvstate", hwnd, ctrl)]
-
-    def listview_select(self, hwnd, ctrl, index):
-        self.call("lvselect", hwnd, ctrl, index)
-
-    def listview_check(self, hwnd, ctrl, index, checked):
-        self.call("lvcheck", hwnd, ctrl, index, 1 if checked else 0)
 
     def menu_command(self, hwnd, command_id):
         self.call("menu", hwnd, command_id)
@@ -316,42 +238,25 @@ class Driver:
         return [unescape(x) for x in self.call("menubar", hwnd)]
 
     def menu_items(self, hwnd, position):
-        """[(id, text, checked, enabled)] of the drop-down menu at `position`.
-
-        Separators read "-", entries opening a sub-menu have id -1."""
-        out = []
-        for line in self.call("menuitems", hwnd, position):
-            mid, text, checked, enabled = line.split("\t")
-            out.append((int(mid), unescape(text), checked == "1", enabled == "1"))
-        return out
-
-    def boxes(self, pid):
-        """[(hwnd, title, text)] of the visible message boxes of process `pid`."""
-        out = []
-        for line in self.call("boxes", pid):
-            hwnd, title, text = line.split("\t", 2)
-            out.append((hwnd, unescape(title), unescape(text)))
-        return out
+        """[(id, text)] of the drop-down menu at `position` (separators read "-", entries
+        opening a sub-menu have id -1)."""
+        return [(int(mid), unescape(text)) for mid, text in
+                (line.split("\t") for line in self.call("menuitems", hwnd, position))]
 
     def wait_box(self, pid, timeout_ms=15000):
-        hwnd, title, text = self.call("waitbox", pid, timeout_ms,
-                                      timeout=timeout_ms / 1000 + 30)[0].split("\t", 2)
-        return hwnd, unescape(title), unescape(text)
+        """(hwnd, title, text) of the first message box process `pid` shows."""
+        return tuple(self.fields("waitbox", pid, timeout_ms, timeout=timeout_ms / 1000 + 30))
 
     def answer(self, box, button="IDOK"):
+        """Presses `button` of the box and waits until the box is gone."""
         self.call("answer", box, button)
+        self.wait_gone(box)
 
     def close(self, hwnd):
         self.call("close", hwnd)
 
     def wait_gone(self, hwnd, timeout_ms=15000):
         self.call("waitgone", hwnd, timeout_ms, timeout=timeout_ms / 1000 + 30)
-
-    def wait_exit(self, pid, timeout_ms=15000):
-        return int(self.one("waitexit", pid, timeout_ms, timeout=timeout_ms / 1000 + 30))
-
-    def acp(self):
-        return int(self.one("acp"))
 
     def stop(self):
         if self.proc.poll() is None:
@@ -365,17 +270,17 @@ class Driver:
         self._log.close()
 
 
-# ---- one test ------------------------------------------------------------------------
-
-class CheckFailed(Exception):
-    pass
+def _find_below(folder, name, what):
+    for dirpath, _, files in os.walk(folder):
+        if name in files:
+            return os.path.join(dirpath, name)
+    raise HarnessError("%s not found below %s (build the %s tree)" % (name, folder, what))
 
 
 class WineTest:
     """Everything one test script uses: its prefix, folders, programs and checks."""
 
     def __init__(self, name, display, template, build_dir, results_dir):
-        self.name = name
         self.display = display
         self.build_dir = build_dir
         self.results = os.path.join(results_dir, name)
@@ -386,44 +291,31 @@ class WineTest:
         # Working folder for the programs under test (inside the prefix's drive Z:).
         self.workdir = os.path.join(self.root, "work")
         os.makedirs(self.workdir)
-        started = time.monotonic()
-        subprocess.run(["cp", "-a", template, self.prefix], check=True)
-        log("prefix copied in %.1f s" % (time.monotonic() - started))
         self.env = base_env(display, self.prefix)
-        self.failures = []
-        self._procs = []
-        self._shots = 0
+        self.failures, self._procs, self._shots = [], [], 0
         try:
+            subprocess.run(["cp", "-a", template, self.prefix], check=True)
             self.driver = Driver(self.exe("velmo_driver.exe"), self.env,
                                  os.path.join(self.results, "driver.log"))
         except Exception:
             shutil.rmtree(self.root, ignore_errors=True)
             raise
 
-    # -- programs
     def exe(self, name):
-        """Path of a program built in the Windows tree (searched below the build folder)."""
-        for dirpath, _, files in os.walk(self.build_dir):
-            if name in files:
-                return os.path.join(dirpath, name)
-        raise HarnessError("%s not found below %s (build the Windows tree)" %
-                           (name, self.build_dir))
+        """Path of a program built in the Windows tree."""
+        return _find_below(self.build_dir, name, "Windows")
 
     def native(self, name):
         """Path of a host program of the native build (e.g. run_peer, to start an FTP peer)."""
-        native_dir = os.environ.get("VELMO_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
-        for dirpath, _, files in os.walk(native_dir):
-            if name in files and os.access(os.path.join(dirpath, name), os.X_OK):
-                return os.path.join(dirpath, name)
-        raise HarnessError("%s not found below %s (build the native tree)" % (name, native_dir))
+        return _find_below(os.environ.get("VELMO_NATIVE_BUILD",
+                                          os.path.join(REPO, "build", "native")), name, "native")
 
-    def start(self, exe, args=(), cwd=None):
+    def start(self, exe, cwd=None):
         """Starts a Windows program under Wine with `cwd` as working folder."""
-        logf = open(os.path.join(self.results, os.path.basename(exe) + ".log"), "ab")
-        proc = subprocess.Popen([WINE, exe] + list(args), cwd=cwd or self.workdir,
-                                env=self.env, stdin=subprocess.DEVNULL, stdout=logf,
-                                stderr=subprocess.STDOUT)
-        logf.close()
+        with open(os.path.join(self.results, os.path.basename(exe) + ".log"), "ab") as logf:
+            proc = subprocess.Popen([WINE, exe], cwd=cwd or self.workdir, env=self.env,
+                                    stdin=subprocess.DEVNULL, stdout=logf,
+                                    stderr=subprocess.STDOUT)
         self._procs.append(proc)
         return proc
 
@@ -432,7 +324,8 @@ class WineTest:
         try:
             return proc.wait(timeout)
         except subprocess.TimeoutExpired:
-            raise CheckFailed("%s still running after %d s" % (proc.args[1], timeout))
+            self.check(False, "%s still running after %d s" % (proc.args[1], timeout))
+            raise CheckFailed()
 
     def screenshot(self, label):
         self._shots += 1
@@ -443,7 +336,7 @@ class WineTest:
         log("screenshot " + path)
         return path
 
-    # -- checks: a failed check is recorded and the test goes on; `require` stops it.
+    # A failed check is recorded and the test goes on.
     def check(self, ok, what):
         if not ok:
             self.failures.append(what)
@@ -451,12 +344,7 @@ class WineTest:
         return ok
 
     def check_eq(self, actual, expected, what):
-        return self.check(actual == expected,
-                          "%s: expected %r, got %r" % (what, expected, actual))
-
-    def require(self, ok, what):
-        if not self.check(ok, what):
-            raise CheckFailed(what)
+        return self.check(actual == expected, "%s: expected %r, got %r" % (what, expected, actual))
 
     def wait_until(self, condition, what, timeout=15, pace=0.05):
         """Polls `condition` until it is true; records a failure after `timeout` s."""
@@ -488,14 +376,11 @@ class WineTest:
             shutil.rmtree(self.root, ignore_errors=True)
 
 
-# ---- entry point of a test script ----------------------------------------------------
-
 def main(run):
     """Runs `run(t)` as one test: exit 0 when every check passed, 1 otherwise."""
     name = os.path.splitext(os.path.basename(sys.argv[0]))[0]
     build_dir = os.environ.get("VELMO_WIN_BUILD", os.path.join(REPO, "build", "windows"))
     results = os.environ.get("VELMO_WINE_RESULTS", os.path.join(build_dir, "wine-results"))
-    keep = os.environ.get("VELMO_WINE_KEEP") == "1"
     own_display = own_template = None
     if os.environ.get("VELMO_WINE_DISPLAY") and os.environ.get("VELMO_WINE_TEMPLATE"):
         display = int(os.environ["VELMO_WINE_DISPLAY"])
@@ -526,16 +411,14 @@ def main(run):
                     t.screenshot("at-failure")
                 except Exception:
                     pass
-            t.close(keep=keep)
+            t.close(keep=os.environ.get("VELMO_WINE_KEEP") == "1")
             for f in t.failures:
                 print("  failed: " + f)
         if own_template:
             shutil.rmtree(own_template, ignore_errors=True)
             for ext in (".log", ".reg"):
-                try:
+                if os.path.exists(template + ext):
                     os.remove(template + ext)
-                except OSError:
-                    pass
         if own_display:
             own_display.stop()
     print("%s: %s" % (name, "PASS" if ok else "FAIL"), flush=True)
