@@ -7,11 +7,9 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -20,6 +18,7 @@
 #include "ftp/control_channel.h"
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
+#include "platform/fs.h"
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
 
@@ -32,16 +31,11 @@ namespace {
 constexpr int kSession = 44;
 
 std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    return fs::readWholeFile(path, text) ? text : "(unreadable)";
 }
 
-void writeAll(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
+void writeAll(const std::string& path, const std::string& data) { ASSERT_TRUE(fs::replaceFileContents(path, data)); }
 
 std::string randomBytes(std::size_t size) {
     static std::mt19937_64 generator{std::random_device{}()};
@@ -51,11 +45,10 @@ std::string randomBytes(std::size_t size) {
 }
 
 // Every distinct status value seen while polling, until the transfer ended (bounded).
-std::vector<int> pollUntilEnded(int session) {
+std::vector<int> pollUntilEnded() {
     std::vector<int> seen;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const int status = ftp::transferStatus(session);
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60); std::chrono::steady_clock::now() < end;) {
+        const int status = ftp::transferStatus(kSession);
         if (seen.empty() || seen.back() != status) seen.push_back(status);
         if (status == ftp::TransferDone || status == ftp::TransferFailed) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -64,12 +57,12 @@ std::vector<int> pollUntilEnded(int session) {
 }
 
 // The listing as name -> "d" for a folder, "f <size>" for anything else.
-std::map<std::string, std::string> listing(int session, bool& listed) {
+std::map<std::string, std::string> listing(bool& listed) {
     std::map<std::string, std::string> out;
-    listed = ftp::listDirectory(session);
-    while (listed && ftp::nextEntry(session))
-        out[ftp::entryName(session)] = ftp::entryKind(session) == ftp::EntryDirectory
-                                           ? "d" : "f " + std::to_string(ftp::entrySize(session));
+    listed = ftp::listDirectory(kSession);
+    while (listed && ftp::nextEntry(kSession))
+        out[ftp::entryName(kSession)] = ftp::entryKind(kSession) == ftp::EntryDirectory
+                                            ? "d" : "f " + std::to_string(ftp::entrySize(kSession));
     return out;
 }
 
@@ -86,17 +79,9 @@ bool idleDropSeen(const FtpPeer& peer, int limitSeconds) {
     return false;
 }
 
-ConnectionSettings settingsFor(const FtpPeer& peer) {
-    ConnectionSettings s;
-    s.serverAddress = peer.host();
-    s.userId = peer.user();
-    s.password = peer.password();
-    s.passiveFlag = 1;
-    s.port = peer.port();
-    return s;
+ConnectionSettings settingsFor(const FtpPeer& peer, const std::string& passwordTail = "") {
+    return ConnectionSettings{peer.host(), peer.user(), peer.password() + passwordTail, "", 0, 1, peer.port()};
 }
-
-// ---------------------------------------------------------------------------------------
 
 // Parameter: the server kind and (for the round trips) the passive flag.
 class RealServer : public ::testing::TestWithParam<std::tuple<PeerKind, int>> {
@@ -110,12 +95,9 @@ protected:
     }
     void TearDown() override {
         ftp::close(kSession);
-        if (HasFailure()) {
-            for (auto& peer : peers_) {
-                const std::string out = peer->serverOutput();
-                std::cerr << "---- " << peerKindName(peer->kind()) << " output\n"
-                          << (out.size() <= 6000 ? out : "..." + out.substr(out.size() - 6000)) << "\n";
-            }
+        for (auto& peer : peers_) {
+            const std::string out = HasFailure() ? peer->serverOutput() : "";
+            if (!out.empty()) std::cerr << "---- server output\n" << out.substr(out.size() > 6000 ? out.size() - 6000 : 0) << "\n";
         }
         peers_.clear();
         std::error_code ignored;
@@ -135,29 +117,19 @@ protected:
     std::string local_;
 };
 
-TEST_P(RealServer, LoginAndDirectoryWalk) {
+TEST_P(RealServer, DirectoriesAndListingsWithNamesKindsAndSizesInBothModes) {
     FtpPeer& peer = startPeer();
     ASSERT_TRUE(openOn(peer));
     EXPECT_EQ(ftp::currentDirectory(kSession), "/");
-    EXPECT_TRUE(ftp::makeDirectory(kSession, "docs"));
-    EXPECT_FALSE(ftp::makeDirectory(kSession, "docs")) << "a folder that exists already";
-    ASSERT_TRUE(ftp::changeDirectory(kSession, "docs"));
-    // Relative to the current directory, with a blank in the name.
-    EXPECT_TRUE(ftp::makeDirectory(kSession, "my folder"));
-    EXPECT_TRUE(fsys::is_directory(peer.home() + "/docs/my folder"));
-    ASSERT_TRUE(ftp::changeDirectory(kSession, "my folder"));
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/docs/my folder");
-    EXPECT_TRUE(ftp::changeDirectory(kSession, ".."));
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/docs");
+    EXPECT_TRUE(ftp::makeDirectory(kSession, "a folder"));
+    EXPECT_FALSE(ftp::makeDirectory(kSession, "a folder")) << "a folder that exists already";
+    ASSERT_TRUE(ftp::changeDirectory(kSession, "a folder"));
+    EXPECT_TRUE(ftp::makeDirectory(kSession, "empty"));  // relative to the current directory
+    EXPECT_EQ(ftp::currentDirectory(kSession), "/a folder");
     EXPECT_TRUE(ftp::changeDirectory(kSession, ".."));
     EXPECT_FALSE(ftp::changeDirectory(kSession, "missing"));
     EXPECT_EQ(ftp::currentDirectory(kSession), "/");
-}
-
-TEST_P(RealServer, ListingGivesNamesKindsAndSizesInBothModes) {
-    FtpPeer& peer = startPeer();
-    fsys::create_directory(peer.home() + "/a folder");
-    fsys::create_directory(peer.home() + "/empty");
+    ftp::close(kSession);
     writeAll(peer.home() + "/file one.txt", std::string(1234, 'x'));
     writeAll(peer.home() + "/zero", "");
     writeAll(peer.home() + "/a folder/inside.bin", std::string(70000, 'y'));
@@ -167,7 +139,7 @@ TEST_P(RealServer, ListingGivesNamesKindsAndSizesInBothModes) {
         SCOPED_TRACE(passive ? "passive" : "active");
         ASSERT_TRUE(openOn(peer, passive));
         bool listed = false;
-        auto entries = listing(kSession, listed);
+        auto entries = listing(listed);
         ASSERT_TRUE(listed);
         // Some servers show the link itself ("link -> file one.txt"), some its target;
         // either way it is no folder.
@@ -176,12 +148,11 @@ TEST_P(RealServer, ListingGivesNamesKindsAndSizesInBothModes) {
         EXPECT_EQ(link->second.substr(0, 2), "f ");
         entries.erase(link);
         EXPECT_EQ(entries, (std::map<std::string, std::string>{
-                               {"a folder", "d"}, {"empty", "d"}, {"file one.txt", "f 1234"}, {"zero", "f 0"}}));
-
+                               {"a folder", "d"}, {"file one.txt", "f 1234"}, {"zero", "f 0"}}));
         ASSERT_TRUE(ftp::changeDirectory(kSession, "a folder"));
-        EXPECT_EQ(listing(kSession, listed), (std::map<std::string, std::string>{{"inside.bin", "f 70000"}}));
-        ASSERT_TRUE(ftp::changeDirectory(kSession, "/empty"));
-        EXPECT_TRUE(listing(kSession, listed).empty());
+        EXPECT_EQ(listing(listed), (std::map<std::string, std::string>{{"empty", "d"}, {"inside.bin", "f 70000"}}));
+        ASSERT_TRUE(ftp::changeDirectory(kSession, "/a folder/empty"));
+        EXPECT_TRUE(listing(listed).empty());
         EXPECT_TRUE(listed) << "an empty folder lists fine";
         ftp::close(kSession);
     }
@@ -193,18 +164,14 @@ TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
     EXPECT_FALSE(ftp::isAlive(kSession));
     writeAll(localPath("data.bin"), randomBytes(3000));
     ASSERT_TRUE(openOn(peer));
-
-    EXPECT_FALSE(ftp::sendFile(kSession, localPath("data.bin"), "locked/data.bin", false));
-    EXPECT_EQ(ftp::transferStatus(kSession), ftp::TransferFailed);
     ASSERT_TRUE(ftp::changeDirectory(kSession, "locked"));
     // In the background: TransferStarted until the refusal, then straight to TransferFailed.
     ASSERT_TRUE(ftp::sendFile(kSession, localPath("data.bin"), "data.bin", true));
-    const std::vector<int> seen = pollUntilEnded(kSession);
+    const std::vector<int> seen = pollUntilEnded();
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), ftp::TransferFailed);
     for (std::size_t i = 0; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i], ftp::TransferStarted);
     EXPECT_FALSE(fsys::exists(peer.home() + "/locked/data.bin"));
-    EXPECT_FALSE(ftp::makeDirectory(kSession, "sub"));
 
     // A missing remote file: the refusal comes before any local file is made.
     EXPECT_FALSE(ftp::receiveFile(kSession, "missing.bin", localPath("missing.bin")));
@@ -213,9 +180,6 @@ TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
 
     // Every refusal was read whole: the next command gets its own reply.
     EXPECT_EQ(ftp::currentDirectory(kSession), "/locked");
-    ASSERT_TRUE(ftp::changeDirectory(kSession, ".."));
-    EXPECT_TRUE(ftp::sendFile(kSession, localPath("data.bin"), "data.bin", false));
-    EXPECT_EQ(readAll(peer.home() + "/data.bin"), readAll(localPath("data.bin")));
 }
 
 // STOR then RETR of random content, byte for byte, in both data modes.
@@ -234,12 +198,11 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
         const std::string sent = randomBytes(size);
         writeAll(localPath(name), sent);
 
-        // The large one as a background send, polled to its end (the ways its status runs
-        // are pinned against the scripted server).
+        // The large one as a background send, polled to its end.
         const bool background = size > 1024 * 1024;
         ASSERT_TRUE(ftp::sendFile(kSession, localPath(name), name, background));
         if (background) {
-            EXPECT_EQ(pollUntilEnded(kSession).back(), ftp::TransferDone);
+            EXPECT_EQ(pollUntilEnded().back(), ftp::TransferDone);
         }
         EXPECT_EQ(ftp::transferStatus(kSession), ftp::TransferDone);
         // What the server stored (all of them have finished writing before their 226).
@@ -248,7 +211,6 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
         const std::string back = localPath("back " + name);
         ASSERT_TRUE(ftp::receiveFile(kSession, name, back));
         EXPECT_EQ(ftp::transferStatus(kSession), ftp::TransferDone);
-        EXPECT_EQ(static_cast<std::size_t>(fsys::file_size(back)), size);
         EXPECT_TRUE(readAll(back) == sent);
     }
 
@@ -259,52 +221,30 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
     EXPECT_TRUE(readAll(peer.home() + "/up/file 4096.bin") == shorter);
 }
 
-// ---------------------------------------------------------------------------------------
 // ensureConnected against servers that drop idle sessions.
-
 class KeepAlive : public RealServer {};
 
 constexpr int kIdleSeconds = 2;
 
-TEST_P(KeepAlive, LiveSessionIsKeptAndADroppedOneReopenedInTheGivenDirectory) {
+TEST_P(KeepAlive, LiveSessionIsKeptADroppedOneReopenedInTheGivenDirectoryOrLeftClosed) {
     FtpPeer& peer = startPeer(PeerOptions{kIdleSeconds, {}, true});
     peer.makeFolder("first");
     peer.makeFolder("second folder");
     ASSERT_TRUE(openOn(peer));
     ASSERT_TRUE(ftp::changeDirectory(kSession, "first"));
-    const std::size_t before = peer.receivedCommands().size();
+    // A live session is left as it is: a reopen or a CWD would move it.
     ftp::ensureConnected(kSession, settingsFor(peer), "second folder");
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/first") << "a live session is left as it is";
-    // Some servers write a command's log line only after answering it: wait for both.
-    std::vector<std::string> commands;
-    for (int i = 0; i < 500 && commands.size() < before + 2; ++i) {
-        if (i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        commands = peer.receivedCommands();
-    }
-    ASSERT_GE(commands.size(), before);
-    EXPECT_EQ(std::vector<std::string>(commands.begin() + before, commands.end()),
-              (std::vector<std::string>{"PWD", "PWD"}))
-        << "the check sends one PWD, the test the other";
+    EXPECT_EQ(ftp::currentDirectory(kSession), "/first");
 
     ASSERT_TRUE(idleDropSeen(peer, kIdleSeconds + 10)) << "the server never dropped an idle session";
     ftp::ensureConnected(kSession, settingsFor(peer), "second folder");
-    // A session still alive would have stayed in "/first".
     EXPECT_EQ(ftp::currentDirectory(kSession), "/second folder");
-}
 
-TEST_P(KeepAlive, DroppedSessionWithAWrongPasswordStaysClosed) {
-    FtpPeer& peer = startPeer(PeerOptions{kIdleSeconds, {}, true});
-    ASSERT_TRUE(openOn(peer));
+    // Dropped again, and the record's password is wrong now: no usable session is left.
     ASSERT_TRUE(idleDropSeen(peer, kIdleSeconds + 10));
-
-    ConnectionSettings wrong = settingsFor(peer);
-    wrong.password += "-wrong";
-    ftp::ensureConnected(kSession, wrong, "/");
+    ftp::ensureConnected(kSession, settingsFor(peer, "-wrong"), "/");
     EXPECT_FALSE(ftp::isAlive(kSession));
     EXPECT_EQ(ftp::currentDirectory(kSession), "");
-    // The right record brings it back.
-    ftp::ensureConnected(kSession, settingsFor(peer), "/");
-    EXPECT_TRUE(ftp::isAlive(kSession));
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<PeerKind, int>>& info) {
