@@ -7,30 +7,25 @@
 
 using namespace velmo::net;
 
-TEST(Net, ConnectListenAndExchangeOnLoopback) {
+TEST(Net, ExchangeOnLoopbackThenThePeerLeavesAndNobodyListens) {
     startNetworking();
     Socket server = Socket::listenOn("127.0.0.1", 0, 4);
     ASSERT_TRUE(server.valid());
-    int port = server.localPort();
-    ASSERT_GT(port, 0);
+    const int port = server.localPort();
     Socket client = Socket::connectTo("127.0.0.1", port);
-    ASSERT_TRUE(client.valid());
     Socket peer = server.accept();
     ASSERT_TRUE(peer.valid());
     EXPECT_EQ(client.localAddress(), "127.0.0.1");
-
     ASSERT_TRUE(sendAll(client, "USER x\r\n", 8, 30));
     ASSERT_TRUE(peer.waitReadable(1000));
     char buf[16];
     std::size_t n = 0;
     ASSERT_EQ(peer.receiveSome(buf, sizeof buf, n), IoResult::Done);
     EXPECT_EQ(std::string(buf, n), "USER x\r\n");
-
     // Nothing to read yet: a non-blocking receive says so instead of waiting.
     ASSERT_TRUE(client.setNonBlocking(true));
     EXPECT_FALSE(client.waitReadable(0));
     EXPECT_EQ(client.receiveSome(buf, sizeof buf, n), IoResult::WouldBlock);
-
     // The peer leaving shows as Closed; a send after that fails instead of killing us.
     peer.close();
     ASSERT_TRUE(client.waitReadable(1000));
@@ -38,6 +33,11 @@ TEST(Net, ConnectListenAndExchangeOnLoopback) {
     bool failed = false;
     for (int i = 0; i < 100 && !failed; ++i) failed = !sendAll(client, "x", 1, 1);
     EXPECT_TRUE(failed);
+    // Once nobody listens, for a name that does not resolve or a port past 65535: no socket.
+    server.close();
+    EXPECT_FALSE(Socket::connectTo("127.0.0.1", port).valid());
+    EXPECT_FALSE(Socket::connectTo("nom.invalide.", 21).valid());
+    EXPECT_FALSE(Socket::connectTo("127.0.0.1", 70000).valid());
 }
 
 TEST(Net, SendAllWaitsForAFullSocketToDrain) {
@@ -57,13 +57,4 @@ TEST(Net, SendAllWaitsForAFullSocketToDrain) {
     EXPECT_TRUE(sendAll(client, big.data(), big.size(), 30));
     reader.join();
     EXPECT_EQ(received, big.size());
-}
-
-TEST(Net, UnreachableOrUnresolvableTargetsGiveNoSocket) {
-    Socket server = Socket::listenOn("127.0.0.1", 0, 1);
-    int port = server.localPort();
-    server.close();  // nobody listens there any more
-    EXPECT_FALSE(Socket::connectTo("127.0.0.1", port).valid());
-    EXPECT_FALSE(Socket::connectTo("nom.invalide.", 21).valid());
-    EXPECT_FALSE(Socket::connectTo("127.0.0.1", 70000).valid());
 }

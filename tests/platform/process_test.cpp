@@ -10,10 +10,8 @@
 
 namespace stdfs = std::filesystem;
 using velmo::process::createProcess;
-using velmo::process::shellOpen;
 
-namespace {
-
+// What the started helper wrote, once it has written it.
 std::string waitForFile(const stdfs::path& p) {
     for (int i = 0; i < 500; ++i) {
         std::ifstream in(p, std::ios::binary);
@@ -24,40 +22,19 @@ std::string waitForFile(const stdfs::path& p) {
     return std::string();
 }
 
-}  // namespace
-
 TEST(Process, RelativeProgramResolvesAgainstTheCallerAndRunsInTheGivenFolder) {
     char tmpl[] = "/tmp/velmo-proc-XXXXXX";
-    stdfs::path root = mkdtemp(tmpl);
+    const stdfs::path root = mkdtemp(tmpl), previous = stdfs::current_path();
     stdfs::create_directories(root / "Tools");
     stdfs::copy_file(RECORD_CWD_PATH, root / "Tools" / "outil");
-    stdfs::path previous = stdfs::current_path();
     stdfs::current_path(root);
-
     EXPECT_TRUE(createProcess("\"Tools/outil\" un deux", "Tools"));
     EXPECT_EQ(waitForFile(root / "Tools" / "cwd.txt"), (root / "Tools").string() + "|un|deux");
-
     // Without a working directory the child inherits ours.
     EXPECT_TRUE(createProcess("\"Tools\\outil\"", ""));
     EXPECT_EQ(waitForFile(root / "cwd.txt"), root.string());
-
     EXPECT_FALSE(createProcess("\"Tools/absent\"", "Tools"));
     EXPECT_FALSE(createProcess("\"Tools/outil\"", "dossier-absent"));
     stdfs::current_path(previous);
-    stdfs::remove_all(root);
-}
-
-TEST(Process, ShellOpenUsesTheConfiguredOpenerAndReportsWhenNoneStarts) {
-    char tmpl[] = "/tmp/velmo-open-XXXXXX";
-    stdfs::path root = mkdtemp(tmpl);
-    stdfs::path opener = root / "opener.sh";
-    std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > \"" << (root / "opened.txt").string() << "\"\n";
-    stdfs::permissions(opener, stdfs::perms::owner_all);
-    setenv("VELMO_OPEN_COMMAND", opener.c_str(), 1);
-    EXPECT_TRUE(shellOpen("http://www.velmo-livredor.example/index.php", "", ""));
-    EXPECT_EQ(waitForFile(root / "opened.txt"), "http://www.velmo-livredor.example/index.php\n");
-    setenv("VELMO_OPEN_COMMAND", (root / "absent-opener").c_str(), 1);
-    EXPECT_FALSE(shellOpen("http://www.velmo-livredor.example/", "", ""));
-    unsetenv("VELMO_OPEN_COMMAND");
     stdfs::remove_all(root);
 }

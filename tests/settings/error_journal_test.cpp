@@ -19,12 +19,22 @@ std::function<clock::LocalDateTime()> clockReading(std::vector<clock::LocalDateT
 const std::string kHead =
     "DEBUT ========================================\r\n"
     "Journal d'erreur des fichiers mal transf\xE9r\xE9s.\r\n";
-const std::string kInformation =
-    "\r\n"
-    "Information : Chaque fichier mal transf\xE9r\xE9 est envoy\xE9 \xE0 nouveau et ceci autant de fois\r\n"
-    "              qu'il le faut jusqu'\xE0 ce que celui-ci soit bien sur le serveur.\r\n"
-    "========================================\r\n";
-const std::string kTail = "FIN ========================================\r\n\r\n\r\n\r\n";
+
+// One block as the journal must hold it, byte for byte.
+std::string block(const std::string& date, const std::string& time, const char* chmod, const char* passive,
+                  const char* port, const std::string& list) {
+    return kHead + "Date        : " + date + "\r\nHeure       : " + time +
+           "\r\n"
+           "Adresse FTP : 127.0.0.1\r\n"
+           "R\xE9p. dest.  : livre-dor\r\n"
+           "CHMOD       : " + chmod + "\r\nMode passif : " + passive + "\r\nNum\xE9ro Port : " + port +
+           "\r\n"
+           "\r\n"
+           "Information : Chaque fichier mal transf\xE9r\xE9 est envoy\xE9 \xE0 nouveau et ceci autant de fois\r\n"
+           "              qu'il le faut jusqu'\xE0 ce que celui-ci soit bien sur le serveur.\r\n"
+           "========================================\r\n" +
+           list + "FIN ========================================\r\n\r\n\r\n\r\n";
+}
 
 TEST(ErrorJournal, BlocksAppendedByteForByte) {
     TempFolder dir;
@@ -36,50 +46,28 @@ TEST(ErrorJournal, BlocksAppendedByteForByte) {
     s.permissionFlag = 0;
     s.passiveFlag = 1;
     s.port = 2121;
-
     // The date is read before the time: a block written across midnight takes each
     // from its own reading.
-    writeErrorJournal({}, s, path,
-                      clockReading({{2026, 12, 31, 23, 59, 59}, {2027, 1, 1, 0, 0, 0}}));
+    writeErrorJournal({}, s, path, clockReading({{2026, 12, 31, 23, 59, 59}, {2027, 1, 1, 0, 0, 0}}));
     const std::string first =
-        kHead +
-        "Date        : 31/12/2026\r\n"
-        "Heure       : 00:00:00\r\n"
-        "Adresse FTP : 127.0.0.1\r\n"
-        "R\xE9p. dest.  : livre-dor\r\n"
-        "CHMOD       : non\r\n"
-        "Mode passif : oui\r\n"
-        "Num\xE9ro Port : 2121\r\n" +
-        kInformation + "Tous les fichiers ont bien \xE9t\xE9 transf\xE9r\xE9s.\r\n" + kTail;
+        block("31/12/2026", "00:00:00", "non", "oui", "2121", "Tous les fichiers ont bien \xE9t\xE9 transf\xE9r\xE9s.\r\n");
     EXPECT_EQ(readBytes(path), first);
 
     s.permissionFlag = 1;
     s.passiveFlag = 2;  // only 1 reads as "oui"
     s.port = 21;
-    writeErrorJournal({"livre-dor/aide/img/a.gif", "livre-dor/aide/img/a.gif", "livre-dor/b.php"}, s,
-                      path, clockReading({{2027, 3, 4, 5, 6, 7}, {2027, 3, 4, 5, 6, 7}}));
-    const std::string second =
-        kHead +
-        "Date        : 04/03/2027\r\n"
-        "Heure       : 05:06:07\r\n"
-        "Adresse FTP : 127.0.0.1\r\n"
-        "R\xE9p. dest.  : livre-dor\r\n"
-        "CHMOD       : oui\r\n"
-        "Mode passif : non\r\n"
-        "Num\xE9ro Port : 21\r\n" +
-        kInformation +
-        "livre-dor/aide/img/a.gif\r\n"
-        "livre-dor/aide/img/a.gif\r\n"
-        "livre-dor/b.php\r\n" +
-        kTail;
-    EXPECT_EQ(readBytes(path), first + second);
+    writeErrorJournal({"livre-dor/aide/img/a.gif", "livre-dor/aide/img/a.gif", "livre-dor/b.php"}, s, path,
+                      clockReading({{2027, 3, 4, 5, 6, 7}, {2027, 3, 4, 5, 6, 7}}));
+    EXPECT_EQ(readBytes(path), first + block("04/03/2027", "05:06:07", "oui", "non", "21",
+                                             "livre-dor/aide/img/a.gif\r\nlivre-dor/aide/img/a.gif\r\n"
+                                             "livre-dor/b.php\r\n"));
     EXPECT_EQ(readBytes(path).find("jamais"), std::string::npos);
 }
 
 TEST(ErrorJournal, AMissingFolderIsLeftAloneAndTheRealClockIsTheDefault) {
     TempFolder dir;
     writeErrorJournal({"x"}, ConnectionSettings{}, dir.file("softwareDatas/log-erreur.txt"));
-    EXPECT_FALSE(testing::exists(dir.file("softwareDatas")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("softwareDatas")));
     writeErrorJournal({}, ConnectionSettings{}, dir.file("log.txt"));
     EXPECT_EQ(readBytes(dir.file("log.txt")).rfind(kHead + "Date        : ", 0), 0u);
 }

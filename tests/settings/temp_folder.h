@@ -4,28 +4,22 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
 namespace velmo::testing {
 
-class TempFolder {
-public:
-    TempFolder() {
+struct TempFolder {
+    std::string path = [] {
         char name[] = "/tmp/velmo_settings_XXXXXX";
         if (!::mkdtemp(name)) throw std::runtime_error("no folder under /tmp");
-        path_ = name;
-    }
+        return std::string(name);
+    }();
     ~TempFolder() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(path, ec);
     }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+    std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
@@ -34,11 +28,7 @@ inline void writeBytes(const std::string& path, const std::string& bytes) {
 
 inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
 }  // namespace velmo::testing
