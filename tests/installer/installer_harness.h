@@ -244,11 +244,6 @@ protected:
         return got;
     }
 
-    ui::ControlState control(int window, int id) {
-        auto c = ui.control(window, id);
-        EXPECT_TRUE(c.has_value()) << "no control " << id << " in window " << window;
-        return c.value_or(ui::ControlState{});
-    }
     std::string text(int id) { return ui.getText(ids::mainWindow, id); }
 
     ToolsFolder tools;

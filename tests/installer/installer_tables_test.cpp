@@ -13,35 +13,36 @@ namespace stdfs = std::filesystem;
 
 namespace {
 
-// Runs the body with the current directory set to `dir`, as the installer runs in Tools.
+// A temporary folder that is the current directory while the test runs, as the installer
+// runs in Tools.
 struct InFolder {
-    explicit InFolder(const stdfs::path& dir) : previous(stdfs::current_path()) { stdfs::current_path(dir); }
-    ~InFolder() { stdfs::current_path(previous); }
-    stdfs::path previous;
+    InFolder() : previous(stdfs::current_path()) {
+        char tmpl[] = "/tmp/velmo-manifest-XXXXXX";
+        root = mkdtemp(tmpl);
+        stdfs::current_path(root);
+    }
+    ~InFolder() {
+        stdfs::current_path(previous);
+        stdfs::remove_all(root);
+    }
+    void touch(const std::string& rel) const {
+        stdfs::create_directories((root / rel).parent_path());
+        std::ofstream(root / rel) << "x";
+    }
+    stdfs::path previous, root;
 };
-
-stdfs::path makeTempFolder() {
-    char tmpl[] = "/tmp/velmo-manifest-XXXXXX";
-    return mkdtemp(tmpl);
-}
-
-void touch(const stdfs::path& p) {
-    stdfs::create_directories(p.parent_path());
-    std::ofstream(p) << "x";
-}
 
 }  // namespace
 
 TEST(GuestbookManifest, ScanLeavesOutFoldersThumbsAndUnlistedPlaces) {
-    stdfs::path root = makeTempFolder();
-    touch(root / "livre-dor/index.php");
-    touch(root / "livre-dor/Thumbs.db");
-    touch(root / "livre-dor/thumbs.db");  // only the exact name is left out
-    touch(root / "livre-dor/images/extra/deep.gif");  // not a manifest folder
-    touch(root / "livre-dor/images/b.gif");
-    touch(root / "livre-dor/images/A.gif");
-    touch(root / "livre-dor/langues/loose.php");  // the langues folder is never scanned
-    InFolder in(root);
+    InFolder in;
+    in.touch("livre-dor/index.php");
+    in.touch("livre-dor/Thumbs.db");
+    in.touch("livre-dor/thumbs.db");  // only the exact name is left out
+    in.touch("livre-dor/images/extra/deep.gif");  // not a manifest folder
+    in.touch("livre-dor/images/b.gif");
+    in.touch("livre-dor/images/A.gif");
+    in.touch("livre-dor/langues/loose.php");  // the langues folder is never scanned
     std::vector<std::string> lines;
     std::vector<ManifestFolder> m = scanManifest(lines);
     const std::vector<std::string> expected = {
@@ -52,8 +53,6 @@ TEST(GuestbookManifest, ScanLeavesOutFoldersThumbsAndUnlistedPlaces) {
     // Entries whose folder is missing add nothing, yet keep their folder line for the upload.
     EXPECT_EQ(m[1].lines, std::vector<std::string>{"   +-[Dossier] aide"});
     EXPECT_EQ(fileNameOfLine("      +- A.gif", m[5].fileLinePrefix), "A.gif");
-    stdfs::current_path(in.previous);
-    stdfs::remove_all(root);
 }
 
 TEST(ProgressMath, BarsRoundUpStayInRangeAndDoNotOverflow) {

@@ -35,7 +35,7 @@ protected:
         ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(gen); }));
         for (const char* tooltip : {"Toujours au premier plan.", "Toujours au second plan."}) {
             ASSERT_TRUE(ui.click(gen, ids::linkStayOnTop));
-            ASSERT_TRUE(ui.waitUntil([&] { return control(gen, ids::linkStayOnTop).tooltip == tooltip; }));
+            ASSERT_TRUE(ui.waitUntil([&] { return ui.control(gen, ids::linkStayOnTop)->tooltip == tooltip; }));
         }
     }
 

@@ -39,11 +39,10 @@ TEST_F(InstallerWindowTest, TheFormStartsFromTheDefaultsOrTheStoredSettings) {
     };
     start();
     expectForm({"", "", "", "livre-dor", "21"}, false, true);
-    EXPECT_TRUE(control(ids::mainWindow, ids::passwordField).masked);
-    EXPECT_TRUE(control(ids::mainWindow, ids::portField).digitsOnly);
-    EXPECT_FALSE(control(ids::mainWindow, ids::cancelButton).enabled) << "Annuler waits for an upload";
+    EXPECT_TRUE(ui.control(ids::mainWindow, ids::passwordField)->masked);
+    EXPECT_FALSE(ui.isEnabled(ids::mainWindow, ids::cancelButton)) << "Annuler waits for an upload";
     // This machine is no Vista or 7 workstation: the plain 0..100 file bar.
-    EXPECT_EQ(control(ids::mainWindow, ids::fileBar).rangeMax, 100);
+    EXPECT_EQ(ui.control(ids::mainWindow, ids::fileBar)->rangeMax, 100);
     EXPECT_EQ(ui.lineCount(ids::mainWindow, ids::treeList), 333);
     closeProgram();
 
