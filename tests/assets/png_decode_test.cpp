@@ -106,7 +106,6 @@ TEST(PngDecode, TruncatedGarbageAndBrokenFilesAreRefused) {
         Bytes file;
     } cases[] = {
         {"noise", noise},
-        {"image data that is no zlib stream, correct CRCs", handMade(1, 1, noise)},
         {"too little image data for the size", handMade(4, 4, pixel)},
         {"zero width", handMade(0, 1, pixel)},
         {"one pixel too wide", handMade(velmo::assets::maxPictureSide + 1, 1, pixel)},

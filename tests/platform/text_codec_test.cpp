@@ -8,7 +8,6 @@ using namespace velmo;
 TEST(TextCodec, FrenchLettersAndWindowsOnlySignsRoundTripAndTheRestBecomesQuestionMarks) {
     // Literals are compiled to CP1252: "é" is the single byte E9.
     const std::string french = "Créé par Hélène, « déjà » à 5 € – œuvre";
-    ASSERT_EQ(static_cast<unsigned char>(french[2]), 0xE9);
     const std::string utf8 = text::cp1252ToUtf8(french);
     EXPECT_EQ(utf8.substr(0, 6), "Cr\xC3\xA9\xC3\xA9");
     EXPECT_NE(utf8.find("\xE2\x82\xAC"), std::string::npos);  // euro sign

@@ -14,22 +14,18 @@ using testing::writeBytes;
 // The form as typed: blanks around the texts, the permissions asked, active mode.
 const ConnectionSettings form{" ftp.exemple.org ", " moi ", "secret", " livre ", 1, 0, 2121};
 
-TEST(ConnectionSettingsSave, LocatorAndInstallerReplaceTheFileWithTheirKeysInOrder) {
+TEST(ConnectionSettingsSave, EachToolWritesItsKeysInOrder) {
     TempFolder dir;
     const std::string path = dir.file("config.pcfg");
-    // The fields go as they stand; only the installer claims the permissions.
-    for (auto [tool, chmod] : {std::pair{Tool::Locator, '0'}, std::pair{Tool::Installer, '1'}}) {
+    // The locator and the installer replace the file and write the fields as they stand;
+    // only the installer claims the permissions.
+    for (auto [tool, chmod] : {std::pair{Tool::Locator, "0"}, std::pair{Tool::Installer, "1"}}) {
         SCOPED_TRACE(chmod);
         writeBytes(path, "ancienne = ligne\r\n");
         ASSERT_TRUE(saveConnectionSettings(tool, form, path));
-        EXPECT_EQ(readBytes(path), std::string("transfert = 1\r\n"
-                                               "FTP_adresse =  ftp.exemple.org \r\n"
-                                               "FTP_iDUseur =  moi \r\n"
-                                               "FTP_infoChmod = ") +
-                                       chmod +
-                                       "\r\n"
-                                       "FTP_modeConnexion = 0\r\n"
-                                       "FTP_portConnexion = 2121\r\n"
+        EXPECT_EQ(readBytes(path), std::string("transfert = 1\r\nFTP_adresse =  ftp.exemple.org \r\n") +
+                                       "FTP_iDUseur =  moi \r\nFTP_infoChmod = " + chmod +
+                                       "\r\nFTP_modeConnexion = 0\r\nFTP_portConnexion = 2121\r\n"
                                        "RepertoireDuLivreDor =  livre \r\n");
     }
     EXPECT_EQ(readInstallerGuestbookFolder(path), "livre");  // what the link generator uses
@@ -40,45 +36,22 @@ TEST(ConnectionSettingsSave, LocatorAndInstallerReplaceTheFileWithTheirKeysInOrd
     // Without the softwareDatas folder nothing is written anywhere.
     EXPECT_FALSE(saveConnectionSettings(Tool::Locator, form, dir.file("softwareDatas/config.pcfg")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("softwareDatas")));
-}
-
-TEST(ConnectionSettingsSave, UpdaterRewritesInPlaceKeepingTransfertAndOtherLines) {
-    TempFolder dir;
-    const std::string path = dir.file("config.pcfg");
-    writeBytes(path,
-               "transfert = 1\n"
-               "; garde\n"
-               "FTP_portConnexion = 21\n"
-               "ftp_adresse = ancien\n"
-               "autre = valeur\n"
-               "[Grp_Local]\n"
-               "FTP_iDUseur = pas celle-ci\n");
+    // The updater rewrites in place, trimmed: `transfert` and the other lines keep their place.
+    writeBytes(path, "transfert = 1\n; garde\nFTP_portConnexion = 21\nftp_adresse = ancien\nautre = valeur\n"
+                     "[Grp_Local]\nFTP_iDUseur = pas celle-ci\n");
     ASSERT_TRUE(saveConnectionSettings(Tool::Updater, form, path));
     EXPECT_EQ(readBytes(path),
-              "transfert = 1\r\n"
-              "; garde\r\n"
-              "FTP_portConnexion = 2121\r\n"
-              "FTP_adresse = ftp.exemple.org\r\n"
-              "autre = valeur\r\n"
-              "FTP_iDUseur = moi\r\n"
-              "FTP_infoChmod = 1\r\n"
-              "FTP_modeConnexion = 0\r\n"
-              "RepertoireDuLivreDor = livre\r\n"
-              "[Grp_Local]\r\n"
-              "FTP_iDUseur = pas celle-ci\r\n");
+              "transfert = 1\r\n; garde\r\nFTP_portConnexion = 2121\r\nFTP_adresse = ftp.exemple.org\r\n"
+              "autre = valeur\r\nFTP_iDUseur = moi\r\nFTP_infoChmod = 1\r\nFTP_modeConnexion = 0\r\n"
+              "RepertoireDuLivreDor = livre\r\n[Grp_Local]\r\nFTP_iDUseur = pas celle-ci\r\n");
 }
 
 TEST(ConnectionSettingsLoad, DefaultsAndKeysPerTool) {
     TempFolder dir;
     const std::string path = dir.file("config.pcfg");
     // No folder key, blanks around the values, permissions applied.
-    writeBytes(path,
-               "transfert = 1\r\n"
-               "FTP_adresse =   ftp.exemple.org   \r\n"
-               "FTP_iDUseur = moi \r\n"
-               "FTP_infoChmod = 1\r\n"
-               "FTP_modeConnexion = 0\r\n"
-               "FTP_portConnexion = 2121\r\n");
+    writeBytes(path, "transfert = 1\r\nFTP_adresse =   ftp.exemple.org   \r\nFTP_iDUseur = moi \r\n"
+                     "FTP_infoChmod = 1\r\nFTP_modeConnexion = 0\r\nFTP_portConnexion = 2121\r\n");
     // Folder (its default), permission flag, transfer flag: each tool reads its own keys.
     const std::pair<Tool, std::string> table[] = {
         {Tool::Locator, "|0|0"}, {Tool::Installer, "livre-dor|1|1"}, {Tool::Backup, "|0|0"}, {Tool::Updater, "|1|0"}};

@@ -12,8 +12,7 @@ using testing::TempFolder;
 
 // Hands out the given readings one after the other.
 std::function<clock::LocalDateTime()> clockReading(std::vector<clock::LocalDateTime> readings) {
-    auto next = std::make_shared<std::size_t>(0);
-    return [readings, next]() { return readings.at((*next)++); };
+    return [readings, next = std::size_t(0)]() mutable { return readings.at(next++); };
 }
 
 const std::string kHead =
@@ -36,16 +35,10 @@ std::string block(const std::string& date, const std::string& time, const char* 
            list + "FIN ========================================\r\n\r\n\r\n\r\n";
 }
 
-TEST(ErrorJournal, BlocksAppendedByteForByte) {
+TEST(ErrorJournal, BlocksAppendedByteForByteWhereTheFolderExists) {
     TempFolder dir;
     const std::string path = dir.file("log-erreur.txt");
-    ConnectionSettings s;
-    s.serverAddress = "127.0.0.1";
-    s.password = "jamais";
-    s.guestbookFolder = "livre-dor";
-    s.permissionFlag = 0;
-    s.passiveFlag = 1;
-    s.port = 2121;
+    ConnectionSettings s{"127.0.0.1", "moi", "jamais", "livre-dor", 0, 1, 2121};
     // The date is read before the time: a block written across midnight takes each
     // from its own reading.
     writeErrorJournal({}, s, path, clockReading({{2026, 12, 31, 23, 59, 59}, {2027, 1, 1, 0, 0, 0}}));
@@ -62,13 +55,10 @@ TEST(ErrorJournal, BlocksAppendedByteForByte) {
                                              "livre-dor/aide/img/a.gif\r\nlivre-dor/aide/img/a.gif\r\n"
                                              "livre-dor/b.php\r\n"));
     EXPECT_EQ(readBytes(path).find("jamais"), std::string::npos);
-}
-
-TEST(ErrorJournal, AMissingFolderIsLeftAloneAndTheRealClockIsTheDefault) {
-    TempFolder dir;
-    writeErrorJournal({"x"}, ConnectionSettings{}, dir.file("softwareDatas/log-erreur.txt"));
+    // A missing folder is left alone; without a clock the real one dates the block.
+    writeErrorJournal({"x"}, s, dir.file("softwareDatas/log-erreur.txt"));
     EXPECT_FALSE(std::filesystem::exists(dir.file("softwareDatas")));
-    writeErrorJournal({}, ConnectionSettings{}, dir.file("log.txt"));
+    writeErrorJournal({}, s, dir.file("log.txt"));
     EXPECT_EQ(readBytes(dir.file("log.txt")).rfind(kHead + "Date        : ", 0), 0u);
 }
 

@@ -32,7 +32,6 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
          "   port   =   21   \r\nlettres = abc\r\nonglets =\tv a l\t \t\r\nDouble = premier\r\n"
          "double = second\r\n; cle = commentaire\n\n[Grp_A]\ndansA=1\n",
          [](PreferenceFile& f) {
-             EXPECT_FALSE(f.isReadOnly());
              EXPECT_EQ(f.readInteger("port", 0), 21);
              EXPECT_EQ(f.readInteger("lettres", 99), 0);  // present without digits: 0, not the default
              EXPECT_EQ(f.readString("onglets", "") + "|" + f.readString("DOUBLE", ""), "v a l|premier");
@@ -113,7 +112,7 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
     }
 }
 
-TEST(PreferenceFileFailures, CreateEmptiesAndAMissingFileAppearsOnlyWhenWritten) {
+TEST(PreferenceFileFailures, CreateReplacesOnCloseOrReportsAndAMissingFileAppearsOnlyWhenWritten) {
     TempFolder dir;
     const std::string path = dir.file("new.pcfg");
     PreferenceFile f;
@@ -127,6 +126,15 @@ TEST(PreferenceFileFailures, CreateEmptiesAndAMissingFileAppearsOnlyWhenWritten)
         EXPECT_TRUE(f.close());
         EXPECT_EQ(readBytes(path), write ? "transfert = 1\r\n" : "");
     }
+    // When the replacement cannot be written beside the file, close says so and the old
+    // file stays whole (a fresh create does not empty it before close).
+    writeBytes(path, "old = contents\r\n");
+    sfs::create_directory(path + ".nouveau");
+    ASSERT_TRUE(f.create(path));
+    EXPECT_EQ(readBytes(path), "old = contents\r\n");
+    f.writeInteger("transfert", 0);
+    EXPECT_FALSE(f.close());
+    EXPECT_EQ(readBytes(path), "old = contents\r\n");
     // Missing file: defaults, and nothing on disk unless something was written.
     const std::string missing = dir.file("absent.pcfg");
     EXPECT_FALSE(f.open(missing));
@@ -143,9 +151,8 @@ TEST(PreferenceFileFailures, AReadOnlyFileIsReadButNeverWritten) {
     TempFolder dir;
     const std::string locked = dir.file("lecture.pcfg");
     writeBytes(locked, "k=1\n");
-    // Root writes through permission bits: file checks run with an ordinary account's
-    // rights (Linux drops the file capabilities with the file-system user id). The folder
-    // lets that account write, so only the file's own permissions stop a rewrite.
+    // Root writes through permission bits: run with an ordinary account's file rights, in a
+    // folder that account may write, so only the file's own permissions stop a rewrite.
     sfs::permissions(dir.path, sfs::perms::all);
     sfs::permissions(locked, sfs::perms::owner_read | sfs::perms::group_read | sfs::perms::others_read);
     struct OrdinaryRights {
@@ -162,25 +169,6 @@ TEST(PreferenceFileFailures, AReadOnlyFileIsReadButNeverWritten) {
     EXPECT_FALSE(f.close());
     EXPECT_EQ(readBytes(locked), "k=1\n");
     EXPECT_FALSE(f.create(locked));
-}
-
-TEST(PreferenceFileFailures, AFailedReplacementKeepsTheOldFileWholeAndIsReported) {
-    TempFolder dir;
-    const std::string path = dir.file("config.pcfg");
-    const std::string old = "transfert = 1\r\nFTP_adresse = ancien\r\n";
-    writeBytes(path, old);
-    // The replacement cannot be written beside the file (and a fresh create does not
-    // empty it before close).
-    sfs::create_directory(path + ".nouveau");
-    PreferenceFile f;
-    ASSERT_TRUE(f.open(path));
-    f.writeString("FTP_adresse", "nouveau");
-    EXPECT_FALSE(f.close());
-    ASSERT_TRUE(f.create(path));
-    EXPECT_EQ(readBytes(path), old);
-    f.writeInteger("transfert", 0);
-    EXPECT_FALSE(f.close());
-    EXPECT_EQ(readBytes(path), old);
 }
 
 }  // namespace
