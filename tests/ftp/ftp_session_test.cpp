@@ -317,17 +317,3 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
     endless.finish();
     EXPECT_EQ(endless.received(), "");
 }
-
-TEST_F(FtpSessionTest, OpeningTheSameNumberAgainClosesTheFirstSession) {
-    ScriptedServer first, second;
-    login(first);
-    login(second).expect("PWD\r\n").reply("257 \"/second\"\r\n");
-    first.start();
-    second.start();
-    ASSERT_TRUE(openOn(first));
-    ASSERT_TRUE(openOn(second));
-    // The first server sees its connection closed, so its final drain ends.
-    EXPECT_TRUE(first.finish()) << first.report();
-    EXPECT_EQ(currentDirectory(kSession), "/second");
-    sentAfterClose(second);
-}
