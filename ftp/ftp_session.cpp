@@ -273,6 +273,25 @@ public:
 
     // ---- transfers (callers hold opMutex and have set the status to TransferStarted) ----
 
+    // TYPE I, the data connection and the transfer command, up to the moment the data
+    // connection is established; false (and nothing left to read) otherwise.
+    bool beginBinaryTransfer(DataChannel& dc, const std::string& typeLine,
+                             const std::string& transferLine) {
+        if (!exchange(typeLine, "200", nullptr, true) || !openData(dc, true) ||
+            !exchange(transferLine, "125;150", nullptr, true)) {
+            dc.close();
+            return false;
+        }
+        if (!acceptData(dc, true)) {
+            // The server has answered (or will answer) the transfer command: read it so
+            // the next command gets its own reply.
+            dc.close();
+            readCompletion(true);
+            return false;
+        }
+        return true;
+    }
+
     bool runSend(const std::string& localPath, const std::string& remoteName) {
         std::string typeLine, storLine;
         commandLine("TYPE", "I", typeLine);
@@ -280,18 +299,7 @@ public:
         fs::File file;
         if (!file.open(localPath, fs::File::Mode::Read)) return false;
         DataChannel dc;
-        if (!exchange(typeLine, "200", nullptr, true) || !openData(dc, true) ||
-            !exchange(storLine, "125;150", nullptr, true)) {
-            dc.close();
-            return false;
-        }
-        if (!acceptData(dc, true)) {
-            // The server has answered (or will answer) the STOR: read it so the next
-            // command gets its own reply.
-            dc.close();
-            readCompletion(true);
-            return false;
-        }
+        if (!beginBinaryTransfer(dc, typeLine, storLine)) return false;
         status.store(0);
         bool sent = false;
         std::vector<char> chunk(TransferChunk);
@@ -317,16 +325,7 @@ public:
         commandLine("TYPE", "I", typeLine);
         if (!commandLine("RETR", remoteName, retrLine)) return false;
         DataChannel dc;
-        if (!exchange(typeLine, "200", nullptr, true) || !openData(dc, true) ||
-            !exchange(retrLine, "125;150", nullptr, true)) {
-            dc.close();
-            return false;
-        }
-        if (!acceptData(dc, true)) {
-            dc.close();
-            readCompletion(true);
-            return false;
-        }
+        if (!beginBinaryTransfer(dc, typeLine, retrLine)) return false;
         fs::File file;
         if (!file.open(localPath, fs::File::Mode::CreateReadWrite)) {
             dc.close();
