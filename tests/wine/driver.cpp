@@ -285,10 +285,9 @@ BOOL CALLBACK collectBoxes(HWND h, LPARAM param) {
 }
 
 int answerId(const std::wstring& name) {
-  if (name == L"IDOK") return IDOK;
-  if (name == L"IDCANCEL") return IDCANCEL;
-  if (name == L"IDYES") return IDYES;
-  if (name == L"IDNO") return IDNO;
+  const wchar_t* names[] = {L"IDOK", L"IDCANCEL", L"IDABORT", L"IDRETRY", L"IDIGNORE", L"IDYES", L"IDNO"};
+  for (int id = IDOK; id <= IDNO; ++id)
+    if (name == names[id - IDOK]) return id;
   return static_cast<int>(number(name));
 }
 

