@@ -119,7 +119,18 @@ class Display:
 
 
 def make_template(path, display):
-    """Boots a fresh prefix at `path` and configures it; takes 10-20 s."""
+    """Boots a fresh prefix at `path` and configures it; takes 10-20 s. A first boot that
+    fails (seen once: regedit failing while another Wine run loaded the machine) is tried
+    once more from scratch."""
+    try:
+        _make_template_once(path, display)
+    except (HarnessError, subprocess.TimeoutExpired) as first:
+        log("template prefix failed (%s); trying once more" % first)
+        kill_wineserver(path, display)
+        _make_template_once(path, display)
+
+
+def _make_template_once(path, display):
     shutil.rmtree(path, ignore_errors=True)
     env = base_env(display, path)
     logfile, reg = path + ".log", path + ".reg"
