@@ -19,8 +19,7 @@ namespace {
 // CP1252 path text to the system's path form: UTF-16 on Windows, UTF-8 with '/' on POSIX.
 stdfs::path systemPath(const std::string& p) {
 #ifdef _WIN32
-    std::u16string w = text::cp1252ToUtf16(p);
-    return stdfs::path(std::wstring(w.begin(), w.end()));
+    return stdfs::path(text::cp1252ToWide(p));
 #else
     std::string s = p;
     for (char& c : s)
@@ -31,8 +30,7 @@ stdfs::path systemPath(const std::string& p) {
 
 std::string cp1252Name(const stdfs::path& p) {
 #ifdef _WIN32
-    std::wstring w = p.wstring();
-    return text::utf16ToCp1252(std::u16string(w.begin(), w.end()));
+    return text::wideToCp1252(p.wstring());
 #else
     return text::utf8ToCp1252(p.string());
 #endif

@@ -123,6 +123,15 @@ std::string utf16ToCp1252(const std::u16string& s) {
     return out;
 }
 
+std::wstring cp1252ToWide(const std::string& s) {
+    std::u16string u = cp1252ToUtf16(s);
+    return std::wstring(u.begin(), u.end());
+}
+
+std::string wideToCp1252(const std::wstring& s) {
+    return utf16ToCp1252(std::u16string(s.begin(), s.end()));
+}
+
 std::string trimBlanks(const std::string& s) {
     std::size_t b = s.find_first_not_of(' ');
     if (b == std::string::npos) return std::string();

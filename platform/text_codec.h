@@ -10,6 +10,9 @@ std::string cp1252ToUtf8(const std::string& s);
 std::string utf8ToCp1252(const std::string& s);
 std::u16string cp1252ToUtf16(const std::string& s);
 std::string utf16ToCp1252(const std::u16string& s);
+// The same for the system's wide strings (UTF-16 on Windows).
+std::wstring cp1252ToWide(const std::string& s);
+std::string wideToCp1252(const std::wstring& s);
 
 // Leading and trailing blanks (space only) removed.
 std::string trimBlanks(const std::string& s);

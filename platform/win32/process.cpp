@@ -9,10 +9,7 @@
 namespace velmo::process {
 namespace {
 
-std::wstring wide(const std::string& s) {
-    std::u16string w = text::cp1252ToUtf16(s);
-    return std::wstring(w.begin(), w.end());
-}
+std::wstring wide(const std::string& s) { return text::cp1252ToWide(s); }
 
 }  // namespace
 

@@ -27,14 +27,9 @@ constexpr UINT kWakeMessage = WM_APP + 2;
 constexpr UINT kOpenedMessage = WM_APP + 3;
 constexpr wchar_t kWindowClass[] = L"VelmoWindow";
 
-std::wstring wide(const std::string& s) {
-    std::u16string u = text::cp1252ToUtf16(s);
-    return std::wstring(u.begin(), u.end());
-}
+std::wstring wide(const std::string& s) { return text::cp1252ToWide(s); }
 
-std::string narrow(const wchar_t* p, std::size_t n) {
-    return text::utf16ToCp1252(std::u16string(p, p + n));
-}
+std::string narrow(const wchar_t* p, std::size_t n) { return text::wideToCp1252(std::wstring(p, n)); }
 
 COLORREF toColorref(Colour c) { return RGB(c.r, c.g, c.b); }
 
