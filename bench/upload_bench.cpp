@@ -4,7 +4,7 @@
 //
 //     upload_bench [--runs N] [--peers pyftpdlib,vsftpd] [--sample DIR]
 //
-// DIR is the folder holding livre-dor (default: the source tree's installer folder). Every
+// DIR is the folder holding livre-dor (default: the source tree's sample folder). Every
 // run starts fresh servers and empty login directories; nothing leaves 127.0.0.1.
 #include <algorithm>
 #include <chrono>

@@ -5,4 +5,5 @@ set(VELMO_FORUM_HOST "www.velmo-livredor.example" CACHE STRING "Host of the foru
 set(VELMO_AUTHOR_CONTACT "contact@velmo-livredor.example" CACHE STRING "Author contact shown in About")
 set(VELMO_UPDATE_BASE_URL "http://www.velmo-livredor.example/velmo-maj/" CACHE STRING "Update directory")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/deployment.h.in ${CMAKE_BINARY_DIR}/generated/deployment.h @ONLY)
-include_directories(${CMAKE_BINARY_DIR}/generated)
+add_library(velmo_deployment INTERFACE)
+target_include_directories(velmo_deployment INTERFACE ${CMAKE_BINARY_DIR}/generated)

@@ -6,6 +6,8 @@
 
 #include "assets/embedded_pictures.h"
 #include "deployment.h"
+#include "platform/fs.h"
+#include "platform/process.h"
 
 namespace velmo::frame {
 
@@ -25,7 +27,7 @@ std::string officialSiteAddress() {
 std::string forumAddress() { return std::string("http://") + deployment::forumHost + "/phpbb/"; }
 
 void openInBrowser(ui::Ui& ui, const std::string& address) {
-    if (!startProgram(address, "", ""))
+    if (!process::startProgram(address, "", ""))
         ui.messageBox("Attention.", "Impossible d'ouvrir le navigateur.", ui::MessageIcon::None);
 }
 
@@ -88,8 +90,8 @@ bool handleAboutEvent(const Frame& frame, const ui::Event& event) {
 
 void returnToLauncher(ui::Ui& ui) {
     const std::string launcher = "../Velmo_Menu.exe";
-    if (fileIsPresent(launcher)) {
-        startProgram(launcher, "", "../");
+    if (fs::fileIsPresent(launcher)) {
+        process::startProgram(launcher, "", "../");
         return;
     }
     ui.messageBox("Information.",

@@ -3,7 +3,6 @@
 #pragma once
 #include <string>
 
-#include "frame/program_start.h"
 #include "ui/image.h"
 #include "ui/ui.h"
 

@@ -34,7 +34,6 @@ constexpr int linkField = 66, linkGenerateButton = 67, linkControl = 59, linkSta
 
 inline constexpr int installerSession = 44;
 inline constexpr int installerReplyWaitLimitMs = 10000;
-inline constexpr const char* journalPath = "softwareDatas/log-erreur.txt";
 // A file the server keeps refusing is given up after this many attempts.
 inline constexpr int maxSendAttempts = 5;
 

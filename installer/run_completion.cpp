@@ -1,6 +1,6 @@
 #include "installer/run_completion.h"
 
-#include "installer/error_journal.h"
+#include "settings/error_journal.h"
 #include "installer/link_generator.h"
 #include "installer/permission_runs.h"
 
@@ -21,7 +21,7 @@ std::string closingMessage(int filesGivenUp, bool permissionsApplied) {
         text += filesGivenUp == 1 ? "1 fichier n'a pas pu être envoyé."
                                   : std::to_string(filesGivenUp) + " fichiers n'ont pas pu être envoyés.";
         text += "\r\n\r\nLa liste se trouve dans le fichier \"";
-        text += journalPath;
+        text += installerJournalPath;
         text += "\".\r\n\r\nVotre livre d'or risque de ne pas fonctionner correctement.";
     }
     if (permissionsApplied) {
@@ -56,7 +56,7 @@ void completeRun(InstallerApp& app, UploadRun& run) {
         // The files that did arrive are on the server, so the connection is recorded
         // even when some were given up.
         saveConnectionSettings(Tool::Installer, run.settings);
-        writeErrorJournal(run.failedSends, run.settings, journalPath);
+        writeErrorJournal(run.failedSends, run.settings, installerJournalPath);
 
         u.setWindowEnabled(ids::mainWindow, false);
         openLinkGenerator(app);

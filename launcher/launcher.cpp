@@ -5,16 +5,18 @@
 
 #include "assets/embedded_pictures.h"
 #include "frame/tool_frame.h"
+#include "platform/fs.h"
+#include "platform/process.h"
 
 namespace velmo::launcher {
 namespace {
 
-constexpr int kMainWindow = 0;
+constexpr int mainWindow = 0;
 
 // Menu entries.
-constexpr int kMenuSite = 2, kMenuForum = 3, kMenuAbout = 4, kMenuQuit = 5, kMenuUpdate = 6;
+constexpr int menuSite = 2, menuForum = 3, menuAbout = 4, menuQuit = 5, menuUpdate = 6;
 // Picture buttons.
-constexpr int kTransfertPicture = 8, kNavigateurPicture = 14, kSauvegardePicture = 21;
+constexpr int transfertPicture = 8, navigateurPicture = 14, sauvegardePicture = 21;
 
 struct Tool {
     int startedBy;  // picture button, or menu entry for the updater
@@ -22,18 +24,18 @@ struct Tool {
     const char* missingText;
 };
 
-const Tool kTools[] = {
-    {kTransfertPicture, "Tools/Velmo_Transfert.exe",
+const Tool toolTable[] = {
+    {transfertPicture, "Tools/Velmo_Transfert.exe",
      "Impossible de trouver l'outil \"Velmo_Transfert\"."},
-    {kNavigateurPicture, "Tools/Velmo_Navigateur.exe",
+    {navigateurPicture, "Tools/Velmo_Navigateur.exe",
      "Impossible de trouver l'outil \"Velmo_Navigateur\"."},
-    {kSauvegardePicture, "Tools/Velmo_Sauvegarde.exe",
+    {sauvegardePicture, "Tools/Velmo_Sauvegarde.exe",
      "Impossible de trouver l'outil \"Velmo_Sauvegarde\"."},
-    {kMenuUpdate, "Tools/Velmo_Maj.exe", "Impossible de trouver l'outil \"Velmo_Maj\"."},
+    {menuUpdate, "Tools/Velmo_Maj.exe", "Impossible de trouver l'outil \"Velmo_Maj\"."},
 };
 
 const Tool* toolStartedBy(int number) {
-    for (const Tool& t : kTools)
+    for (const Tool& t : toolTable)
         if (t.startedBy == number) return &t;
     return nullptr;
 }
@@ -41,8 +43,8 @@ const Tool* toolStartedBy(int number) {
 // True when the tool was started (or at least tried: a present file that does not start
 // still ends the launcher), so the loop ends.
 bool startTool(ui::Ui& ui, const Tool& tool) {
-    if (frame::fileIsPresent(tool.path)) {
-        frame::startProgram(tool.path, "", "Tools");
+    if (fs::fileIsPresent(tool.path)) {
+        process::startProgram(tool.path, "", "Tools");
         return true;
     }
     ui.messageBox("ATTENTION.", tool.missingText, ui::MessageIcon::Warning);
@@ -69,20 +71,20 @@ std::vector<ui::ControlSpec> launcherControls(const ToolPictures& p) {
     const char* howTo = "Pour utiliser cet outil, cliquer sur son image.";
     return {
         frameBox(7, 5, "Velmo, Transfert."),
-        picture(kTransfertPicture, 24, p.transfert),
+        picture(transfertPicture, 24, p.transfert),
         text(9, 26, "Velmo, Transfert est un clientFTP spécialement conçu pour transférer"),
         text(10, 42, " le plus simplement possible le livre d'or sur votre site."),
         text(11, 64, "Pas la peine d'utiliser cet outil, si vous avez déjà un livre d'or sur votre site."),
         text(12, 128, howTo),
         frameBox(13, 172, "Velmo, Navigateur."),
-        picture(kNavigateurPicture, 190, p.navigateur),
+        picture(navigateurPicture, 190, p.navigateur),
         text(15, 194, "Velmo, Navigateur est un explorateur FTP, pour ceux ayant déjà une version"),
         text(16, 210, " du livre d'or sur leur site."),
         text(17, 226, "Ceci permettra de trouver le nom du dossier dans lequel se trouve le livre d'or,"),
         text(18, 242, "pour ensuite pouvoir utiliser Velmo, Sauvegarde."),
         text(19, 296, howTo),
         frameBox(20, 334, "Velmo, Sauvegarde."),
-        picture(kSauvegardePicture, 352, p.sauvegarde),
+        picture(sauvegardePicture, 352, p.sauvegarde),
         text(22, 356, "Velmo, Sauvegarde permet de sauvegarder facilement les fichiers importants"),
         text(23, 372, "de votre livre d'or comme :"),
         text(24, 388, "> Les messages des visiteurs et vos réponses,"),
@@ -95,12 +97,12 @@ std::vector<ui::ControlSpec> launcherControls(const ToolPictures& p) {
 ui::MenuSpec launcherMenu(const frame::Frame& f) {
     ui::MenuSpec menu;
     menu.titles = {
-        {"Fichier", {frame::quitEntry(f, kMenuQuit)}},
+        {"Fichier", {frame::quitEntry(f, menuQuit)}},
         {"Aide",
-         {frame::siteEntry(f, kMenuSite), frame::forumEntry(f, kMenuForum),
-          frame::aboutEntry(f, kMenuAbout)}},
+         {frame::siteEntry(f, menuSite), frame::forumEntry(f, menuForum),
+          frame::aboutEntry(f, menuAbout)}},
         {"Vérifier les mises à jour",
-         {{kMenuUpdate, "Vérifier les mises à jour", &f.pictures.aboutIcon}}},
+         {{menuUpdate, "Vérifier les mises à jour", &f.pictures.aboutIcon}}},
     };
     return menu;
 }
@@ -120,10 +122,10 @@ int runLauncher(ui::Ui& ui) {
     frame::Frame f{ui, framePictures,
                    frame::AboutInfo{34, 35, 36, 37, 38, 39, "Velmo Menu - A propos",
                                     "Velmo Menu - Version : 1.0.1"},
-                   kMainWindow};
+                   mainWindow};
 
     ui::WindowSpec window;
-    window.id = kMainWindow;
+    window.id = mainWindow;
     window.title = "Menu général - [Velmo, Softwares 1.0.1]";
     window.clientWidth = 600;
     window.clientHeight = 520;
@@ -136,25 +138,25 @@ int runLauncher(ui::Ui& ui) {
         if (frame::handleAboutEvent(f, e)) continue;
         switch (e.kind) {
             case ui::EventKind::Close:
-                quit = e.windowId == kMainWindow;
+                quit = e.windowId == mainWindow;
                 break;
             case ui::EventKind::Quit:
                 quit = true;
                 break;
             case ui::EventKind::Menu:
                 switch (e.controlId) {
-                    case kMenuSite: frame::openInBrowser(ui, frame::officialSiteAddress()); break;
-                    case kMenuForum: frame::openInBrowser(ui, frame::forumAddress()); break;
-                    case kMenuAbout: frame::showAboutWindow(f); break;
-                    case kMenuQuit: quit = true; break;
-                    case kMenuUpdate: quit = startTool(ui, *toolStartedBy(kMenuUpdate)); break;
+                    case menuSite: frame::openInBrowser(ui, frame::officialSiteAddress()); break;
+                    case menuForum: frame::openInBrowser(ui, frame::forumAddress()); break;
+                    case menuAbout: frame::showAboutWindow(f); break;
+                    case menuQuit: quit = true; break;
+                    case menuUpdate: quit = startTool(ui, *toolStartedBy(menuUpdate)); break;
                     default: break;
                 }
                 break;
             case ui::EventKind::Command:
-                if (e.windowId == kMainWindow) {
+                if (e.windowId == mainWindow) {
                     const Tool* tool = toolStartedBy(e.controlId);
-                    if (tool && tool->startedBy != kMenuUpdate) quit = startTool(ui, *tool);
+                    if (tool && tool->startedBy != menuUpdate) quit = startTool(ui, *tool);
                 }
                 break;
             default:
@@ -162,7 +164,7 @@ int runLauncher(ui::Ui& ui) {
         }
     }
     ui.destroyWindow(f.about.windowId);
-    ui.destroyWindow(kMainWindow);
+    ui.destroyWindow(mainWindow);
     return 0;
 }
 

@@ -57,6 +57,8 @@ std::int64_t fileSize(const std::string& path) {
     return static_cast<std::int64_t>(size);
 }
 
+bool fileIsPresent(const std::string& path) { return fileSize(path) > 0; }
+
 bool isDirectory(const std::string& path) {
     std::error_code ec;
     return stdfs::is_directory(systemPath(path), ec);

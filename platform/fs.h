@@ -12,6 +12,9 @@ namespace velmo::fs {
 std::int64_t fileSize(const std::string& path);
 bool isDirectory(const std::string& path);
 bool fileExists(const std::string& path);   // regular file, any size
+// True when the path names an existing file of more than 0 bytes (a folder, a missing
+// path or an empty file count as absent): how the suite tells a program is really there.
+bool fileIsPresent(const std::string& path);
 
 // Names (not paths) of the entries of a folder, in the order the system gives them.
 struct FolderEntry {

@@ -12,6 +12,17 @@ bool createProcess(const std::string& commandLine, const std::string& workingDir
 bool shellOpen(const std::string& target, const std::string& arguments,
                const std::string& workingDirectory);
 
+// Starts a program (path quoted unless it already begins with a quote, then the
+// arguments) with the given working directory ("" = ours). When no process can be created
+// (a document, a web address, a missing file), asks the shell to open the path instead;
+// with no working directory the path's own folder is used when it has a backslash.
+// A relative program path resolves against our current directory.
+bool startProgram(const std::string& path, const std::string& arguments,
+                  const std::string& workingDirectory);
+
+// The command line startProgram builds.
+std::string programCommandLine(const std::string& path, const std::string& arguments);
+
 struct OsVersion {
     int major = 0, minor = 0;
     bool workstation = true;

@@ -55,7 +55,7 @@ installer=$(built Velmo_Transfert.exe)
 [[ -n $installer ]] || die "Velmo_Transfert.exe was not built"
 mkdir -p "$DEMO/Tools/softwareDatas" "$DEMO/Tools/sauvegardes" "$DEMO/Tools/misesAJour"
 rm -rf "$DEMO/Tools/livre-dor"
-cp -r "$ROOT/installer/livre-dor" "$DEMO/Tools/livre-dor"
+cp -r "$ROOT/sample/livre-dor" "$DEMO/Tools/livre-dor"
 cp "$installer" "$DEMO/Tools/"
 for tool in Velmo_Navigateur.exe Velmo_Sauvegarde.exe Velmo_Maj.exe; do
   exe=$(built "$tool")

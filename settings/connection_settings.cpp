@@ -9,30 +9,30 @@ namespace velmo {
 
 namespace {
 
-const char kTransfer[] = "transfert";
-const char kAddress[] = "FTP_adresse";
-const char kUserId[] = "FTP_iDUseur";
-const char kPermission[] = "FTP_infoChmod";
-const char kPassive[] = "FTP_modeConnexion";
-const char kPort[] = "FTP_portConnexion";
-const char kFolder[] = "RepertoireDuLivreDor";
+const char transferKey[] = "transfert";
+const char addressKey[] = "FTP_adresse";
+const char userIdKey[] = "FTP_iDUseur";
+const char permissionKey[] = "FTP_infoChmod";
+const char passiveKey[] = "FTP_modeConnexion";
+const char portKey[] = "FTP_portConnexion";
+const char folderKey[] = "RepertoireDuLivreDor";
 
 //                                saves  creates transfert trims  chmod  rdTransf rdChmod folder
-const ToolKeySet kLocatorKeys   {true,  true,   true,     false, false, false,   false,  ""};
-const ToolKeySet kInstallerKeys {true,  true,   true,     false, true,  true,    true,   "livre-dor"};
-const ToolKeySet kBackupKeys    {false, false,  false,    false, false, false,   false,  ""};
-const ToolKeySet kUpdaterKeys   {true,  false,  false,    true,  true,  false,   true,   ""};
+const ToolKeySet locatorKeys   {true,  true,   true,     false, false, false,   false,  ""};
+const ToolKeySet installerKeys {true,  true,   true,     false, true,  true,    true,   "livre-dor"};
+const ToolKeySet backupKeys    {false, false,  false,    false, false, false,   false,  ""};
+const ToolKeySet updaterKeys   {true,  false,  false,    true,  true,  false,   true,   ""};
 
 }  // namespace
 
 const ToolKeySet& keySetFor(Tool tool) {
     switch (tool) {
-        case Tool::Locator: return kLocatorKeys;
-        case Tool::Installer: return kInstallerKeys;
-        case Tool::Backup: return kBackupKeys;
+        case Tool::Locator: return locatorKeys;
+        case Tool::Installer: return installerKeys;
+        case Tool::Backup: return backupKeys;
         case Tool::Updater: break;
     }
-    return kUpdaterKeys;
+    return updaterKeys;
 }
 
 bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
@@ -47,13 +47,13 @@ bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
     else
         file.open(path);
     auto text = [&](const std::string& s) { return keys.trimsTexts ? text::trimBlanks(s) : s; };
-    if (keys.writesTransferFlag) file.writeInteger(kTransfer, 1);
-    file.writeString(kAddress, text(settings.serverAddress));
-    file.writeString(kUserId, text(settings.userId));
-    file.writeInteger(kPermission, keys.writesPermissionFlag ? settings.permissionFlag : 0);
-    file.writeInteger(kPassive, settings.passiveFlag);
-    file.writeInteger(kPort, settings.port);
-    file.writeString(kFolder, text(settings.guestbookFolder));
+    if (keys.writesTransferFlag) file.writeInteger(transferKey, 1);
+    file.writeString(addressKey, text(settings.serverAddress));
+    file.writeString(userIdKey, text(settings.userId));
+    file.writeInteger(permissionKey, keys.writesPermissionFlag ? settings.permissionFlag : 0);
+    file.writeInteger(passiveKey, settings.passiveFlag);
+    file.writeInteger(portKey, settings.port);
+    file.writeString(folderKey, text(settings.guestbookFolder));
     return file.close();
 }
 
@@ -64,13 +64,13 @@ ConnectionSettingsLoad loadConnectionSettings(Tool tool, const std::string& path
     result.fileOpened = file.open(path);
     // A file that did not open answers every read with its default.
     ConnectionSettings& s = result.settings;
-    if (keys.readsTransferFlag) result.transferFlag = file.readInteger(kTransfer, 0);
-    s.serverAddress = file.readString(kAddress, "");
-    s.userId = file.readString(kUserId, "");
-    s.permissionFlag = keys.readsPermissionFlag ? file.readInteger(kPermission, 0) : 0;
-    s.passiveFlag = file.readInteger(kPassive, 1);
-    s.port = file.readInteger(kPort, 21);
-    s.guestbookFolder = file.readString(kFolder, keys.folderDefault);
+    if (keys.readsTransferFlag) result.transferFlag = file.readInteger(transferKey, 0);
+    s.serverAddress = file.readString(addressKey, "");
+    s.userId = file.readString(userIdKey, "");
+    s.permissionFlag = keys.readsPermissionFlag ? file.readInteger(permissionKey, 0) : 0;
+    s.passiveFlag = file.readInteger(passiveKey, 1);
+    s.port = file.readInteger(portKey, 21);
+    s.guestbookFolder = file.readString(folderKey, keys.folderDefault);
     file.close();
     return result;
 }
@@ -78,7 +78,7 @@ ConnectionSettingsLoad loadConnectionSettings(Tool tool, const std::string& path
 std::int32_t readTransferFlag(const std::string& path) {
     PreferenceFile file;
     file.open(path);
-    const std::int32_t flag = file.readInteger(kTransfer, 0);
+    const std::int32_t flag = file.readInteger(transferKey, 0);
     file.close();
     return flag;
 }
@@ -86,7 +86,7 @@ std::int32_t readTransferFlag(const std::string& path) {
 std::string readInstallerGuestbookFolder(const std::string& path) {
     PreferenceFile file;
     file.open(path);
-    std::string folder = file.readString(kFolder, keySetFor(Tool::Installer).folderDefault);
+    std::string folder = file.readString(folderKey, keySetFor(Tool::Installer).folderDefault);
     file.close();
     return folder;
 }

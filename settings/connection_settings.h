@@ -17,7 +17,7 @@ struct ConnectionSettings {
 };
 
 // Relative to the tool's working directory (the `Tools` folder under the launcher).
-inline constexpr const char* kConnectionSettingsPath = "softwareDatas/config.pcfg";
+inline constexpr const char* connectionSettingsPath = "softwareDatas/config.pcfg";
 
 // Each tool reads and writes its own set of keys with its own defaults.
 enum class Tool { Locator, Installer, Backup, Updater };
@@ -39,7 +39,7 @@ const ToolKeySet& keySetFor(Tool tool);
 // Nothing is reported to the user: false only says the file could not be written (or the
 // tool is the backup tool, which never writes it).
 bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
-                            const std::string& path = kConnectionSettingsPath);
+                            const std::string& path = connectionSettingsPath);
 
 struct ConnectionSettingsLoad {
     bool fileOpened = false;
@@ -49,12 +49,12 @@ struct ConnectionSettingsLoad {
     std::int32_t transferFlag = 0;  // `transfert`, for the tools that read it
 };
 ConnectionSettingsLoad loadConnectionSettings(Tool tool,
-                                              const std::string& path = kConnectionSettingsPath);
+                                              const std::string& path = connectionSettingsPath);
 
 // The installer's checks before generating a link or changing permissions.
-std::int32_t readTransferFlag(const std::string& path = kConnectionSettingsPath);
+std::int32_t readTransferFlag(const std::string& path = connectionSettingsPath);
 // The folder the installer's link generator uses ("livre-dor" when absent).
-std::string readInstallerGuestbookFolder(const std::string& path = kConnectionSettingsPath);
+std::string readInstallerGuestbookFolder(const std::string& path = connectionSettingsPath);
 
 // The port field's text: blanks around it removed, read as a decimal number (no digits: 0).
 std::int32_t portFromFieldText(const std::string& text);

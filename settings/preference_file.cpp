@@ -10,7 +10,7 @@ namespace velmo {
 
 namespace {
 
-const char kByteOrderMark[] = "\xEF\xBB\xBF";
+const char byteOrderMark[] = "\xEF\xBB\xBF";
 
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
@@ -76,7 +76,7 @@ bool PreferenceFile::open(const std::string& path) {
     file.close();
 
     std::size_t start = 0;
-    if (contents.size() > 2 && contents.compare(0, 3, kByteOrderMark) == 0) {
+    if (contents.size() > 2 && contents.compare(0, 3, byteOrderMark) == 0) {
         utf8_ = true;
         start = 3;
     }
@@ -284,7 +284,7 @@ std::string PreferenceFile::currentKeyName() const {
 
 std::string PreferenceFile::render() const {
     std::string out;
-    if (utf8_) out = std::string(kByteOrderMark) + "\r\n";
+    if (utf8_) out = std::string(byteOrderMark) + "\r\n";
     for (const Item& item : items_) {
         switch (item.kind) {
             case ItemKind::Group: out += "[" + item.name + "]"; break;

@@ -12,27 +12,16 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/scratch_folder.h"
+
 namespace velmo::testing {
 
 namespace stdfs = std::filesystem;
 
-struct ScratchDirectory {
-    ScratchDirectory() : previous(stdfs::current_path()) {
-        char tmpl[] = "/tmp/velmo-frame-XXXXXX";
-        root = stdfs::canonical(mkdtemp(tmpl));
-        stdfs::current_path(root);
-    }
-    ~ScratchDirectory() {
-        std::error_code ec;
-        stdfs::current_path(previous, ec);
-        stdfs::remove_all(root, ec);
-    }
-    stdfs::path operator/(const std::string& relative) const { return root / relative; }
+// The scratch folder is the current directory while the test runs.
+struct ScratchDirectory : ScratchFolder {
+    ScratchDirectory() : ScratchFolder(Enter) {}
 
-    void writeFile(const std::string& relative, const std::string& bytes) const {
-        stdfs::create_directories((root / relative).parent_path());
-        std::ofstream(root / relative, std::ios::binary) << bytes;
-    }
     // A copy of the recorder (it writes its working directory and arguments into
     // "cwd.txt" in that directory), executable, under `relative`.
     void installRecorder(const std::string& relative) const {
@@ -40,8 +29,6 @@ struct ScratchDirectory {
         stdfs::copy_file(RECORD_CWD_PATH, root / relative, stdfs::copy_options::overwrite_existing);
         stdfs::permissions(root / relative, stdfs::perms::owner_all);
     }
-
-    stdfs::path previous, root;
 };
 
 // The contents of a file another process writes, once it is there; empty when it did not

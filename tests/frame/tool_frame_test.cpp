@@ -9,6 +9,8 @@
 
 #include "deployment.h"
 #include "frame/tool_frame.h"
+#include "platform/fs.h"
+#include "platform/process.h"
 #include "tests/frame/frame_test_support.h"
 #include "ui/headless/headless_ui.h"
 
@@ -23,22 +25,22 @@ TEST(FileIsPresent, OnlyAFileWithContentCountsAndBackslashesAreSeparators) {
     dir.writeFile("vide.exe", "");
     stdfs::create_directories(dir / "Velmo_Menu.exe");
     dir.writeFile("Tools/Velmo_Maj.exe", "M");
-    EXPECT_FALSE(frame::fileIsPresent("absent.exe"));
-    EXPECT_FALSE(frame::fileIsPresent("vide.exe"));
-    EXPECT_FALSE(frame::fileIsPresent("Velmo_Menu.exe")) << "a folder named like the file";
-    EXPECT_TRUE(frame::fileIsPresent("Tools\\Velmo_Maj.exe"));
+    EXPECT_FALSE(fs::fileIsPresent("absent.exe"));
+    EXPECT_FALSE(fs::fileIsPresent("vide.exe"));
+    EXPECT_FALSE(fs::fileIsPresent("Velmo_Menu.exe")) << "a folder named like the file";
+    EXPECT_TRUE(fs::fileIsPresent("Tools\\Velmo_Maj.exe"));
 }
 
 TEST(StartProgram, CommandLineQuotesThePathOnceAndAppendsTheArguments) {
-    EXPECT_EQ(frame::programCommandLine("Tools/Velmo_Maj.exe", ""), "\"Tools/Velmo_Maj.exe\"");
-    EXPECT_EQ(frame::programCommandLine("Mes outils\\a.exe", "-v 2"), "\"Mes outils\\a.exe\" -v 2");
-    EXPECT_EQ(frame::programCommandLine("\"C:\\x y\\a.exe\" -q", ""), "\"C:\\x y\\a.exe\" -q");
+    EXPECT_EQ(process::programCommandLine("Tools/Velmo_Maj.exe", ""), "\"Tools/Velmo_Maj.exe\"");
+    EXPECT_EQ(process::programCommandLine("Mes outils\\a.exe", "-v 2"), "\"Mes outils\\a.exe\" -v 2");
+    EXPECT_EQ(process::programCommandLine("\"C:\\x y\\a.exe\" -q", ""), "\"C:\\x y\\a.exe\" -q");
 }
 
 TEST(StartProgram, RelativeProgramIsFoundFromOurFolderAndRunsInTheGivenOne) {
     ScratchDirectory dir;
     dir.installRecorder("Tools/Velmo_Sauvegarde.exe");
-    EXPECT_TRUE(frame::startProgram("Tools/Velmo_Sauvegarde.exe", "", "Tools"));
+    EXPECT_TRUE(process::startProgram("Tools/Velmo_Sauvegarde.exe", "", "Tools"));
     EXPECT_EQ(waitForFile(dir / "Tools/cwd.txt"), (dir / "Tools").string());
     EXPECT_FALSE(stdfs::exists(dir / "cwd.txt"));
 }
@@ -51,11 +53,11 @@ TEST(StartProgram, WhatIsNoProgramGoesToTheShellAndNothingStartedIsFalse) {
     // A document (not executable) goes to the "open" action; with no working directory, in
     // the folder of a path with a backslash.
     dir.writeFile("docs/lisez-moi.txt", "texte");
-    EXPECT_TRUE(frame::startProgram("docs\\lisez-moi.txt", "", ""));
+    EXPECT_TRUE(process::startProgram("docs\\lisez-moi.txt", "", ""));
     EXPECT_EQ(waitForFile(dir / "docs/cwd.txt"), (dir / "docs").string() + "|docs\\lisez-moi.txt");
 
     OpenCommand none(dir / "pas-de-shell");
-    EXPECT_FALSE(frame::startProgram("Tools/absent.exe", "", "Tools"));
+    EXPECT_FALSE(process::startProgram("Tools/absent.exe", "", "Tools"));
 }
 
 // The address reaching the browser is checked through the About link and the launcher.
@@ -161,11 +163,11 @@ private:
 // A tool's main thread as the programs build it: window 0 with the "A propos" entry, and a
 // loop that leaves the About window's events to the frame.
 struct ToolUnderTest {
-    static constexpr int kAboutEntry = 8;
+    static constexpr int aboutEntryId = 8;
     ToolUnderTest() : recorded(headless) {
         frame::loadFramePictures(pictures);
         loop = std::thread([this] {
-            ui::MenuSpec menu{{{"Aide", {frame::aboutEntry(frame, kAboutEntry)}}}};
+            ui::MenuSpec menu{{{"Aide", {frame::aboutEntry(frame, aboutEntryId)}}}};
             recorded.createWindow({0, "Outil", 300, 200}, {}, &menu);
             for (ui::Event e = recorded.waitEvent(); e.kind != ui::EventKind::Close || e.windowId != 0;
                  e = recorded.waitEvent())
@@ -200,7 +202,7 @@ TEST(AboutWindow, DisablesTheMainWindowItsLinkOpensTheSiteAndClosingBringsTheMai
     OpenCommand browser(dir / "navigateur");
     ToolUnderTest tool;
     auto& ui = tool.headless;
-    ASSERT_TRUE(ui.chooseMenu(0, ToolUnderTest::kAboutEntry));
+    ASSERT_TRUE(ui.chooseMenu(0, ToolUnderTest::aboutEntryId));
     ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(70); }));
     // The program's own numbers and lines; the author line in Windows-1252.
     EXPECT_EQ(ui.window(70)->controlIds, (std::vector<int>{71, 72, 73, 74, 75}));
@@ -209,7 +211,7 @@ TEST(AboutWindow, DisablesTheMainWindowItsLinkOpensTheSiteAndClosingBringsTheMai
     EXPECT_EQ(ui.frontWindow(), 70);
 
     EXPECT_FALSE(ui.isWindowEnabled(0));
-    EXPECT_FALSE(ui.chooseMenu(0, ToolUnderTest::kAboutEntry)) << "no input, so no second About window";
+    EXPECT_FALSE(ui.chooseMenu(0, ToolUnderTest::aboutEntryId)) << "no input, so no second About window";
     ASSERT_TRUE(ui.click(70, 75));
     EXPECT_EQ(waitForFile(dir / "cwd.txt"), dir.root.string() + "|http://" + deployment::siteHost + "/index.php");
     EXPECT_TRUE(ui.windowExists(70)) << "the link leaves the About window open";
@@ -226,7 +228,7 @@ TEST(AboutWindow, DisablesTheMainWindowItsLinkOpensTheSiteAndClosingBringsTheMai
     EXPECT_EQ(ui.frontWindow(), 0);
 
     // Input reaches the main window again: the About window opens anew.
-    ASSERT_TRUE(ui.chooseMenu(0, ToolUnderTest::kAboutEntry));
+    ASSERT_TRUE(ui.chooseMenu(0, ToolUnderTest::aboutEntryId));
     EXPECT_TRUE(ui.waitUntil([&] { return ui.windowExists(70) && !ui.isWindowEnabled(0); }));
     EXPECT_TRUE(ui.failures().empty());
 }

@@ -17,8 +17,8 @@ using velmo::testsupport::ScriptedServer;
 
 namespace {
 
-constexpr int kSession = 44;
-const std::string kLoginBytes = "USER bob\r\nPASS pw\r\n";
+constexpr int sessionNumber = 44;
+const std::string loginBytes = "USER bob\r\nPASS pw\r\n";
 
 ScriptedServer& login(ScriptedServer& server) {
     return server.reply("220 ready\r\n")
@@ -27,12 +27,12 @@ ScriptedServer& login(ScriptedServer& server) {
 }
 
 bool openOn(const ScriptedServer& server, int passive = 1) {
-    return ftp::open(kSession, "127.0.0.1", "bob", "pw", passive, server.port());
+    return ftp::open(sessionNumber, "127.0.0.1", "bob", "pw", passive, server.port());
 }
 
 // Closes the session, then waits for the script: every byte the client sent.
 std::string sentAfterClose(ScriptedServer& server, const std::string& what = "") {
-    ftp::close(kSession);
+    ftp::close(sessionNumber);
     EXPECT_TRUE(server.finish()) << what << " " << server.report();
     return server.received();
 }
@@ -53,7 +53,7 @@ ScriptedServer& startTransfer(ScriptedServer& s, const char* type, bool passive,
 // checked that) and a port of the system's choice.
 void expectTransferLines(const std::string& sent, const char* type, bool passive, const std::string& command,
                          const std::string& after = "") {
-    const std::string head = kLoginBytes + "TYPE " + type + "\r\n" + (passive ? "PASV" : "PORT 127,0,0,1,");
+    const std::string head = loginBytes + "TYPE " + type + "\r\n" + (passive ? "PASV" : "PORT 127,0,0,1,");
     const std::string tail = "\r\n" + command + after;
     ASSERT_GE(sent.size(), head.size() + tail.size()) << testsupport::visible(sent);
     EXPECT_EQ(sent.substr(0, head.size()), head);
@@ -74,7 +74,7 @@ std::string sampleBytes(std::size_t size) {
 std::vector<int> pollUntilEnded() {
     std::vector<int> seen;
     for (int i = 0; i < 20000; ++i) {
-        const int status = transferStatus(kSession);
+        const int status = transferStatus(sessionNumber);
         if (seen.empty() || seen.back() != status) seen.push_back(status);
         if (status == TransferDone || status == TransferFailed) break;
         clock::sleepMs(1);
@@ -87,7 +87,7 @@ protected:
     static void SetUpTestSuite() { startSessions(); }
     static void TearDownTestSuite() { closeAllSessions(); }
     void TearDown() override {
-        ftp::close(kSession);
+        ftp::close(sessionNumber);
         setSilenceLimitMs(120000);
     }
 };
@@ -112,8 +112,8 @@ TEST_F(FtpSessionTest, OpenFailures) {
         if (r.passReply) server.expect("PASS pw\r\n").reply(r.passReply);
         server.start();
         EXPECT_FALSE(openOn(server)) << r.what;
-        EXPECT_FALSE(isAlive(kSession)) << r.what;  // no usable session under the number
-        EXPECT_EQ(sentAfterClose(server, r.what), r.passReply ? kLoginBytes : std::string("USER bob\r\n")) << r.what;
+        EXPECT_FALSE(isAlive(sessionNumber)) << r.what;  // no usable session under the number
+        EXPECT_EQ(sentAfterClose(server, r.what), r.passReply ? loginBytes : std::string("USER bob\r\n")) << r.what;
     }
 }
 
@@ -132,37 +132,37 @@ TEST_F(FtpSessionTest, SplitRepliesAreReadToTheirEndAndCommandsCountOnlyTheirOwn
         .expect("PWD\r\n").reply("257 \"/www\" again\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
-    EXPECT_EQ(currentDirectory(kSession), "/www/livre");
-    EXPECT_FALSE(changeDirectory(kSession, ".."));
-    EXPECT_TRUE(changeDirectory(kSession, ".."));
-    EXPECT_FALSE(changeDirectory(kSession, "missing"));
-    EXPECT_TRUE(makeDirectory(kSession, "sessions"));
-    EXPECT_FALSE(makeDirectory(kSession, "sessions"));
-    EXPECT_EQ(currentDirectory(kSession), "");
+    EXPECT_EQ(currentDirectory(sessionNumber), "/www/livre");
+    EXPECT_FALSE(changeDirectory(sessionNumber, ".."));
+    EXPECT_TRUE(changeDirectory(sessionNumber, ".."));
+    EXPECT_FALSE(changeDirectory(sessionNumber, "missing"));
+    EXPECT_TRUE(makeDirectory(sessionNumber, "sessions"));
+    EXPECT_FALSE(makeDirectory(sessionNumber, "sessions"));
+    EXPECT_EQ(currentDirectory(sessionNumber), "");
     // Each reply was consumed whole: this PWD reads its own answer.
-    EXPECT_EQ(currentDirectory(kSession), "/www");
+    EXPECT_EQ(currentDirectory(sessionNumber), "/www");
     EXPECT_EQ(sentAfterClose(server),
-              kLoginBytes + "PWD\r\nCDUP\r\nCDUP\r\nCWD missing\r\nMKD sessions\r\nMKD sessions\r\nPWD\r\nPWD\r\n");
+              loginBytes + "PWD\r\nCDUP\r\nCDUP\r\nCWD missing\r\nMKD sessions\r\nMKD sessions\r\nPWD\r\nPWD\r\n");
 }
 
 TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
     ScriptedServer server;
     login(server).expect("PWD\r\n").reply("257 \"/\"\r\n");
     server.start();
-    EXPECT_FALSE(ftp::open(kSession, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", 1, server.port()));
+    EXPECT_FALSE(ftp::open(sessionNumber, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", 1, server.port()));
     ASSERT_TRUE(openOn(server));
-    EXPECT_FALSE(changeDirectory(kSession, "www\r\nDELE index.php"));
+    EXPECT_FALSE(changeDirectory(sessionNumber, "www\r\nDELE index.php"));
     const std::string local = tempPath("crlf_source"), missing = tempPath("does_not_exist");
     ASSERT_TRUE(fs::replaceFileContents(local, "abc"));
     fs::removeFile(missing);
-    EXPECT_FALSE(sendFile(kSession, local, "x\rDELE y", false));
+    EXPECT_FALSE(sendFile(sessionNumber, local, "x\rDELE y", false));
     EXPECT_FALSE(sendFile(12, local, "x.php", true)) << "no session under 12";
     // In the background the failure comes without a byte count: no poller sees data moving.
-    ASSERT_TRUE(sendFile(kSession, missing, "x.php", true));
+    ASSERT_TRUE(sendFile(sessionNumber, missing, "x.php", true));
     for (int status : pollUntilEnded()) EXPECT_LT(status, 0);
-    EXPECT_EQ(transferStatus(kSession), TransferFailed);
-    EXPECT_TRUE(isAlive(kSession));
-    EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
+    EXPECT_EQ(transferStatus(sessionNumber), TransferFailed);
+    EXPECT_TRUE(isAlive(sessionNumber));
+    EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n");
     EXPECT_EQ(server.connectionsAccepted(), 1);
     fs::removeFile(local);
 }
@@ -193,13 +193,13 @@ TEST_F(FtpSessionTest, ListingsAreReadWholeOrRefusedAndTheirRepliesDrained) {
         server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server)) << r.what;
-        EXPECT_EQ(listDirectory(kSession), started) << r.what;
+        EXPECT_EQ(listDirectory(sessionNumber), started) << r.what;
         std::vector<std::string> entries;
-        while (nextEntry(kSession))
-            entries.push_back(entryName(kSession) + (entryKind(kSession) == EntryDirectory ? " d " : " f ") +
-                              std::to_string(entrySize(kSession)));
+        while (nextEntry(sessionNumber))
+            entries.push_back(entryName(sessionNumber) + (entryKind(sessionNumber) == EntryDirectory ? " d " : " f ") +
+                              std::to_string(entrySize(sessionNumber)));
         EXPECT_EQ(entries, r.entries) << r.what;
-        EXPECT_EQ(currentDirectory(kSession), "/") << r.what << ": the 226 was drained";
+        EXPECT_EQ(currentDirectory(sessionNumber), "/") << r.what << ": the 226 was drained";
         expectTransferLines(sentAfterClose(server, r.what), "A", true, "LIST\r\n", "PWD\r\n");
     }
 }
@@ -242,10 +242,10 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
         if (r.finalReply) server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server, r.passive)) << r.what;
-        EXPECT_EQ(r.upload ? sendFile(kSession, local, "livre.php", false) : receiveFile(kSession, "livre.php", local),
+        EXPECT_EQ(r.upload ? sendFile(sessionNumber, local, "livre.php", false) : receiveFile(sessionNumber, "livre.php", local),
                   r.succeeds) << r.what;
-        EXPECT_EQ(transferStatus(kSession), r.succeeds ? TransferDone : TransferFailed) << r.what;
-        EXPECT_EQ(isAlive(kSession), r.finalReply != nullptr) << r.what << ": every reply was read";
+        EXPECT_EQ(transferStatus(sessionNumber), r.succeeds ? TransferDone : TransferFailed) << r.what;
+        EXPECT_EQ(isAlive(sessionNumber), r.finalReply != nullptr) << r.what << ": every reply was read";
         expectTransferLines(sentAfterClose(server, r.what), "I", r.passive, command, r.finalReply ? "PWD\r\n" : "");
         std::string got = "(no file)";
         if (r.upload) EXPECT_EQ(server.dataReceived(), std::vector<std::string>(started ? 1 : 0, content)) << r.what;
@@ -265,7 +265,7 @@ TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDoneAndCloseAbortsThe
     startTransfer(server, "I", true, "STOR f\r\n").receiveData().reply("426 Transfer aborted\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
-    ASSERT_TRUE(sendFile(kSession, local, "big.bin", true));
+    ASSERT_TRUE(sendFile(sessionNumber, local, "big.bin", true));
     const std::vector<int> seen = pollUntilEnded();
     ASSERT_GE(seen.size(), 3u) << "started, some byte counts, done";
     EXPECT_EQ(seen.front(), TransferStarted);
@@ -273,13 +273,13 @@ TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDoneAndCloseAbortsThe
     for (std::size_t i = 2; i + 1 < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]) << "byte counts only grow";
     EXPECT_LE(seen[seen.size() - 2], static_cast<int>(content.size()));
 
-    ASSERT_TRUE(sendFile(kSession, local, "f", true));
-    for (int i = 0; i < 5000 && transferStatus(kSession) < 1; ++i) clock::sleepMs(1);
-    ASSERT_GE(transferStatus(kSession), 1);
+    ASSERT_TRUE(sendFile(sessionNumber, local, "f", true));
+    for (int i = 0; i < 5000 && transferStatus(sessionNumber) < 1; ++i) clock::sleepMs(1);
+    ASSERT_GE(transferStatus(sessionNumber), 1);
     // An aborted send is a failure; abortTransfer returns once the thread has said so.
-    EXPECT_EQ(abortTransfer(kSession), TransferFailed);
-    ftp::close(kSession);
-    EXPECT_EQ(transferStatus(kSession), TransferFailed);  // the number names no session now
+    EXPECT_EQ(abortTransfer(sessionNumber), TransferFailed);
+    ftp::close(sessionNumber);
+    EXPECT_EQ(transferStatus(sessionNumber), TransferFailed);  // the number names no session now
     server.finish();
     ASSERT_EQ(server.dataReceived().size(), 2u);
     EXPECT_TRUE(server.dataReceived()[0] == content);
@@ -293,8 +293,8 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
         login(server).expect("PWD\r\n").drop();
         server.start();
         ASSERT_TRUE(openOn(server));
-        EXPECT_FALSE(isAlive(kSession));
-        EXPECT_EQ(sentAfterClose(server), kLoginBytes + "PWD\r\n");
+        EXPECT_FALSE(isAlive(sessionNumber));
+        EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n");
     }
     {
         setSilenceLimitMs(200);
@@ -303,12 +303,12 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
         login(server).expect("PWD\r\n").silence(1000).reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server));
-        EXPECT_FALSE(isAlive(kSession));
+        EXPECT_FALSE(isAlive(sessionNumber));
         // The late answer must not be taken for the next command's: the connection is given up.
-        EXPECT_FALSE(isAlive(kSession));
-        ftp::close(kSession);
+        EXPECT_FALSE(isAlive(sessionNumber));
+        ftp::close(sessionNumber);
         server.finish();
-        EXPECT_EQ(server.received(), kLoginBytes + "PWD\r\n");
+        EXPECT_EQ(server.received(), loginBytes + "PWD\r\n");
     }
     ScriptedServer endless;
     endless.stream("220-an endless greeting line\r\n", 4 * 1024 * 1024);

@@ -28,7 +28,7 @@ namespace fsys = std::filesystem;
 
 namespace {
 
-constexpr int kSession = 44;
+constexpr int sessionNumber = 44;
 
 std::string readAll(const std::string& path) {
     std::string text;
@@ -48,7 +48,7 @@ std::string randomBytes(std::size_t size) {
 std::vector<int> pollUntilEnded() {
     std::vector<int> seen;
     for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60); std::chrono::steady_clock::now() < end;) {
-        const int status = ftp::transferStatus(kSession);
+        const int status = ftp::transferStatus(sessionNumber);
         if (seen.empty() || seen.back() != status) seen.push_back(status);
         if (status == ftp::TransferDone || status == ftp::TransferFailed) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -59,10 +59,10 @@ std::vector<int> pollUntilEnded() {
 // The listing as name -> "d" for a folder, "f <size>" for anything else.
 std::map<std::string, std::string> listing(bool& listed) {
     std::map<std::string, std::string> out;
-    listed = ftp::listDirectory(kSession);
-    while (listed && ftp::nextEntry(kSession))
-        out[ftp::entryName(kSession)] = ftp::entryKind(kSession) == ftp::EntryDirectory
-                                            ? "d" : "f " + std::to_string(ftp::entrySize(kSession));
+    listed = ftp::listDirectory(sessionNumber);
+    while (listed && ftp::nextEntry(sessionNumber))
+        out[ftp::entryName(sessionNumber)] = ftp::entryKind(sessionNumber) == ftp::EntryDirectory
+                                            ? "d" : "f " + std::to_string(ftp::entrySize(sessionNumber));
     return out;
 }
 
@@ -94,7 +94,7 @@ protected:
         fsys::create_directories(local_);
     }
     void TearDown() override {
-        ftp::close(kSession);
+        ftp::close(sessionNumber);
         for (auto& peer : peers_) {
             const std::string out = HasFailure() ? peer->serverOutput() : "";
             if (!out.empty()) std::cerr << "---- server output\n" << out.substr(out.size() > 6000 ? out.size() - 6000 : 0) << "\n";
@@ -109,7 +109,7 @@ protected:
         return *peers_.back();
     }
     bool openOn(const FtpPeer& peer, int passive = 1) {
-        return ftp::open(kSession, peer.host(), peer.user(), peer.password(), passive, peer.port());
+        return ftp::open(sessionNumber, peer.host(), peer.user(), peer.password(), passive, peer.port());
     }
     std::string localPath(const std::string& name) const { return local_ + "/" + name; }
 
@@ -120,16 +120,16 @@ protected:
 TEST_P(RealServer, DirectoriesAndListingsWithNamesKindsAndSizesInBothModes) {
     FtpPeer& peer = startPeer();
     ASSERT_TRUE(openOn(peer));
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/");
-    EXPECT_TRUE(ftp::makeDirectory(kSession, "a folder"));
-    EXPECT_FALSE(ftp::makeDirectory(kSession, "a folder")) << "a folder that exists already";
-    ASSERT_TRUE(ftp::changeDirectory(kSession, "a folder"));
-    EXPECT_TRUE(ftp::makeDirectory(kSession, "empty"));  // relative to the current directory
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/a folder");
-    EXPECT_TRUE(ftp::changeDirectory(kSession, ".."));
-    EXPECT_FALSE(ftp::changeDirectory(kSession, "missing"));
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/");
-    ftp::close(kSession);
+    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/");
+    EXPECT_TRUE(ftp::makeDirectory(sessionNumber, "a folder"));
+    EXPECT_FALSE(ftp::makeDirectory(sessionNumber, "a folder")) << "a folder that exists already";
+    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "a folder"));
+    EXPECT_TRUE(ftp::makeDirectory(sessionNumber, "empty"));  // relative to the current directory
+    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/a folder");
+    EXPECT_TRUE(ftp::changeDirectory(sessionNumber, ".."));
+    EXPECT_FALSE(ftp::changeDirectory(sessionNumber, "missing"));
+    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/");
+    ftp::close(sessionNumber);
     writeAll(peer.home() + "/file one.txt", std::string(1234, 'x'));
     writeAll(peer.home() + "/zero", "");
     writeAll(peer.home() + "/a folder/inside.bin", std::string(70000, 'y'));
@@ -149,24 +149,24 @@ TEST_P(RealServer, DirectoriesAndListingsWithNamesKindsAndSizesInBothModes) {
         entries.erase(link);
         EXPECT_EQ(entries, (std::map<std::string, std::string>{
                                {"a folder", "d"}, {"file one.txt", "f 1234"}, {"zero", "f 0"}}));
-        ASSERT_TRUE(ftp::changeDirectory(kSession, "a folder"));
+        ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "a folder"));
         EXPECT_EQ(listing(listed), (std::map<std::string, std::string>{{"empty", "d"}, {"inside.bin", "f 70000"}}));
-        ASSERT_TRUE(ftp::changeDirectory(kSession, "/a folder/empty"));
+        ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "/a folder/empty"));
         EXPECT_TRUE(listing(listed).empty());
         EXPECT_TRUE(listed) << "an empty folder lists fine";
-        ftp::close(kSession);
+        ftp::close(sessionNumber);
     }
 }
 
 TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
     FtpPeer& peer = startPeer(PeerOptions{0, {"locked"}, true});
-    EXPECT_FALSE(ftp::open(kSession, peer.host(), peer.user(), peer.password() + "x", 1, peer.port()));
-    EXPECT_FALSE(ftp::isAlive(kSession));
+    EXPECT_FALSE(ftp::open(sessionNumber, peer.host(), peer.user(), peer.password() + "x", 1, peer.port()));
+    EXPECT_FALSE(ftp::isAlive(sessionNumber));
     writeAll(localPath("data.bin"), randomBytes(3000));
     ASSERT_TRUE(openOn(peer));
-    ASSERT_TRUE(ftp::changeDirectory(kSession, "locked"));
+    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "locked"));
     // In the background: TransferStarted until the refusal, then straight to TransferFailed.
-    ASSERT_TRUE(ftp::sendFile(kSession, localPath("data.bin"), "data.bin", true));
+    ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath("data.bin"), "data.bin", true));
     const std::vector<int> seen = pollUntilEnded();
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), ftp::TransferFailed);
@@ -174,12 +174,12 @@ TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
     EXPECT_FALSE(fsys::exists(peer.home() + "/locked/data.bin"));
 
     // A missing remote file: the refusal comes before any local file is made.
-    EXPECT_FALSE(ftp::receiveFile(kSession, "missing.bin", localPath("missing.bin")));
-    EXPECT_EQ(ftp::transferStatus(kSession), ftp::TransferFailed);
+    EXPECT_FALSE(ftp::receiveFile(sessionNumber, "missing.bin", localPath("missing.bin")));
+    EXPECT_EQ(ftp::transferStatus(sessionNumber), ftp::TransferFailed);
     EXPECT_FALSE(fsys::exists(localPath("missing.bin")));
 
     // Every refusal was read whole: the next command gets its own reply.
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/locked");
+    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/locked");
 }
 
 // STOR then RETR of random content, byte for byte, in both data modes.
@@ -190,7 +190,7 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
     FtpPeer& peer = startPeer();
     peer.makeFolder("up");
     ASSERT_TRUE(openOn(peer, passive));
-    ASSERT_TRUE(ftp::changeDirectory(kSession, "up"));
+    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "up"));
 
     for (std::size_t size : {std::size_t(0), std::size_t(4096), std::size_t(5 * 1024 * 1024 + 17)}) {
         SCOPED_TRACE("size " + std::to_string(size));
@@ -200,51 +200,51 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
 
         // The large one as a background send, polled to its end.
         const bool background = size > 1024 * 1024;
-        ASSERT_TRUE(ftp::sendFile(kSession, localPath(name), name, background));
+        ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath(name), name, background));
         if (background) {
             EXPECT_EQ(pollUntilEnded().back(), ftp::TransferDone);
         }
-        EXPECT_EQ(ftp::transferStatus(kSession), ftp::TransferDone);
+        EXPECT_EQ(ftp::transferStatus(sessionNumber), ftp::TransferDone);
         // What the server stored (all of them have finished writing before their 226).
         EXPECT_TRUE(readAll(peer.home() + "/up/" + name) == sent);
 
         const std::string back = localPath("back " + name);
-        ASSERT_TRUE(ftp::receiveFile(kSession, name, back));
-        EXPECT_EQ(ftp::transferStatus(kSession), ftp::TransferDone);
+        ASSERT_TRUE(ftp::receiveFile(sessionNumber, name, back));
+        EXPECT_EQ(ftp::transferStatus(sessionNumber), ftp::TransferDone);
         EXPECT_TRUE(readAll(back) == sent);
     }
 
     // Storing again under the same name replaces the file.
     const std::string shorter = randomBytes(100);
     writeAll(localPath("again.bin"), shorter);
-    ASSERT_TRUE(ftp::sendFile(kSession, localPath("again.bin"), "file 4096.bin", false));
+    ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath("again.bin"), "file 4096.bin", false));
     EXPECT_TRUE(readAll(peer.home() + "/up/file 4096.bin") == shorter);
 }
 
 // ensureConnected against servers that drop idle sessions.
 class KeepAlive : public RealServer {};
 
-constexpr int kIdleSeconds = 2;
+constexpr int idleSeconds = 2;
 
 TEST_P(KeepAlive, LiveSessionIsKeptADroppedOneReopenedInTheGivenDirectoryOrLeftClosed) {
-    FtpPeer& peer = startPeer(PeerOptions{kIdleSeconds, {}, true});
+    FtpPeer& peer = startPeer(PeerOptions{idleSeconds, {}, true});
     peer.makeFolder("first");
     peer.makeFolder("second folder");
     ASSERT_TRUE(openOn(peer));
-    ASSERT_TRUE(ftp::changeDirectory(kSession, "first"));
+    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "first"));
     // A live session is left as it is: a reopen or a CWD would move it.
-    ftp::ensureConnected(kSession, settingsFor(peer), "second folder");
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/first");
+    ftp::ensureConnected(sessionNumber, settingsFor(peer), "second folder");
+    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/first");
 
-    ASSERT_TRUE(idleDropSeen(peer, kIdleSeconds + 10)) << "the server never dropped an idle session";
-    ftp::ensureConnected(kSession, settingsFor(peer), "second folder");
-    EXPECT_EQ(ftp::currentDirectory(kSession), "/second folder");
+    ASSERT_TRUE(idleDropSeen(peer, idleSeconds + 10)) << "the server never dropped an idle session";
+    ftp::ensureConnected(sessionNumber, settingsFor(peer), "second folder");
+    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/second folder");
 
     // Dropped again, and the record's password is wrong now: no usable session is left.
-    ASSERT_TRUE(idleDropSeen(peer, kIdleSeconds + 10));
-    ftp::ensureConnected(kSession, settingsFor(peer, "-wrong"), "/");
-    EXPECT_FALSE(ftp::isAlive(kSession));
-    EXPECT_EQ(ftp::currentDirectory(kSession), "");
+    ASSERT_TRUE(idleDropSeen(peer, idleSeconds + 10));
+    ftp::ensureConnected(sessionNumber, settingsFor(peer, "-wrong"), "/");
+    EXPECT_FALSE(ftp::isAlive(sessionNumber));
+    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "");
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<PeerKind, int>>& info) {

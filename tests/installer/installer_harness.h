@@ -23,6 +23,7 @@
 #include "installer/upload_engine.h"
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
+#include "tests/support/scratch_folder.h"
 #include "ui/headless/headless_ui.h"
 
 namespace velmo::installer::testing {
@@ -31,40 +32,27 @@ namespace stdfs = std::filesystem;
 using ui::MessageBoxResult;
 using ui::MessageIcon;
 
-inline std::string readFile(const stdfs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void writeFile(const stdfs::path& p, const std::string& data) { std::ofstream(p, std::ios::binary) << data; }
+inline std::string readFile(const stdfs::path& p) { return velmo::testing::readBytes(p); }
+inline void writeFile(const stdfs::path& p, const std::string& data) { velmo::testing::writeBytes(p, data); }
 
 inline const stdfs::path sampleGuestbook() { return stdfs::path(SAMPLE_GUESTBOOK_PARENT) / "livre-dor"; }
 
 // livre-dor is a link to the shipped sample, or a copy of it for a test that changes it.
 // `Tools` has a parent of its own, so that no launcher is ever found beside it.
 struct ToolsFolder {
-    explicit ToolsFolder(bool copySample = false) : previous(stdfs::current_path()) {
-        char tmpl[] = "/tmp/velmo-tools-XXXXXX";
-        root = mkdtemp(tmpl);
-        dir = root / "Tools";
+    explicit ToolsFolder(bool copySample = false) {
         stdfs::create_directory(dir);
         if (copySample) stdfs::copy(sampleGuestbook(), dir / "livre-dor", stdfs::copy_options::recursive);
         else stdfs::create_directory_symlink(sampleGuestbook(), dir / "livre-dor");
         stdfs::create_directory(dir / "softwareDatas");
-        stdfs::current_path(dir);
-    }
-    ~ToolsFolder() {
-        stdfs::current_path(previous);
-        std::error_code ec;
-        stdfs::remove_all(root, ec);
+        scratch.enter("Tools");
     }
     std::string settings() const { return readFile(dir / "softwareDatas/config.pcfg"); }
     bool hasSettings() const { return stdfs::exists(dir / "softwareDatas/config.pcfg"); }
     std::string journal() const { return readFile(dir / "softwareDatas/log-erreur.txt"); }
     bool hasJournal() const { return stdfs::exists(dir / "softwareDatas/log-erreur.txt"); }
-    stdfs::path previous, root, dir;
+    velmo::testing::ScratchFolder scratch;
+    const stdfs::path root = scratch.root, dir = root / "Tools";
 };
 
 // The installer as start-up leaves it: main window built, tree list filled, the texts

@@ -7,6 +7,7 @@
 
 #include "installer/guestbook_manifest.h"
 #include "installer/permission_plan.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace velmo::installer;
 namespace stdfs = std::filesystem;
@@ -15,21 +16,9 @@ namespace {
 
 // A temporary folder that is the current directory while the test runs, as the installer
 // runs in Tools.
-struct InFolder {
-    InFolder() : previous(stdfs::current_path()) {
-        char tmpl[] = "/tmp/velmo-manifest-XXXXXX";
-        root = mkdtemp(tmpl);
-        stdfs::current_path(root);
-    }
-    ~InFolder() {
-        stdfs::current_path(previous);
-        stdfs::remove_all(root);
-    }
-    void touch(const std::string& rel) const {
-        stdfs::create_directories((root / rel).parent_path());
-        std::ofstream(root / rel) << "x";
-    }
-    stdfs::path previous, root;
+struct InFolder : velmo::testing::ScratchFolder {
+    InFolder() : ScratchFolder(Enter) {}
+    void touch(const std::string& rel) const { writeFile(rel, "x"); }
 };
 
 }  // namespace

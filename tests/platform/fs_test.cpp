@@ -6,22 +6,14 @@
 #include <fstream>
 
 #include "platform/fs.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = velmo::fs;
 
 class FsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/velmo-fs-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        previous_ = fs::currentDirectory();
-        ASSERT_TRUE(fs::changeDirectory(dir_));
-    }
-    void TearDown() override {
-        fs::changeDirectory(previous_);
-        std::filesystem::remove_all(dir_);
-    }
-    std::string dir_, previous_;
+    velmo::testing::ScratchFolder scratch_{velmo::testing::ScratchFolder::Enter};
+    const std::string dir_ = scratch_.path;
 };
 
 TEST_F(FsTest, SizesKindsAppendsAndListingsWithAccentedNamesAndWindowsSeparators) {

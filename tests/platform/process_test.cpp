@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/process.h"
+#include "tests/support/scratch_folder.h"
 
 namespace stdfs = std::filesystem;
 using velmo::process::createProcess;
@@ -23,11 +24,10 @@ std::string waitForFile(const stdfs::path& p) {
 }
 
 TEST(Process, RelativeProgramResolvesAgainstTheCallerAndRunsInTheGivenFolder) {
-    char tmpl[] = "/tmp/velmo-proc-XXXXXX";
-    const stdfs::path root = mkdtemp(tmpl), previous = stdfs::current_path();
+    const velmo::testing::ScratchFolder scratch(velmo::testing::ScratchFolder::Enter);
+    const stdfs::path& root = scratch.root;
     stdfs::create_directories(root / "Tools");
     stdfs::copy_file(RECORD_CWD_PATH, root / "Tools" / "outil");
-    stdfs::current_path(root);
     EXPECT_TRUE(createProcess("\"Tools/outil\" un deux", "Tools"));
     EXPECT_EQ(waitForFile(root / "Tools" / "cwd.txt"), (root / "Tools").string() + "|un|deux");
     // Without a working directory the child inherits ours.
@@ -35,6 +35,4 @@ TEST(Process, RelativeProgramResolvesAgainstTheCallerAndRunsInTheGivenFolder) {
     EXPECT_EQ(waitForFile(root / "cwd.txt"), root.string());
     EXPECT_FALSE(createProcess("\"Tools/absent\"", "Tools"));
     EXPECT_FALSE(createProcess("\"Tools/outil\"", "dossier-absent"));
-    stdfs::current_path(previous);
-    stdfs::remove_all(root);
 }

@@ -2,20 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velmo {
 namespace {
 
 using testing::readBytes;
-using testing::TempFolder;
+using testing::ScratchFolder;
 using testing::writeBytes;
 
 // The form as typed: blanks around the texts, the permissions asked, active mode.
 const ConnectionSettings form{" ftp.exemple.org ", " moi ", "secret", " livre ", 1, 0, 2121};
 
 TEST(ConnectionSettingsSave, EachToolWritesItsKeysInOrder) {
-    TempFolder dir;
+    ScratchFolder dir;
     const std::string path = dir.file("config.pcfg");
     // The locator and the installer replace the file and write the fields as they stand;
     // only the installer claims the permissions.
@@ -47,7 +47,7 @@ TEST(ConnectionSettingsSave, EachToolWritesItsKeysInOrder) {
 }
 
 TEST(ConnectionSettingsLoad, DefaultsAndKeysPerTool) {
-    TempFolder dir;
+    ScratchFolder dir;
     const std::string path = dir.file("config.pcfg");
     // No folder key, blanks around the values, permissions applied.
     writeBytes(path, "transfert = 1\r\nFTP_adresse =   ftp.exemple.org   \r\nFTP_iDUseur = moi \r\n"

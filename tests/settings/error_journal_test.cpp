@@ -1,28 +1,28 @@
-#include "installer/error_journal.h"
+#include "settings/error_journal.h"
 
 #include <gtest/gtest.h>
 
-#include "temp_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velmo {
 namespace {
 
 using testing::readBytes;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 // Hands out the given readings one after the other.
 std::function<clock::LocalDateTime()> clockReading(std::vector<clock::LocalDateTime> readings) {
     return [readings, next = std::size_t(0)]() mutable { return readings.at(next++); };
 }
 
-const std::string kHead =
+const std::string head =
     "DEBUT ========================================\r\n"
     "Journal d'erreur des fichiers mal transf\xE9r\xE9s.\r\n";
 
 // One block as the journal must hold it, byte for byte.
 std::string block(const std::string& date, const std::string& time, const char* chmod, const char* passive,
                   const char* port, const std::string& list) {
-    return kHead + "Date        : " + date + "\r\nHeure       : " + time +
+    return head + "Date        : " + date + "\r\nHeure       : " + time +
            "\r\n"
            "Adresse FTP : 127.0.0.1\r\n"
            "R\xE9p. dest.  : livre-dor\r\n"
@@ -36,7 +36,7 @@ std::string block(const std::string& date, const std::string& time, const char* 
 }
 
 TEST(ErrorJournal, BlocksAppendedByteForByteWhereTheFolderExists) {
-    TempFolder dir;
+    ScratchFolder dir;
     const std::string path = dir.file("log-erreur.txt");
     ConnectionSettings s{"127.0.0.1", "moi", "jamais", "livre-dor", 0, 1, 2121};
     // The date is read before the time: a block written across midnight takes each
@@ -59,7 +59,7 @@ TEST(ErrorJournal, BlocksAppendedByteForByteWhereTheFolderExists) {
     writeErrorJournal({"x"}, s, dir.file("softwareDatas/log-erreur.txt"));
     EXPECT_FALSE(std::filesystem::exists(dir.file("softwareDatas")));
     writeErrorJournal({}, s, dir.file("log.txt"));
-    EXPECT_EQ(readBytes(dir.file("log.txt")).rfind(kHead + "Date        : ", 0), 0u);
+    EXPECT_EQ(readBytes(dir.file("log.txt")).rfind(head + "Date        : ", 0), 0u);
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include <functional>
 
 #include "platform/fs.h"
-#include "temp_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velmo {
 namespace {
 
 using testing::readBytes;
-using testing::TempFolder;
+using testing::ScratchFolder;
 using testing::writeBytes;
 namespace sfs = std::filesystem;
 
@@ -99,7 +99,7 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
         {"the mark's own empty line is read back, and a marked file with no items keeps its mark", bom + "\r\n",
          [](PreferenceFile& f) { f.writeComment("déjà"); }, bom + "\r\n; d\xC3\xA9j\xC3\xA0\r\n"},
     };
-    TempFolder dir;
+    ScratchFolder dir;
     const std::string path = dir.file("f.pcfg");
     for (const RewriteCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -113,7 +113,7 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
 }
 
 TEST(PreferenceFileFailures, CreateReplacesOnCloseOrReportsAndAMissingFileAppearsOnlyWhenWritten) {
-    TempFolder dir;
+    ScratchFolder dir;
     const std::string path = dir.file("new.pcfg");
     PreferenceFile f;
     // Create starts empty and replaces the old file on close, without a byte-order mark;
@@ -148,7 +148,7 @@ TEST(PreferenceFileFailures, CreateReplacesOnCloseOrReportsAndAMissingFileAppear
 }
 
 TEST(PreferenceFileFailures, AReadOnlyFileIsReadButNeverWritten) {
-    TempFolder dir;
+    ScratchFolder dir;
     const std::string locked = dir.file("lecture.pcfg");
     writeBytes(locked, "k=1\n");
     // Root writes through permission bits: run with an ordinary account's file rights, in a

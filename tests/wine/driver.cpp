@@ -31,7 +31,7 @@ struct Failure {
 
 [[noreturn]] void fail(const std::wstring& reason) { throw Failure{reason}; }
 
-constexpr UINT kSendTimeoutMs = 5000;
+constexpr UINT sendTimeoutMs = 5000;
 
 std::string toUtf8(const std::wstring& w) {
   int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
@@ -136,7 +136,7 @@ HWND controlArg(const std::wstring& window, const std::wstring& id) {
 
 LRESULT sendTimeout(HWND h, UINT msg, WPARAM w, LPARAM l) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+  if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG, sendTimeoutMs, &result))
     fail(L"window " + hexHandle(h) + L" did not answer message " + num(msg));
   return static_cast<LRESULT>(result);
 }
@@ -174,7 +174,7 @@ struct MenuRequest {  // same layout as in driver_hook.cpp
   wchar_t text[1];
 };
 
-constexpr uint32_t kMenuChars = 32768;
+constexpr uint32_t menuChars = 32768;
 
 struct Process {
   HANDLE h;
@@ -207,7 +207,7 @@ LPTHREAD_START_ROUTINE remoteAddress(DWORD pid, const std::wstring& name, HMODUL
 DWORD runRemoteThread(HANDLE process, LPTHREAD_START_ROUTINE start, void* param) {
   HANDLE thread = CreateRemoteThread(process, nullptr, 0, start, param, 0, nullptr);
   if (thread == nullptr) fail(L"CreateRemoteThread failed");
-  DWORD wait = WaitForSingleObject(thread, kSendTimeoutMs);
+  DWORD wait = WaitForSingleObject(thread, sendTimeoutMs);
   DWORD code = 0;
   GetExitCodeThread(thread, &code);
   CloseHandle(thread);
@@ -231,7 +231,7 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
 
   DWORD pid = processOf(window);
   Process process(pid);
-  const size_t size = sizeof(MenuRequest) + kMenuChars * sizeof(wchar_t);
+  const size_t size = sizeof(MenuRequest) + menuChars * sizeof(wchar_t);
   auto* mem = static_cast<char*>(
       VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (mem == nullptr) fail(L"VirtualAllocEx failed");
@@ -249,7 +249,7 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
   copy(true, 0, hookPath.data(), (hookPath.size() + 1) * sizeof(wchar_t));
   runRemoteThread(process.h, remoteAddress(pid, L"kernel32.dll", localKernel, loadLibraryFn),
                   mem);
-  MenuRequest header{static_cast<uint64_t>(reinterpret_cast<uintptr_t>(window)), kMenuChars, 0,
+  MenuRequest header{static_cast<uint64_t>(reinterpret_cast<uintptr_t>(window)), menuChars, 0,
                      {}};
   copy(true, 0, &header, offsetof(MenuRequest, text));
   DWORD code =

@@ -22,10 +22,10 @@
 namespace velmo::ui {
 namespace {
 
-constexpr UINT kRunMessage = WM_APP + 1;
-constexpr UINT kWakeMessage = WM_APP + 2;
-constexpr UINT kOpenedMessage = WM_APP + 3;
-constexpr wchar_t kWindowClass[] = L"VelmoWindow";
+constexpr UINT runMessage = WM_APP + 1;
+constexpr UINT wakeMessage = WM_APP + 2;
+constexpr UINT openedMessage = WM_APP + 3;
+constexpr wchar_t windowClass[] = L"VelmoWindow";
 
 std::wstring wide(const std::string& s) { return text::cp1252ToWide(s); }
 
@@ -156,7 +156,7 @@ void runInOwner(HWND hwnd, const std::function<void()>& task) {
         task();
         return;
     }
-    SendMessageW(hwnd, kRunMessage, 0, reinterpret_cast<LPARAM>(&task));
+    SendMessageW(hwnd, runMessage, 0, reinterpret_cast<LPARAM>(&task));
 }
 
 template <class R, class F>
@@ -429,7 +429,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
     auto* w = reinterpret_cast<WWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == kRunMessage) {
+    if (msg == runMessage) {
         (*reinterpret_cast<const std::function<void()>*>(lp))();
         return 0;
     }
@@ -439,8 +439,8 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return it == w->controls.end() ? nullptr : it->second.get();
     };
     switch (msg) {
-        case kWakeMessage: push({EventKind::Wake, w->id, -1}); return 0;
-        case kOpenedMessage: push({EventKind::Opened, w->id, -1}); return 0;
+        case wakeMessage: push({EventKind::Wake, w->id, -1}); return 0;
+        case openedMessage: push({EventKind::Opened, w->id, -1}); return 0;
         case WM_CLOSE: push({EventKind::Close, w->id, -1}); return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wp), code = HIWORD(wp);
@@ -511,7 +511,7 @@ void initialiseOnce() {
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
         wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = kWindowClass;
+        wc.lpszClassName = windowClass;
         RegisterClassExW(&wc);
     });
 }
@@ -519,7 +519,7 @@ void initialiseOnce() {
 bool isOurWindow(HWND h) {
     wchar_t name[32] = {};
     GetClassNameW(h, name, 32);
-    return lstrcmpW(name, kWindowClass) == 0;
+    return lstrcmpW(name, windowClass) == 0;
 }
 
 HMENU buildMenu(const MenuSpec& desc, WWindow& w) {
@@ -588,7 +588,7 @@ public:
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         const int x = work.left + ((work.right - work.left) - outerW) / 2;
         const int y = work.top + ((work.bottom - work.top) - outerH) / 2;
-        HWND h = CreateWindowExW(ex, kWindowClass, wide(desc.title).c_str(), style, x, y, outerW, outerH, nullptr,
+        HWND h = CreateWindowExW(ex, windowClass, wide(desc.title).c_str(), style, x, y, outerW, outerH, nullptr,
                                  w->menu, instance(), w);
         if (!h) {
             OutputDebugStringW((L"velmo ui: window not created, error " + std::to_wstring(GetLastError())).c_str());
@@ -609,7 +609,7 @@ public:
         sinkPanels(*w);
         ShowWindow(h, SW_SHOW);
         UpdateWindow(h);
-        PostMessageW(h, kOpenedMessage, 0, 0);
+        PostMessageW(h, openedMessage, 0, 0);
         return ok;
     }
 
@@ -873,7 +873,7 @@ public:
     void postQuit() override { push({EventKind::Quit, -1, -1}); }
 
     void wake(int windowId) override {
-        if (HWND h = hwndOf(windowId)) PostMessageW(h, kWakeMessage, 0, 0);
+        if (HWND h = hwndOf(windowId)) PostMessageW(h, wakeMessage, 0, 0);
     }
 
     MessageBoxResult messageBox(const std::string& title, const std::string& text, MessageIcon icon,

@@ -1,4 +1,4 @@
-#include "installer/error_journal.h"
+#include "settings/error_journal.h"
 
 #include "platform/fs.h"
 
@@ -6,8 +6,8 @@ namespace velmo {
 
 namespace {
 
-const std::string kEquals(40, '=');
-const char kEol[] = "\r\n";
+const std::string equals(40, '=');
+const char eol[] = "\r\n";
 
 const char* yesNo(std::int32_t flag) { return flag == 1 ? "oui" : "non"; }
 
@@ -17,8 +17,8 @@ std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
                                     const ConnectionSettings& settings,
                                     const std::string& dateText, const std::string& timeText) {
     std::string b;
-    auto line = [&b](const std::string& s) { b += s + kEol; };
-    line("DEBUT " + kEquals);
+    auto line = [&b](const std::string& s) { b += s + eol; };
+    line("DEBUT " + equals);
     line("Journal d'erreur des fichiers mal transférés.");
     line("Date        : " + dateText);
     line("Heure       : " + timeText);
@@ -30,11 +30,11 @@ std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
     line("");
     line("Information : Chaque fichier mal transféré est envoyé à nouveau et ceci autant de fois");
     line(std::string(14, ' ') + "qu'il le faut jusqu'à ce que celui-ci soit bien sur le serveur.");
-    line(kEquals);
+    line(equals);
     if (failedSends.empty())
         line("Tous les fichiers ont bien été transférés.");
     for (const std::string& path : failedSends) line(path);
-    line("FIN " + kEquals);
+    line("FIN " + equals);
     line("");
     line("");
     line("");

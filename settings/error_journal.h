@@ -1,5 +1,5 @@
-// The installer's journal of failed sends, appended after every upload that ran to its end.
-// The updater writes its own journal in the same layout.
+// The error journals of the installer (failed sends, appended after every upload that ran
+// to its end) and of the updater (files of an update that failed), one layout for both.
 #pragma once
 #include <functional>
 #include <string>
@@ -10,7 +10,8 @@
 
 namespace velmo {
 
-inline constexpr const char* kErrorJournalPath = "softwareDatas/log-erreur.txt";
+inline constexpr const char* installerJournalPath = "softwareDatas/log-erreur.txt";
+inline constexpr const char* updaterJournalPath = "softwareDatas/log-erreur-Update.txt";
 
 // One journal block (CP1252, CR LF line ends, three empty lines at the end). `dateText` and
 // `timeText` are already formatted; the password is never part of it.

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes installer/livre-dor: a stand-in for the guestbook script that the installer
+"""Writes sample/livre-dor: a stand-in for the guestbook script that the installer
 uploads, used by the tests and for trying the programs by hand.
 
 Every file is a small placeholder of ours (French PHP, CSS and text that only names the

@@ -1,11 +1,8 @@
-#include "frame/program_start.h"
-
-#include "platform/fs.h"
+// startProgram: a process first, the shell's "open" action when no process can be made
+// (documents and web addresses). Shared by both back ends.
 #include "platform/process.h"
 
-namespace velmo::frame {
-
-bool fileIsPresent(const std::string& path) { return fs::fileSize(path) > 0; }
+namespace velmo::process {
 
 std::string programCommandLine(const std::string& path, const std::string& arguments) {
     std::string line = (!path.empty() && path[0] == '"') ? path : "\"" + path + "\"";
@@ -15,13 +12,13 @@ std::string programCommandLine(const std::string& path, const std::string& argum
 
 bool startProgram(const std::string& path, const std::string& arguments,
                   const std::string& workingDirectory) {
-    if (process::createProcess(programCommandLine(path, arguments), workingDirectory)) return true;
+    if (createProcess(programCommandLine(path, arguments), workingDirectory)) return true;
     std::string folder = workingDirectory;
     if (folder.empty()) {
         std::size_t slash = path.rfind('\\');
         if (slash != std::string::npos) folder = path.substr(0, slash);
     }
-    return process::shellOpen(path, arguments, folder);
+    return shellOpen(path, arguments, folder);
 }
 
-}  // namespace velmo::frame
+}  // namespace velmo::process
