@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "suite/paths.h"
+
 namespace velmo {
 
 struct ConnectionSettings {
@@ -17,7 +19,7 @@ struct ConnectionSettings {
 };
 
 // Relative to the tool's working directory (the `Tools` folder under the launcher).
-inline constexpr const char* connectionSettingsPath = "softwareDatas/config.pcfg";
+inline constexpr const char* connectionSettingsPath = suite::connectionSettingsFile;
 
 // Each tool reads and writes its own set of keys with its own defaults.
 enum class Tool { Locator, Installer, Backup, Updater };
