@@ -15,9 +15,8 @@ bool sendOneFile(const std::string& localPath, const std::string& remoteName) {
     if (!ftp::sendFile(updaterSession, localPath, remoteName, true)) return false;
     clock::sleepMs(10);
     for (;;) {
-        const int status = ftp::transferStatus(updaterSession);
-        if (status == ftp::TransferDone) return true;
-        if (status == ftp::TransferFailed) return false;
+        const ftp::TransferStatus status = ftp::transferStatus(updaterSession);
+        if (status.ended()) return status.phase == ftp::TransferDone;
         clock::sleepMs(100);
     }
 }

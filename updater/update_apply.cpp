@@ -47,7 +47,7 @@ bool loadDescription(ApplyRun& run) {
 bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     const ConnectionSettings& s = run.settings;
     run.reporter.setActionStatus("Création de dossier en cours de préparation.");
-    if (!ftp::open(updaterSession, s.serverAddress, s.userId, s.password, s.passiveFlag, s.port)) {
+    if (!ftp::open(updaterSession, {s.serverAddress, s.userId, s.password, s.passiveFlag == 1, s.port})) {
         run.reporter.setActionStatus(texts::noAction);
         run.reporter.message("Avertissement.", texts::connectionError(), BoxIcon::Warning);
         failure = ApplyOutcome::ConnectionFailed;
