@@ -126,7 +126,9 @@ public:
     bool runReceive(const std::string& remoteName, const std::string& localPath);
 
 private:
-    bool beginBinaryTransfer(DataChannel& dc, const std::string& typeLine, const std::string& transferLine);
+    // TYPE, the data connection and the transfer command (LIST, STOR, RETR), up to the
+    // moment the data connection is established; false (and nothing left to read) otherwise.
+    bool beginTransfer(DataChannel& dc, const std::string& typeLine, const std::string& transferLine, bool watchAbort);
 };
 
 }  // namespace velmo::ftp

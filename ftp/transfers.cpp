@@ -13,20 +13,29 @@ constexpr std::size_t transferChunk = 4096;
 
 }  // namespace
 
+bool Session::beginTransfer(DataChannel& dc, const std::string& typeLine, const std::string& transferLine,
+                            bool watchAbort) {
+    if (!exchange(typeLine, "200", nullptr, watchAbort) || !openData(dc, watchAbort) ||
+        !exchange(transferLine, "125;150", nullptr, watchAbort)) {
+        dc.close();
+        return false;
+    }
+    if (!acceptData(dc, watchAbort)) {
+        // The server has answered (or will answer) the transfer command: read it so the
+        // next command gets its own reply.
+        dc.close();
+        readCompletion(watchAbort);
+        return false;
+    }
+    return true;
+}
+
 bool Session::runList(std::vector<ListingEntry>& entries) {
     std::string typeLine, listLine;
     commandLine("TYPE", "A", typeLine);
     commandLine("LIST", listLine);
     DataChannel dc;
-    if (!exchange(typeLine, "200") || !openData(dc, false) || !exchange(listLine, "125;150")) {
-        dc.close();
-        return false;
-    }
-    if (!acceptData(dc, false)) {
-        dc.close();
-        readCompletion(false);
-        return false;
-    }
+    if (!beginTransfer(dc, typeLine, listLine, false)) return false;
     ListingParser parser;
     char chunk[ListingParser::BufferSize];
     DataRead end = DataRead::Data;
@@ -46,22 +55,6 @@ bool Session::runList(std::vector<ListingEntry>& entries) {
     return true;
 }
 
-bool Session::beginBinaryTransfer(DataChannel& dc, const std::string& typeLine, const std::string& transferLine) {
-    if (!exchange(typeLine, "200", nullptr, true) || !openData(dc, true) ||
-        !exchange(transferLine, "125;150", nullptr, true)) {
-        dc.close();
-        return false;
-    }
-    if (!acceptData(dc, true)) {
-        // The server has answered (or will answer) the transfer command: read it so the
-        // next command gets its own reply.
-        dc.close();
-        readCompletion(true);
-        return false;
-    }
-    return true;
-}
-
 bool Session::runSend(const std::string& localPath, const std::string& remoteName) {
     std::string typeLine, storLine;
     commandLine("TYPE", "I", typeLine);
@@ -69,7 +62,7 @@ bool Session::runSend(const std::string& localPath, const std::string& remoteNam
     fs::File file;
     if (!file.open(localPath, fs::File::Mode::Read)) return false;
     DataChannel dc;
-    if (!beginBinaryTransfer(dc, typeLine, storLine)) return false;
+    if (!beginTransfer(dc, typeLine, storLine, true)) return false;
     status.store(TransferMoving);
     bool sent = false;
     std::vector<char> chunk(transferChunk);
@@ -95,7 +88,7 @@ bool Session::runReceive(const std::string& remoteName, const std::string& local
     commandLine("TYPE", "I", typeLine);
     if (!commandLine("RETR", remoteName, retrLine)) return false;
     DataChannel dc;
-    if (!beginBinaryTransfer(dc, typeLine, retrLine)) return false;
+    if (!beginTransfer(dc, typeLine, retrLine, true)) return false;
     fs::File file;
     if (!file.open(localPath, fs::File::Mode::CreateReadWrite)) {
         dc.close();
