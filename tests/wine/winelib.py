@@ -232,6 +232,18 @@ class Driver:
     def click(self, hwnd, ctrl):
         self.call("click", hwnd, ctrl)
 
+    def mouse_click(self, hwnd, ctrl):
+        """A real left click (through the mouse input) at the right end of the control."""
+        self.call("mouseclick", hwnd, ctrl)
+
+    def type_keys(self, text):
+        """Real key presses, one per character, to the window with the keyboard focus."""
+        self.call("type", text)
+
+    def focused(self, hwnd):
+        """Number of the control with the keyboard focus in the window's thread, 0 none."""
+        return int(self.fields("focused", hwnd)[0])
+
     def check_state(self, hwnd, ctrl):
         return int(self.fields("check", hwnd, ctrl)[0])
 

@@ -63,6 +63,7 @@ struct WWindow {
     std::vector<HBITMAP> menuBitmaps;
     std::set<int> menuIds;
     HWND tooltip = nullptr;
+    HWND lastFocus = nullptr;  // the child that had the keyboard when the window was left
     std::map<int, std::unique_ptr<WControl>> controls;
     std::deque<std::function<void()>> tasks;  // posted, not yet run; under gMutex
 };

@@ -131,6 +131,15 @@ public:
             BOOL ok = SetWindowTextW(c.hwnd, wide(text).c_str());
             --c.quiet;
             if (c.kind == ControlKind::Link) InvalidateRect(c.hwnd, nullptr, TRUE);
+            // A new text puts the caret at its start; in the field being typed in, the
+            // next keys must go after it (the installer rewrites its folder field while
+            // the user types), so the caret goes to the end.
+            const bool field = c.kind == ControlKind::TextField || c.kind == ControlKind::PasswordField;
+            if (field && GetFocus() == c.hwnd) {
+                const int end = GetWindowTextLengthW(c.hwnd);
+                SendMessageW(c.hwnd, EM_SETSEL, end, end);
+                SendMessageW(c.hwnd, EM_SCROLLCARET, 0, 0);
+            }
             return ok != 0;
         });
     }

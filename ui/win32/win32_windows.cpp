@@ -62,6 +62,21 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case taskMessage: tPending.push_back(Pending{{}, w->id, w->serial}); return 0;
         case openedMessage: push({EventKind::Opened, w->id, -1}); return 0;
         case WM_CLOSE: push({EventKind::Close, w->id, -1}); return 0;
+        case WM_ACTIVATE:
+            // The field the user was typing in gets the keyboard back when the window is
+            // active again (after a message box, for instance), as in a dialog; the system
+            // alone would give it to the window itself, and the next keys would be lost.
+            if (LOWORD(wp) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) w->lastFocus = focus;
+                return 0;
+            }
+            if (w->lastFocus && IsWindow(w->lastFocus) && IsChild(hwnd, w->lastFocus) &&
+                IsWindowEnabled(w->lastFocus) && IsWindowVisible(w->lastFocus) && !HIWORD(wp)) {
+                SetFocus(w->lastFocus);
+                return 0;
+            }
+            break;
         case WM_COMMAND: {
             const int id = LOWORD(wp), code = HIWORD(wp);
             if (lp == 0) {
