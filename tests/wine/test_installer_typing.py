@@ -9,7 +9,6 @@ first line, not "testlivre-dor".
 """
 
 import os
-import shutil
 
 import winelib
 
@@ -18,12 +17,7 @@ FOLDER_FIELD, TREE_LIST = 25, 32
 
 def run(t):
     d = t.driver
-    exe = t.exe("Velmo_Transfert.exe")
-    tools = os.path.join(t.workdir, "Tools")
-    os.makedirs(os.path.join(tools, "softwareDatas"))
-    shutil.copy2(exe, tools)
-    shutil.copytree(os.path.join(os.path.dirname(exe), "livre-dor"),
-                    os.path.join(tools, "livre-dor"))
+    tools = t.installer_tools()
     app = t.start(os.path.join(tools, "Velmo_Transfert.exe"), cwd=tools)
     hwnd, pid = d.find("Velmo, Transfert.")
     # Ready once the tree list is filled and the settings loaded into the form.

@@ -333,6 +333,18 @@ class WineTest:
         return _find_below(os.environ.get("VELMO_NATIVE_BUILD",
                                           os.path.join(REPO, "build", "native")), name, "native")
 
+    def installer_tools(self):
+        """Lays out Tools/ below the working folder as the suite delivers the installer:
+        Velmo_Transfert.exe, its guestbook folder livre-dor (the sample the build put
+        beside the program) and an empty softwareDatas. Returns the path of Tools."""
+        exe = self.exe("Velmo_Transfert.exe")
+        tools = os.path.join(self.workdir, "Tools")
+        os.makedirs(os.path.join(tools, "softwareDatas"))
+        shutil.copy2(exe, tools)
+        shutil.copytree(os.path.join(os.path.dirname(exe), "livre-dor"),
+                        os.path.join(tools, "livre-dor"))
+        return tools
+
     def start(self, exe, cwd=None):
         """Starts a Windows program under Wine with `cwd` as working folder."""
         with open(os.path.join(self.results, os.path.basename(exe) + ".log"), "ab") as logf:
