@@ -126,6 +126,14 @@ void HeadlessUi::selectRow(int windowId, int controlId, int row) {
     changedLocked();
 }
 
+void HeadlessUi::setRowColour(int windowId, int controlId, int row, Colour colour) {
+    std::lock_guard lock(mutex_);
+    Control* c = findControl(windowId, controlId);
+    if (!c || row < 0 || row >= static_cast<int>(c->s.rows.size())) return;
+    c->s.rows[row].colour = colour;
+    changedLocked();
+}
+
 int HeadlessUi::selectedRow(int windowId, int controlId) {
     std::lock_guard lock(mutex_);
     const Control* c = findControl(windowId, controlId);

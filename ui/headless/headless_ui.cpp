@@ -321,6 +321,14 @@ int HeadlessUi::getProgress(int windowId, int controlId) {
     return c ? c->s.progress : 0;
 }
 
+void HeadlessUi::setTextColour(int windowId, int controlId, Colour colour) {
+    std::lock_guard lock(mutex_);
+    if (Control* c = findControl(windowId, controlId); c && c->s.kind == ControlKind::Label) {
+        c->s.colour = colour;
+        changedLocked();
+    }
+}
+
 // ---------------------------------------------------------------- state for tests
 
 std::optional<WindowState> HeadlessUi::window(int windowId) const {

@@ -47,6 +47,8 @@ struct WControl {
     int x = 0, y = 0, width = 0, height = 0;  // in the window's client area
     int panelId = -1, tabIndex = 0;
     COLORREF colour = 0, hoverColour = 0;
+    bool hasTextColour = false;          // a label given a colour by setTextColour
+    std::vector<COLORREF> rowColours;    // report lists: per row, black past the end
     bool hovering = false;
     int quiet = 0;  // programmatic text change under way: no Changed event
     bool hasTooltip = false;

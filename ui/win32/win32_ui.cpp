@@ -190,6 +190,15 @@ public:
         return static_cast<int>(send(windowId, controlId, PBM_GETPOS, 0, 0));
     }
 
+    void setTextColour(int windowId, int controlId, Colour colour) override {
+        onControl(windowId, controlId, false, [&](WWindow&, WControl& c) {
+            if (c.kind != ControlKind::Label) return false;
+            c.colour = toColorref(colour);
+            c.hasTextColour = true;
+            return InvalidateRect(c.hwnd, nullptr, TRUE) != 0;
+        });
+    }
+
     int addLine(int windowId, int controlId, const std::string& text) override {
         std::wstring t = wide(text);
         LRESULT r = send(windowId, controlId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()), LB_ERR);
@@ -268,7 +277,12 @@ public:
     int rowCount(int windowId, int controlId) override {
         return static_cast<int>(send(windowId, controlId, LVM_GETITEMCOUNT, 0, 0));
     }
-    void clearRows(int windowId, int controlId) override { send(windowId, controlId, LVM_DELETEALLITEMS, 0, 0); }
+    void clearRows(int windowId, int controlId) override {
+        onControl(windowId, controlId, false, [&](WWindow&, WControl& c) {
+            c.rowColours.clear();
+            return SendMessageW(c.hwnd, LVM_DELETEALLITEMS, 0, 0) != 0;
+        });
+    }
 
     void setRowChecked(int windowId, int controlId, int row, bool checked) override {
         LVITEMW item{};
@@ -293,6 +307,14 @@ public:
             SendMessageW(c.hwnd, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&set));
             SendMessageW(c.hwnd, LVM_ENSUREVISIBLE, row, FALSE);
             return true;
+        });
+    }
+    void setRowColour(int windowId, int controlId, int row, Colour colour) override {
+        onControl(windowId, controlId, false, [&](WWindow&, WControl& c) {
+            if (row < 0 || row >= static_cast<int>(SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0))) return false;
+            if (c.rowColours.size() <= static_cast<std::size_t>(row)) c.rowColours.resize(row + 1, RGB(0, 0, 0));
+            c.rowColours[row] = toColorref(colour);
+            return SendMessageW(c.hwnd, LVM_REDRAWITEMS, row, row) != 0;
         });
     }
     int selectedRow(int windowId, int controlId) override {

@@ -112,6 +112,13 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (!c || c->hwnd != nm->hwndFrom) break;
             if (c->kind == ControlKind::ReportList && nm->code == NM_DBLCLK) {
                 push({EventKind::DoubleClick, w->id, c->id});
+            } else if (c->kind == ControlKind::ReportList && nm->code == NM_CUSTOMDRAW) {
+                // Row colours: asked for each row, then the list draws it as usual.
+                auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lp);
+                if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+                if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.dwItemSpec < c->rowColours.size())
+                    draw->clrText = c->rowColours[draw->nmcd.dwItemSpec];
+                return CDRF_DODEFAULT;
             } else if (c->kind == ControlKind::TabPanel && nm->code == TCN_SELCHANGE) {
                 showPages(*w, *c);
                 push({EventKind::Command, w->id, c->id});
@@ -120,7 +127,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_CTLCOLORSTATIC: {
             WControl* c = controlOf(GetDlgCtrlID(reinterpret_cast<HWND>(lp)));
-            if (c && c->kind == ControlKind::Link) {
+            if (c && (c->kind == ControlKind::Link || c->hasTextColour)) {
                 HDC dc = reinterpret_cast<HDC>(wp);
                 SetTextColor(dc, c->hovering ? c->hoverColour : c->colour);
                 SetBkMode(dc, TRANSPARENT);
