@@ -71,9 +71,9 @@ def readme(rel, programs):
         text = f.read()
     lines = "\n".join("  %-26s %s" % (windows_path(p), p.description.split(" - ", 1)[-1])
                       for p, _ in programs)
-    for key, value in (("@PROGRAMS@", lines), ("@PRODUCT@", rel["product"]),
-                       ("@VERSION@", rel["version"]), ("@YEAR@", rel["year"]),
-                       ("@PUBLISHER@", rel["publisher"])):
+    title = "%s %s" % (rel["product"], rel["version"])
+    for key, value in (("@PROGRAMS@", lines), ("@TITLE@", title + "\n" + "=" * len(title)),
+                       ("@YEAR@", rel["year"]), ("@PUBLISHER@", rel["publisher"])):
         text = text.replace(key, value)
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp1252")
 
