@@ -15,9 +15,10 @@ endif()
 
 # velmo_silence_gcc12_restrict(<source>...)
 #
-# GCC 12 reports a false -Wrestrict inside std::string (libstdc++'s char_traits::copy under
-# operator+ and insert, GCC bug 105329, fixed in GCC 13) when it inlines them at -O2 or
-# more; -Werror makes that an error. Only the files where it fires, only GCC 12, and only
+# GCC 12 reports a false -Wrestrict inside std::string ("literal" + std::string&&, where
+# libstdc++'s insert copies with char_traits::copy: GCC bug 105329, fixed in GCC 13) once
+# it inlines deeply enough: at -O3 (CMake's Release default), in the files named where the
+# function is called; -Werror makes that an error. Only those files, only GCC 12, and only
 # that warning are exempted: every other warning stays an error there too.
 function(velmo_silence_gcc12_restrict)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12
