@@ -4,6 +4,7 @@
 #   windows  build/windows  the Windows programs and Wine test programs (mingw-w64)
 #   asan     build/asan     native with AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     build/tsan     native with ThreadSanitizer
+#   fuzz     build/fuzz     clang: the libFuzzer harnesses of fuzz/ (run by scripts/fuzz.sh)
 #   release          build/release          native, optimised (Release: -O2)
 #   windows-release  build/windows-release  the delivered Windows programs: optimised,
 #                                           stripped, with icons and version information
@@ -40,6 +41,10 @@ build_variant() {
     native) configure_and_build native -DCMAKE_BUILD_TYPE=Debug ;;
     asan) configure_and_build asan -DCMAKE_BUILD_TYPE=Debug -DVELMO_SANITIZE=ON ;;
     tsan) configure_and_build tsan -DCMAKE_BUILD_TYPE=Debug -DVELMO_TSAN=ON ;;
+    fuzz)
+      configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMO_FUZZ=ON \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+      ;;
     release) configure_and_build release -DCMAKE_BUILD_TYPE=Release ;;
     windows | windows-release)
       [[ -f "$VELMO_MINGW_PREFIX/include/png.h" ]] \
@@ -50,7 +55,7 @@ build_variant() {
       configure_and_build "$1" -DCMAKE_BUILD_TYPE=$type \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"
       ;;
-    *) die "unknown variant '$1' (native, windows, asan, tsan, release, windows-release)" ;;
+    *) die "unknown variant '$1' (native, windows, asan, tsan, fuzz, release, windows-release)" ;;
   esac
 }
 

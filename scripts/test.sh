@@ -7,7 +7,8 @@
 #   5. ASan + UBSan build, ctest
 #   6. TSan build, ctest -L threaded
 #   7. the Wine tests (tests/wine/run_wine_tests.py) on the Windows build
-#   8. the release: an optimised native build with every native test, then
+#   8. every libFuzzer harness for VELMO_FUZZ_SECONDS (default 30) each (scripts/fuzz.sh)
+#   9. the release: an optimised native build with every native test, then
 #      scripts/package.sh (optimised Windows programs, the zip, the setup program) and
 #      every Wine test on those programs, with the delivery tests of the zip and the setup
 # Every stage runs even when an earlier one failed (tests need only a configured build),
@@ -86,23 +87,39 @@ run_ctest() {  # run_ctest BUILD_DIR LOGNAME [ctest args...]
   return "$rc"
 }
 
-run_wine() {  # run_wine BUILD_DIR LOGNAME [run_wine_tests.py args...]
-  local dir=$1 logfile=$LOGDIR/$2.log; shift 2
-  /usr/bin/python3 tests/wine/run_wine_tests.py --build-dir "$ROOT/$dir" "$@" 2>&1 \
-    | tee "$logfile"
-  local rc=${PIPESTATUS[0]} line
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$logfile" | tail -n1)
+# Adds the counts of a log whose runner ends with "[word: ]N passed, N failed"; RC is the
+# runner's exit code (non-zero with no failed test still counts one failure).
+count_plain() {
+  local logfile=$1 rc=$2 line passed failed
+  line=$(grep -E '^([a-z]+: )?[0-9]+ passed, [0-9]+ failed$' "$logfile" | tail -n1)
   if [[ -z "$line" ]]; then
     total_failed=$((total_failed + 1))
     return 1
   fi
-  total_passed=$((total_passed + ${line%% passed*}))
+  line=${line#*: }
+  passed=${line%% passed*}
   line=${line#* passed, }
-  total_failed=$((total_failed + ${line%% failed}))
-  if [[ $rc -ne 0 && ${line%% failed} -eq 0 ]]; then
+  failed=${line%% failed}
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+  if [[ $rc -ne 0 && $failed -eq 0 ]]; then
     total_failed=$((total_failed + 1))
   fi
   return "$rc"
+}
+
+run_wine() {  # run_wine BUILD_DIR LOGNAME [run_wine_tests.py args...]
+  local dir=$1 logfile=$LOGDIR/$2.log; shift 2
+  /usr/bin/python3 tests/wine/run_wine_tests.py --build-dir "$ROOT/$dir" "$@" 2>&1 \
+    | tee "$logfile"
+  count_plain "$logfile" "${PIPESTATUS[0]}"
+}
+
+# scripts/fuzz.sh builds its own tree (clang) and counts each harness as one test.
+run_fuzz() {
+  local logfile=$LOGDIR/fuzz.log
+  bash scripts/fuzz.sh --seconds "${VELMO_FUZZ_SECONDS:-30}" 2>&1 | tee "$logfile"
+  count_plain "$logfile" "${PIPESTATUS[0]}"
 }
 
 failed_stage() { total_failed=$((total_failed + 1)); }
@@ -137,6 +154,8 @@ fi
 if configured windows; then
   stage wine-tests run_wine build/windows wine
 fi
+
+stage fuzz run_fuzz
 
 stage build-release bash scripts/build.sh release || failed_stage
 if configured release; then

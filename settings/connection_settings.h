@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "ftp/account.h"
+#include "suite/paths.h"
+
 namespace velmo {
 
 struct ConnectionSettings {
@@ -17,7 +20,7 @@ struct ConnectionSettings {
 };
 
 // Relative to the tool's working directory (the `Tools` folder under the launcher).
-inline constexpr const char* connectionSettingsPath = "softwareDatas/config.pcfg";
+inline constexpr const char* connectionSettingsPath = suite::connectionSettingsFile;
 
 // Each tool reads and writes its own set of keys with its own defaults.
 enum class Tool { Locator, Installer, Backup, Updater };
@@ -58,5 +61,11 @@ std::string readInstallerGuestbookFolder(const std::string& path = connectionSet
 
 // The port field's text: blanks around it removed, read as a decimal number (no digits: 0).
 std::int32_t portFromFieldText(const std::string& text);
+
+// The record's login values as the FTP layer takes them (non-zero passive flag: passive).
+inline ftp::Account ftpAccount(const ConnectionSettings& settings) {
+    return ftp::Account{settings.serverAddress, settings.userId, settings.password, settings.passiveFlag != 0,
+                        settings.port};
+}
 
 }  // namespace velmo
