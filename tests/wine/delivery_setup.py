@@ -157,7 +157,8 @@ def run(t):
         box[:] = d.wait_box(pid)
         return box[2].startswith("Supprimer aussi vos données")
     t.wait_until(data_question, "the data question")
-    t.screenshot("uninstall-question")
+    shot = t.screenshot("uninstall-question")
+    shutil.copy(shot, os.path.join(os.path.dirname(t.results), "setup-uninstall.png"))
     d.answer(box[0], "IDYES")
     t.wait_until(lambda: not os.path.exists(home), "the installation folder to go", timeout=120)
     d.click(wizard, 1)  # "Fermer"
