@@ -3,8 +3,10 @@
 
 Velmo_Maj has no menu and no About window, hence no picture of its own to make its icon
 from: this draws one in the style of the launcher's tool pictures (draw_pictures.py, whose
-shapes it uses) and writes it next to itself. Like the other PNG files it is kept in the
-repository; the build turns it into the icon (program_icon.py).
+shapes it uses) into assets/icons/, apart from the pictures the programs carry (every PNG
+of assets/ itself is built into some program, and tests/assets checks that). Like the
+other PNG files it is kept in the repository; the build turns it into the icon
+(program_icon.py).
 """
 
 import math
@@ -51,7 +53,7 @@ def main():
     for name, draw in PICTURES:
         canvas = draw()
         data = d.png_rgba(canvas.w, canvas.h, canvas.rgba())
-        with open(os.path.join(d.HERE, name), "wb") as f:
+        with open(os.path.join(d.HERE, "icons", name), "wb") as f:
             f.write(data)
         print("%-26s %3d x %-3d %6d bytes" % (name, canvas.w, canvas.h, len(data)))
 
