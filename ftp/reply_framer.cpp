@@ -45,7 +45,7 @@ void ReplyFramer::cut() {
             // No break yet: wait for the rest. A buffer full of one line keeps that much
             // of it and drops the rest up to the break.
             if (buffer_.size() < MaxRead) return;
-            overlong_.swap(buffer_);
+            overlong_ = std::move(buffer_);
             buffer_.clear();
             inOverlong_ = true;
             continue;
