@@ -10,6 +10,7 @@
 #include "ftp/listing_parser.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
 
 using namespace velmo;
@@ -63,7 +64,12 @@ void expectTransferLines(const std::string& sent, const char* type, bool passive
     EXPECT_TRUE(std::regex_match(port, std::regex(passive ? "" : "[0-9]{1,3},[0-9]{1,3}"))) << port;
 }
 
-std::string tempPath(const std::string& name) { return ::testing::TempDir() + "velmo_ftp_session_" + name; }
+// One scratch folder for the whole program: another checkout's tests running at the same
+// time must not replace or remove these files.
+std::string tempPath(const std::string& name) {
+    static const velmo::testing::ScratchFolder folder;
+    return folder.file(name);
+}
 
 std::string sampleBytes(std::size_t size) {
     std::string data(size, '\0');
@@ -297,8 +303,13 @@ TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDoneAndCloseAbortsThe
     EXPECT_LE(seen[seen.size() - 2].bytes, static_cast<std::int64_t>(content.size()));
 
     ASSERT_TRUE(sendFile(sessionNumber, local, "f", true));
-    for (int i = 0; i < 5000 && transferStatus(sessionNumber).bytes < 1; ++i) clock::sleepMs(1);
-    ASSERT_GE(transferStatus(sessionNumber).bytes, 1);
+    TransferStatus moving = transferStatus(sessionNumber);
+    for (int i = 0; i < 30000 && !moving.ended() && moving.bytes < 1; ++i) {
+        clock::sleepMs(1);
+        moving = transferStatus(sessionNumber);
+    }
+    ASSERT_EQ(moving.phase, TransferMoving) << server.report();
+    ASSERT_GE(moving.bytes, 1);
     // An aborted send is a failure; abortTransfer returns once the thread has said so.
     EXPECT_EQ(abortTransfer(sessionNumber).phase, TransferFailed);
     ftp::close(sessionNumber);
