@@ -1,17 +1,17 @@
 // The window's table of controls and its filling at start.
 #include "settings/connection_settings.h"
+#include "suite/messages.h"
 #include "updater/update_check.h"
 #include "updater/updater_texts.h"
 #include "updater/updater_window.h"
 #include "updater/window_reporter.h"
 
 namespace velmo::updater {
-namespace {
 
 using ui::ControlKind;
 using ui::ControlSpec;
 
-std::vector<ControlSpec> controlTable() {
+std::vector<ControlSpec> updaterControls() {
     const int panel = ids::tabs;
     auto onCheck = [panel](ControlSpec c) { return c.onTab(panel, checkTab); };
     auto onApply = [panel](ControlSpec c) { return c.onTab(panel, applyTab); };
@@ -57,12 +57,8 @@ std::vector<ControlSpec> controlTable() {
     };
 }
 
-}  // namespace
-
-bool buildUpdaterWindow(UpdaterApp& app) {
+bool fillUpdaterWindow(UpdaterApp& app) {
     ui::Ui& u = app.ui;
-    const ui::WindowSpec window{ids::mainWindow, "Velmo, Maj - Vérification/Update des mises à jour.", 752, 500};
-    if (!u.createWindow(window, controlTable())) return false;
     u.setText(ids::mainWindow, ids::actionStatus, texts::noAction);
 
     WindowReporter reporter(app);
@@ -70,7 +66,7 @@ bool buildUpdaterWindow(UpdaterApp& app) {
 
     const ConnectionSettingsLoad load = loadConnectionSettings(Tool::Updater);
     if (!load.fileOpened) {
-        u.messageBox("Attention",
+        u.messageBox(suite::titles::attentionPlain,
                      "Le fichier contenant vos paramètres de connexion n'existe pas.\r\n\r\n"
                      "Vous devez d'abord utiliser le logiciel \"Velmo_Navigateur\" pour générer celui-ci.",
                      ui::MessageIcon::Error);
