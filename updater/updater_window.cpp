@@ -19,19 +19,6 @@ void setButtonsEnabled(ui::Ui& u, bool enabled) {
     u.setEnabled(ids::mainWindow, ids::applyButton, enabled);
 }
 
-// The form as typed (the engine trims it).
-ConnectionSettings readForm(ui::Ui& u) {
-    ConnectionSettings s;
-    s.serverAddress = u.getText(ids::mainWindow, ids::addressField);
-    s.userId = u.getText(ids::mainWindow, ids::userField);
-    s.password = u.getText(ids::mainWindow, ids::passwordField);
-    s.guestbookFolder = u.getText(ids::mainWindow, ids::folderField);
-    s.permissionFlag = u.isChecked(ids::mainWindow, ids::chmodBox) ? 1 : 0;
-    s.passiveFlag = u.isChecked(ids::mainWindow, ids::passiveBox) ? 1 : 0;
-    s.port = portFromFieldText(u.getText(ids::mainWindow, ids::portField));
-    return s;
-}
-
 // The installation tab opens only after a check found an update to install.
 void onTabChosen(UpdaterApp& app) {
     if (app.ui.selectedTab(ids::mainWindow, ids::tabs) != applyTab || !app.state.applyLocked) return;
@@ -73,10 +60,11 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site) {
     ftp::startSessions();
     frame::ProgramDescription description;
     description.window = {ids::mainWindow, "Velmo, Maj - Vérification/Update des mises à jour.", 752, 500};
-    description.controls = updaterControls();
+    const frame::ConnectionForm form(updaterFormLayout());
+    description.controls = updaterControls(form);
     // No menu, no About window; the close box returns to the launcher.
     frame::Program program(ui, std::move(description));
-    UpdaterApp app(program, site);
+    UpdaterApp app(program, form, site);
     program.addRoutes({
         frame::onOpened(ids::mainWindow, [&app] {
             if (!fillUpdaterWindow(app)) app.program.quit();
@@ -88,7 +76,8 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site) {
             });
         }),
         frame::onCommand(ids::applyButton, [&app] {
-            const ConnectionSettings form = readForm(app.ui);
+            // As typed: the installation trims what it uses.
+            const ConnectionSettings form = app.form.read(app.ui, frame::FormTexts::AsTyped);
             startWorker(app, [&app, form] {
                 WindowReporter reporter(app);
                 applyUpdate(app.state, app.site, form, reporter);

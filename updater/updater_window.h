@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 
+#include "frame/connection_form.h"
 #include "frame/program.h"
 #include "updater/official_site.h"
 #include "updater/updater_reporter.h"
@@ -30,10 +31,12 @@ constexpr int checkTab = 0, applyTab = 1;
 // What the window's threads share: the program (its loop runs in the main thread), the
 // one worker (a check or an installation) and the state they hand over.
 struct UpdaterApp {
-    UpdaterApp(frame::Program& p, OfficialSite s) : program(p), ui(p.ui()), site(std::move(s)) {}
+    UpdaterApp(frame::Program& p, const frame::ConnectionForm& f, OfficialSite s)
+        : program(p), ui(p.ui()), form(f), site(std::move(s)) {}
 
     frame::Program& program;
     ui::Ui& ui;
+    const frame::ConnectionForm& form;
     const OfficialSite site;
     UpdaterState state;
 
@@ -45,8 +48,11 @@ struct UpdaterApp {
     int workersRunning = 0;  // under workerLock
 };
 
-// The window's table of controls (main window, number frame::mainWindow).
-std::vector<ui::ControlSpec> updaterControls();
+// Where the connection form lies: on the installation tab's page.
+frame::ConnectionFormLayout updaterFormLayout();
+// The window's table of controls (main window, number frame::mainWindow), the form's rows
+// among them.
+std::vector<ui::ControlSpec> updaterControls(const frame::ConnectionForm& form);
 
 // The start once the window shows: the installed version from the local version files,
 // the form from the connection settings file. False when the program must end at once
