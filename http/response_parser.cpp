@@ -61,23 +61,33 @@ ResponseParser::Progress ResponseParser::fail(ParseError e) {
 bool ResponseParser::takeLine(std::string_view bytes, std::size_t& pos) {
     const std::size_t lf = bytes.find('\n', pos);
     const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
-    line_.append(bytes.data() + pos, end - pos);
+    const std::size_t n = end - pos;
     const bool inHead = stage_ == Stage::StatusLine || stage_ == Stage::Headers || stage_ == Stage::Trailers;
-    if (inHead) headBytes_ += end - pos + (lf == std::string_view::npos ? 0 : 1);
-    pos = lf == std::string_view::npos ? bytes.size() : lf + 1;
 
-    // A CR that may still be followed by its LF is allowed one byte past the bound.
-    const std::size_t bound = limits_.maxLineBytes + (!line_.empty() && line_.back() == '\r' ? 1 : 0);
-    if (line_.size() > bound) {
+    // The bounds are checked as if the bytes came one by one, so that how they were cut
+    // into reads never changes which bound is reported. A line may hold one byte more
+    // than its bound while that byte may be the CR of its CR LF.
+    const std::size_t lineRoom = limits_.maxLineBytes + 1 - line_.size();
+    const std::size_t headRoom = inHead ? limits_.maxHeadBytes - headBytes_ : n + 1;
+    if (n > lineRoom || n > headRoom) {
+        fail(lineRoom <= headRoom ? ParseError::LineTooLong : ParseError::HeadTooLarge);
+        return false;
+    }
+    line_.append(bytes.data() + pos, n);
+    if (inHead) headBytes_ += n;
+    pos = end;
+    if (lf == std::string_view::npos) return false;
+
+    ++pos;
+    if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+    if (line_.size() > limits_.maxLineBytes) {
         fail(ParseError::LineTooLong);
         return false;
     }
-    if (inHead && headBytes_ > limits_.maxHeadBytes) {
+    if (inHead && ++headBytes_ > limits_.maxHeadBytes) {
         fail(ParseError::HeadTooLarge);
         return false;
     }
-    if (lf == std::string_view::npos) return false;
-    if (!line_.empty() && line_.back() == '\r') line_.pop_back();
     return true;
 }
 
@@ -107,10 +117,10 @@ bool ResponseParser::handleLine() {
 }
 
 bool ResponseParser::handleStatusLine() {
-    // "HTTP/1.x NNN[ reason]"
+    // "HTTP/1.x NNN[ reason]", the code from 100 to 599
     const std::string& l = line_;
     if (l.size() < 12 || l.compare(0, 7, "HTTP/1.") != 0 || !isDigit(l[7]) || l[8] != ' ' ||
-        !isDigit(l[9]) || !isDigit(l[10]) || !isDigit(l[11]) || (l.size() > 12 && l[12] != ' ')) {
+        l[9] < '1' || l[9] > '5' || !isDigit(l[10]) || !isDigit(l[11]) || (l.size() > 12 && l[12] != ' ')) {
         fail(ParseError::BadStatusLine);
         return false;
     }

@@ -1,3 +1,4 @@
+#include "suite/messages.h"
 #include "updater/official_site.h"
 
 #include "http/url.h"
@@ -5,6 +6,8 @@
 #include "updater/version_files.h"
 
 namespace velmo::updater {
+
+namespace titles = suite::titles;
 
 std::string OfficialSite::fileUrl(const std::string& relativePath) const {
     return baseUrl + http::encodePath(relativePath);
@@ -15,9 +18,9 @@ std::string packageFolderName(std::int32_t version) { return "maj_" + std::to_st
 bool fetchOfficialFile(const OfficialSite& site, const std::string& name, const std::string& subPath,
                        UpdaterReporter& reporter) {
     const http::DownloadResult r =
-        http::downloadFile(site.fileUrl(subPath + name), std::string(workFolder) + subPath + name, site.limits);
+        http::downloadFile(site.fileUrl(subPath + name), workFolder + subPath + name, site.limits);
     if (r.ok()) return true;
-    reporter.fatal("Avertissement.", texts::officialFileMissing(name), BoxIcon::Error);
+    reporter.fatal(titles::warning, texts::officialFileMissing(name), BoxIcon::Error);
     return false;
 }
 

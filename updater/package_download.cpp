@@ -8,7 +8,7 @@
 namespace velmo::updater {
 
 std::string ApplyRun::localCopy(const std::string& packagePath) const {
-    return std::string(workFolder) + packageFolder + "/" + toServerName(packagePath);
+    return workFolder + packageFolder + "/" + toServerName(packagePath);
 }
 
 void ApplyRun::markFailed(std::size_t row) {
@@ -18,7 +18,7 @@ void ApplyRun::markFailed(std::size_t row) {
 }
 
 void downloadPackageFiles(ApplyRun& run) {
-    const std::string mirror = std::string(workFolder) + run.packageFolder;
+    const std::string mirror = workFolder + run.packageFolder;
     for (std::size_t row = 0; row < run.description.files.size(); ++row) {
         const std::string& path = run.description.files[row];
         // The folders the file lives in, one level after the other (paths were checked:

@@ -3,11 +3,14 @@
 #include "ftp/control_channel.h"
 #include "ftp/ftp_session.h"
 #include "platform/clock.h"
+#include "suite/messages.h"
 #include "updater/apply_steps.h"
 #include "updater/update_apply.h"
 #include "updater/updater_texts.h"
 
 namespace velmo::updater {
+
+namespace titles = suite::titles;
 namespace {
 
 // Waits for a background send to end. False when it failed or could not start.
@@ -74,7 +77,7 @@ void applyPermissionList(ApplyRun& run) {
     ftp::ControlChannel channel(updaterReplyWaitLimitMs);
     if (s.serverAddress.empty() || s.userId.empty() || s.password.empty() || !channel.connect(s.serverAddress, s.port) ||
         channel.login(s.userId, s.password) == ftp::CommandRejected) {
-        run.reporter.message("Avertissement.", texts::connectionError(), BoxIcon::Warning);
+        run.reporter.message(titles::warning, suite::connectionErrorText, BoxIcon::Warning);
         return;
     }
     for (std::string path : run.description.chmods) {

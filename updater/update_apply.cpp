@@ -1,3 +1,4 @@
+#include "suite/messages.h"
 #include "updater/update_apply.h"
 
 #include "ftp/ftp_session.h"
@@ -9,6 +10,8 @@
 #include "updater/version_files.h"
 
 namespace velmo::updater {
+
+namespace titles = suite::titles;
 namespace {
 
 ConnectionSettings trimmedForm(const ConnectionSettings& form) {
@@ -28,14 +31,14 @@ std::string joinServerPath(const std::string& directory, const std::string& fold
 
 // Reads and checks the mirrored description; false (message given) when unusable.
 bool loadDescription(ApplyRun& run) {
-    const std::string path = std::string(workFolder) + run.packageFolder + "/" + descriptionFileName;
+    const std::string path = workFolder + run.packageFolder + "/" + descriptionFileName;
     if (run.packageFolder.empty() || !readUpdateDescription(path, run.description)) {
-        run.reporter.message("AVERTISSEMENT.", texts::cannotReadDescription("CD"), BoxIcon::None);
+        run.reporter.message(titles::warningCaps, texts::cannotReadDescription("CD"), BoxIcon::None);
         return false;
     }
     std::string unsafe;
     if (findUnsafePath(run.description, unsafe)) {
-        run.reporter.message("ATTENTION.", texts::unsafeDescriptionPath(unsafe), BoxIcon::Error);
+        run.reporter.message(titles::attentionCaps, texts::unsafeDescriptionPath(unsafe), BoxIcon::Error);
         return false;
     }
     run.fileOk.assign(run.description.files.size(), true);
@@ -49,7 +52,7 @@ bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     run.reporter.setActionStatus("Création de dossier en cours de préparation.");
     if (!ftp::open(updaterSession, {s.serverAddress, s.userId, s.password, s.passiveFlag == 1, s.port})) {
         run.reporter.setActionStatus(texts::noAction);
-        run.reporter.message("Avertissement.", texts::connectionError(), BoxIcon::Warning);
+        run.reporter.message(titles::warning, suite::connectionErrorText, BoxIcon::Warning);
         failure = ApplyOutcome::ConnectionFailed;
         return false;
     }
@@ -58,7 +61,7 @@ bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     if (!ftp::changeDirectory(updaterSession, s.guestbookFolder)) {
         ftp::close(updaterSession);
         run.reporter.setActionStatus(texts::noAction);
-        run.reporter.message("Information.", texts::guestbookFolderMissing(s.guestbookFolder), BoxIcon::Information);
+        run.reporter.message(titles::information, texts::guestbookFolderMissing(s.guestbookFolder), BoxIcon::Information);
         failure = ApplyOutcome::FolderMissing;
         return false;
     }
@@ -72,7 +75,7 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
     ApplyRun run{site, reporter, trimmedForm(form), state.packageFolder(), {}, {}, {}, {}, {}};
     saveConnectionSettings(Tool::Updater, run.settings);
     if (run.settings.password.empty()) {
-        reporter.message("Information.", texts::passwordMissing, BoxIcon::Information);
+        reporter.message(titles::information, texts::passwordMissing, BoxIcon::Information);
         return ApplyOutcome::PasswordMissing;
     }
     if (!loadDescription(run)) return ApplyOutcome::Refused;
@@ -101,7 +104,7 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
             const bool upToDate = target == state.latestVersion;
             reporter.showVersionStatus(upToDate, upToDate ? texts::upToDate : texts::notUpToDate);
         } else {
-            reporter.message("Information.", texts::cannotOpen(scriptVersionFile.name), BoxIcon::Information);
+            reporter.message(titles::information, texts::cannotOpen(scriptVersionFile.name), BoxIcon::Information);
         }
     } else {
         writeErrorJournal(run.failedFiles, run.settings, updaterJournalPath);
@@ -109,9 +112,9 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
     reporter.clearDescription();
     reporter.setActionStatus(texts::finished);
     if (complete)
-        reporter.message("Information.", texts::updateDone(), BoxIcon::Information);
+        reporter.message(titles::information, texts::updateDone(), BoxIcon::Information);
     else
-        reporter.message("Avertissement.", texts::updateIncomplete(run.failedFiles.size(), updaterJournalPath),
+        reporter.message(titles::warning, texts::updateIncomplete(run.failedFiles.size(), updaterJournalPath),
                          BoxIcon::Warning);
     state.applyLocked = true;
     return complete ? ApplyOutcome::Installed : ApplyOutcome::Incomplete;

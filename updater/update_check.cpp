@@ -1,3 +1,4 @@
+#include "suite/messages.h"
 #include "updater/update_check.h"
 
 #include "platform/fs.h"
@@ -8,6 +9,8 @@
 #include "updater/version_files.h"
 
 namespace velmo::updater {
+
+namespace titles = suite::titles;
 namespace {
 
 std::string announcement(const char* text) { return std::string(texts::announcementIndent, ' ') + text; }
@@ -15,7 +18,7 @@ std::string announcement(const char* text) { return std::string(texts::announcem
 // The published list in file order; false when the downloaded file cannot be opened.
 bool readPublishedVersions(std::vector<PublishedVersion>& out) {
     PreferenceFile pcfg;
-    if (!pcfg.open(std::string(workFolder) + versionListName)) return false;
+    if (!pcfg.open(workFolder + versionListName)) return false;
     if (pcfg.selectGroup("Grp_NumeroDeVersion_Exe_Script_SiteOfficiel") && pcfg.beginKeys())
         while (pcfg.nextKey()) out.push_back({versionNumber(pcfg.currentKeyName()), versionNumber(pcfg.currentValue())});
     pcfg.close();
@@ -26,13 +29,13 @@ bool readPublishedVersions(std::vector<PublishedVersion>& out) {
 // refused (the message was given).
 bool showDescription(const std::string& packageFolder, UpdaterReporter& reporter) {
     UpdateDescription description;
-    if (!readUpdateDescription(std::string(workFolder) + packageFolder + "/" + descriptionFileName, description)) {
-        reporter.message("ATTENTION.", texts::cannotOpen(descriptionFileName), BoxIcon::Error);
+    if (!readUpdateDescription(workFolder + packageFolder + "/" + descriptionFileName, description)) {
+        reporter.message(titles::attentionCaps, texts::cannotOpen(descriptionFileName), BoxIcon::Error);
         return false;
     }
     std::string unsafe;
     if (findUnsafePath(description, unsafe)) {
-        reporter.message("ATTENTION.", texts::unsafeDescriptionPath(unsafe), BoxIcon::Error);
+        reporter.message(titles::attentionCaps, texts::unsafeDescriptionPath(unsafe), BoxIcon::Error);
         return false;
     }
     for (const std::string& line : description.lines) reporter.addDescriptionLine(line);
@@ -48,7 +51,7 @@ bool initialiseLocalVersions(UpdaterReporter& reporter) {
     ensureLocalVersionFile(scriptVersionFile);
     std::int32_t installed = 0;
     if (!readLocalVersion(scriptVersionFile, installed)) {
-        reporter.fatal("ATTENTION.", texts::cannotOpen(scriptVersionFile.name), BoxIcon::Error);
+        reporter.fatal(titles::attentionCaps, texts::cannotOpen(scriptVersionFile.name), BoxIcon::Error);
         return false;
     }
     reporter.showInstalledVersion(formatVersion(installed));
@@ -63,13 +66,13 @@ CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, Upda
     std::int32_t localUpdater = 0, localScript = 0;
     for (auto [file, value] : {std::pair{&updaterVersionFile, &localUpdater}, std::pair{&scriptVersionFile, &localScript}}) {
         if (!readLocalVersion(*file, *value)) {
-            reporter.fatal("ATTENTION.", texts::cannotOpen(file->name), BoxIcon::Error);
+            reporter.fatal(titles::attentionCaps, texts::cannotOpen(file->name), BoxIcon::Error);
             return CheckOutcome::ProgramEnds;
         }
     }
     std::vector<PublishedVersion> published;
     if (!readPublishedVersions(published)) {
-        reporter.fatal("ATTENTION.", texts::cannotOpen(versionListName), BoxIcon::Error);
+        reporter.fatal(titles::attentionCaps, texts::cannotOpen(versionListName), BoxIcon::Error);
         return CheckOutcome::ProgramEnds;
     }
     if (published.empty()) {
@@ -84,7 +87,7 @@ CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, Upda
     state.latestVersion = choice.latest;
     reporter.showLatestVersion(formatVersion(choice.latest));
     if (choice.requiredUpdater > localUpdater) {
-        reporter.fatal("ATTENTION.", texts::obsoleteUpdater, BoxIcon::Error);
+        reporter.fatal(titles::attentionCaps, texts::obsoleteUpdater, BoxIcon::Error);
         return CheckOutcome::ProgramEnds;
     }
     const bool upToDate = localScript == choice.latest;
@@ -98,7 +101,7 @@ CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, Upda
 
     const std::string packageFolder = packageFolderName(choice.target);
     state.setPackageFolder(packageFolder);
-    fs::makeFolder(std::string(workFolder) + packageFolder);
+    fs::makeFolder(workFolder + packageFolder);
     reporter.addDescriptionLine(announcement(texts::updateAvailable));
     reporter.addDescriptionLine("");
     if (!fetchOfficialFile(site, descriptionFileName, packageFolder + "/", reporter)) return CheckOutcome::ProgramEnds;

@@ -25,14 +25,6 @@ std::string guestbookFolderMissing(const std::string& folder) {
            "destination du livre d'or.";
 }
 
-std::string connectionError() {
-    return "Impossible de se connecter.\r\n\r\n"
-           "Raisons possibles :\r\n"
-           " > Vos identifiants de connexion ne sont pas bon.\r\n"
-           " > Votre pare-feu empêche la connexion.\r\n\r\n"
-           "Tentez à nouveau de vous reconnecter.";
-}
-
 std::string updateDone() {
     return "La mise à jour à été effectuée.\r\n\r\n"
            "Retournez sur l'onglet \"Vérifier les mises à jour\" pour voir s'il n'y a pas d'autres mises à jour "

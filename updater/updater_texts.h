@@ -32,7 +32,6 @@ std::string cannotOpen(const std::string& name);
 std::string cannotReadDescription(const char* code);  // "CD", "UFVF"
 std::string unsafeDescriptionPath(const std::string& value);
 std::string guestbookFolderMissing(const std::string& folder);
-std::string connectionError();
 std::string updateDone();
 std::string updateIncomplete(std::size_t failedCount, const std::string& journalPath);
 // Check-tab lock messages.

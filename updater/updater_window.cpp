@@ -3,11 +3,9 @@
 
 #include <thread>
 
-#include "platform/fs.h"
-#include "platform/process.h"
 #include "ftp/ftp_session.h"
-#include "platform/text_codec.h"
 #include "settings/connection_settings.h"
+#include "suite/messages.h"
 #include "updater/update_apply.h"
 #include "updater/update_check.h"
 #include "updater/updater_texts.h"
@@ -16,102 +14,83 @@
 namespace velmo::updater {
 namespace {
 
-using ui::EventKind;
-
-// Starts "../Velmo_Menu.exe" in "../" when it is present, otherwise says the program will
-// close.
-void returnToLauncher(ui::Ui& ui) {
-    const std::string launcher = "../Velmo_Menu.exe";
-    if (fs::fileIsPresent(launcher) && process::startProgram(launcher, "", "../")) return;
-    ui.messageBox("Information.", "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.",
-                  ui::MessageIcon::Warning);
-}
-
-void setButtonsEnabled(UpdaterApp& app, bool enabled) {
-    app.ui.setEnabled(ids::mainWindow, ids::checkButton, enabled);
-    app.ui.setEnabled(ids::mainWindow, ids::applyButton, enabled);
-}
-
-// The form as typed (the engine trims it).
-ConnectionSettings readForm(ui::Ui& u) {
-    ConnectionSettings s;
-    s.serverAddress = u.getText(ids::mainWindow, ids::addressField);
-    s.userId = u.getText(ids::mainWindow, ids::userField);
-    s.password = u.getText(ids::mainWindow, ids::passwordField);
-    s.guestbookFolder = u.getText(ids::mainWindow, ids::folderField);
-    s.permissionFlag = u.isChecked(ids::mainWindow, ids::chmodBox) ? 1 : 0;
-    s.passiveFlag = u.isChecked(ids::mainWindow, ids::passiveBox) ? 1 : 0;
-    s.port = portFromFieldText(u.getText(ids::mainWindow, ids::portField));
-    return s;
+void setButtonsEnabled(ui::Ui& u, bool enabled) {
+    u.setEnabled(ids::mainWindow, ids::checkButton, enabled);
+    u.setEnabled(ids::mainWindow, ids::applyButton, enabled);
 }
 
 // The installation tab opens only after a check found an update to install.
 void onTabChosen(UpdaterApp& app) {
     if (app.ui.selectedTab(ids::mainWindow, ids::tabs) != applyTab || !app.state.applyLocked) return;
     app.ui.selectTab(ids::mainWindow, ids::tabs, checkTab);
-    app.ui.messageBox("Information.", app.state.checkPending ? texts::checkFirst : texts::nothingToInstall,
+    app.ui.messageBox(suite::titles::information, app.state.checkPending ? texts::checkFirst : texts::nothingToInstall,
                       ui::MessageIcon::Information);
-}
-
-void onControl(UpdaterApp& app, int controlId) {
-    if (controlId == ids::checkButton) {
-        startWorker(app, [&app] {
-            WindowReporter reporter(app);
-            checkForUpdates(app.state, app.site, reporter);
-        });
-    } else if (controlId == ids::applyButton) {
-        const ConnectionSettings form = readForm(app.ui);
-        startWorker(app, [&app, form] {
-            WindowReporter reporter(app);
-            applyUpdate(app.state, app.site, form, reporter);
-        });
-    } else if (controlId == ids::tabs) {
-        onTabChosen(app);
-    }
 }
 
 }  // namespace
 
 bool startWorker(UpdaterApp& app, std::function<void()> body) {
-    if (app.workerBusy.exchange(true)) return false;
-    setButtonsEnabled(app, false);
+    if (app.workerBusy) return false;
+    app.workerBusy = true;
+    setButtonsEnabled(app.ui, false);
+    {
+        std::lock_guard<std::mutex> lock(app.workerLock);
+        ++app.workersRunning;
+    }
     std::thread([&app, body = std::move(body)] {
         body();
+        // The buttons come back in the main thread, after everything the worker showed.
+        app.program.post([&app] {
+            app.workerBusy = false;
+            setButtonsEnabled(app.ui, true);
+        });
         std::lock_guard<std::mutex> lock(app.workerLock);
-        app.workerBusy = false;
-        app.workerEnded = true;
+        --app.workersRunning;
         app.workerIdle.notify_all();
-        app.ui.wake(ids::mainWindow);
     }).detach();
     return true;
 }
 
 void waitForWorker(UpdaterApp& app) {
     std::unique_lock<std::mutex> lock(app.workerLock);
-    app.workerIdle.wait(lock, [&app] { return !app.workerBusy; });
+    app.workerIdle.wait(lock, [&app] { return app.workersRunning == 0; });
 }
 
 int runUpdater(ui::Ui& ui, const OfficialSite& site) {
     ftp::startSessions();
-    UpdaterApp app(ui, site);
-    if (buildUpdaterWindow(app)) {
-        for (;;) {
-            const ui::Event e = ui.waitEvent();
-            if (e.kind == EventKind::Close && e.windowId == ids::mainWindow) {
-                returnToLauncher(ui);
-                break;
-            }
-            if (e.kind == EventKind::Command && e.windowId == ids::mainWindow) onControl(app, e.controlId);
-            if (app.workerEnded.exchange(false) && !app.endRequested) setButtonsEnabled(app, true);
-            if (app.endRequested) break;
-        }
-    }
-    // The window goes at once; a check or an installation still running is let finish
-    // (its network waits are bounded) rather than cut off halfway through the server's files.
-    ui.destroyWindow(ids::mainWindow);
+    frame::ProgramDescription description;
+    description.window = {ids::mainWindow, "Velmo, Maj - Vérification/Update des mises à jour.", 752, 500};
+    const frame::ConnectionForm form(updaterFormLayout());
+    description.controls = updaterControls(form);
+    // No menu, no About window; the close box returns to the launcher.
+    frame::Program program(ui, std::move(description));
+    UpdaterApp app(program, form, site);
+    program.addRoutes({
+        frame::onOpened(ids::mainWindow, [&app] {
+            if (!fillUpdaterWindow(app)) app.program.quit();
+        }),
+        frame::onCommand(ids::checkButton, [&app] {
+            startWorker(app, [&app] {
+                WindowReporter reporter(app);
+                checkForUpdates(app.state, app.site, reporter);
+            });
+        }),
+        frame::onCommand(ids::applyButton, [&app] {
+            // As typed: the installation trims what it uses.
+            const ConnectionSettings form = app.form.read(app.ui, frame::FormTexts::AsTyped);
+            startWorker(app, [&app, form] {
+                WindowReporter reporter(app);
+                applyUpdate(app.state, app.site, form, reporter);
+            });
+        }),
+        frame::onCommand(ids::tabs, [&app] { onTabChosen(app); }),
+    });
+    const int code = program.run();
+    // The window is gone; a check or an installation still running is let finish (its
+    // network waits are bounded) rather than cut off halfway through the server's files.
     waitForWorker(app);
     ftp::closeAllSessions();
-    return 0;
+    return code;
 }
 
 }  // namespace velmo::updater

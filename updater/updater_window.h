@@ -8,6 +8,8 @@
 #include <functional>
 #include <mutex>
 
+#include "frame/connection_form.h"
+#include "frame/program.h"
 #include "updater/official_site.h"
 #include "updater/updater_reporter.h"
 #include "ui/ui.h"
@@ -15,7 +17,7 @@
 namespace velmo::updater {
 
 namespace ids {
-constexpr int mainWindow = 0;
+constexpr int mainWindow = frame::mainWindow;
 constexpr int versionFrame = 1, installedCaption = 2, installedValue = 3, latestCaption = 4, latestValue = 5,
               versionStatus = 6, tabs = 7, description = 8, checkButton = 9, hostNotice = 10, addressFrame = 11,
               addressHelp = 12, addressExample = 13, addressField = 14, userFrame = 15, userHelp = 16,
@@ -26,38 +28,45 @@ constexpr int versionFrame = 1, installedCaption = 2, installedValue = 3, latest
 
 constexpr int checkTab = 0, applyTab = 1;
 
-// What the window's threads share: the main loop, the one worker (a check or an
-// installation) and the reporter the worker talks through.
+// What the window's threads share: the program (its loop runs in the main thread), the
+// one worker (a check or an installation) and the state they hand over.
 struct UpdaterApp {
-    UpdaterApp(ui::Ui& u, OfficialSite s) : ui(u), site(std::move(s)) {}
+    UpdaterApp(frame::Program& p, const frame::ConnectionForm& f, OfficialSite s)
+        : program(p), ui(p.ui()), form(f), site(std::move(s)) {}
 
+    frame::Program& program;
     ui::Ui& ui;
+    const frame::ConnectionForm& form;
     const OfficialSite site;
     UpdaterState state;
-    // A worker's fatal message was answered: the loop ends, without the launcher.
-    std::atomic<bool> endRequested{false};
 
     // One worker at a time: a check and an installation must not mix their file lists and
-    // versions. Running while `workerBusy`; the loop re-enables the buttons when it ends.
-    std::atomic<bool> workerBusy{false};
-    std::atomic<bool> workerEnded{false};
+    // versions. Both buttons stay disabled while it runs.
+    bool workerBusy = false;  // main thread only
     std::mutex workerLock;
     std::condition_variable workerIdle;
+    int workersRunning = 0;  // under workerLock
 };
 
-// Opens the window and fills it: the installed version from the local version files, the
-// form from the connection settings file. False when the program must end at once (no
-// window, no local version file, no settings file: the message was given).
-bool buildUpdaterWindow(UpdaterApp& app);
+// Where the connection form lies: on the installation tab's page.
+frame::ConnectionFormLayout updaterFormLayout();
+// The window's table of controls (main window, number frame::mainWindow), the form's rows
+// among them.
+std::vector<ui::ControlSpec> updaterControls(const frame::ConnectionForm& form);
+
+// The start once the window shows: the installed version from the local version files,
+// the form from the connection settings file. False when the program must end at once
+// (no local version file, no settings file: the message was given).
+bool fillUpdaterWindow(UpdaterApp& app);
 
 // The program: builds the window, runs the event loop until the window is closed (then
-// returns to the launcher) or a fatal message ended it. Returns the exit code.
+// the launcher starts again) or a fatal message ended it. Returns the exit code.
 int runUpdater(ui::Ui& ui, const OfficialSite& site);
 
-// Starts a worker for `body` unless one is running (false then). The buttons are
-// disabled until it ends.
+// Starts a worker for `body` unless one is running (false then); main thread only. The
+// buttons are disabled until it ends.
 bool startWorker(UpdaterApp& app, std::function<void()> body);
-// Blocks until no worker runs (tests, and the loop's end).
+// Blocks until no worker runs (the program's end).
 void waitForWorker(UpdaterApp& app);
 
 }  // namespace velmo::updater

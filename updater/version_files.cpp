@@ -15,7 +15,7 @@ const LocalVersionFile scriptVersionFile{
     "__NumeroDeVersion_Script_Local.pcfg", "Grp_NumeroDeVersion_Script_Local", "versionDuScript_Local",
     "Version du script Velmo, Livre d'or de l'utilisateur [Local].", 2000000};
 
-std::string localVersionPath(const LocalVersionFile& file) { return std::string(workFolder) + file.name; }
+std::string localVersionPath(const LocalVersionFile& file) { return workFolder + file.name; }
 
 std::string formatVersion(std::int32_t version) {
     const std::string s = std::to_string(version);

@@ -8,9 +8,12 @@
 #include <cstdint>
 #include <string>
 
+#include "suite/paths.h"
+
 namespace velmo::updater {
 
-inline constexpr const char* workFolder = "misesAJour/";
+// The updater's folder as the start of a path: "misesAJour/".
+inline const std::string workFolder = std::string(suite::updatesFolder) + "/";
 
 struct LocalVersionFile {
     const char* name;

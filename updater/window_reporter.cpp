@@ -58,8 +58,8 @@ void WindowReporter::message(const std::string& title, const std::string& text, 
 
 void WindowReporter::fatal(const std::string& title, const std::string& text, BoxIcon icon) {
     ui_.messageBox(title, text, toUi(icon));
-    app_.endRequested = true;
-    ui_.wake(ids::mainWindow);
+    // The program ends without going back to the launcher.
+    app_.program.post([&u = ui_] { u.postQuit(); });
 }
 
 }  // namespace velmo::updater

@@ -1,5 +1,5 @@
-// The GET client against real HTTP servers: nginx with each body framing and each
-// redirect, and python's http.server (HTTP/1.0 answers, a relative folder redirect).
+// The GET client against a real HTTP server: nginx with each body framing and each
+// redirect. (python's http.server, HTTP/1.0 answers, serves the updater's check tests.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,25 +65,4 @@ TEST(DownloadRealServers, NginxFramingsAndRedirectsGiveTheFileByteForByte) {
     EXPECT_EQ(got.error, DownloadError::TooManyRedirects);
     EXPECT_EQ(got.redirects, DownloadLimits{}.maxRedirects);
     EXPECT_FALSE(std::filesystem::exists(dir / "f"));
-}
-
-TEST(DownloadRealServers, PythonHttpServerAnswersAndFolderRedirect) {
-    HttpPeer web(HttpPeerKind::PythonHttpServer);
-    const std::string bytes = awkwardBytes();
-    web.writeFile("velmo-maj/maj_2010000/livre_lire.velmo", bytes);
-    ScratchFolder dir;
-    DownloadResult got = downloadFile(web.url("velmo-maj/maj_2010000/livre_lire.velmo"), dir.file("livre_lire.php"));
-    ASSERT_TRUE(got.ok()) << errorName(got.error) << " " << errorName(got.parseError);
-    EXPECT_TRUE(dir.readFile("livre_lire.php") == bytes);
-
-    // A folder asked without its slash: 301 to "/velmo-maj/", then the listing page.
-    got = downloadFile(web.url("velmo-maj"), dir.file("listing.html"));
-    ASSERT_TRUE(got.ok()) << errorName(got.error);
-    EXPECT_EQ(got.redirects, 1);
-    EXPECT_EQ(got.finalUrl, web.url("velmo-maj/"));
-    EXPECT_NE(dir.readFile("listing.html").find("maj_2010000/"), std::string::npos);
-
-    got = downloadFile(web.url("velmo-maj/maj_2020000/_Fichier_Maj_xxx.pcfg"), dir.file("f"));
-    EXPECT_EQ(got.error, DownloadError::HttpStatus);
-    EXPECT_EQ(got.status, 404);
 }

@@ -125,10 +125,8 @@ TEST(DownloadScripted, RedirectsAreFollowedAndTheirBodiesNeverStored) {
     EXPECT_EQ(server.connectionsAccepted(), 2);
 }
 
-TEST(DownloadScripted, UnusableAddressesAndClosedPortsFailAtOnce) {
+TEST(DownloadScripted, ClosedPortsAndUnwritableDestinationsFail) {
     ScratchFolder dir;
-    EXPECT_EQ(downloadFile("https://127.0.0.1/x", dir.file("f")).error, DownloadError::NotHttp);
-    EXPECT_EQ(downloadFile("127.0.0.1/x", dir.file("f")).error, DownloadError::BadUrl);
     int closedPort = 0;
     {
         ScriptedServer gone;  // its listener closes with it

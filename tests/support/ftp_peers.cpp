@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -138,12 +137,6 @@ void serverAccount(int& uid, int& gid, std::string& userName, std::string& group
     groupName = gr ? gr->gr_name : std::to_string(gid);
 }
 
-int freePort() {
-    net::Socket s = net::Socket::listenOn("127.0.0.1", 0, 1);
-    if (!s.valid()) throw PeerError("cannot find a free port on 127.0.0.1");
-    return s.localPort();
-}
-
 const char* pyftpdlibScript = R"PY(
 import logging, os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -236,7 +229,7 @@ FtpPeer::FtpPeer(PeerKind kind, PeerOptions options) : kind_(kind), options_(std
         password_ = randomText(16, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
         prepare();
         for (int attempt = 1;; ++attempt) {
-            port_ = freePort();
+            port_ = freeLoopbackPort();
             launch();
             if (waitForGreeting()) break;
             // Most often the port was taken between choosing and binding it: try another.
@@ -409,33 +402,14 @@ void FtpPeer::launch() {
         writeFile(base_ + "/" + name, text);
     }
 
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t pid = ::fork();
-    if (pid < 0) throw PeerError("fork failed");
-    if (pid == 0) {
-        // Its own process group, so stop() also reaches the per-session processes.
-        ::setpgid(0, 0);
-        int out = ::open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        int in = ::open("/dev/null", O_RDONLY);
-        if (out >= 0) { ::dup2(out, 1); ::dup2(out, 2); }
-        if (in >= 0) ::dup2(in, 0);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    ::setpgid(pid, pid);
-    pid_ = pid;
+    // Its own process group, so stopping it also reaches the per-session processes.
+    process_.start(argv, outputPath_);
 }
 
 bool FtpPeer::waitForGreeting() {
     const auto deadline = Clock::now() + greetingLimit;
     while (Clock::now() < deadline) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return false;
-        }
+        if (!process_.running()) return false;
         net::Socket s = net::Socket::connectTo(host_, port_);
         if (s.valid()) {
             // The whole greeting, up to its final "220 " line (pure-ftpd sends six lines).
@@ -457,23 +431,9 @@ bool FtpPeer::waitForGreeting() {
 }
 
 void FtpPeer::stop() {
-    if (pid_ <= 0) return;
-    ::kill(-pid_, SIGTERM);
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    bool reaped = false;
-    while (Clock::now() < deadline) {
-        pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_ || (r < 0 && errno == ECHILD)) {
-            reaped = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    // Session processes that outlived the listener, or a listener that ignored TERM.
-    ::kill(-pid_, SIGKILL);
-    if (!reaped) ::waitpid(pid_, &status, 0);
-    pid_ = -1;
+    // TERM, then KILL for session processes that outlived the listener or a listener that
+    // ignored TERM.
+    process_.stop();
 }
 
 std::string FtpPeer::serverOutput() const {

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
+
 namespace velmo::testsupport {
 
 enum class PeerKind { Pyftpdlib, Vsftpd, PureFtpd, Proftpd };
@@ -94,7 +96,7 @@ private:
     std::string pamService_;  // vsftpd only: /etc/pam.d/<name>
     std::vector<std::string> argv_;
     int serverUid_ = -1, serverGid_ = -1;
-    int pid_ = -1;
+    ChildProcess process_;
 };
 
 const char* peerKindName(PeerKind kind);

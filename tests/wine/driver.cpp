@@ -192,6 +192,27 @@ struct Process {
   ~Process() { CloseHandle(h); }
 };
 
+// Memory of `size` bytes inside process `pid`, for what the driver cannot send it any other
+// way (a request to the hook, a list view item); freed with the object.
+struct RemoteBuffer {
+  DWORD pid;
+  Process process;
+  char* mem;
+  RemoteBuffer(DWORD id, size_t size) : pid(id), process(id) {
+    mem = static_cast<char*>(
+        VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (mem == nullptr) fail(L"VirtualAllocEx failed");
+  }
+  ~RemoteBuffer() { VirtualFreeEx(process.h, mem, 0, MEM_RELEASE); }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+  void copy(bool write, size_t offset, void* data, size_t n) {
+    if (!(write ? WriteProcessMemory(process.h, mem + offset, data, n, nullptr)
+                : ReadProcessMemory(process.h, mem + offset, data, n, nullptr)))
+      fail(L"cannot reach the memory of process " + num(pid));
+  }
+};
+
 // Address in process `pid` of `function`, exported by module `name` loaded here as well.
 LPTHREAD_START_ROUTINE remoteAddress(DWORD pid, const std::wstring& name, HMODULE local,
                                      FARPROC function) {
@@ -235,30 +256,19 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
   if (readMenuFn == nullptr || loadLibraryFn == nullptr) fail(L"hook entry points missing");
 
   DWORD pid = processOf(window);
-  Process process(pid);
-  const size_t size = sizeof(MenuRequest) + menuChars * sizeof(wchar_t);
-  auto* mem = static_cast<char*>(
-      VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  if (mem == nullptr) fail(L"VirtualAllocEx failed");
-  struct Freer {
-    HANDLE p;
-    char* m;
-    ~Freer() { VirtualFreeEx(p, m, 0, MEM_RELEASE); }
-  } freer{process.h, mem};
-  auto copy = [&](bool write, size_t offset, void* data, size_t n) {
-    if (!(write ? WriteProcessMemory(process.h, mem + offset, data, n, nullptr)
-                : ReadProcessMemory(process.h, mem + offset, data, n, nullptr)))
-      fail(L"cannot reach the memory of process " + num(pid));
-  };
+  RemoteBuffer buffer(pid, sizeof(MenuRequest) + menuChars * sizeof(wchar_t));
+  char* mem = buffer.mem;
+  HANDLE process = buffer.process.h;
+  auto copy = [&](bool write, size_t offset, void* data, size_t n) { buffer.copy(write, offset, data, n); };
   // Loading an already loaded DLL only counts it once more: cheap on every call.
   copy(true, 0, hookPath.data(), (hookPath.size() + 1) * sizeof(wchar_t));
-  runRemoteThread(process.h, remoteAddress(pid, L"kernel32.dll", localKernel, loadLibraryFn),
+  runRemoteThread(process, remoteAddress(pid, L"kernel32.dll", localKernel, loadLibraryFn),
                   mem);
   MenuRequest header{static_cast<uint64_t>(reinterpret_cast<uintptr_t>(window)), menuChars, 0,
                      {}};
   copy(true, 0, &header, offsetof(MenuRequest, text));
   DWORD code =
-      runRemoteThread(process.h, remoteAddress(pid, hookName, localHook, readMenuFn), mem);
+      runRemoteThread(process, remoteAddress(pid, hookName, localHook, readMenuFn), mem);
   if (code != 0) fail(L"the menu could not be read in the program (" + num(code) + L")");
   copy(false, 0, &header, offsetof(MenuRequest, text));
   std::vector<std::vector<std::wstring>> menu;  // per title: the title, then "ID\tTEXT"s
@@ -281,18 +291,9 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
 
 // Each row as its cells joined by TAB (escaped), columns 0 to `columns` - 1.
 std::vector<std::wstring> readReportList(HWND list, int columns) {
-  DWORD pid = processOf(list);
-  Process process(pid);
   constexpr size_t textChars = 1024;
-  const size_t size = sizeof(LVITEMW) + textChars * sizeof(wchar_t);
-  auto* mem = static_cast<char*>(
-      VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  if (mem == nullptr) fail(L"VirtualAllocEx failed");
-  struct Freer {
-    HANDLE p;
-    char* m;
-    ~Freer() { VirtualFreeEx(p, m, 0, MEM_RELEASE); }
-  } freer{process.h, mem};
+  RemoteBuffer buffer(processOf(list), sizeof(LVITEMW) + textChars * sizeof(wchar_t));
+  char* mem = buffer.mem;
   std::vector<std::wstring> rows;
   LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
   for (LRESULT row = 0; row < count; ++row) {
@@ -302,14 +303,11 @@ std::vector<std::wstring> readReportList(HWND list, int columns) {
       item.iSubItem = column;
       item.pszText = reinterpret_cast<wchar_t*>(mem + sizeof(LVITEMW));
       item.cchTextMax = static_cast<int>(textChars);
-      if (!WriteProcessMemory(process.h, mem, &item, sizeof item, nullptr))
-        fail(L"cannot reach the memory of process " + num(pid));
+      buffer.copy(true, 0, &item, sizeof item);
       LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
                               reinterpret_cast<LPARAM>(mem));
       std::wstring text(static_cast<size_t>(n), L'\0');
-      if (n > 0 && !ReadProcessMemory(process.h, mem + sizeof(LVITEMW), text.data(),
-                                      text.size() * sizeof(wchar_t), nullptr))
-        fail(L"cannot reach the memory of process " + num(pid));
+      if (n > 0) buffer.copy(false, sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
       line += (column ? L"\t" : L"") + escape(text);
     }
     rows.push_back(line);
