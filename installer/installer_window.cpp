@@ -7,12 +7,10 @@
 #include "frame/tool_frame.h"
 #include "installer/installer_app.h"
 #include "installer/link_generator.h"
-#include "installer/permission_runs.h"
-#include "installer/upload_engine.h"
+#include "installer/window_runs.h"
 #include "platform/fs.h"
 #include "platform/net.h"
 #include "platform/process.h"
-#include "platform/text_codec.h"
 #include "settings/connection_settings.h"
 
 namespace velmo::installer {
@@ -30,7 +28,7 @@ bool hasGlidingProgressBars() {
 
 void fillTreeList(InstallerApp& app) {
     std::vector<std::string> lines;
-    app.manifest = scanManifest(lines);
+    app.manifest = std::make_shared<const std::vector<ManifestFolder>>(scanManifest(lines));
     for (const std::string& line : lines) app.ui.addLine(ids::mainWindow, ids::treeList, line);
 }
 
@@ -44,8 +42,8 @@ void loadSettingsIntoForm(InstallerApp& app) {
     u.setChecked(ids::mainWindow, ids::passiveBox, s.passiveFlag == 1);
     u.setText(ids::mainWindow, ids::portField, std::to_string(s.port));
     u.setText(ids::mainWindow, ids::folderField, s.guestbookFolder);
-    setTreeRootLine(app, s.guestbookFolder);
-    if (s.permissionFlag == 1) createChmodPanel(app);
+    setTreeRootLine(u, s.guestbookFolder);
+    if (s.permissionFlag == 1) createChmodPanel(u);
 }
 
 void showPermissionHelp(InstallerApp& app) {
@@ -57,20 +55,7 @@ void openLinkGeneratorFromMenu(InstallerApp& app) {
         app.ui.messageBox("Information.", noLinkBeforeUploadText, MessageIcon::Warning);
         return;
     }
-    app.ui.setWindowEnabled(ids::mainWindow, false);
     openLinkGenerator(app);
-}
-
-// "Valider": the form is frozen with its trimmed texts, which the upload thread reads.
-void startUpload(const std::shared_ptr<InstallerApp>& app) {
-    ui::Ui& u = app->ui;
-    u.setEnabled(ids::mainWindow, ids::validateButton, false);
-    setFormEnabled(*app, false);
-    for (int id : {ids::addressField, ids::userField, ids::passwordField, ids::folderField})
-        u.setText(ids::mainWindow, id, text::trimBlanks(u.getText(ids::mainWindow, id)));
-    // The worker shares ownership of the state: the program does not wait for it when
-    // the window is closed, and what it works on must outlive it.
-    startWorker([app] { runTransfer(*app); });
 }
 
 void folderFieldEvent(InstallerApp& app) {
@@ -80,23 +65,24 @@ void folderFieldEvent(InstallerApp& app) {
         std::erase(folder, '/');
         app.ui.setText(ids::mainWindow, ids::folderField, folder);
     }
-    setTreeRootLine(app, folder);
+    setTreeRootLine(app.ui, folder);
 }
 
 void chmodBoxClicked(InstallerApp& app) {
     if (app.ui.isChecked(ids::mainWindow, ids::chmodBox)) {
-        createChmodPanel(app);
+        createChmodPanel(app.ui);
         showPermissionHelp(app);
     } else {
-        removePermissionPanel(app);
+        removePermissionPanel(app.ui);
     }
 }
 
-// One event of the main window (or of the About window); false once the program ends.
+// One event of the program's windows; false once the program ends.
 bool handleEvent(const std::shared_ptr<InstallerApp>& appPtr, const ui::Event& e) {
     InstallerApp& app = *appPtr;
     if (e.kind == EventKind::Quit) return false;
     if (frame::handleAboutEvent(app.frame, e)) return true;
+    if (handleLinkGeneratorEvent(app, e)) return true;
     if (e.windowId != ids::mainWindow) return true;
 
     switch (e.kind) {
@@ -107,8 +93,8 @@ bool handleEvent(const std::shared_ptr<InstallerApp>& appPtr, const ui::Event& e
         switch (e.controlId) {
         case ids::menuLinkGenerator: openLinkGeneratorFromMenu(app); break;
         case ids::menuQuit: frame::returnToLauncher(app.ui); return false;
-        case ids::menuApplyChmod: startPermissionRun(app, PermissionAction::ApplyWritable); break;
-        case ids::menuRestoreChmod: startPermissionRun(app, PermissionAction::RestoreRestricted); break;
+        case ids::menuApplyChmod: startPermissionRun(appPtr, PermissionAction::ApplyWritable); break;
+        case ids::menuRestoreChmod: startPermissionRun(appPtr, PermissionAction::RestoreRestricted); break;
         case ids::menuSite: frame::openInBrowser(app.ui, frame::officialSiteAddress()); break;
         case ids::menuForum: frame::openInBrowser(app.ui, frame::forumAddress()); break;
         case ids::menuAbout: frame::showAboutWindow(app.frame); break;
@@ -119,7 +105,7 @@ bool handleEvent(const std::shared_ptr<InstallerApp>& appPtr, const ui::Event& e
     case EventKind::Changed:
         switch (e.controlId) {
         case ids::validateButton: startUpload(appPtr); break;
-        case ids::cancelButton: app.stopRequested = 1; break;
+        case ids::cancelButton: app.stopRequested = true; break;
         case ids::folderField: folderFieldEvent(app); break;
         case ids::chmodBox: chmodBoxClicked(app); break;
         case ids::infoButton: showPermissionHelp(app); break;
@@ -133,40 +119,42 @@ bool handleEvent(const std::shared_ptr<InstallerApp>& appPtr, const ui::Event& e
 
 }  // namespace
 
-int runInstaller(ui::Ui& ui) {
-    // Decoded pictures are referenced by the window tables and the app for the whole run;
-    // the upload thread may outlive this function, so both are shared with it.
-    auto pictures = std::make_shared<InstallerPictures>();
-    loadInstallerPictures(*pictures);  // a picture that does not decode only loses its icon
-    std::shared_ptr<InstallerApp> app(new InstallerApp(ui, *pictures),
-                                      [pictures](InstallerApp* a) { delete a; });
-    app->keepGoing = 1;
+int runInstaller(ui::Ui& ui) { return runInstaller(ui, hasGlidingProgressBars()); }
+
+int runInstaller(ui::Ui& ui, bool themedFileBar) {
+    const std::shared_ptr<InstallerApp> app = startInstaller(ui, themedFileBar);
+    if (!app) return 1;
+    runMainLoop(app);
+    return 0;
+}
+
+std::shared_ptr<InstallerApp> startInstaller(ui::Ui& ui, bool themedFileBar) {
+    // Shared with every worker the loop starts: they may outlive the loop.
+    auto app = std::make_shared<InstallerApp>(ui, themedFileBar);
+    loadInstallerPictures(app->pictures);  // a picture that does not decode only loses its icon
     app->permissionHelpText = buildPermissionHelpText();
-    app->connectionErrorText = buildConnectionErrorText();
-    app->writableModesApplied = false;
-    app->restrictedModesRestored = false;
-    app->themedFileBar = hasGlidingProgressBars();
     net::startNetworking();
 
     if (!fs::isDirectory("livre-dor")) {
         ui.messageBox("ATTENTION.", missingGuestbookText, MessageIcon::Error);
-        return 1;
+        return nullptr;
     }
-
     buildMainWindow(*app);
-    if (!ui.windowExists(ids::mainWindow)) return 1;
+    if (!ui.windowExists(ids::mainWindow)) return nullptr;
     fillTreeList(*app);
     loadSettingsIntoForm(*app);
+    return app;
+}
 
+void runMainLoop(const std::shared_ptr<InstallerApp>& app) {
+    ui::Ui& ui = app->ui;
     for (;;) {
         const ui::Event e = ui.waitEvent();
-        // Finished menu permission runs are acted on before the event itself.
-        actOnPermissionCompletion(*app);
+        // What finished runs handed over is done before the event itself.
+        app->runPosted(app);
         if (!handleEvent(app, e)) break;
     }
-    ui.destroyWindow(ids::aboutWindow);
-    ui.destroyWindow(ids::mainWindow);
-    return 0;
+    for (int window : {ids::linkGeneratorWindow, ids::aboutWindow, ids::mainWindow}) ui.destroyWindow(window);
 }
 
 }  // namespace velmo::installer

@@ -1,6 +1,5 @@
 #include "installer/link_generator.h"
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,21 +16,6 @@ using ui::ControlSpec;
 using ui::MessageIcon;
 
 constexpr int window = ids::linkGeneratorWindow;
-
-// The last link built, which the link control opens; it outlives the window so that a
-// window opened again from the menu and a window opened after an upload share it.
-std::mutex linkLock;
-std::string lastLink;
-
-std::string currentLink() {
-    std::lock_guard lock(linkLock);
-    return lastLink;
-}
-
-void rememberLink(const std::string& link) {
-    std::lock_guard lock(linkLock);
-    lastLink = link;
-}
 
 std::vector<ControlSpec> linkGeneratorControls(const InstallerApp& app) {
     const std::string placeholder = placeholderSite;
@@ -92,7 +76,7 @@ void generateLink(InstallerApp& app, const std::string& folder) {
                  MessageIcon::Information);
     u.setText(window, ids::linkField, address);
     const std::string link = installLinkFor(address, folder);
-    rememberLink(link);
+    app.lastLink = link;
     u.setFocus(window, ids::linkField);
     u.setText(window, ids::linkControl, link);
 }
@@ -107,7 +91,7 @@ void stayOnTopToggled(InstallerApp& app) {
 void closeLinkGenerator(InstallerApp& app) {
     app.ui.destroyWindow(window);
     app.ui.setWindowEnabled(ids::mainWindow, true);
-    setFormEnabled(app, true);
+    if (!app.uploadRunning) setFormEnabled(app.ui, true);
     frame::bringWindowToFront(app.ui, ids::mainWindow);
 }
 
@@ -115,42 +99,39 @@ void closeLinkGenerator(InstallerApp& app) {
 
 void openLinkGenerator(InstallerApp& app) {
     ui::Ui& u = app.ui;
-    const std::string folder = readInstallerGuestbookFolder();
+    app.linkFolder = readInstallerGuestbookFolder();
+    u.setWindowEnabled(ids::mainWindow, false);
+    if (u.windowExists(window)) {
+        u.bringToFront(window);
+        return;
+    }
     ui::WindowSpec desc{window, "Générateur de lien.", 530, 264};
     desc.minimizeBox = true;
     desc.topmost = true;
     if (!u.createWindow(desc, linkGeneratorControls(app))) {
         // Without the window nothing would ever give the user the main window back.
-        u.setWindowEnabled(ids::mainWindow, true);
-        setFormEnabled(app, true);
+        closeLinkGenerator(app);
         return;
     }
     u.setTopmost(window, true);
     u.setFocus(window, ids::linkField);
+}
 
-    bool quitPosted = false;
-    for (;;) {
-        const ui::Event e = u.waitEvent();
-        if (e.kind == ui::EventKind::Quit) {
-            quitPosted = true;
-            break;
-        }
-        if (e.windowId != window) continue;
-        if (e.kind == ui::EventKind::Close) break;
-        if (e.kind != ui::EventKind::Command) continue;
+bool handleLinkGeneratorEvent(InstallerApp& app, const ui::Event& e) {
+    if (e.windowId != window) return false;
+    if (e.kind == ui::EventKind::Close) {
+        closeLinkGenerator(app);
+    } else if (e.kind == ui::EventKind::Command) {
         if (e.controlId == ids::linkGenerateButton) {
-            generateLink(app, folder);
+            generateLink(app, app.linkFolder);
         } else if (e.controlId == ids::linkControl) {
             // Before the first link the control is empty: there is nothing to open.
-            const std::string link = currentLink();
-            if (!link.empty()) frame::openInBrowser(u, link);
+            if (!app.lastLink.empty()) frame::openInBrowser(app.ui, app.lastLink);
         } else if (e.controlId == ids::linkStayOnTop) {
             stayOnTopToggled(app);
         }
     }
-    closeLinkGenerator(app);
-    // A quit meant for the thread's own loop is handed on to it.
-    if (quitPosted) u.postQuit();
+    return true;
 }
 
 }  // namespace velmo::installer

@@ -1,3 +1,5 @@
+#include "installer/main_window.h"
+
 #include "assets/embedded_pictures.h"
 #include "installer/installer_app.h"
 
@@ -16,14 +18,6 @@ bool loadInstallerPictures(InstallerPictures& p) {
     return ok;
 }
 
-InstallerApp::InstallerApp(ui::Ui& u, const InstallerPictures& p)
-    : ui(u),
-      pictures(p),
-      frame{u, p.frame,
-            frame::AboutInfo{ids::aboutWindow, 71, 72, 73, 74, 75, "Velmo Transfert - A propos",
-                             "Velmo Transfert - Version : 1.2.0"},
-            ids::mainWindow} {}
-
 std::string buildPermissionHelpText() {
     return "Chez certains hébergeurs, vous devez appliquer un CHMOD (Droit de lecture/écriture) "
            "sur certains fichiers.\r\n\r\n"
@@ -33,13 +27,6 @@ std::string buildPermissionHelpText() {
            "Hébergeur F, Hébergeur G, Hébergeur H, Hébergeur I, Hébergeur J, Hébergeur K et "
            "Hébergeur L.\r\n\r\n"
            "Si votre hébergeur ne nécessite pas de CHMOD, n'oubliez pas de décocher la case.";
-}
-
-std::string buildConnectionErrorText() {
-    return std::string("Impossible de se connecter.\r\n\r\n") + "Raisons possibles :\r\n" +
-           " > Vos identifiants de connexion ne sont pas bon.\r\n" +
-           " > Votre pare-feu empêche la connexion.\r\n\r\n" +
-           "Tentez à nouveau de vous reconnecter.";
 }
 
 void buildMainWindow(InstallerApp& app) {
@@ -98,44 +85,44 @@ void buildMainWindow(InstallerApp& app) {
     app.ui.createWindow(window, controls, &menu);
 }
 
-void setFormEnabled(InstallerApp& app, bool enabled) {
+void setFormEnabled(ui::Ui& ui, bool enabled) {
     for (int id : {ids::addressField, ids::userField, ids::passwordField, ids::folderField,
                    ids::chmodBox, ids::infoButton, ids::passiveBox, ids::portField})
-        app.ui.setEnabled(ids::mainWindow, id, enabled);
+        ui.setEnabled(ids::mainWindow, id, enabled);
 }
 
 namespace {
 
-void addStatusAndBar(InstallerApp& app) {
-    app.ui.addControl(ids::mainWindow, {ids::chmodStatus, ControlKind::Label, 16, 360, 344, 16, "En cours :"});
-    app.ui.addControl(ids::mainWindow,
+void addStatusAndBar(ui::Ui& ui) {
+    ui.addControl(ids::mainWindow, {ids::chmodStatus, ControlKind::Label, 16, 360, 344, 16, "En cours :"});
+    ui.addControl(ids::mainWindow,
                       ControlSpec{ids::chmodBar, ControlKind::ProgressBar, 16, 376, 344, 16}.range(0, 100).smoothBar());
 }
 
 }  // namespace
 
-void createChmodPanel(InstallerApp& app) {
-    removePermissionPanel(app);
-    app.ui.addControl(ids::mainWindow, {ids::chmodFrame, ControlKind::GroupBox, 8, 345, 360, 55, "Chmod"});
-    addStatusAndBar(app);
+void createChmodPanel(ui::Ui& ui) {
+    removePermissionPanel(ui);
+    ui.addControl(ids::mainWindow, {ids::chmodFrame, ControlKind::GroupBox, 8, 345, 360, 55, "Chmod"});
+    addStatusAndBar(ui);
 }
 
-void createMenuRunPanel(InstallerApp& app) {
-    removePermissionPanel(app);
-    app.ui.addControl(ids::mainWindow,
+void createMenuRunPanel(ui::Ui& ui) {
+    removePermissionPanel(ui);
+    ui.addControl(ids::mainWindow,
                       ControlSpec{ids::chmodTitle, ControlKind::Label, 16, 345, 344, 22,
                                   "//! CHMOD !\\\\", FontRole::Text9}
                           .centred());
-    addStatusAndBar(app);
+    addStatusAndBar(ui);
 }
 
-void removePermissionPanel(InstallerApp& app) {
+void removePermissionPanel(ui::Ui& ui) {
     for (int id : {ids::chmodFrame, ids::chmodTitle, ids::chmodStatus, ids::chmodBar})
-        app.ui.removeControl(ids::mainWindow, id);
+        ui.removeControl(ids::mainWindow, id);
 }
 
-void setTreeRootLine(InstallerApp& app, const std::string& folder) {
-    app.ui.setLine(ids::mainWindow, ids::treeList, 0, "+-[Dossier] " + folder);
+void setTreeRootLine(ui::Ui& ui, const std::string& folder) {
+    ui.setLine(ids::mainWindow, ids::treeList, 0, "+-[Dossier] " + folder);
 }
 
 }  // namespace velmo::installer

@@ -117,7 +117,7 @@ TEST_P(WholeInstall, PutsTheGuestbookOnTheServerByteForByteAndRecordsTheRun) {
     if (c.stopNo) {
         ASSERT_TRUE(u.waitUntil([&] { return u.selectedLine(ids::mainWindow, ids::treeList) >= 20; },
                                 std::chrono::seconds(30)));
-        inst.app->stopRequested = 1;
+        inst.pressCancel();
     }
     ASSERT_TRUE(inst.closeLinkGenerator());
     const std::time_t after = std::time(nullptr);
@@ -166,6 +166,7 @@ TEST(ExistingFolder, NoLeavesTheServerAsItWasAndWritesNothing) {
                       "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de dossier pour "
                       "transférer votre livre d'or.");
     inst.pressValidate();
+    ASSERT_TRUE(inst.waitForRunEnd());
     waitForWorkers();
 
     inst.expectScriptMet();
@@ -190,7 +191,8 @@ TEST(StopQuestion, YesEndsTheRunWithoutJournalSettingsOrChmod) {
     inst.pressValidate();
     ASSERT_TRUE(inst.ui.waitUntil(
         [&] { return inst.ui.selectedLine(ids::mainWindow, ids::treeList) >= 20; }, std::chrono::seconds(30)));
-    inst.app->stopRequested = 1;
+    inst.pressCancel();
+    ASSERT_TRUE(inst.waitForRunEnd());
     waitForWorkers();
 
     inst.expectScriptMet();
@@ -202,8 +204,8 @@ TEST(StopQuestion, YesEndsTheRunWithoutJournalSettingsOrChmod) {
     EXPECT_LT(treeBelow(peer.home()).size(), expectedTree("livre-dor").size() / 4);
     EXPECT_NE(modeOf(stdfs::path(peer.home()) / "livre-dor/chmod_perso"), 0777);
     // Ready for a new run.
-    EXPECT_EQ(inst.app->keepGoing.load(), 1);
-    EXPECT_EQ(inst.app->stopRequested.load(), 0);
+    EXPECT_FALSE(inst.app->uploadRunning);
+    EXPECT_FALSE(inst.app->stopRequested);
     expectIdle(inst.ui);
     EXPECT_EQ(inst.ui.getProgress(ids::mainWindow, ids::overallBar), 0);
 }
@@ -248,5 +250,8 @@ TEST(RefusedFiles, AreGivenUpAtTheBoundAndReported) {
 
 TEST(RefusedFiles, OneGivenUpFileIsNamedInTheSingular) {
     const std::string first = "Le transfert est terminé, mais 1 fichier n'a pas pu être envoyé.\r\n";
-    EXPECT_EQ(closingMessage(1, false).substr(0, first.size()), first);
+    RunReport report;
+    report.outcome = UploadOutcome::Processed;
+    report.filesGivenUp = 1;
+    EXPECT_EQ(closingNotice(report).text.substr(0, first.size()), first);
 }

@@ -1,0 +1,129 @@
+#include "installer/window_runs.h"
+
+#include "installer/link_generator.h"
+#include "installer/run_completion.h"
+#include "installer/window_reporter.h"
+#include "platform/text_codec.h"
+#include "platform/worker.h"
+
+namespace velmo::installer {
+
+namespace {
+
+void giveFormBack(ui::Ui& u) {
+    u.setEnabled(ids::mainWindow, ids::validateButton, true);
+    setFormEnabled(u, true);
+}
+
+// Main thread, after a menu run that changed every mode: the settings and the box say so.
+void recordPermissions(InstallerApp& app, ConnectionSettings s, PermissionAction action) {
+    ui::Ui& u = app.ui;
+    s.permissionFlag = action == PermissionAction::ApplyWritable ? 1 : 0;
+    saveConnectionSettings(Tool::Installer, s);
+    if (s.permissionFlag == 1) createChmodPanel(u);  // takes the run's title, label and bar away first
+    else removePermissionPanel(u);
+    u.setChecked(ids::mainWindow, ids::chmodBox, s.permissionFlag == 1);
+}
+
+}  // namespace
+
+ConnectionSettings readForm(ui::Ui& u, bool trimmed) {
+    auto field = [&](int id) {
+        const std::string typed = u.getText(ids::mainWindow, id);
+        return trimmed ? text::trimBlanks(typed) : typed;
+    };
+    ConnectionSettings s;
+    s.serverAddress = field(ids::addressField);
+    s.userId = field(ids::userField);
+    s.password = field(ids::passwordField);
+    s.guestbookFolder = field(ids::folderField);
+    s.permissionFlag = u.isChecked(ids::mainWindow, ids::chmodBox) ? 1 : 0;
+    s.passiveFlag = u.isChecked(ids::mainWindow, ids::passiveBox) ? 1 : 0;
+    s.port = portFromFieldText(u.getText(ids::mainWindow, ids::portField));
+    return s;
+}
+
+void startUpload(const std::shared_ptr<InstallerApp>& app) {
+    ui::Ui& u = app->ui;
+    u.setEnabled(ids::mainWindow, ids::validateButton, false);
+    setFormEnabled(u, false);
+    for (int id : {ids::addressField, ids::userField, ids::passwordField, ids::folderField})
+        u.setText(ids::mainWindow, id, text::trimBlanks(u.getText(ids::mainWindow, id)));
+    // An "Annuler" that came after the last run's last file is not this run's.
+    app->stopRequested = false;
+    app->uploadRunning = true;
+    const UploadJob job{readForm(u, true), app->manifest};
+    const bool started = worker::start([app, job] {
+        WindowReporter reporter(app);
+        const RunReport report = runTransfer(job, reporter);
+        app->post([report](const std::shared_ptr<InstallerApp>& a) { finishTransfer(a, report); });
+    });
+    if (!started) {
+        app->uploadRunning = false;
+        giveFormBack(u);
+    }
+}
+
+void finishTransfer(const std::shared_ptr<InstallerApp>& app, const RunReport& report) {
+    ui::Ui& u = app->ui;
+    app->uploadRunning = false;
+    switch (report.outcome) {
+    case UploadOutcome::NoFolder:
+    case UploadOutcome::NotConnected:
+    case UploadOutcome::Declined:
+        giveFormBack(u);
+        return;
+    case UploadOutcome::Stopped:
+        showNotice(u, closingNotice(report));
+        u.setEnabled(ids::mainWindow, ids::cancelButton, false);
+        giveFormBack(u);
+        showFilePercent(*app, 0);
+        u.setProgress(ids::mainWindow, ids::overallBar, 0);
+        return;
+    case UploadOutcome::Processed:
+        break;
+    }
+    showFilePercent(*app, 0);
+    u.setProgress(ids::mainWindow, ids::overallBar, 100);
+    // Shown by the main thread, the box keeps the main window (and an open generator)
+    // from being used until it is answered.
+    showNotice(u, closingNotice(report));
+    if (report.permissions.outcome != PermissionOutcome::NotAsked) {
+        u.setProgress(ids::mainWindow, ids::chmodBar, 0);
+        u.setText(ids::mainWindow, ids::chmodStatus, "En cours :");
+    }
+    u.setEnabled(ids::mainWindow, ids::validateButton, true);
+    u.setEnabled(ids::mainWindow, ids::cancelButton, false);
+    recordRun(report);
+    openLinkGenerator(*app);
+}
+
+void startPermissionRun(const std::shared_ptr<InstallerApp>& app, PermissionAction action) {
+    ui::Ui& u = app->ui;
+    if (readTransferFlag() == 0) {
+        u.messageBox("Information.",
+                     "Les fichiers du livre d'or doivent être sur le serveur pour pouvoir modifier leur CHMOD.",
+                     ui::MessageIcon::Warning);
+        return;
+    }
+    // Replaces the "Chmod" group box (when "Chmod." is ticked) by the run's own panel.
+    createMenuRunPanel(u);
+    const ConnectionSettings settings = readForm(u, false);
+    worker::start([app, settings, action] {
+        ui::Ui& ui = app->ui;
+        WindowReporter reporter(app);
+        const PermissionResult result = runMenuPermissions(settings, action, reporter);
+        if (result.outcome == PermissionOutcome::NotConnected) return;
+        // The main window takes no input while the outcome is on screen.
+        const bool enabled = ui.isWindowEnabled(ids::mainWindow);
+        ui.setWindowEnabled(ids::mainWindow, false);
+        showNotice(ui, menuRunNotice(result));
+        if (enabled) ui.setWindowEnabled(ids::mainWindow, true);
+        if (result.outcome != PermissionOutcome::Applied) return;
+        app->post([settings, action](const std::shared_ptr<InstallerApp>& a) {
+            recordPermissions(*a, settings, action);
+        });
+    });
+}
+
+}  // namespace velmo::installer
