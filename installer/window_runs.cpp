@@ -10,6 +10,7 @@ namespace velmo::installer {
 
 namespace {
 
+// The last step of a run's end: the form (the port field last) is usable again.
 void giveFormBack(ui::Ui& u) {
     u.setEnabled(ids::mainWindow, ids::validateButton, true);
     setFormEnabled(u, true);
@@ -76,9 +77,9 @@ void finishTransfer(const std::shared_ptr<InstallerApp>& app, const RunReport& r
     case UploadOutcome::Stopped:
         showNotice(u, closingNotice(report));
         u.setEnabled(ids::mainWindow, ids::cancelButton, false);
-        giveFormBack(u);
         showFilePercent(*app, 0);
         u.setProgress(ids::mainWindow, ids::overallBar, 0);
+        giveFormBack(u);
         return;
     case UploadOutcome::Processed:
         break;

@@ -112,15 +112,19 @@ struct Installer {
     bool closeLinkGenerator() {
         if (!ui.waitUntil([&] { return ui.windowExists(ids::linkGeneratorWindow); }, std::chrono::seconds(60)))
             return false;
-        return ui.closeBox(ids::linkGeneratorWindow) &&
-               ui.waitUntil([&] { return !ui.windowExists(ids::linkGeneratorWindow) && ui.isWindowEnabled(ids::mainWindow); });
+        return ui.closeBox(ids::linkGeneratorWindow) && ui.waitUntil([&] {
+                   return !ui.windowExists(ids::linkGeneratorWindow) && ui.isWindowEnabled(ids::mainWindow) &&
+                          (app->uploadRunning || formIsBack());
+               });
     }
 
-    // Waits until the main loop has finished the run: "Valider" is back.
+    // Waits until the main loop has finished a run that gives the form back at once (one
+    // that sent nothing, or was stopped).
     bool waitForRunEnd() {
-        return ui.waitUntil([&] { return ui.isEnabled(ids::mainWindow, ids::validateButton) && !app->uploadRunning; },
-                            std::chrono::seconds(60));
+        return ui.waitUntil([&] { return !app->uploadRunning && formIsBack(); }, std::chrono::seconds(60));
     }
+    // The port field is the last of the form to come back.
+    bool formIsBack() { return ui.isEnabled(ids::mainWindow, ids::portField); }
 
     // The user closes the main window; without a launcher beside `Tools` the program
     // says so and ends.

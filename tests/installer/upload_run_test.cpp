@@ -255,3 +255,126 @@ TEST(RefusedFiles, OneGivenUpFileIsNamedInTheSingular) {
     report.filesGivenUp = 1;
     EXPECT_EQ(closingNotice(report).text.substr(0, first.size()), first);
 }
+
+// A folder field that names no sub-folder ("//" typed, blanks, "..") would put the
+// guestbook into the login directory, over the site's own files: "Valider" says so and
+// the server hears nothing.
+TEST(FolderField, ThatNamesNoSubFolderIsRefusedAndNothingIsSent) {
+    ToolsFolder tools;
+    FtpPeer peer(PeerKind::Pyftpdlib);
+    Installer inst;
+    auto& u = inst.ui;
+    for (const char* typed : {"//", "   ", ".."}) {
+        SCOPED_TRACE(typed);
+        if (std::string(typed) == "//") u.expectBox("ATTENTION.", "sous-dossier");
+        inst.fillForm(peer, typed, true, false);
+        const std::size_t before = u.shownBoxes().size();
+        u.expectBox("ATTENTION.", "Vous devez entrer le nom du dossier");
+        inst.pressValidate();
+        ASSERT_TRUE(inst.waitForRunEnd());
+        ASSERT_EQ(u.shownBoxes().size(), before + 1);
+        EXPECT_EQ(u.shownBoxes().back().text,
+                  "Vous devez entrer le nom du dossier dans lequel les fichiers de Velmo Livre d'or seront "
+                  "transférés.\r\n\r\nLe livre d'or ne peut pas être transféré directement à la racine de votre "
+                  "site.");
+        EXPECT_EQ(u.shownBoxes().back().icon, MessageIcon::Warning);
+        expectIdle(u);
+    }
+    waitForWorkers();
+    inst.expectScriptMet();
+    EXPECT_EQ(peer.receivedCommands(), std::vector<std::string>{});
+    EXPECT_TRUE(treeBelow(peer.home()).empty());
+    EXPECT_FALSE(tools.hasSettings());
+}
+
+// The server already holds a file named "aide" where the folder goes: "aide" can be
+// neither made nor entered, so neither its files (among them an index.php) nor those of
+// "aide/img" are sent; each is a journal line, the closing box counts them, and
+// everything else arrives in its place, the guestbook's own index.php untouched.
+TEST(FolderThatCannotBeEntered, GetsNoneOfItsFilesSentAndIsReported) {
+    ToolsFolder tools;
+    FtpPeer peer(PeerKind::Vsftpd);
+    peer.makeFolder("livre-dor");
+    writeFile(stdfs::path(peer.home()) / "livre-dor/aide", "un fichier");
+    std::vector<std::string> notSent;
+    std::set<std::string> want = expectedTree("livre-dor");
+    for (auto it = want.begin(); it != want.end();) {
+        if (it->rfind("livre-dor/aide/", 0) != 0) {
+            ++it;
+            continue;
+        }
+        if (it->back() != '/') notSent.push_back(*it);
+        it = want.erase(it);
+    }
+    want.insert("livre-dor/aide");
+    Installer inst;
+    inst.fillForm(peer, "livre-dor", true, false);
+    inst.ui.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
+    const std::string closing = "Le transfert est terminé, mais " + std::to_string(notSent.size()) +
+                                " fichiers n'ont pas pu être envoyés.";
+    inst.ui.expectBox("Statut transfert.", closing);
+    const std::time_t before = std::time(nullptr);
+    inst.pressValidate();
+    ASSERT_TRUE(inst.closeLinkGenerator());
+    const std::time_t after = std::time(nullptr);
+    waitForWorkers();
+    inst.expectScriptMet();
+    EXPECT_EQ(inst.boxesTitled("Statut transfert.").at(0).icon, MessageIcon::Warning);
+
+    EXPECT_EQ(treeBelow(peer.home()), want);
+    for (const std::string& rel : want) {
+        if (rel.back() == '/' || rel == "livre-dor/aide") continue;
+        EXPECT_EQ(readFile(stdfs::path(peer.home()) / rel), readFile(sampleGuestbook() / rel.substr(10))) << rel;
+    }
+    // The tree list's order, which is the journal's: aide's files, then aide/img's.
+    std::vector<std::string> inSendOrder;
+    for (const ManifestFolder& m : *inst.app->manifest)
+        if (m.remoteFolder == "aide" || m.remoteFolder == "aide/img")
+            for (std::size_t i = 1; i < m.lines.size(); ++i)
+                inSendOrder.push_back(m.uploadPrefix + fileNameOfLine(m.lines[i], m.fileLinePrefix));
+    EXPECT_EQ(inSendOrder.size(), notSent.size());
+    expectOneJournalBlock(tools, peer, "livre-dor", false, true, before, after, inSendOrder);
+}
+
+// Two runs in a row. During the first, the link generator is opened from the menu: the
+// run's end takes it over (the link it builds names the folder just sent) and the main
+// window stays disabled, not deaf, until it is closed. An "Annuler" that came too late
+// for the first run is not the second's: the second run asks no stop question.
+TEST(TwoRuns, TheMenusGeneratorDuringAnUploadAndALateAnnulerLeaveTheNextRunAlone) {
+    ToolsFolder tools;
+    FtpPeer peer(PeerKind::Pyftpdlib);
+    writeFile(tools.dir / "softwareDatas/config.pcfg", expectedSettings(peer, "livre-dor", 0, 1));
+    Installer inst;
+    auto& u = inst.ui;
+    const int gen = ids::linkGeneratorWindow;
+    inst.fillForm(peer, "mon-livre", true, false);
+    u.expectBox("Statut transfert.", allSent);
+    inst.pressValidate();
+    ASSERT_TRUE(u.waitUntil([&] { return u.selectedLine(ids::mainWindow, ids::treeList) >= 20; },
+                            std::chrono::seconds(30)));
+    ASSERT_TRUE(u.chooseMenu(ids::mainWindow, ids::menuLinkGenerator));
+    ASSERT_TRUE(u.waitUntil([&] { return u.windowExists(gen); }));
+    ASSERT_TRUE(u.waitUntil([&] { return !inst.app->uploadRunning; }, std::chrono::seconds(60)));
+    EXPECT_TRUE(u.windowExists(gen));
+    EXPECT_FALSE(u.isWindowEnabled(ids::mainWindow)) << "the generator stands above it";
+    u.expectBox("Lien généré.", "Le lien vient d'être généré.");
+    ASSERT_TRUE(u.typeText(gen, ids::linkField, "http://www.mon-site.fr"));
+    ASSERT_TRUE(u.click(gen, ids::linkGenerateButton));
+    EXPECT_TRUE(u.waitUntil([&] {
+        return u.getText(gen, ids::linkControl) == "http://www.mon-site.fr/mon-livre/install/index.php";
+    }));
+    ASSERT_TRUE(inst.closeLinkGenerator());
+    EXPECT_TRUE(u.isEnabled(ids::mainWindow, ids::folderField));
+    settleMainLoop(u);
+    expectWholeGuestbook(peer, "mon-livre");
+
+    // "Annuler" pressed after the first run's last file had left the flag set.
+    inst.app->stopRequested = true;
+    u.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
+    u.expectBox("Statut transfert.", allSent);
+    inst.pressValidate();
+    ASSERT_TRUE(inst.closeLinkGenerator());
+    waitForWorkers();
+    inst.expectScriptMet();
+    for (const ui::ShownBox& box : u.shownBoxes()) EXPECT_NE(box.text, stopQuestion);
+}
