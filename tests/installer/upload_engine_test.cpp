@@ -79,6 +79,13 @@ ScriptedServer& stored(ScriptedServer& s, const std::string& name, const std::st
         .acceptData().receiveData().reply("226 Transfer complete\r\n");
 }
 
+// A client that waits for a reply the script does not give fails in seconds, not minutes.
+class UploadEngine : public ::testing::Test {
+protected:
+    void SetUp() override { ftp::setSilenceLimitMs(5000); }
+    void TearDown() override { ftp::setSilenceLimitMs(120000); }
+};
+
 int closedPort() {
     net::Socket listener = net::Socket::listenOn("127.0.0.1", 0, 1);
     return listener.localPort();  // closed again when `listener` goes
@@ -88,7 +95,7 @@ int closedPort() {
 
 // A folder name that is empty, blanks, "." or ".." would put the guestbook into the login
 // directory itself (or above it): refused before any connection.
-TEST(UploadEngine, AFolderNameThatNamesNoSubFolderIsRefusedBeforeConnecting) {
+TEST_F(UploadEngine, AFolderNameThatNamesNoSubFolderIsRefusedBeforeConnecting) {
     TinyManifest m;
     m.folder("", false, {"index.php"});
     const int port = closedPort();
@@ -112,7 +119,7 @@ TEST(UploadEngine, AFolderNameThatNamesNoSubFolderIsRefusedBeforeConnecting) {
 // A folder that can be neither made nor entered gets none of its files sent, nor its
 // nested folder made (it would land in the parent); the next folder reached from the
 // user's folder is sent as usual. Each file not sent is one journal line.
-TEST(UploadEngine, AFolderThatCannotBeEnteredGetsNoneOfItsFilesNorItsSubFolders) {
+TEST_F(UploadEngine, AFolderThatCannotBeEnteredGetsNoneOfItsFilesNorItsSubFolders) {
     TinyManifest m;
     m.folder("", false, {"r.txt"}).folder("aide", false, {"x.txt"}).folder("aide/img", false, {"y.txt"})
         .folder("inc", true, {"z.txt"});
@@ -144,14 +151,13 @@ TEST(UploadEngine, AFolderThatCannotBeEnteredGetsNoneOfItsFilesNorItsSubFolders)
 // the session is reopened where the file goes, and the run goes on. When the server does
 // not take the login again, the sending ends there: the rest is given up at once instead
 // of failing attempt after attempt.
-TEST(UploadEngine, ADroppedSessionIsReopenedBeforeTheNextAttemptOrEndsTheSending) {
+TEST_F(UploadEngine, ADroppedSessionIsReopenedBeforeTheNextAttemptOrEndsTheSending) {
     struct Case {
         const char* name;
         bool reopened;
     };
     for (const Case c : {Case{"reopened", true}, Case{"login refused", false}}) {
         SCOPED_TRACE(c.name);
-        ftp::setSilenceLimitMs(5000);  // a client waiting for a greeting that never comes
         TinyManifest m;
         m.folder("", false, {"a.txt", "b.txt", "c.txt"});
         ScriptedServer server;
@@ -185,6 +191,5 @@ TEST(UploadEngine, ADroppedSessionIsReopenedBeforeTheNextAttemptOrEndsTheSending
             EXPECT_EQ(report.failedSends, (std::vector<std::string>{"local/b.txt", "local/c.txt"}));
             EXPECT_EQ(report.filesGivenUp, 2);
         }
-        ftp::setSilenceLimitMs(120000);
     }
 }
