@@ -20,8 +20,6 @@ const char* const noFolderText =
     "Vous devez entrer le nom du dossier dans lequel les fichiers de Velmo Livre d'or seront "
     "transférés.\r\n\r\nLe livre d'or ne peut pas être transféré directement à la racine de votre site.";
 
-bool transferEnded(int status) { return status == ftp::TransferDone || status == ftp::TransferFailed; }
-
 // One upload: the job, where it reports, and what it keeps between its steps.
 class Upload {
 public:
@@ -43,7 +41,7 @@ private:
             reporter_.inform({"ATTENTION.", noFolderText, NoticeKind::Warning});
             return UploadOutcome::NoFolder;
         }
-        if (!ftp::open(session(), s.serverAddress, s.userId, s.password, s.passiveFlag, s.port)) {
+        if (!ftp::open(session(), ftpAccount(s))) {
             reporter_.inform(connectionFailedNotice());
             return UploadOutcome::NotConnected;
         }
@@ -64,10 +62,10 @@ private:
                 ftp::close(session());
                 return UploadOutcome::Declined;
             }
-            ftp::ensureConnected(session(), s, loginDirectory_);
+            ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
             reporter_.progress({UploadProgress::Step::Uploading});
             if (ftp::isAlive(session())) ftp::changeDirectory(session(), loginDirectory_);
-            else ftp::ensureConnected(session(), s, loginDirectory_);
+            else ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
         } else {
             reporter_.progress({UploadProgress::Step::Uploading});
         }
@@ -98,7 +96,7 @@ private:
     bool reopenIfDropped(const std::string& directory) {
         if (sessionLost_) return false;
         if (ftp::isAlive(session())) return true;
-        ftp::ensureConnected(session(), job_.settings, directory);
+        ftp::ensureConnected(session(), ftpAccount(job_.settings), directory);
         sessionLost_ = !ftp::isAlive(session());
         return !sessionLost_;
     }
@@ -192,8 +190,8 @@ private:
 
         Attempt a;
         for (;;) {
-            const int status = ftp::transferStatus(session());
-            if (transferEnded(status)) {
+            const ftp::TransferStatus status = ftp::transferStatus(session());
+            if (status.ended()) {
                 // A send that ends before its first progress check still moves the count on
                 // and honours "Annuler": on a fast link every file may end that quickly.
                 reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_});
@@ -201,12 +199,11 @@ private:
                     askAboutStop();
                     a.asked = true;
                 }
-                a.arrived = status == ftp::TransferDone;
+                a.arrived = status.phase == ftp::TransferDone;
                 if (!a.arrived) report_.failedSends.push_back(localPath);
                 return a;
             }
-            const int bytes = ftp::transferStatus(session());
-            const int percent = filePercent(bytes < 0 ? 0 : bytes, size);
+            const int percent = filePercent(ftp::transferStatus(session()).bytes, size);
             waitForTransferEnd(progressPeriodMs);
             reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_, percent});
             if (reporter_.stopRequested()) {
@@ -219,7 +216,7 @@ private:
     // Sleeps up to `periodMs`, returning as soon as the running transfer has ended.
     void waitForTransferEnd(int periodMs) {
         const std::uint64_t start = clock::tickMs();
-        while (!transferEnded(ftp::transferStatus(session())) &&
+        while (!ftp::transferStatus(session()).ended() &&
                clock::tickMs() - start < static_cast<std::uint64_t>(periodMs))
             clock::sleepMs(endWatchSliceMs);
     }
