@@ -10,10 +10,10 @@ namespace velmo::installer {
 
 namespace {
 
-// The last step of a run's end: the form (the port field last) is usable again.
+// The last step of a run's end: the form, then "Valider", are usable again.
 void giveFormBack(ui::Ui& u) {
-    u.setEnabled(ids::mainWindow, ids::validateButton, true);
     setFormEnabled(u, true);
+    u.setEnabled(ids::mainWindow, ids::validateButton, true);
 }
 
 // Main thread, after a menu run that changed every mode: the settings and the box say so.

@@ -63,10 +63,15 @@ inline void waitForWorkers() { EXPECT_TRUE(worker::waitForAll(std::chrono::minut
 // Waits until the program's main loop has handled everything the user did so far: it
 // answers "Infos" (the permission help) only after that. Needs the form enabled.
 inline void settleMainLoop(ui::HeadlessUi& ui) {
-    const std::size_t before = ui.shownBoxes().size();
+    auto helpBoxes = [&] {
+        std::size_t n = 0;
+        for (const ui::ShownBox& b : ui.shownBoxes()) n += b.text.rfind("Chez certains hébergeurs", 0) == 0;
+        return n;
+    };
+    const std::size_t before = helpBoxes();
     ui.expectBox("Information.", "Chez certains hébergeurs");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::infoButton));
-    ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() > before; }));
+    ASSERT_TRUE(ui.waitUntil([&] { return helpBoxes() > before; }));
 }
 
 // The program's own start-up and main loop in a thread of their own, the test acting as
@@ -104,7 +109,10 @@ struct Installer {
         settleMainLoop(ui);
     }
 
-    void pressValidate() { ASSERT_TRUE(ui.click(ids::mainWindow, ids::validateButton)); }
+    void pressValidate() {
+        boxesAtValider = ui.shownBoxes().size();
+        ASSERT_TRUE(ui.click(ids::mainWindow, ids::validateButton));
+    }
     void pressCancel() { ASSERT_TRUE(ui.click(ids::mainWindow, ids::cancelButton)); }
 
     // The link generator opens at the end of a run processed whole; a user closes it and
@@ -119,11 +127,15 @@ struct Installer {
     }
 
     // Waits until the main loop has finished a run that gives the form back at once (one
-    // that sent nothing, or was stopped).
+    // that sent nothing, or was stopped): every such run shows a box, and "Valider" comes
+    // back last.
     bool waitForRunEnd() {
-        return ui.waitUntil([&] { return !app->uploadRunning && formIsBack(); }, std::chrono::seconds(60));
+        return ui.waitUntil([&] {
+            return ui.shownBoxes().size() > boxesAtValider && !app->uploadRunning &&
+                   ui.isEnabled(ids::mainWindow, ids::validateButton);
+        }, std::chrono::seconds(60));
     }
-    // The port field is the last of the form to come back.
+    // The port field is the last of the form to come back (after the link generator).
     bool formIsBack() { return ui.isEnabled(ids::mainWindow, ids::portField); }
 
     // The user closes the main window; without a launcher beside `Tools` the program
@@ -152,6 +164,7 @@ struct Installer {
     ui::HeadlessUi ui;
     std::shared_ptr<InstallerApp> app;
     std::thread program;
+    std::size_t boxesAtValider = 0;
 };
 
 // Every folder and file under `root`, relative, folders ending in "/".
