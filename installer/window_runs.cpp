@@ -21,9 +21,13 @@ void recordPermissions(InstallerApp& app, ConnectionSettings s, PermissionAction
     ui::Ui& u = app.ui;
     s.permissionFlag = action == PermissionAction::ApplyWritable ? 1 : 0;
     saveConnectionSettings(Tool::Installer, s);
-    if (s.permissionFlag == 1) createChmodPanel(u);  // takes the run's title, label and bar away first
-    else removePermissionPanel(u);
-    u.setChecked(ids::mainWindow, ids::chmodBox, s.permissionFlag == 1);
+    if (s.permissionFlag == 1) {
+        u.setChecked(ids::mainWindow, ids::chmodBox, true);
+        createChmodPanel(u);  // takes the run's title, label and bar away first
+    } else {
+        removePermissionPanel(u);
+        u.setChecked(ids::mainWindow, ids::chmodBox, false);
+    }
 }
 
 }  // namespace
