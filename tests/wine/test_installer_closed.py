@@ -27,7 +27,7 @@ def run(t):
     server, port, password = test_installer.start_ftp(t, ftp_home)
     try:
         app = t.start(os.path.join(tools, "Velmo_Transfert.exe"), cwd=tools)
-        hwnd, _ = d.find("Velmo, Transfert.")
+        hwnd, _ = test_installer.find_ready(t, d)
         for field, text in ((13, "127.0.0.1"), (16, "velmo"), (19, password), (30, str(port))):
             d.settext(hwnd, field, text)
         d.click(hwnd, 42)
