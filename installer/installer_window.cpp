@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/tool_frame.h"
+#include "frame/program.h"
 #include "installer/installer_app.h"
 #include "installer/link_generator.h"
 #include "installer/window_runs.h"
@@ -12,6 +12,8 @@
 #include "platform/net.h"
 #include "platform/process.h"
 #include "settings/connection_settings.h"
+#include "suite/messages.h"
+#include "suite/paths.h"
 
 namespace velmo::installer {
 
@@ -47,12 +49,12 @@ void loadSettingsIntoForm(InstallerApp& app) {
 }
 
 void showPermissionHelp(InstallerApp& app) {
-    app.ui.messageBox("Information.", app.permissionHelpText, MessageIcon::Information);
+    app.ui.messageBox(suite::titles::information, app.permissionHelpText, MessageIcon::Information);
 }
 
 void openLinkGeneratorFromMenu(InstallerApp& app) {
     if (readTransferFlag() == 0) {
-        app.ui.messageBox("Information.", noLinkBeforeUploadText, MessageIcon::Warning);
+        app.ui.messageBox(suite::titles::information, noLinkBeforeUploadText, MessageIcon::Warning);
         return;
     }
     openLinkGenerator(app);
@@ -61,7 +63,7 @@ void openLinkGeneratorFromMenu(InstallerApp& app) {
 void folderFieldEvent(InstallerApp& app) {
     std::string folder = app.ui.getText(ids::mainWindow, ids::folderField);
     if (folder.find('/') != std::string::npos) {
-        app.ui.messageBox("ATTENTION.", subFolderWarningText, MessageIcon::Warning);
+        app.ui.messageBox(suite::titles::attentionCaps, subFolderWarningText, MessageIcon::Warning);
         std::erase(folder, '/');
         app.ui.setText(ids::mainWindow, ids::folderField, folder);
     }
@@ -77,84 +79,51 @@ void chmodBoxClicked(InstallerApp& app) {
     }
 }
 
-// One event of the program's windows; false once the program ends.
-bool handleEvent(const std::shared_ptr<InstallerApp>& appPtr, const ui::Event& e) {
-    InstallerApp& app = *appPtr;
-    if (e.kind == EventKind::Quit) return false;
-    if (frame::handleAboutEvent(app.frame, e)) return true;
-    if (handleLinkGeneratorEvent(app, e)) return true;
-    if (e.windowId != ids::mainWindow) return true;
-
-    switch (e.kind) {
-    case EventKind::Close:
-        frame::returnToLauncher(app.ui);
-        return false;
-    case EventKind::Menu:
-        switch (e.controlId) {
-        case ids::menuLinkGenerator: openLinkGeneratorFromMenu(app); break;
-        case ids::menuQuit: frame::returnToLauncher(app.ui); return false;
-        case ids::menuApplyChmod: startPermissionRun(appPtr, PermissionAction::ApplyWritable); break;
-        case ids::menuRestoreChmod: startPermissionRun(appPtr, PermissionAction::RestoreRestricted); break;
-        case ids::menuSite: frame::openInBrowser(app.ui, frame::officialSiteAddress()); break;
-        case ids::menuForum: frame::openInBrowser(app.ui, frame::forumAddress()); break;
-        case ids::menuAbout: frame::showAboutWindow(app.frame); break;
-        default: break;
-        }
-        return true;
-    case EventKind::Command:
-    case EventKind::Changed:
-        switch (e.controlId) {
-        case ids::validateButton: startUpload(appPtr); break;
-        case ids::cancelButton: app.stopRequested = true; break;
-        case ids::folderField: folderFieldEvent(app); break;
-        case ids::chmodBox: chmodBoxClicked(app); break;
-        case ids::infoButton: showPermissionHelp(app); break;
-        default: break;
-        }
-        return true;
-    default:
-        return true;
-    }
+// The main window's routes; "Quitter", the site, the forum, "A propos" and the close box
+// are the frame's.
+std::vector<frame::Route> mainWindowRoutes(const std::shared_ptr<InstallerApp>& app) {
+    return {
+        // The window is shown: the tree list and the stored settings go in.
+        frame::onOpened(ids::mainWindow, [app] {
+            fillTreeList(*app);
+            loadSettingsIntoForm(*app);
+        }),
+        frame::onMenu(ids::menuLinkGenerator, [app] { openLinkGeneratorFromMenu(*app); }),
+        frame::onMenu(ids::menuApplyChmod, [app] { startPermissionRun(app, PermissionAction::ApplyWritable); }),
+        frame::onMenu(ids::menuRestoreChmod, [app] { startPermissionRun(app, PermissionAction::RestoreRestricted); }),
+        frame::onCommand(ids::validateButton, [app] { startUpload(app); }),
+        frame::onCommand(ids::cancelButton, [app] { app->stopRequested = true; }),
+        frame::onChanged(ids::folderField, [app] { folderFieldEvent(*app); }),
+        frame::onCommand(ids::chmodBox, [app] { chmodBoxClicked(*app); }),
+        frame::onCommand(ids::infoButton, [app] { showPermissionHelp(*app); }),
+    };
 }
 
 }  // namespace
 
-int runInstaller(ui::Ui& ui) { return runInstaller(ui, hasGlidingProgressBars()); }
+int runInstaller(ui::Ui& ui) { return runInstaller(makeInstaller(ui, hasGlidingProgressBars())); }
 
-int runInstaller(ui::Ui& ui, bool themedFileBar) {
-    const std::shared_ptr<InstallerApp> app = startInstaller(ui, themedFileBar);
-    if (!app) return 1;
-    runMainLoop(app);
-    return 0;
-}
-
-std::shared_ptr<InstallerApp> startInstaller(ui::Ui& ui, bool themedFileBar) {
-    // Shared with every worker the loop starts: they may outlive the loop.
+std::shared_ptr<InstallerApp> makeInstaller(ui::Ui& ui, bool themedFileBar) {
     auto app = std::make_shared<InstallerApp>(ui, themedFileBar);
     loadInstallerPictures(app->pictures);  // a picture that does not decode only loses its icon
     app->permissionHelpText = buildPermissionHelpText();
-    net::startNetworking();
-
-    if (!fs::isDirectory("livre-dor")) {
-        ui.messageBox("ATTENTION.", missingGuestbookText, MessageIcon::Error);
-        return nullptr;
-    }
-    buildMainWindow(*app);
-    if (!ui.windowExists(ids::mainWindow)) return nullptr;
-    fillTreeList(*app);
-    loadSettingsIntoForm(*app);
     return app;
 }
 
-void runMainLoop(const std::shared_ptr<InstallerApp>& app) {
+int runInstaller(const std::shared_ptr<InstallerApp>& app) {
     ui::Ui& ui = app->ui;
-    for (;;) {
-        const ui::Event e = ui.waitEvent();
-        // What finished runs handed over is done before the event itself.
-        app->runPosted(app);
-        if (!handleEvent(app, e)) break;
+    net::startNetworking();
+    if (!fs::isDirectory(suite::localGuestbookFolder)) {
+        ui.messageBox(suite::titles::attentionCaps, missingGuestbookText, MessageIcon::Error);
+        return 1;
     }
-    for (int window : {ids::linkGeneratorWindow, ids::aboutWindow, ids::mainWindow}) ui.destroyWindow(window);
+    frame::Program program(ui, mainWindowDescription(*app));
+    program.addRoutes(mainWindowRoutes(app));
+    program.addRoutes(linkGeneratorRoutes(app));
+    const int result = program.run();
+    // Closed with the program (or never opened): a generator left standing goes too.
+    ui.destroyWindow(ids::linkGeneratorWindow);
+    return result;
 }
 
 }  // namespace velmo::installer

@@ -14,16 +14,14 @@ struct InstallerApp;
 // folder (where `livre-dor` and `softwareDatas` lie). Returns 1 when it could not start
 // (no `livre-dor` folder, or the window could not be built), 0 otherwise. Workers still
 // running when it returns keep the program's state alive until they end; what they would
-// hand the main loop then is dropped. `themedFileBar` says whether the file bar is the
-// finer one of themed bars that glide (the platform's own answer by default).
+// hand the main loop then is dropped.
 int runInstaller(ui::Ui& ui);
-int runInstaller(ui::Ui& ui, bool themedFileBar);
 
-// runInstaller in its two halves, on one thread (the one that owns the window): the
-// start-up, which gives no state when the program cannot start (it said why), and the
-// main loop, which returns when the program ends, its windows gone.
-std::shared_ptr<InstallerApp> startInstaller(ui::Ui& ui, bool themedFileBar);
-void runMainLoop(const std::shared_ptr<InstallerApp>& app);
+// The same in two steps: the program's state (pictures decoded; `themedFileBar` says
+// whether the file bar is the finer one of themed bars that glide, which
+// runInstaller(ui) asks the platform), then the checks, the window and the main loop.
+std::shared_ptr<InstallerApp> makeInstaller(ui::Ui& ui, bool themedFileBar);
+int runInstaller(const std::shared_ptr<InstallerApp>& app);
 
 // The warning shown when the folder field holds a "/" and the text left after it.
 inline constexpr const char* subFolderWarningText =

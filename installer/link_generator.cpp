@@ -6,6 +6,7 @@
 #include "frame/tool_frame.h"
 #include "installer/install_link.h"
 #include "settings/connection_settings.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
@@ -46,7 +47,7 @@ std::vector<ControlSpec> linkGeneratorControls(const InstallerApp& app) {
 }
 
 void refuse(ui::Ui& u, const char* text) {
-    u.messageBox("Attention.", text, MessageIcon::Warning);
+    u.messageBox(suite::titles::attention, text, MessageIcon::Warning);
 }
 
 void generateLink(InstallerApp& app, const std::string& folder) {
@@ -70,7 +71,7 @@ void generateLink(InstallerApp& app, const std::string& folder) {
     case SiteAddressCheck::Accepted:
         break;
     }
-    u.messageBox("Lien généré.",
+    u.messageBox(suite::titles::linkGenerated,
                  "Le lien vient d'être généré.\r\nSi vous atterrissez sur une page d'erreur, "
                  "c'est que vous avez mal entré l'adresse de votre site.",
                  MessageIcon::Information);
@@ -117,21 +118,16 @@ void openLinkGenerator(InstallerApp& app) {
     u.setFocus(window, ids::linkField);
 }
 
-bool handleLinkGeneratorEvent(InstallerApp& app, const ui::Event& e) {
-    if (e.windowId != window) return false;
-    if (e.kind == ui::EventKind::Close) {
-        closeLinkGenerator(app);
-    } else if (e.kind == ui::EventKind::Command) {
-        if (e.controlId == ids::linkGenerateButton) {
-            generateLink(app, app.linkFolder);
-        } else if (e.controlId == ids::linkControl) {
+std::vector<frame::Route> linkGeneratorRoutes(const std::shared_ptr<InstallerApp>& app) {
+    return {
+        frame::onClose(window, [app] { closeLinkGenerator(*app); }),
+        frame::onCommand(ids::linkGenerateButton, [app] { generateLink(*app, app->linkFolder); }, window),
+        frame::onCommand(ids::linkControl, [app] {
             // Before the first link the control is empty: there is nothing to open.
-            if (!app.lastLink.empty()) frame::openInBrowser(app.ui, app.lastLink);
-        } else if (e.controlId == ids::linkStayOnTop) {
-            stayOnTopToggled(app);
-        }
-    }
-    return true;
+            if (!app->lastLink.empty()) frame::openInBrowser(app->ui, app->lastLink);
+        }, window),
+        frame::onCommand(ids::linkStayOnTop, [app] { stayOnTopToggled(*app); }, window),
+    };
 }
 
 }  // namespace velmo::installer

@@ -10,8 +10,7 @@ using ui::ControlSpec;
 using ui::FontRole;
 
 bool loadInstallerPictures(InstallerPictures& p) {
-    bool ok = frame::loadFramePictures(p.frame);
-    ok = assets::loadEmbeddedPicture("link_generator_16", p.linkGeneratorIcon) && ok;
+    bool ok = assets::loadEmbeddedPicture("link_generator_16", p.linkGeneratorIcon);
     ok = assets::loadEmbeddedPicture("chmod_apply_16", p.chmodApplyIcon) && ok;
     ok = assets::loadEmbeddedPicture("chmod_restore_16", p.chmodRestoreIcon) && ok;
     ok = assets::loadEmbeddedPicture("stay_on_top_24", p.stayOnTop) && ok;
@@ -29,21 +28,23 @@ std::string buildPermissionHelpText() {
            "Si votre hébergeur ne nécessite pas de CHMOD, n'oubliez pas de décocher la case.";
 }
 
-void buildMainWindow(InstallerApp& app) {
+frame::ProgramDescription mainWindowDescription(const InstallerApp& app) {
     const InstallerPictures& pic = app.pictures;
-    ui::MenuSpec menu;
-    menu.titles = {
+    frame::ProgramDescription d;
+    d.window = ui::WindowSpec{ids::mainWindow, "Velmo, Transfert.", 784, 470};
+    d.menu = {
         {"Fichier",
          {{ids::menuLinkGenerator, "Lancer le générateur de lien", &pic.linkGeneratorIcon},
-          frame::quitEntry(app.frame, ids::menuQuit)}},
+          frame::quitItem(ids::menuQuit)}},
         {"Outils",
          {{ids::menuApplyChmod, "Effectuer les chmods sur les fichiers adéquates", &pic.chmodApplyIcon},
           {ids::menuRestoreChmod, "Annuler les chmods sur les fichiers adéquates", &pic.chmodRestoreIcon}}},
         {"Aide",
-         {frame::siteEntry(app.frame, ids::menuSite), frame::forumEntry(app.frame, ids::menuForum),
-          frame::aboutEntry(app.frame, ids::menuAbout)}},
+         {frame::siteItem(ids::menuSite), frame::forumItem(ids::menuForum), frame::aboutItem(ids::menuAbout)}},
     };
-    const std::vector<ControlSpec> controls = {
+    d.about = frame::AboutInfo{ids::aboutWindow, 71, 72, 73, 74, 75, "Velmo Transfert - A propos",
+                               "Velmo Transfert - Version : 1.2.0"};
+    d.controls = {
         {ids::heading, ControlKind::Label, 8, 8, 696, 16,
          "Toutes les informations ci-dessous ont dû vous être fournies par votre hébergeur."},
         {ids::addressFrame, ControlKind::GroupBox, 8, 24, 360, 76, "Adresse FTP"},
@@ -81,8 +82,7 @@ void buildMainWindow(InstallerApp& app) {
         ControlSpec{ids::cancelButton, ControlKind::Button, 185, 412, 120, 24, "Annuler", FontRole::Large10}
             .disabled(),
     };
-    ui::WindowSpec window{ids::mainWindow, "Velmo, Transfert.", 784, 470};
-    app.ui.createWindow(window, controls, &menu);
+    return d;
 }
 
 void setFormEnabled(ui::Ui& ui, bool enabled) {

@@ -1,10 +1,10 @@
-// Velmo_Transfert's main window (window 0): its numbers, its table of controls and menu,
-// and the pieces of it that come and go (the form's enabling, the permission panels, the
-// tree list's first line).
+// Velmo_Transfert's main window (window 0): its numbers, its description for the program
+// skeleton (table of controls, menu, About window), and the pieces of it that come and go
+// (the form's enabling, the permission panels, the tree list's first line).
 #pragma once
 #include <string>
 
-#include "frame/tool_frame.h"
+#include "frame/program.h"
 #include "ui/ui.h"
 
 namespace velmo::installer {
@@ -30,17 +30,16 @@ constexpr int heading = 9, addressFrame = 10, addressField = 13, userFrame = 14,
 constexpr int linkField = 66, linkGenerateButton = 67, linkControl = 59, linkStayOnTop = 68;
 }  // namespace ids
 
-// The program's pictures: the frame's four and the installer's own.
+// The installer's own pictures (the frame decodes its four itself).
 struct InstallerPictures {
-    frame::FramePictures frame;
     ui::Image linkGeneratorIcon, chmodApplyIcon, chmodRestoreIcon, stayOnTop;
 };
 // False when one of them is missing or does not decode (it then shows without it).
 bool loadInstallerPictures(InstallerPictures& pictures);
 
-// Builds window 0 with its menu and controls (the file bar's range after
-// app.themedFileBar); the tree list is left empty.
-void buildMainWindow(InstallerApp& app);
+// Window 0 with its menu and controls (the file bar's range after app.themedFileBar; the
+// tree list empty) and the About window. The menu's icons are app.pictures'.
+frame::ProgramDescription mainWindowDescription(const InstallerApp& app);
 // Controls 13, 16, 19, 25, 27, 28, 29 and 30 together.
 void setFormEnabled(ui::Ui& ui, bool enabled);
 void createChmodPanel(ui::Ui& ui);       // group box 38, label 40, bar 41

@@ -5,6 +5,7 @@
 #include "ftp/control_channel.h"
 #include "installer/permission_plan.h"
 #include "platform/clock.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
@@ -82,7 +83,7 @@ std::string permissionSentence(const PermissionResult& result) {
 }
 
 Notice menuRunNotice(const PermissionResult& result) {
-    return {"Statut Chmod.", permissionSentence(result),
+    return {suite::titles::chmodStatus, permissionSentence(result),
             result.outcome == PermissionOutcome::Applied ? NoticeKind::Information : NoticeKind::Warning};
 }
 

@@ -1,15 +1,16 @@
 #include "installer/run_completion.h"
 
 #include "settings/error_journal.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
 Notice closingNotice(const RunReport& report) {
     if (report.outcome != UploadOutcome::Processed)
-        return {"Statut transfert.",
+        return {suite::titles::transferStatus,
                 "Tous les fichiers n'ont pas été transférés.\r\n\r\nVotre livre d'or ne sera donc pas fonctionnel.",
                 NoticeKind::Information};
-    Notice n{"Statut transfert.", "", NoticeKind::Information};
+    Notice n{suite::titles::transferStatus, "", NoticeKind::Information};
     const int missing = report.filesGivenUp;
     if (missing == 0) {
         n.text = "Tous les dossiers et fichiers ont bien été transférés.";

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/text_codec.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
@@ -38,7 +39,7 @@ private:
     UploadOutcome upload() {
         const ConnectionSettings& s = job_.settings;
         if (!namesSubFolder(s.guestbookFolder)) {
-            reporter_.inform({"ATTENTION.", noFolderText, NoticeKind::Warning});
+            reporter_.inform({suite::titles::attentionCaps, noFolderText, NoticeKind::Warning});
             return UploadOutcome::NoFolder;
         }
         if (!ftp::open(session(), ftpAccount(s))) {
@@ -53,8 +54,8 @@ private:
             const std::string question = "Le dossier \"" + s.guestbookFolder +
                                          "\" existe déjà.\r\n\r\nVous allez écraser les fichiers déjà "
                                          "existants.\r\n\r\nVoulez-vous continuer ?";
-            if (!reporter_.ask({"Dossier existant.", question, NoticeKind::Information})) {
-                reporter_.inform({"Information.",
+            if (!reporter_.ask({suite::titles::existingFolder, question, NoticeKind::Information})) {
+                reporter_.inform({suite::titles::information,
                                   "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de "
                                   "dossier pour transférer votre livre d'or.",
                                   NoticeKind::Information});
@@ -223,12 +224,12 @@ private:
 
     // The stop question, asked while a send is in progress (or just ended).
     void askAboutStop() {
-        if (reporter_.ask({"Information.", "Voulez-vous arreter le transfert en cours ?", NoticeKind::Information})) {
-            reporter_.inform({"Information.", "Le transfert va donc être arrêté, veuillez patienter.",
+        if (reporter_.ask({suite::titles::information, "Voulez-vous arreter le transfert en cours ?", NoticeKind::Information})) {
+            reporter_.inform({suite::titles::information, "Le transfert va donc être arrêté, veuillez patienter.",
                               NoticeKind::Information});
             keepGoing_ = false;
         } else {
-            reporter_.inform({"Information.", "Le tansfert des fichiers va donc reprendre.", NoticeKind::Information});
+            reporter_.inform({suite::titles::information, "Le tansfert des fichiers va donc reprendre.", NoticeKind::Information});
             keepGoing_ = true;
         }
     }

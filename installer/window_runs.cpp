@@ -5,6 +5,7 @@
 #include "installer/window_reporter.h"
 #include "platform/text_codec.h"
 #include "platform/worker.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
@@ -61,7 +62,8 @@ void startUpload(const std::shared_ptr<InstallerApp>& app) {
     const bool started = worker::start([app, job] {
         WindowReporter reporter(app);
         const RunReport report = runTransfer(job, reporter);
-        app->post([report](const std::shared_ptr<InstallerApp>& a) { finishTransfer(a, report); });
+        // Gone with the main window when the program has ended meanwhile.
+        app->ui.post(ids::mainWindow, [app, report] { finishTransfer(app, report); });
     });
     if (!started) {
         app->uploadRunning = false;
@@ -106,7 +108,7 @@ void finishTransfer(const std::shared_ptr<InstallerApp>& app, const RunReport& r
 void startPermissionRun(const std::shared_ptr<InstallerApp>& app, PermissionAction action) {
     ui::Ui& u = app->ui;
     if (readTransferFlag() == 0) {
-        u.messageBox("Information.",
+        u.messageBox(suite::titles::information,
                      "Les fichiers du livre d'or doivent être sur le serveur pour pouvoir modifier leur CHMOD.",
                      ui::MessageIcon::Warning);
         return;
@@ -125,9 +127,7 @@ void startPermissionRun(const std::shared_ptr<InstallerApp>& app, PermissionActi
         showNotice(ui, menuRunNotice(result));
         if (enabled) ui.setWindowEnabled(ids::mainWindow, true);
         if (result.outcome != PermissionOutcome::Applied) return;
-        app->post([settings, action](const std::shared_ptr<InstallerApp>& a) {
-            recordPermissions(*a, settings, action);
-        });
+        app->ui.post(ids::mainWindow, [app, settings, action] { recordPermissions(*app, settings, action); });
     });
 }
 

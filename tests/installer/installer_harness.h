@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -77,16 +76,10 @@ inline void settleMainLoop(ui::HeadlessUi& ui) {
 // The program's own start-up and main loop in a thread of their own, the test acting as
 // the user, with the program's state at hand.
 struct Installer {
-    explicit Installer(bool themedFileBar = false) {
-        std::promise<std::shared_ptr<InstallerApp>> started;
-        std::future<std::shared_ptr<InstallerApp>> startedApp = started.get_future();
-        program = std::thread([this, themedFileBar, &started] {
-            std::shared_ptr<InstallerApp> a = startInstaller(ui, themedFileBar);
-            started.set_value(a);
-            if (a) runMainLoop(a);
-        });
-        app = startedApp.get();
-        EXPECT_TRUE(app) << "the installer did not start";
+    explicit Installer(bool themedFileBar = false) : app(makeInstaller(ui, themedFileBar)) {
+        program = std::thread([this] { runInstaller(app); });
+        EXPECT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); })) << "the installer did not start";
+        settleMainLoop(ui);  // the window's opening (tree list, settings) is handled
     }
     ~Installer() {
         end();
