@@ -68,6 +68,21 @@ void expectIdle(ui::HeadlessUi& u) {
     EXPECT_TRUE(u.isWindowEnabled(ids::mainWindow));
 }
 
+// A whole run into the existing "livre-dor" (the overwrite question answered Yes) whose
+// closing box begins with `closing`; gives the seconds between which the journal was dated.
+std::pair<std::time_t, std::time_t> runIntoExistingFolder(Installer& inst, const FtpPeer& peer,
+                                                          const std::string& closing) {
+    inst.fillForm(peer, "livre-dor", true, false);
+    inst.ui.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
+    inst.ui.expectBox("Statut transfert.", closing);
+    const std::time_t before = std::time(nullptr);
+    inst.pressValidate();
+    EXPECT_TRUE(inst.closeLinkGenerator());
+    const std::time_t after = std::time(nullptr);
+    waitForWorkers();
+    return {before, after};
+}
+
 struct InstallCase {
     PeerKind kind;
     bool passive;
@@ -221,17 +236,10 @@ TEST(RefusedFiles, AreGivenUpAtTheBoundAndReported) {
     peer.makeFolder("livre-dor/chmod_perso");
     Installer inst;
     stdfs::remove(tools.dir / "livre-dor/img_perso/lisezmoi.txt");
-    inst.fillForm(peer, "livre-dor", true, false);
-    inst.ui.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
     const std::string closing = "Le transfert est terminé, mais 4 fichiers n'ont pas pu être envoyés.\r\n\r\n"
                                 "La liste se trouve dans le fichier \"softwareDatas/log-erreur.txt\".\r\n\r\n"
                                 "Votre livre d'or risque de ne pas fonctionner correctement.";
-    inst.ui.expectBox("Statut transfert.", closing);
-    const std::time_t before = std::time(nullptr);
-    inst.pressValidate();
-    ASSERT_TRUE(inst.closeLinkGenerator());
-    const std::time_t after = std::time(nullptr);
-    waitForWorkers();
+    const auto [before, after] = runIntoExistingFolder(inst, peer, closing);
     expectTheBox(inst, "Statut transfert.", closing, MessageIcon::Warning);
 
     const std::vector<std::string> missing = {
@@ -308,16 +316,8 @@ TEST(FolderThatCannotBeEntered, GetsNoneOfItsFilesSentAndIsReported) {
     }
     want.insert("livre-dor/aide");
     Installer inst;
-    inst.fillForm(peer, "livre-dor", true, false);
-    inst.ui.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
-    const std::string closing = "Le transfert est terminé, mais " + std::to_string(notSent.size()) +
-                                " fichiers n'ont pas pu être envoyés.";
-    inst.ui.expectBox("Statut transfert.", closing);
-    const std::time_t before = std::time(nullptr);
-    inst.pressValidate();
-    ASSERT_TRUE(inst.closeLinkGenerator());
-    const std::time_t after = std::time(nullptr);
-    waitForWorkers();
+    const auto [before, after] = runIntoExistingFolder(
+        inst, peer, "Le transfert est terminé, mais " + std::to_string(notSent.size()) + " fichiers n'ont pas pu être envoyés.");
     inst.expectScriptMet();
     EXPECT_EQ(inst.boxesTitled("Statut transfert.").at(0).icon, MessageIcon::Warning);
 
