@@ -82,15 +82,3 @@ TEST(PermissionPass, CountsOnlyWhatTheServerAcceptedAndAMenuRunSaysWhyItStopped)
         }
     }
 }
-
-// A menu run with a field left empty does not even connect.
-TEST(PermissionPass, AMenuRunWithAnEmptyFieldStopsBeforeConnecting) {
-    ScriptedServer server;
-    server.start();
-    RecordingReporter r;
-    const ConnectionSettings s{"127.0.0.1", "bob", "", "livre-dor", 0, 1, server.port()};
-    EXPECT_EQ(runMenuPermissions(s, PermissionAction::RestoreRestricted, r).outcome, PermissionOutcome::NotConnected);
-    EXPECT_TRUE(server.finish());
-    EXPECT_EQ(server.connectionsAccepted(), 0);
-    EXPECT_EQ(r.notices, std::vector<Notice>{connectionFailedNotice()});
-}

@@ -5,7 +5,6 @@
 #include "ftp/ftp_session.h"
 #include "installer/run_completion.h"
 #include "installer/upload_engine.h"
-#include "platform/net.h"
 #include "recording_reporter.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
@@ -86,35 +85,7 @@ protected:
     void TearDown() override { ftp::setSilenceLimitMs(120000); }
 };
 
-int closedPort() {
-    net::Socket listener = net::Socket::listenOn("127.0.0.1", 0, 1);
-    return listener.localPort();  // closed again when `listener` goes
-}
-
 }  // namespace
-
-// A folder name that is empty, blanks, "." or ".." would put the guestbook into the login
-// directory itself (or above it): refused before any connection.
-TEST_F(UploadEngine, AFolderNameThatNamesNoSubFolderIsRefusedBeforeConnecting) {
-    TinyManifest m;
-    m.folder("", false, {"index.php"});
-    const int port = closedPort();
-    for (const char* folder : {"", "   ", ".", "..", " .. "}) {
-        SCOPED_TRACE(std::string("folder \"") + folder + "\"");
-        UploadJob job = m.job(port);
-        job.settings.guestbookFolder = folder;
-        RecordingReporter r;
-        EXPECT_EQ(runTransfer(job, r).outcome, UploadOutcome::NoFolder);
-        ASSERT_EQ(r.notices.size(), 1u);
-        EXPECT_EQ(r.notices[0].title, "ATTENTION.");
-        EXPECT_EQ(r.notices[0].kind, NoticeKind::Warning);
-        EXPECT_NE(r.notices[0].text.find("Vous devez entrer le nom du dossier"), std::string::npos);
-    }
-    // A real name goes on to the login, which fails here.
-    RecordingReporter r;
-    EXPECT_EQ(runTransfer(m.job(port), r).outcome, UploadOutcome::NotConnected);
-    EXPECT_EQ(r.notices, std::vector<Notice>{connectionFailedNotice()});
-}
 
 // A folder that can be neither made nor entered gets none of its files sent, nor its
 // nested folder made (it would land in the parent); the next folder reached from the
