@@ -272,6 +272,46 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
   return menu;
 }
 
+// ---- report lists, read through a buffer in the target process ---------------------
+
+// Each row as its cells joined by TAB (escaped), columns 0 to `columns` - 1.
+std::vector<std::wstring> readReportList(HWND list, int columns) {
+  DWORD pid = processOf(list);
+  Process process(pid);
+  constexpr size_t textChars = 1024;
+  const size_t size = sizeof(LVITEMW) + textChars * sizeof(wchar_t);
+  auto* mem = static_cast<char*>(
+      VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (mem == nullptr) fail(L"VirtualAllocEx failed");
+  struct Freer {
+    HANDLE p;
+    char* m;
+    ~Freer() { VirtualFreeEx(p, m, 0, MEM_RELEASE); }
+  } freer{process.h, mem};
+  std::vector<std::wstring> rows;
+  LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
+  for (LRESULT row = 0; row < count; ++row) {
+    std::wstring line;
+    for (int column = 0; column < columns; ++column) {
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = reinterpret_cast<wchar_t*>(mem + sizeof(LVITEMW));
+      item.cchTextMax = static_cast<int>(textChars);
+      if (!WriteProcessMemory(process.h, mem, &item, sizeof item, nullptr))
+        fail(L"cannot reach the memory of process " + num(pid));
+      LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                              reinterpret_cast<LPARAM>(mem));
+      std::wstring text(static_cast<size_t>(n), L'\0');
+      if (n > 0 && !ReadProcessMemory(process.h, mem + sizeof(LVITEMW), text.data(),
+                                      text.size() * sizeof(wchar_t), nullptr))
+        fail(L"cannot reach the memory of process " + num(pid));
+      line += (column ? L"\t" : L"") + escape(text);
+    }
+    rows.push_back(line);
+  }
+  return rows;
+}
+
 // ---- message boxes ------------------------------------------------------------------
 
 BOOL CALLBACK collectBoxes(HWND h, LPARAM param) {
@@ -339,6 +379,15 @@ void run(const Args& args) {
       sendTimeout(lb, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
       emit(escape(buf.data()));
     }
+  } else if (cmd == L"listview") {  // listview HWND ID COLUMNS -> "CELL<TAB>CELL..." per row
+    for (const std::wstring& row : readReportList(controlArg(a(1), a(2)), static_cast<int>(number(a(3)))))
+      emit(row);
+  } else if (cmd == L"tab") {  // tab HWND ID INDEX (posted: selects it and notifies, as a click)
+    post(controlArg(a(1), a(2)), TCM_SETCURFOCUS, static_cast<WPARAM>(number(a(3))), 0);
+  } else if (cmd == L"tabsel") {  // tabsel HWND ID -> selected tab
+    emit(num(sendTimeout(controlArg(a(1), a(2)), TCM_GETCURSEL, 0, 0)));
+  } else if (cmd == L"enabled") {  // enabled HWND ID -> 0/1
+    emit(num(IsWindowEnabled(controlArg(a(1), a(2))) ? 1 : 0));
   } else if (cmd == L"menu") {  // menu HWND COMMAND_ID (posted WM_COMMAND, as a menu click)
     post(windowArg(a(1)), WM_COMMAND, MAKEWPARAM(number(a(2)), 0), 0);
   } else if (cmd == L"menubar") {  // menubar HWND -> one title per line
