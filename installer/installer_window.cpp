@@ -37,15 +37,9 @@ void fillTreeList(InstallerApp& app) {
 void loadSettingsIntoForm(InstallerApp& app) {
     // A missing file or key simply gives the installer's defaults.
     const ConnectionSettings s = loadConnectionSettings(Tool::Installer).settings;
-    ui::Ui& u = app.ui;
-    u.setText(ids::mainWindow, ids::addressField, s.serverAddress);
-    u.setText(ids::mainWindow, ids::userField, s.userId);
-    u.setChecked(ids::mainWindow, ids::chmodBox, s.permissionFlag == 1);
-    u.setChecked(ids::mainWindow, ids::passiveBox, s.passiveFlag == 1);
-    u.setText(ids::mainWindow, ids::portField, std::to_string(s.port));
-    u.setText(ids::mainWindow, ids::folderField, s.guestbookFolder);
-    setTreeRootLine(u, s.guestbookFolder);
-    if (s.permissionFlag == 1) createChmodPanel(u);
+    connectionForm().fill(app.ui, s);
+    setTreeRootLine(app.ui, s.guestbookFolder);
+    if (s.permissionFlag == 1) createChmodPanel(app.ui);
 }
 
 void showPermissionHelp(InstallerApp& app) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 
+#include "frame/connection_form.h"
 #include "frame/program.h"
 #include "ui/ui.h"
 
@@ -40,7 +41,10 @@ bool loadInstallerPictures(InstallerPictures& pictures);
 // Window 0 with its menu and controls (the file bar's range after app.themedFileBar; the
 // tree list empty) and the About window. The menu's icons are app.pictures'.
 frame::ProgramDescription mainWindowDescription(const InstallerApp& app);
-// Controls 13, 16, 19, 25, 27, 28, 29 and 30 together.
+// The connection form (the frame's block in the installer's numbers and places: fields 13,
+// 16, 19, 25, boxes 27 and 29, port 30, and their frames and labels).
+const frame::ConnectionForm& connectionForm();
+// The form's fields and boxes, then the "Infos" button (28), together.
 void setFormEnabled(ui::Ui& ui, bool enabled);
 void createChmodPanel(ui::Ui& ui);       // group box 38, label 40, bar 41
 void createMenuRunPanel(ui::Ui& ui);     // title 39, label 40, bar 41

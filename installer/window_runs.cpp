@@ -3,7 +3,6 @@
 #include "installer/link_generator.h"
 #include "installer/run_completion.h"
 #include "installer/window_reporter.h"
-#include "platform/text_codec.h"
 #include "platform/worker.h"
 #include "suite/messages.h"
 
@@ -33,32 +32,15 @@ void recordPermissions(InstallerApp& app, ConnectionSettings s, PermissionAction
 
 }  // namespace
 
-ConnectionSettings readForm(ui::Ui& u, bool trimmed) {
-    auto field = [&](int id) {
-        const std::string typed = u.getText(ids::mainWindow, id);
-        return trimmed ? text::trimBlanks(typed) : typed;
-    };
-    ConnectionSettings s;
-    s.serverAddress = field(ids::addressField);
-    s.userId = field(ids::userField);
-    s.password = field(ids::passwordField);
-    s.guestbookFolder = field(ids::folderField);
-    s.permissionFlag = u.isChecked(ids::mainWindow, ids::chmodBox) ? 1 : 0;
-    s.passiveFlag = u.isChecked(ids::mainWindow, ids::passiveBox) ? 1 : 0;
-    s.port = portFromFieldText(u.getText(ids::mainWindow, ids::portField));
-    return s;
-}
-
 void startUpload(const std::shared_ptr<InstallerApp>& app) {
     ui::Ui& u = app->ui;
     u.setEnabled(ids::mainWindow, ids::validateButton, false);
     setFormEnabled(u, false);
-    for (int id : {ids::addressField, ids::userField, ids::passwordField, ids::folderField})
-        u.setText(ids::mainWindow, id, text::trimBlanks(u.getText(ids::mainWindow, id)));
+    connectionForm().trimFields(u);
     // An "Annuler" that came after the last run's last file is not this run's.
     app->stopRequested = false;
     app->uploadRunning = true;
-    const UploadJob job{readForm(u, true), app->manifest};
+    const UploadJob job{connectionForm().read(u, frame::FormTexts::Trimmed), app->manifest};
     const bool started = worker::start([app, job] {
         WindowReporter reporter(app);
         const RunReport report = runTransfer(job, reporter);
@@ -115,7 +97,7 @@ void startPermissionRun(const std::shared_ptr<InstallerApp>& app, PermissionActi
     }
     // Replaces the "Chmod" group box (when "Chmod." is ticked) by the run's own panel.
     createMenuRunPanel(u);
-    const ConnectionSettings settings = readForm(u, false);
+    const ConnectionSettings settings = connectionForm().read(u, frame::FormTexts::AsTyped);
     worker::start([app, settings, action] {
         ui::Ui& ui = app->ui;
         WindowReporter reporter(app);

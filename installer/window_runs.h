@@ -10,9 +10,6 @@
 
 namespace velmo::installer {
 
-// The form's values: trimmed as the upload reads them, or as typed as a menu run does.
-ConnectionSettings readForm(ui::Ui& ui, bool trimmed);
-
 // "Valider": disables "Valider" and the form, writes the trimmed texts back into the
 // fields and starts the transfer run in a worker with no stop requested. When the run has
 // ended, the main thread finishes it (finishTransfer).

@@ -128,8 +128,8 @@ struct Installer {
                    ui.isEnabled(ids::mainWindow, ids::validateButton);
         }, std::chrono::seconds(60));
     }
-    // The port field is the last of the form to come back (after the link generator).
-    bool formIsBack() { return ui.isEnabled(ids::mainWindow, ids::portField); }
+    // "Infos" is the last of the form to come back (after the link generator).
+    bool formIsBack() { return ui.isEnabled(ids::mainWindow, ids::infoButton); }
 
     // The user closes the main window; without a launcher beside `Tools` the program
     // says so and ends.
