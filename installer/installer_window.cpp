@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "frame/program.h"
+#include "ftp/ftp_session.h"
 #include "installer/installer_app.h"
 #include "installer/link_generator.h"
 #include "installer/window_runs.h"
 #include "platform/fs.h"
-#include "platform/net.h"
 #include "platform/process.h"
 #include "settings/connection_settings.h"
 #include "suite/messages.h"
@@ -106,7 +106,7 @@ std::shared_ptr<InstallerApp> makeInstaller(ui::Ui& ui, bool themedFileBar) {
 
 int runInstaller(const std::shared_ptr<InstallerApp>& app) {
     ui::Ui& ui = app->ui;
-    net::startNetworking();
+    ftp::startSessions();  // networking, for the sessions and the control channel alike
     if (!fs::isDirectory(suite::localGuestbookFolder)) {
         ui.messageBox(suite::titles::attentionCaps, missingGuestbookText, MessageIcon::Error);
         return 1;

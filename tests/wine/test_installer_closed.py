@@ -17,11 +17,7 @@ import winelib
 
 def run(t):
     d = t.driver
-    tools = os.path.join(t.workdir, "Tools")
-    os.makedirs(os.path.join(tools, "softwareDatas"))
-    exe = t.exe("Velmo_Transfert.exe")
-    shutil.copy2(exe, tools)
-    shutil.copytree(os.path.join(os.path.dirname(exe), "livre-dor"), os.path.join(tools, "livre-dor"))
+    tools = t.installer_tools()
     shutil.copy(t.exe("velmo_record_start.exe"), os.path.join(t.workdir, "Velmo_Menu.exe"))
     ftp_home = os.path.join(t.root, "ftp-home")
     server, port, password = test_installer.start_ftp(t, ftp_home)
