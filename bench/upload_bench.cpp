@@ -1,5 +1,5 @@
 // Upload benchmark: the sample guestbook sent to a loopback FTP server by the installer's
-// real upload engine (headless UI, its boxes answered), and the same files sent by lftp's
+// real upload engine (a reporter that shows nothing), and the same files sent by lftp's
 // `mirror -R` over one connection to a fresh server of the same kind, side by side.
 //
 //     upload_bench [--runs N] [--peers pyftpdlib,vsftpd] [--sample DIR]
@@ -17,10 +17,9 @@
 #include <vector>
 
 #include "installer/guestbook_manifest.h"
-#include "installer/installer_app.h"
+#include "installer/run_completion.h"
 #include "installer/upload_engine.h"
 #include "tests/support/ftp_peers.h"
-#include "ui/headless/headless_ui.h"
 
 using namespace velmo;
 using namespace velmo::installer;
@@ -31,8 +30,17 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The engine's own fixed pause between closing the session and the closing box.
+// The engine's own fixed pause after closing the session.
 constexpr double closingPauseSeconds = 0.5;
+
+// Shows nothing, answers every question with Yes, never asks to stop.
+struct SilentReporter : UploadReporter {
+    void progress(const UploadProgress&) override {}
+    bool ask(const Notice&) override { return true; }
+    void inform(const Notice&) override {}
+    bool stopRequested() override { return false; }
+    void permissionStep(int, int, const std::string&) override {}
+};
 
 struct Figures {
     double seconds = 0;
@@ -62,36 +70,21 @@ void stageManifestCopy(const std::vector<ManifestFolder>& manifest, const stdfs:
     }
 }
 
-Figures runEngine(PeerKind kind, bool passive) {
+Figures runEngine(PeerKind kind, bool passive, const std::shared_ptr<const std::vector<ManifestFolder>>& manifest) {
     FtpPeer peer(kind);
-    ui::HeadlessUi u;
-    InstallerPictures pictures;  // the bench carries no pictures; menus go without icons
-    auto app = std::make_unique<InstallerApp>(u, pictures);
-    app->connectionErrorText = buildConnectionErrorText();
-    std::vector<std::string> lines;
-    app->manifest = scanManifest(lines);
-    buildMainWindow(*app);
-    for (const std::string& l : lines) u.addLine(ids::mainWindow, ids::treeList, l);
-    u.setText(ids::mainWindow, ids::addressField, peer.host());
-    u.setText(ids::mainWindow, ids::userField, peer.user());
-    u.setText(ids::mainWindow, ids::passwordField, peer.password());
-    u.setText(ids::mainWindow, ids::portField, std::to_string(peer.port()));
-    u.setChecked(ids::mainWindow, ids::passiveBox, passive);
-    u.expectBox("Statut transfert.", "");
+    UploadJob job;
+    job.settings = ConnectionSettings{peer.host(), peer.user(), peer.password(), "livre-dor", 0, passive ? 1 : 0,
+                                      peer.port()};
+    job.manifest = manifest;
+    SilentReporter reporter;
 
     Figures f;
     const auto start = Clock::now();
-    startTransfer(*app);
-    // The closing box comes after the last file, the close and the fixed pause.
-    const bool boxed = u.waitUntil([&] { return !u.shownBoxes().empty(); }, std::chrono::minutes(10));
-    const auto end = Clock::now();
-    if (u.waitUntil([&] { return u.windowExists(ids::linkGeneratorWindow); }, std::chrono::minutes(1)))
-        u.closeBox(ids::linkGeneratorWindow);
-    waitForWorkers();
-    f.seconds = std::chrono::duration<double>(end - start).count() - closingPauseSeconds;
+    const RunReport report = runTransfer(job, reporter);
+    f.seconds = std::chrono::duration<double>(Clock::now() - start).count() - closingPauseSeconds;
     f.files = countFiles(stdfs::path(peer.home()) / "livre-dor");
-    f.ok = boxed && u.failures().empty() &&
-           u.shownBoxes().front().text == "Tous les dossiers et fichiers ont bien été transférés.";
+    f.ok = report.outcome == UploadOutcome::Processed &&
+           closingNotice(report).text == "Tous les dossiers et fichiers ont bien été transférés.";
     return f;
 }
 
@@ -148,20 +141,20 @@ int main(int argc, char** argv) {
     const stdfs::path previous = stdfs::current_path();
     stdfs::current_path(tools);
     std::vector<std::string> lines;
-    const std::vector<ManifestFolder> manifest = scanManifest(lines);
+    const auto manifest = std::make_shared<const std::vector<ManifestFolder>>(scanManifest(lines));
     const stdfs::path staged = tools / "staged";
-    stageManifestCopy(manifest, staged);
+    stageManifestCopy(*manifest, staged);
 
     std::printf("Sample guestbook: %d files in 24 folders (%zu tree lines); %d run(s) each.\n",
                 countFiles(staged), lines.size(), runs);
-    std::printf("Engine time: from \"Valider\" to the closing box, less the fixed 0.5 s pause after the close.\n");
+    std::printf("Engine time: the whole transfer run, less the fixed 0.5 s pause after the close.\n");
     std::printf("lftp time: the whole `lftp -c` (connect, login, mirror -R, quit).\n\n");
     int failures = 0;
     for (PeerKind k : kinds) {
         for (bool passive : {true, false}) {
             for (int r = 0; r < runs; ++r) {
                 const char* mode = passive ? "passive" : "active";
-                const Figures e = runEngine(k, passive);
+                const Figures e = runEngine(k, passive, manifest);
                 printRow("Velmo upload engine", testsupport::peerKindName(k), mode, e);
                 const Figures l = runLftp(k, staged, passive);
                 printRow("lftp mirror -R", testsupport::peerKindName(k), mode, l);

@@ -62,6 +62,8 @@ std::vector<ManifestFolder> guestbookManifest() {
             f.localFolder = rel;
             std::replace(f.localFolder.begin(), f.localFolder.end(), '/', '\\');
         }
+        f.remoteFolder = r.path ? std::string(r.path) : std::string("langues/");
+        if (!f.remoteFolder.empty()) f.remoteFolder.pop_back();
         f.folderLine = std::string(r.folderBlanks, ' ') + "+-[Dossier] " + r.name;
         f.fileLinePrefix = std::string(r.folderBlanks + 3, ' ') + "+- ";
         using K = RemoteStep::Kind;

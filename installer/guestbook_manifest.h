@@ -23,6 +23,7 @@ struct ManifestFolder {
     std::string fileLinePrefix;  // put before each file name of this folder
     std::vector<RemoteStep> remoteSteps;
     std::string uploadPrefix;    // local path with forward slashes, put before a file name
+    std::string remoteFolder;    // its place below the user's folder: "", "aide", "aide/img"...
     std::vector<std::string> lines;  // folder line, then one line per file
 };
 

@@ -1,16 +1,27 @@
 // Velmo_Transfert's start-up and main event loop: the checks and the window built at
-// start, then the dispatch of menu entries, buttons and the folder field until the main
-// window is closed or "Quitter" is chosen.
+// start, then the dispatch of menu entries, buttons, the folder field and the link
+// generator's events until the main window is closed or "Quitter" is chosen.
 #pragma once
+#include <memory>
+
 #include "ui/ui.h"
 
 namespace velmo::installer {
 
+struct InstallerApp;
+
 // Runs the installer on the calling thread, with the current directory as its `Tools`
 // folder (where `livre-dor` and `softwareDatas` lie). Returns 1 when it could not start
-// (no `livre-dor` folder, or the window could not be built), 0 otherwise. Upload threads
-// still running when it returns keep the program's state alive until they end.
+// (no `livre-dor` folder, or the window could not be built), 0 otherwise. Workers still
+// running when it returns keep the program's state alive until they end; what they would
+// hand the main loop then is dropped.
 int runInstaller(ui::Ui& ui);
+
+// The same in two steps: the program's state (pictures decoded; `themedFileBar` says
+// whether the file bar is the finer one of themed bars that glide, which
+// runInstaller(ui) asks the platform), then the checks, the window and the main loop.
+std::shared_ptr<InstallerApp> makeInstaller(ui::Ui& ui, bool themedFileBar);
+int runInstaller(const std::shared_ptr<InstallerApp>& app);
 
 // The warning shown when the folder field holds a "/" and the text left after it.
 inline constexpr const char* subFolderWarningText =

@@ -1,12 +1,12 @@
 #include "installer/link_generator.h"
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "frame/tool_frame.h"
 #include "installer/install_link.h"
 #include "settings/connection_settings.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
@@ -17,21 +17,6 @@ using ui::ControlSpec;
 using ui::MessageIcon;
 
 constexpr int window = ids::linkGeneratorWindow;
-
-// The last link built, which the link control opens; it outlives the window so that a
-// window opened again from the menu and a window opened after an upload share it.
-std::mutex linkLock;
-std::string lastLink;
-
-std::string currentLink() {
-    std::lock_guard lock(linkLock);
-    return lastLink;
-}
-
-void rememberLink(const std::string& link) {
-    std::lock_guard lock(linkLock);
-    lastLink = link;
-}
 
 std::vector<ControlSpec> linkGeneratorControls(const InstallerApp& app) {
     const std::string placeholder = placeholderSite;
@@ -62,7 +47,7 @@ std::vector<ControlSpec> linkGeneratorControls(const InstallerApp& app) {
 }
 
 void refuse(ui::Ui& u, const char* text) {
-    u.messageBox("Attention.", text, MessageIcon::Warning);
+    u.messageBox(suite::titles::attention, text, MessageIcon::Warning);
 }
 
 void generateLink(InstallerApp& app, const std::string& folder) {
@@ -86,13 +71,13 @@ void generateLink(InstallerApp& app, const std::string& folder) {
     case SiteAddressCheck::Accepted:
         break;
     }
-    u.messageBox("Lien généré.",
+    u.messageBox(suite::titles::linkGenerated,
                  "Le lien vient d'être généré.\r\nSi vous atterrissez sur une page d'erreur, "
                  "c'est que vous avez mal entré l'adresse de votre site.",
                  MessageIcon::Information);
     u.setText(window, ids::linkField, address);
     const std::string link = installLinkFor(address, folder);
-    rememberLink(link);
+    app.lastLink = link;
     u.setFocus(window, ids::linkField);
     u.setText(window, ids::linkControl, link);
 }
@@ -107,7 +92,7 @@ void stayOnTopToggled(InstallerApp& app) {
 void closeLinkGenerator(InstallerApp& app) {
     app.ui.destroyWindow(window);
     app.ui.setWindowEnabled(ids::mainWindow, true);
-    setFormEnabled(app, true);
+    if (!app.uploadRunning) setFormEnabled(app.ui, true);
     frame::bringWindowToFront(app.ui, ids::mainWindow);
 }
 
@@ -115,42 +100,34 @@ void closeLinkGenerator(InstallerApp& app) {
 
 void openLinkGenerator(InstallerApp& app) {
     ui::Ui& u = app.ui;
-    const std::string folder = readInstallerGuestbookFolder();
+    app.linkFolder = readInstallerGuestbookFolder();
+    u.setWindowEnabled(ids::mainWindow, false);
+    if (u.windowExists(window)) {
+        u.bringToFront(window);
+        return;
+    }
     ui::WindowSpec desc{window, "Générateur de lien.", 530, 264};
     desc.minimizeBox = true;
     desc.topmost = true;
     if (!u.createWindow(desc, linkGeneratorControls(app))) {
         // Without the window nothing would ever give the user the main window back.
-        u.setWindowEnabled(ids::mainWindow, true);
-        setFormEnabled(app, true);
+        closeLinkGenerator(app);
         return;
     }
     u.setTopmost(window, true);
     u.setFocus(window, ids::linkField);
+}
 
-    bool quitPosted = false;
-    for (;;) {
-        const ui::Event e = u.waitEvent();
-        if (e.kind == ui::EventKind::Quit) {
-            quitPosted = true;
-            break;
-        }
-        if (e.windowId != window) continue;
-        if (e.kind == ui::EventKind::Close) break;
-        if (e.kind != ui::EventKind::Command) continue;
-        if (e.controlId == ids::linkGenerateButton) {
-            generateLink(app, folder);
-        } else if (e.controlId == ids::linkControl) {
+std::vector<frame::Route> linkGeneratorRoutes(const std::shared_ptr<InstallerApp>& app) {
+    return {
+        frame::onClose(window, [app] { closeLinkGenerator(*app); }),
+        frame::onCommand(ids::linkGenerateButton, [app] { generateLink(*app, app->linkFolder); }, window),
+        frame::onCommand(ids::linkControl, [app] {
             // Before the first link the control is empty: there is nothing to open.
-            const std::string link = currentLink();
-            if (!link.empty()) frame::openInBrowser(u, link);
-        } else if (e.controlId == ids::linkStayOnTop) {
-            stayOnTopToggled(app);
-        }
-    }
-    closeLinkGenerator(app);
-    // A quit meant for the thread's own loop is handed on to it.
-    if (quitPosted) u.postQuit();
+            if (!app->lastLink.empty()) frame::openInBrowser(app->ui, app->lastLink);
+        }, window),
+        frame::onCommand(ids::linkStayOnTop, [app] { stayOnTopToggled(*app); }, window),
+    };
 }
 
 }  // namespace velmo::installer

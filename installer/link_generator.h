@@ -2,15 +2,23 @@
 // the guestbook's install page below the remote folder, shows it as a link that opens in
 // the browser.
 #pragma once
+#include <memory>
+#include <vector>
+
+#include "frame/program.h"
 #include "installer/installer_app.h"
 
 namespace velmo::installer {
 
-// Opens the window and runs its loop on the calling thread (the main thread from the
-// menu, the upload thread after an upload) until its close box is used; then enables the
-// main window and the form again and brings the main window to the front. The caller has
-// disabled the main window. The folder comes from the settings file.
+// Opens the window on the main thread, above a main window it disables; its events come
+// to the main loop (linkGeneratorRoutes). The folder comes from the settings file. Asked
+// to open while it stands (opened from the menu while an upload ran, which then ended),
+// it takes the folder the settings now name and comes to the front.
 void openLinkGenerator(InstallerApp& app);
+
+// The main loop's routes for the generator's events. Closing it enables the main window
+// (and the form, unless an upload still runs) and brings the main window to the front.
+std::vector<frame::Route> linkGeneratorRoutes(const std::shared_ptr<InstallerApp>& app);
 
 // The site address of the examples under the link: label 62 and label 64 name the same.
 inline constexpr const char* placeholderSite = "http://www.nom-de-votre-site.fr";

@@ -1,17 +1,24 @@
-// The end of an upload, in the engine thread after the session was closed: the permission
-// step, the closing message, the settings save, the journal and the link generator; or,
-// after a confirmed stop, the stopped-run message and nothing written.
+// What follows a transfer run, from its report: the closing box's wording and the records
+// a processed run leaves (the connection settings and a journal block). The window shows
+// the box and then records, on its own thread.
 #pragma once
-#include <string>
-
-#include "installer/installer_app.h"
+#include "installer/notice.h"
 #include "installer/upload_engine.h"
+#include "settings/connection_settings.h"
 
 namespace velmo::installer {
 
-void completeRun(InstallerApp& app, UploadRun& run);
+// The "Statut transfert." box after a run that was processed or stopped: the all-clear,
+// or how many files are missing and where they are listed; then what the permission step
+// did, when it ran.
+Notice closingNotice(const RunReport& report);
 
-// The "Statut transfert." text of a run processed whole.
-std::string closingMessage(int filesGivenUp, bool permissionsApplied);
+// The connection a processed run records: the job's, with the permission flag at 1 only
+// when the permission step applied the modes.
+ConnectionSettings settingsToRecord(const RunReport& report);
+
+// After a processed run: saves the settings (transfert = 1) and appends the journal block
+// of its failed sends. Failures to write are silent.
+void recordRun(const RunReport& report);
 
 }  // namespace velmo::installer

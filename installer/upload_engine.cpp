@@ -1,129 +1,258 @@
 #include "installer/upload_engine.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
-#include "installer/run_completion.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/text_codec.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
 namespace {
 
-constexpr int session = installerSession;
 // How often the progress display is refreshed while a file moves.
 constexpr int progressPeriodMs = 100;
 // How finely the end of a transfer is watched between two refreshes: a file that ends
 // early must not wait for the rest of the period.
 constexpr int endWatchSliceMs = 2;
 
-// Sleeps up to `periodMs`, returning as soon as the running transfer has ended.
-void waitForTransferEnd(int periodMs) {
-    const std::uint64_t start = clock::tickMs();
-    while (!ftp::transferStatus(session).ended() &&
-           clock::tickMs() - start < static_cast<std::uint64_t>(periodMs))
-        clock::sleepMs(endWatchSliceMs);
-}
+const char* const noFolderText =
+    "Vous devez entrer le nom du dossier dans lequel les fichiers de Velmo Livre d'or seront "
+    "transférés.\r\n\r\nLe livre d'or ne peut pas être transféré directement à la racine de votre site.";
 
-ConnectionSettings readForm(InstallerApp& app) {
-    ui::Ui& u = app.ui;
-    ConnectionSettings s;
-    s.serverAddress = text::trimBlanks(u.getText(ids::mainWindow, ids::addressField));
-    s.userId = text::trimBlanks(u.getText(ids::mainWindow, ids::userField));
-    s.password = text::trimBlanks(u.getText(ids::mainWindow, ids::passwordField));
-    s.guestbookFolder = text::trimBlanks(u.getText(ids::mainWindow, ids::folderField));
-    s.permissionFlag = u.isChecked(ids::mainWindow, ids::chmodBox) ? 1 : 0;
-    s.passiveFlag = u.isChecked(ids::mainWindow, ids::passiveBox) ? 1 : 0;
-    s.port = portFromFieldText(u.getText(ids::mainWindow, ids::portField));
-    return s;
-}
-
-void backToIdle(InstallerApp& app) {
-    app.ui.setEnabled(ids::mainWindow, ids::validateButton, true);
-    setFormEnabled(app, true);
-}
-
-// The stop question, asked while a send is in progress (or just ended).
-void askAboutStop(InstallerApp& app) {
-    ui::Ui& u = app.ui;
-    const ui::MessageBoxResult answer =
-        u.messageBox("Information.", "Voulez-vous arreter le transfert en cours ?",
-                     ui::MessageIcon::Information, ui::MessageButtons::YesNo);
-    if (answer == ui::MessageBoxResult::Yes) {
-        u.messageBox("Information.", "Le transfert va donc être arrêté, veuillez patienter.",
-                     ui::MessageIcon::Information);
-        app.keepGoing = 0;
-    } else {
-        u.messageBox("Information.", "Le tansfert des fichiers va donc reprendre.",
-                     ui::MessageIcon::Information);
-        app.keepGoing = 1;
+// One upload: the job, where it reports, and what it keeps between its steps.
+class Upload {
+public:
+    Upload(const UploadJob& job, UploadReporter& reporter) : job_(job), reporter_(reporter) {
+        report_.settings = job.settings;
     }
-}
 
-void doRemoteSteps(const ManifestFolder& entry, const UploadRun& run) {
-    for (const RemoteStep& step : entry.remoteSteps) {
-        const std::string& arg = step.argument.empty() ? run.settings.guestbookFolder : step.argument;
-        switch (step.kind) {
+    RunReport run() {
+        report_.outcome = upload();
+        if (report_.outcome == UploadOutcome::Processed && job_.settings.permissionFlag == 1)
+            report_.permissions = runPermissionPass(job_.settings, PermissionAction::ApplyWritable, reporter_);
+        return report_;
+    }
+
+private:
+    UploadOutcome upload() {
+        const ConnectionSettings& s = job_.settings;
+        if (!namesSubFolder(s.guestbookFolder)) {
+            reporter_.inform({suite::titles::attentionCaps, noFolderText, NoticeKind::Warning});
+            return UploadOutcome::NoFolder;
+        }
+        if (!ftp::open(session(), ftpAccount(s))) {
+            reporter_.inform(connectionFailedNotice());
+            return UploadOutcome::NotConnected;
+        }
+        loginDirectory_ = ftp::currentDirectory(session());
+        folderBase_ = joinFolderBase(loginDirectory_, s.guestbookFolder);
+        ftp::makeDirectory(session(), "sessions");
+
+        if (ftp::changeDirectory(session(), s.guestbookFolder)) {
+            const std::string question = "Le dossier \"" + s.guestbookFolder +
+                                         "\" existe déjà.\r\n\r\nVous allez écraser les fichiers déjà "
+                                         "existants.\r\n\r\nVoulez-vous continuer ?";
+            if (!reporter_.ask({suite::titles::existingFolder, question, NoticeKind::Information})) {
+                reporter_.inform({suite::titles::information,
+                                  "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de "
+                                  "dossier pour transférer votre livre d'or.",
+                                  NoticeKind::Information});
+                // Nothing more is done on this session; the next run opens its own.
+                ftp::close(session());
+                return UploadOutcome::Declined;
+            }
+            ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
+            reporter_.progress({UploadProgress::Step::Uploading});
+            if (ftp::isAlive(session())) ftp::changeDirectory(session(), loginDirectory_);
+            else ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
+        } else {
+            reporter_.progress({UploadProgress::Step::Uploading});
+        }
+
+        const std::vector<ManifestFolder>& manifest = *job_.manifest;
+        for (std::size_t i = 0; i < manifest.size() && keepGoing_; ++i) processEntry(manifest[i], i == 0);
+
+        ftp::close(session());
+        clock::sleepMs(500);
+        return keepGoing_ ? UploadOutcome::Processed : UploadOutcome::Stopped;
+    }
+
+    int session() const { return job_.session; }
+
+    // The server directory of a manifest folder, and of the place its steps start from.
+    std::string remoteDirectory(const std::string& below) const {
+        return below.empty() ? folderBase_ : folderBase_ + "/" + below;
+    }
+    std::string startDirectory(const ManifestFolder& entry) const {
+        const std::size_t slash = entry.remoteFolder.rfind('/');
+        if (entry.remoteFolder.empty()) return loginDirectory_;
+        return remoteDirectory(slash == std::string::npos ? "" : entry.remoteFolder.substr(0, slash));
+    }
+
+    // The keep-alive check before work that follows a failure: true when a session is left
+    // (it answered, or it was reopened in `directory`). Once a reopening failed the session
+    // counts as lost for the rest of the run.
+    bool reopenIfDropped(const std::string& directory) {
+        if (sessionLost_) return false;
+        if (ftp::isAlive(session())) return true;
+        ftp::ensureConnected(session(), ftpAccount(job_.settings), directory);
+        sessionLost_ = !ftp::isAlive(session());
+        return !sessionLost_;
+    }
+
+    // The folder's remote steps from where they start; true when the session ended up in
+    // the folder. "Make" is sent only where the session stands in the right place.
+    bool runSteps(const ManifestFolder& entry) {
+        bool placed = true;
+        for (const RemoteStep& step : entry.remoteSteps) {
+            const std::string& arg = step.argument.empty() ? job_.settings.guestbookFolder : step.argument;
+            switch (step.kind) {
             case RemoteStep::Kind::ChangeToBase:
-                ftp::changeDirectory(session, run.folderBase + step.argument);
+                placed = ftp::changeDirectory(session(), folderBase_ + step.argument);
                 break;
             case RemoteStep::Kind::Make:
-                ftp::makeDirectory(session, arg);
+                if (placed) ftp::makeDirectory(session(), arg);
                 break;
             case RemoteStep::Kind::ChangeInto:
-                ftp::changeDirectory(session, arg);
+                placed = placed && ftp::changeDirectory(session(), arg);
                 break;
+            }
+        }
+        return placed;
+    }
+
+    // True when the session stands in the folder. A nested folder is reached from the
+    // previous entry's, so it shares that one's fate. Steps that failed because the server
+    // dropped the session run once more in a session reopened where they start.
+    bool enterFolder(const ManifestFolder& entry) {
+        if (sessionLost_) return false;
+        const bool fromBase = entry.remoteSteps.front().kind == RemoteStep::Kind::ChangeToBase;
+        if (!fromBase && !placed_) return false;
+        if (runSteps(entry)) return true;
+        if (ftp::isAlive(session()) || !reopenIfDropped(startDirectory(entry))) return false;
+        return runSteps(entry);
+    }
+
+    void processEntry(const ManifestFolder& entry, bool first) {
+        if (!first) ++itemIndex_;
+        reporter_.progress({UploadProgress::Step::FolderReached, itemIndex_, -1, first});
+        placed_ = enterFolder(entry);
+        const std::string directory = remoteDirectory(entry.remoteFolder);
+        for (std::size_t line = 1; line < entry.lines.size() && keepGoing_; ++line) {
+            ++itemIndex_;
+            reporter_.progress({UploadProgress::Step::FileStarted, itemIndex_});
+            const std::string name = fileNameOfLine(entry.lines[line], entry.fileLinePrefix);
+            const std::string localPath = entry.uploadPrefix + name;
+            if (placed_ && !sessionLost_) {
+                sendUntilDone(localPath, name, directory);
+            } else {
+                // Sent elsewhere it would overwrite another folder's file of that name.
+                report_.failedSends.push_back(localPath);
+                ++report_.filesGivenUp;
+            }
+            reporter_.progress({UploadProgress::Step::FileEnded, itemIndex_});
         }
     }
-}
 
-// Sends one file until it is on the server, it was given up, or a confirmed stop ended
-// the repetition. The attempt on which the stop question was asked is followed by one
-// more send, as the question may have let the server drop the session meanwhile.
-void sendUntilDone(InstallerApp& app, UploadRun& run, const std::string& localPath,
-                   const std::string& name) {
-    for (int attempt = 1;; ++attempt) {
-        const bool asked = sendOneFile(app, run, session, localPath, name);
-        if (run.fileDone == 1) return;
-        const bool stopped = app.keepGoing == 0 && !asked;
-        if (attempt >= maxSendAttempts || stopped) {
-            // A last attempt that arrived (repeated only because of the stop question)
-            // leaves the file on the server; a failed one means it is missing there.
-            if (run.lastAttemptFailed) ++run.filesGivenUp;
-            return;
+    // Sends one file until it is on the server, it was given up, or a confirmed stop ended
+    // the repetition. The attempt on which the stop question was asked is followed by one
+    // more send, as the question may have let the server drop the session meanwhile.
+    void sendUntilDone(const std::string& localPath, const std::string& name, const std::string& directory) {
+        for (int attempt = 1;; ++attempt) {
+            if (attempt > 1 && !reopenIfDropped(directory)) {
+                ++report_.filesGivenUp;
+                return;
+            }
+            const Attempt a = sendOnce(localPath, name);
+            if (a.arrived && !a.asked) return;
+            if (attempt >= maxSendAttempts || (!keepGoing_ && !a.asked)) {
+                // A last attempt that arrived (repeated only because of the stop question)
+                // leaves the file on the server; a failed one means it is missing there.
+                if (!a.arrived) ++report_.filesGivenUp;
+                return;
+            }
         }
     }
-}
 
-void processEntry(InstallerApp& app, UploadRun& run, const ManifestFolder& entry, bool first) {
-    ui::Ui& u = app.ui;
-    if (!first) {
-        ++run.itemIndex;
-        u.setText(ids::mainWindow, ids::countLabel, countLabelText(run.itemIndex));
-    }
-    u.selectLine(ids::mainWindow, ids::treeList, run.itemIndex);
-    showOverallProgress(app, run.itemIndex);
-    doRemoteSteps(entry, run);
-    for (std::size_t line = 1; line < entry.lines.size() && app.keepGoing == 1; ++line) {
-        ++run.itemIndex;
-        run.fileDone = 0;
-        u.selectLine(ids::mainWindow, ids::treeList, run.itemIndex);
-        const std::string name = fileNameOfLine(entry.lines[line], entry.fileLinePrefix);
-        sendUntilDone(app, run, entry.uploadPrefix + name, name);
-        showOverallProgress(app, run.itemIndex);
-    }
-}
+    struct Attempt {
+        bool arrived = false;  // the server confirmed the file
+        bool asked = false;    // the stop question came up during it
+    };
 
-std::mutex workersLock;
-std::condition_variable workersEnded;
-int runningWorkers = 0;
+    // One send in the background, polling its progress until it ends.
+    Attempt sendOnce(const std::string& localPath, const std::string& remoteName) {
+        const std::int64_t size = fs::fileSize(localPath);
+        // Every send starts with a PWD, as it always has; the directory itself is known.
+        ftp::currentDirectory(session());
+        ftp::sendFile(session(), localPath, remoteName, true);
+        clock::sleepMs(10);
+
+        Attempt a;
+        for (;;) {
+            const ftp::TransferStatus status = ftp::transferStatus(session());
+            if (status.ended()) {
+                // A send that ends before its first progress check still moves the count on
+                // and honours "Annuler": on a fast link every file may end that quickly.
+                reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_});
+                if (!a.asked && reporter_.stopRequested()) {
+                    askAboutStop();
+                    a.asked = true;
+                }
+                a.arrived = status.phase == ftp::TransferDone;
+                if (!a.arrived) report_.failedSends.push_back(localPath);
+                return a;
+            }
+            const int percent = filePercent(ftp::transferStatus(session()).bytes, size);
+            waitForTransferEnd(progressPeriodMs);
+            reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_, percent});
+            if (reporter_.stopRequested()) {
+                askAboutStop();
+                a.asked = true;
+            }
+        }
+    }
+
+    // Sleeps up to `periodMs`, returning as soon as the running transfer has ended.
+    void waitForTransferEnd(int periodMs) {
+        const std::uint64_t start = clock::tickMs();
+        while (!ftp::transferStatus(session()).ended() &&
+               clock::tickMs() - start < static_cast<std::uint64_t>(periodMs))
+            clock::sleepMs(endWatchSliceMs);
+    }
+
+    // The stop question, asked while a send is in progress (or just ended).
+    void askAboutStop() {
+        if (reporter_.ask({suite::titles::information, "Voulez-vous arreter le transfert en cours ?", NoticeKind::Information})) {
+            reporter_.inform({suite::titles::information, "Le transfert va donc être arrêté, veuillez patienter.",
+                              NoticeKind::Information});
+            keepGoing_ = false;
+        } else {
+            reporter_.inform({suite::titles::information, "Le tansfert des fichiers va donc reprendre.", NoticeKind::Information});
+            keepGoing_ = true;
+        }
+    }
+
+    const UploadJob& job_;
+    UploadReporter& reporter_;
+    RunReport report_;
+    std::string loginDirectory_;
+    std::string folderBase_;  // loginDirectory + "/" + folder
+    int itemIndex_ = 0;       // tree-list line being processed
+    bool keepGoing_ = true;   // false once the user confirmed a stop
+    bool placed_ = true;      // the session stands where the next nested folder is made
+    bool sessionLost_ = false;
+};
 
 }  // namespace
+
+bool namesSubFolder(const std::string& folder) {
+    const std::string name = text::trimBlanks(folder);
+    return !name.empty() && name != "." && name != "..";
+}
+
+RunReport runTransfer(const UploadJob& job, UploadReporter& reporter) { return Upload(job, reporter).run(); }
 
 std::string countLabelText(int itemIndex) {
     return "Fichiers envoyés : " + std::to_string(itemIndex + 1) + "/" + std::to_string(expectedItemCount);
@@ -132,134 +261,6 @@ std::string countLabelText(int itemIndex) {
 std::string joinFolderBase(const std::string& loginDirectory, const std::string& folder) {
     if (!loginDirectory.empty() && loginDirectory.back() == '/') return loginDirectory + folder;
     return loginDirectory + "/" + folder;
-}
-
-void showOverallProgress(InstallerApp& app, int index) {
-    app.ui.setProgress(ids::mainWindow, ids::overallBar, overallPercent(index));
-}
-
-void showFilePercent(InstallerApp& app, int percent) {
-    ui::Ui& u = app.ui;
-    if (app.themedFileBar) {
-        // Setting a value just below and then the value itself makes a themed bar jump
-        // instead of gliding toward it.
-        u.setProgress(ids::mainWindow, ids::fileBar, percent * 100);
-        u.setProgress(ids::mainWindow, ids::fileBar, percent * 100 - 1);
-        u.setProgress(ids::mainWindow, ids::fileBar, percent * 100);
-    } else {
-        u.setProgress(ids::mainWindow, ids::fileBar, percent);
-    }
-}
-
-bool sendOneFile(InstallerApp& app, UploadRun& run, int sessionNumber, const std::string& localPath,
-                 const std::string& remoteName) {
-    const std::int64_t size = fs::fileSize(localPath);
-    const std::string directory = ftp::currentDirectory(sessionNumber);
-    ftp::sendFile(sessionNumber, localPath, remoteName, true);
-    clock::sleepMs(10);
-
-    bool asked = false;
-    for (;;) {
-        const ftp::TransferStatus status = ftp::transferStatus(sessionNumber);
-        if (status.ended()) {
-            // A send that ends before its first progress check still moves the count on and
-            // honours "Annuler": on a fast link every file may end that quickly.
-            app.ui.setText(ids::mainWindow, ids::countLabel, countLabelText(run.itemIndex));
-            if (!asked && app.stopRequested.exchange(0) == 1) {
-                askAboutStop(app);
-                asked = true;
-            }
-            run.lastAttemptFailed = status.phase == ftp::TransferFailed;
-            if (run.lastAttemptFailed) run.failedSends.push_back(localPath);
-            if (status.phase == ftp::TransferDone && !asked) {
-                run.fileDone = 1;
-            } else {
-                run.fileDone = 0;
-                // The server may have dropped the session while the question was up.
-                if (asked) ftp::ensureConnected(sessionNumber, ftpAccount(run.settings), directory);
-            }
-            return asked;
-        }
-        const int percent = filePercent(ftp::transferStatus(sessionNumber).bytes, size);
-        waitForTransferEnd(progressPeriodMs);
-        showFilePercent(app, percent);
-        app.ui.setText(ids::mainWindow, ids::countLabel, countLabelText(run.itemIndex));
-        if (app.stopRequested.exchange(0) == 1) {
-            askAboutStop(app);
-            asked = true;
-        }
-    }
-}
-
-void runTransfer(InstallerApp& app) {
-    ui::Ui& u = app.ui;
-    UploadRun run;
-    run.settings = readForm(app);
-    const ConnectionSettings& s = run.settings;
-
-    if (!ftp::open(session, s.serverAddress, s.userId, s.password, s.passiveFlag, s.port)) {
-        u.messageBox("Avertissement.", app.connectionErrorText, ui::MessageIcon::Warning);
-        backToIdle(app);
-        return;
-    }
-    run.loginDirectory = ftp::currentDirectory(session);
-    run.folderBase = joinFolderBase(run.loginDirectory, s.guestbookFolder);
-    run.itemIndex = 0;
-    ftp::makeDirectory(session, "sessions");
-
-    if (ftp::changeDirectory(session, s.guestbookFolder)) {
-        const std::string question = "Le dossier \"" + s.guestbookFolder +
-                                     "\" existe déjà.\r\n\r\nVous allez écraser les fichiers déjà "
-                                     "existants.\r\n\r\nVoulez-vous continuer ?";
-        if (u.messageBox("Dossier existant.", question, ui::MessageIcon::Information, ui::MessageButtons::YesNo) ==
-            ui::MessageBoxResult::Yes) {
-            ftp::ensureConnected(session, ftpAccount(s), run.loginDirectory);
-            u.setEnabled(ids::mainWindow, ids::cancelButton, true);
-            if (ftp::isAlive(session)) ftp::changeDirectory(session, run.loginDirectory);
-            else ftp::ensureConnected(session, ftpAccount(s), run.loginDirectory);
-        } else {
-            u.messageBox("Information.",
-                         "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de dossier "
-                         "pour transférer votre livre d'or.",
-                         ui::MessageIcon::Information);
-            // Nothing more is done on this session; the next run opens its own.
-            ftp::close(session);
-            backToIdle(app);
-            return;
-        }
-    } else {
-        u.setEnabled(ids::mainWindow, ids::cancelButton, true);
-    }
-
-    for (std::size_t i = 0; i < app.manifest.size(); ++i) {
-        if (app.keepGoing != 1) break;
-        processEntry(app, run, app.manifest[i], i == 0);
-    }
-
-    ftp::close(session);
-    clock::sleepMs(500);
-    completeRun(app, run);
-}
-
-void startWorker(std::function<void()> body) {
-    {
-        std::lock_guard<std::mutex> lock(workersLock);
-        ++runningWorkers;
-    }
-    std::thread([body = std::move(body)] {
-        body();
-        std::lock_guard<std::mutex> lock(workersLock);
-        if (--runningWorkers == 0) workersEnded.notify_all();
-    }).detach();
-}
-
-void waitForWorkers() {
-    std::unique_lock<std::mutex> lock(workersLock);
-    workersEnded.wait(lock, [] { return runningWorkers == 0; });
-}
-
-void startTransfer(InstallerApp& app) {
-    startWorker([&app] { runTransfer(app); });
 }
 
 }  // namespace velmo::installer

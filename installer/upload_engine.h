@@ -1,55 +1,91 @@
-// The upload of the guestbook ("Valider"): logs in, creates the remote folders in the
-// manifest's order, sends every file in the background while showing its progress, sends a
-// failed file again (a bounded number of times), lets the user stop between files, closes
-// the session and hands over to completeRun.
+// The upload of the guestbook ("Valider"), from the login to the closed session, and the
+// transfer run around it: the upload, then the permission step when "Chmod." was ticked.
+//
+// The engine takes its inputs as values (the trimmed form, the manifest scanned at
+// start-up) and reports through an UploadReporter; it touches no window. What follows a
+// run (the closing box, the settings, the journal, the link generator: run_completion.h)
+// is the caller's, from the RunReport it returns.
 #pragma once
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "installer/installer_app.h"
+#include "installer/guestbook_manifest.h"
+#include "installer/notice.h"
+#include "installer/permission_pass.h"
 #include "settings/connection_settings.h"
 
 namespace velmo::installer {
 
-// What one run keeps between its steps; touched by the engine thread only.
-struct UploadRun {
-    ConnectionSettings settings;  // read from the form when the run starts
-    std::string loginDirectory;
-    std::string folderBase;       // loginDirectory + "/" + folder
-    int itemIndex = 0;            // tree-list line being processed
-    int fileDone = 0;             // 1: the current file needs no further send
-    std::vector<std::string> failedSends;  // local path of every failed attempt
-    bool lastAttemptFailed = false;  // of the latest send
-    int filesGivenUp = 0;         // files still failing after maxSendAttempts attempts
+inline constexpr int installerSession = 44;
+// A file the server keeps refusing is given up after this many attempts.
+inline constexpr int maxSendAttempts = 5;
+
+// Where the upload stands, for the progress display.
+struct UploadProgress {
+    enum class Step {
+        Uploading,      // the remote folder is accepted: the run may be stopped from now on
+        FolderReached,  // a manifest folder's line; `first` for the user's folder itself
+        FileStarted,    // a file's line, before its first send
+        FileMoving,     // a send in progress at `percent` (-1: it ended before a check)
+        FileEnded,      // the file is done with (sent, given up or not sendable)
+    };
+    Step step = Step::Uploading;
+    int itemIndex = 0;  // tree-list line
+    int percent = -1;
+    bool first = false;
+    bool operator==(const UploadProgress&) const = default;
 };
 
-// Thread entry of an upload: reads the form itself, runs the whole upload and then
-// completeRun. The main loop has disabled "Valider" and the form before starting it.
-void runTransfer(InstallerApp& app);
+// Where the upload reports, on the thread that runs it.
+class UploadReporter : public PermissionReporter {
+public:
+    virtual void progress(const UploadProgress& progress) = 0;
+    // A Yes / No question; true for Yes.
+    virtual bool ask(const Notice& question) = 0;
+    // True when the user asked to stop since the last call; asking consumes the request.
+    virtual bool stopRequested() = 0;
+};
 
-// One send of one file in the background, polling its progress until it ends. Sets
-// run.fileDone (1: done; 0: send it again). True when the stop question was asked
-// during this call.
-bool sendOneFile(InstallerApp& app, UploadRun& run, int session, const std::string& localPath,
-                 const std::string& remoteName);
+struct UploadJob {
+    ConnectionSettings settings;  // the form, trimmed; the permission flag is "Chmod."
+    std::shared_ptr<const std::vector<ManifestFolder>> manifest;
+    int session = installerSession;
+};
 
-// Overall bar <- index * 100 / 333 rounded up.
-void showOverallProgress(InstallerApp& app, int index);
-// File bar <- percent, in the way the platform's bar shows it without gliding.
-void showFilePercent(InstallerApp& app, int percent);
+enum class UploadOutcome {
+    NoFolder,      // the folder name names no sub-folder: nothing was sent
+    NotConnected,  // the login failed (the engine said so)
+    Declined,      // the folder exists and the user chose not to overwrite it
+    Stopped,       // the user confirmed a stop
+    Processed,     // every manifest entry was processed
+};
+
+struct RunReport {
+    UploadOutcome outcome = UploadOutcome::NotConnected;
+    ConnectionSettings settings;           // the job's
+    std::vector<std::string> failedSends;  // local path of every failed or impossible send
+    int filesGivenUp = 0;                  // files not on the server at the end
+    PermissionResult permissions;          // the step after a processed upload
+};
+
+// A folder name the upload accepts: something other than blanks, "." or "..", so that
+// the guestbook never lands in the login directory itself (or above it).
+bool namesSubFolder(const std::string& folder);
+
+// The whole run, in its worker: the upload (steps of the folder field's check, the login,
+// the existing folder's question, the manifest's folders and files, the closed session and
+// its 500 ms pause), then the permission step after a processed upload with the flag set.
+//
+// A folder that cannot be made or entered gets none of its files sent (nor its sub-folders,
+// which are reached from it); each counts as given up. A file that fails is sent again,
+// after the session was reopened when the server dropped it, up to maxSendAttempts times.
+// A session that cannot be reopened ends the sending: every file left counts as given up.
+RunReport runTransfer(const UploadJob& job, UploadReporter& reporter);
+
 // "Fichiers envoyés : " + (index + 1) + "/333".
 std::string countLabelText(int itemIndex);
 // loginDirectory joined with the folder by one "/" (none added after a final "/").
 std::string joinFolderBase(const std::string& loginDirectory, const std::string& folder);
-
-// Worker threads of the main loop (the upload, menu permission runs). They run detached:
-// the program does not wait for them when it ends. waitForWorkers blocks until every
-// worker started so far has ended (tests, the benchmark, an orderly shutdown).
-void startWorker(std::function<void()> body);
-void waitForWorkers();
-// Starts runTransfer in a worker ("Valider", after the main loop read and wrote back the
-// trimmed fields and disabled "Valider" and the form).
-void startTransfer(InstallerApp& app);
 
 }  // namespace velmo::installer

@@ -59,9 +59,9 @@ auto shape(const ui::ControlState& c) {
 // The installer's window is what its form must stay when it is built from the block.
 TEST(ConnectionForm, TheInstallersRowsAreItsWindowsRowForRow) {
     ui::HeadlessUi real, block;
-    installer::InstallerPictures pictures;
-    installer::InstallerApp app(real, pictures);
-    installer::buildMainWindow(app);
+    const installer::InstallerApp app(real, false);
+    const frame::ProgramDescription window = installer::mainWindowDescription(app);
+    ASSERT_TRUE(real.createWindow(window.window, window.controls));
     const frame::ConnectionForm form(installerLayout());
     const std::vector<ui::ControlSpec> rows = form.controls();
     ASSERT_TRUE(block.createWindow({0, "bloc", 784, 470}, rows));

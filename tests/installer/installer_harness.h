@@ -1,8 +1,8 @@
 // What the installer tests share: a temporary folder laid out like `Tools` (the shipped
 // sample guestbook beside the program, an empty softwareDatas) that is the current
 // directory, readers of what a run left on the server and on disk, and two ways to drive
-// the program on the headless UI: its state with the main window built (the test plays
-// the main loop), or the real start-up and loop in a thread of their own.
+// the program on the headless UI, both its own start-up and main loop in a thread of
+// their own: with its state at hand (Installer), or as a fixture around runInstaller.
 #pragma once
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -21,6 +21,7 @@
 #include "installer/installer_app.h"
 #include "installer/installer_window.h"
 #include "installer/upload_engine.h"
+#include "platform/worker.h"
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scratch_folder.h"
@@ -55,48 +56,89 @@ struct ToolsFolder {
     const stdfs::path root = scratch.root, dir = root / "Tools";
 };
 
-// The installer as start-up leaves it: main window built, tree list filled, the texts
-// made once. The test thread owns the main window, so it plays the main loop.
-struct Installer {
-    explicit Installer(bool themedFileBar = false) {
-        EXPECT_TRUE(loadInstallerPictures(pictures));
-        app = std::make_unique<InstallerApp>(ui, pictures);
-        app->themedFileBar = themedFileBar;
-        app->permissionHelpText = buildPermissionHelpText();
-        app->connectionErrorText = buildConnectionErrorText();
-        std::vector<std::string> lines;
-        app->manifest = scanManifest(lines);
-        buildMainWindow(*app);
-        for (const std::string& l : lines) ui.addLine(ids::mainWindow, ids::treeList, l);
-    }
-    ~Installer() { waitForWorkers(); }
+// Waits for every worker; a worker still running after a minute fails the test.
+inline void waitForWorkers() { EXPECT_TRUE(worker::waitForAll(std::chrono::minutes(1))) << "a worker never ended"; }
 
+// Waits until the program's main loop has handled everything the user did so far: it
+// answers "Infos" (the permission help) only after that. Needs the form enabled.
+inline void settleMainLoop(ui::HeadlessUi& ui) {
+    auto helpBoxes = [&] {
+        std::size_t n = 0;
+        for (const ui::ShownBox& b : ui.shownBoxes()) n += b.text.rfind("Chez certains hébergeurs", 0) == 0;
+        return n;
+    };
+    const std::size_t before = helpBoxes();
+    ui.expectBox("Information.", "Chez certains hébergeurs");
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::infoButton));
+    ASSERT_TRUE(ui.waitUntil([&] { return helpBoxes() > before; }));
+}
+
+// The program's own start-up and main loop in a thread of their own, the test acting as
+// the user, with the program's state at hand.
+struct Installer {
+    explicit Installer(bool themedFileBar = false) : app(makeInstaller(ui, themedFileBar)) {
+        program = std::thread([this] { runInstaller(app); });
+        EXPECT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); })) << "the installer did not start";
+        settleMainLoop(ui);  // the window's opening (tree list, settings) is handled
+    }
+    ~Installer() {
+        end();
+        waitForWorkers();
+    }
+
+    // The user fills the form ("Chmod." ticked by a click, which shows the help).
     void fillForm(const testsupport::FtpPeer& peer, const std::string& folder, bool passive, bool chmod,
                   const char* password = nullptr) {
         ui.setText(ids::mainWindow, ids::addressField, peer.host());
         ui.setText(ids::mainWindow, ids::userField, peer.user());
         ui.setText(ids::mainWindow, ids::passwordField, password ? password : peer.password());
-        ui.setText(ids::mainWindow, ids::folderField, folder);
+        ui.typeText(ids::mainWindow, ids::folderField, folder);
         ui.setText(ids::mainWindow, ids::portField, std::to_string(peer.port()));
         ui.setChecked(ids::mainWindow, ids::passiveBox, passive);
-        ui.setChecked(ids::mainWindow, ids::chmodBox, chmod);
-        if (chmod) createChmodPanel(*app);
-        setTreeRootLine(*app, folder);
+        if (chmod != ui.isChecked(ids::mainWindow, ids::chmodBox)) {
+            if (chmod) ui.expectBox("Information.", "Chez certains hébergeurs");
+            ui.click(ids::mainWindow, ids::chmodBox);
+        }
+        settleMainLoop(ui);
     }
 
-    // What "Valider" does before the engine thread reads the form.
     void pressValidate() {
-        ui.setEnabled(ids::mainWindow, ids::validateButton, false);
-        setFormEnabled(*app, false);
-        startTransfer(*app);
+        boxesAtValider = ui.shownBoxes().size();
+        ASSERT_TRUE(ui.click(ids::mainWindow, ids::validateButton));
     }
+    void pressCancel() { ASSERT_TRUE(ui.click(ids::mainWindow, ids::cancelButton)); }
 
-    // The link generator opens in the engine thread at the end of a run processed whole;
-    // a user closes it.
+    // The link generator opens at the end of a run processed whole; a user closes it and
+    // the main loop gives the main window back.
     bool closeLinkGenerator() {
         if (!ui.waitUntil([&] { return ui.windowExists(ids::linkGeneratorWindow); }, std::chrono::seconds(60)))
             return false;
-        return ui.closeBox(ids::linkGeneratorWindow);
+        return ui.closeBox(ids::linkGeneratorWindow) && ui.waitUntil([&] {
+                   return !ui.windowExists(ids::linkGeneratorWindow) && ui.isWindowEnabled(ids::mainWindow) &&
+                          (app->uploadRunning || formIsBack());
+               });
+    }
+
+    // Waits until the main loop has finished a run that gives the form back at once (one
+    // that sent nothing, or was stopped): every such run shows a box, and "Valider" comes
+    // back last.
+    bool waitForRunEnd() {
+        return ui.waitUntil([&] {
+            return ui.shownBoxes().size() > boxesAtValider && !app->uploadRunning &&
+                   ui.isEnabled(ids::mainWindow, ids::validateButton);
+        }, std::chrono::seconds(60));
+    }
+    // "Infos" is the last of the form to come back (after the link generator).
+    bool formIsBack() { return ui.isEnabled(ids::mainWindow, ids::infoButton); }
+
+    // The user closes the main window; without a launcher beside `Tools` the program
+    // says so and ends.
+    void end() {
+        if (!program.joinable()) return;
+        if (ui.windowExists(ids::linkGeneratorWindow)) closeLinkGenerator();
+        ui.expectBox("Information.", "Impossible de retourner au menu général.");
+        ui.closeBox(ids::mainWindow);
+        program.join();
     }
 
     // Every box was foreseen and met.
@@ -113,8 +155,9 @@ struct Installer {
     }
 
     ui::HeadlessUi ui;
-    InstallerPictures pictures;
-    std::unique_ptr<InstallerApp> app;
+    std::shared_ptr<InstallerApp> app;
+    std::thread program;
+    std::size_t boxesAtValider = 0;
 };
 
 // Every folder and file under `root`, relative, folders ending in "/".
@@ -204,14 +247,7 @@ protected:
         settle();
     }
 
-    // Waits until the loop has handled everything the user did so far: it answers "Infos"
-    // (the permission help) only after that.
-    void settle() {
-        const std::size_t before = ui.shownBoxes().size();
-        ui.expectBox("Information.", "Chez certains hébergeurs");
-        ASSERT_TRUE(ui.click(ids::mainWindow, ids::infoButton));
-        ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() > before; }));
-    }
+    void settle() { settleMainLoop(ui); }
 
     // The user closes the main window; without a launcher beside `Tools` the program
     // says so and ends.

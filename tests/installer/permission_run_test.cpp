@@ -1,13 +1,8 @@
 // The permission runs of the "Outils" menu and their completion in the main loop, against
-// real FTP servers on loopback with the headless UI. The test thread owns the main window
-// and plays the main loop: it waits for events and acts on the completion flags after each.
+// real FTP servers on loopback with the headless UI.
 #include <unistd.h>
 
-#include <atomic>
-#include <thread>
-
 #include "installer/permission_plan.h"
-#include "installer/permission_runs.h"
 #include "installer_harness.h"
 
 using namespace velmo;
@@ -45,32 +40,27 @@ void expectModes(const FtpPeer& peer, int folderMode, int fileMode) {
         EXPECT_EQ(modeOf(peer.home() + "/livre-dor" + t.suffix), t.isFolder ? folderMode : fileMode) << t.suffix;
 }
 
-// Plays the main loop until `wakes` wake-ups from finished runs were acted on, noting the
-// "Chmod." box after each. A watchdog wakes the loop after a long while, so that a run
-// that never reports fails the test instead of hanging it.
-struct MainLoop {
-    void run(int wakes) {
-        std::atomic<bool> done{false};
-        std::thread watchdog([&] {
-            for (int i = 0; i < 600 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (done) return;
-            watchdogFired = true;
-            inst.ui.wake(ids::mainWindow);
-        });
-        for (int seen = 0; seen < wakes && !watchdogFired;) {
-            const ui::Event e = inst.ui.waitEvent();
-            actOnPermissionCompletion(*inst.app);
-            if (e.kind != ui::EventKind::Wake) continue;
-            ++seen;
-            states.push_back(inst.ui.isChecked(ids::mainWindow, ids::chmodBox));
-        }
-        done = true;
-        watchdog.join();
-    }
-    Installer& inst;
-    std::atomic<bool> watchdogFired{false};
-    std::vector<bool> states;
-};
+// The user chooses a menu run; the main loop puts up the run's panel.
+void chooseRun(Installer& inst, int entry) {
+    ASSERT_TRUE(inst.ui.chooseMenu(ids::mainWindow, entry));
+    ASSERT_TRUE(inst.ui.waitUntil([&] { return inst.ui.controlExists(ids::mainWindow, ids::chmodTitle); }));
+}
+
+// The window as a recorded run leaves it, with the "Chmod." box ticked and its panel
+// whole, or unticked and without any permission panel.
+bool recordedState(Installer& inst) {
+    auto has = [&](int id) { return inst.ui.controlExists(ids::mainWindow, id); };
+    if (has(ids::chmodTitle)) return false;
+    if (inst.ui.isChecked(ids::mainWindow, ids::chmodBox)) return has(ids::chmodFrame) && has(ids::chmodBar);
+    return !has(ids::chmodFrame) && !has(ids::chmodStatus) && !has(ids::chmodBar);
+}
+
+// The main loop has recorded the last finished run, and the box says `ticked`.
+bool recorded(Installer& inst, bool ticked) {
+    return inst.ui.waitUntil([&] {
+        return recordedState(inst) && inst.ui.isChecked(ids::mainWindow, ids::chmodBox) == ticked;
+    }, std::chrono::seconds(60));
+}
 
 }  // namespace
 
@@ -86,8 +76,7 @@ TEST(MenuRuns, ApplyThenRestoreChangeTheModesTheBoxAndTheSettings) {
     auto& u = inst.ui;
 
     u.expectHeldBox("Statut Chmod.", chmodDone);
-    startPermissionRun(*inst.app, PermissionAction::ApplyWritable);
-    EXPECT_TRUE(u.controlExists(ids::mainWindow, ids::chmodTitle));
+    chooseRun(inst, ids::menuApplyChmod);
     ASSERT_TRUE(u.waitForHeldBox(std::chrono::seconds(60)));
     // While the outcome is on screen: the last step shown, the main window disabled.
     EXPECT_EQ(u.getText(ids::mainWindow, ids::chmodStatus), "En cours : [14/14] skin_blanc_officiel/cfg_variables.php");
@@ -95,18 +84,15 @@ TEST(MenuRuns, ApplyThenRestoreChangeTheModesTheBoxAndTheSettings) {
     EXPECT_FALSE(u.isWindowEnabled(ids::mainWindow));
     expectModes(peer, 0777, 0777);
     u.releaseBox();
-    MainLoop loop{inst};
-    loop.run(1);
-    ASSERT_FALSE(loop.watchdogFired);
+    ASSERT_TRUE(recorded(inst, true));
     EXPECT_TRUE(u.isWindowEnabled(ids::mainWindow));
     EXPECT_TRUE(u.isChecked(ids::mainWindow, ids::chmodBox));
     EXPECT_EQ(u.getText(ids::mainWindow, ids::chmodStatus), "En cours :") << "the ticked box's panel, reset";
     EXPECT_EQ(tools.settings(), settingsFile(peer, 1));
 
     u.expectBox("Statut Chmod.", chmodDone);
-    startPermissionRun(*inst.app, PermissionAction::RestoreRestricted);
-    loop.run(1);
-    ASSERT_FALSE(loop.watchdogFired);
+    chooseRun(inst, ids::menuRestoreChmod);
+    ASSERT_TRUE(recorded(inst, false));
     waitForWorkers();
     expectModes(peer, 0705, 0604);
     EXPECT_FALSE(u.isChecked(ids::mainWindow, ids::chmodBox));
@@ -125,13 +111,23 @@ TEST(MenuRunOverlap, TwoRunsNeverShareTheServerAtOnce) {
     writeFile(tools.dir / "softwareDatas/config.pcfg", settingsFile(peer, 0));
     Installer inst;
     inst.fillForm(peer, "livre-dor", true, false);
-    inst.ui.expectBox("Statut Chmod.", chmodDone);
-    inst.ui.expectBox("Statut Chmod.", chmodDone);
-    startPermissionRun(*inst.app, PermissionAction::ApplyWritable);
-    startPermissionRun(*inst.app, PermissionAction::RestoreRestricted);
-    MainLoop loop{inst};
-    loop.run(2);
-    ASSERT_FALSE(loop.watchdogFired);
+    auto& u = inst.ui;
+    // The boxes are held so that each completion is seen on its own.
+    u.expectHeldBox("Statut Chmod.", chmodDone);
+    u.expectHeldBox("Statut Chmod.", chmodDone);
+    chooseRun(inst, ids::menuApplyChmod);
+    ASSERT_TRUE(u.chooseMenu(ids::mainWindow, ids::menuRestoreChmod));
+    std::vector<bool> states;  // the "Chmod." box after each completion
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(u.waitForHeldBox(std::chrono::seconds(60)));
+        const bool before = u.isChecked(ids::mainWindow, ids::chmodBox);
+        u.releaseBox();
+        // The first completion takes the run's title away; the second flips the box.
+        ASSERT_TRUE(u.waitUntil([&] {
+            return recordedState(inst) && (run == 0 || u.isChecked(ids::mainWindow, ids::chmodBox) != before);
+        }, std::chrono::seconds(60)));
+        states.push_back(u.isChecked(ids::mainWindow, ids::chmodBox));
+    }
     waitForWorkers();
 
     // The command log: USER of one run, its 14 targets, then USER of the other and its 14.
@@ -149,7 +145,7 @@ TEST(MenuRunOverlap, TwoRunsNeverShareTheServerAtOnce) {
     for (const std::string& m : modesPerLogin[1]) EXPECT_EQ(m == "777", !applyFirst) << m;
 
     // Each completion was acted on as it came: first the first run's, then the second's.
-    EXPECT_EQ(loop.states, (std::vector<bool>{applyFirst, !applyFirst}));
+    EXPECT_EQ(states, (std::vector<bool>{applyFirst, !applyFirst}));
     expectModes(peer, applyFirst ? 0705 : 0777, applyFirst ? 0604 : 0777);
     EXPECT_EQ(tools.settings(), settingsFile(peer, applyFirst ? 0 : 1));
     EXPECT_EQ(inst.ui.failures(), std::vector<std::string>{});
@@ -164,12 +160,16 @@ TEST(MenuRunRefusal, ARefusedLoginShowsTheConnectionText) {
     writeFile(tools.dir / "softwareDatas/config.pcfg", stored);
     Installer inst;
     inst.fillForm(peer, "livre-dor", true, false, "mauvais");
-    inst.ui.expectBox("Avertissement.", inst.app->connectionErrorText);
-    startPermissionRun(*inst.app, PermissionAction::ApplyWritable);
+    inst.ui.expectBox("Avertissement.", connectionFailedNotice().text);
+    chooseRun(inst, ids::menuApplyChmod);
+    ASSERT_TRUE(inst.ui.waitUntil([&] { return !inst.boxesTitled("Avertissement.").empty(); }));
     waitForWorkers();
+    settleMainLoop(inst.ui);
     inst.expectScriptMet();
     EXPECT_EQ(inst.ui.getText(ids::mainWindow, ids::chmodStatus), "En cours :");
-    EXPECT_FALSE(inst.app->writableModesApplied.load());
+    // Nothing was handed to the main loop: the run's panel stays, the box unticked.
+    EXPECT_TRUE(inst.ui.controlExists(ids::mainWindow, ids::chmodTitle));
+    EXPECT_FALSE(inst.ui.isChecked(ids::mainWindow, ids::chmodBox));
     EXPECT_EQ(tools.settings(), stored);
     expectModes(peer, 0755, 0644);
 }

@@ -68,6 +68,21 @@ void expectIdle(ui::HeadlessUi& u) {
     EXPECT_TRUE(u.isWindowEnabled(ids::mainWindow));
 }
 
+// A whole run into the existing "livre-dor" (the overwrite question answered Yes) whose
+// closing box begins with `closing`; gives the seconds between which the journal was dated.
+std::pair<std::time_t, std::time_t> runIntoExistingFolder(Installer& inst, const FtpPeer& peer,
+                                                          const std::string& closing) {
+    inst.fillForm(peer, "livre-dor", true, false);
+    inst.ui.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
+    inst.ui.expectBox("Statut transfert.", closing);
+    const std::time_t before = std::time(nullptr);
+    inst.pressValidate();
+    EXPECT_TRUE(inst.closeLinkGenerator());
+    const std::time_t after = std::time(nullptr);
+    waitForWorkers();
+    return {before, after};
+}
+
 struct InstallCase {
     PeerKind kind;
     bool passive;
@@ -117,7 +132,7 @@ TEST_P(WholeInstall, PutsTheGuestbookOnTheServerByteForByteAndRecordsTheRun) {
     if (c.stopNo) {
         ASSERT_TRUE(u.waitUntil([&] { return u.selectedLine(ids::mainWindow, ids::treeList) >= 20; },
                                 std::chrono::seconds(30)));
-        inst.app->stopRequested = 1;
+        inst.pressCancel();
     }
     ASSERT_TRUE(inst.closeLinkGenerator());
     const std::time_t after = std::time(nullptr);
@@ -166,6 +181,7 @@ TEST(ExistingFolder, NoLeavesTheServerAsItWasAndWritesNothing) {
                       "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de dossier pour "
                       "transférer votre livre d'or.");
     inst.pressValidate();
+    ASSERT_TRUE(inst.waitForRunEnd());
     waitForWorkers();
 
     inst.expectScriptMet();
@@ -190,7 +206,8 @@ TEST(StopQuestion, YesEndsTheRunWithoutJournalSettingsOrChmod) {
     inst.pressValidate();
     ASSERT_TRUE(inst.ui.waitUntil(
         [&] { return inst.ui.selectedLine(ids::mainWindow, ids::treeList) >= 20; }, std::chrono::seconds(30)));
-    inst.app->stopRequested = 1;
+    inst.pressCancel();
+    ASSERT_TRUE(inst.waitForRunEnd());
     waitForWorkers();
 
     inst.expectScriptMet();
@@ -202,8 +219,8 @@ TEST(StopQuestion, YesEndsTheRunWithoutJournalSettingsOrChmod) {
     EXPECT_LT(treeBelow(peer.home()).size(), expectedTree("livre-dor").size() / 4);
     EXPECT_NE(modeOf(stdfs::path(peer.home()) / "livre-dor/chmod_perso"), 0777);
     // Ready for a new run.
-    EXPECT_EQ(inst.app->keepGoing.load(), 1);
-    EXPECT_EQ(inst.app->stopRequested.load(), 0);
+    EXPECT_FALSE(inst.app->uploadRunning);
+    EXPECT_FALSE(inst.app->stopRequested);
     expectIdle(inst.ui);
     EXPECT_EQ(inst.ui.getProgress(ids::mainWindow, ids::overallBar), 0);
 }
@@ -219,17 +236,10 @@ TEST(RefusedFiles, AreGivenUpAtTheBoundAndReported) {
     peer.makeFolder("livre-dor/chmod_perso");
     Installer inst;
     stdfs::remove(tools.dir / "livre-dor/img_perso/lisezmoi.txt");
-    inst.fillForm(peer, "livre-dor", true, false);
-    inst.ui.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
     const std::string closing = "Le transfert est terminé, mais 4 fichiers n'ont pas pu être envoyés.\r\n\r\n"
                                 "La liste se trouve dans le fichier \"softwareDatas/log-erreur.txt\".\r\n\r\n"
                                 "Votre livre d'or risque de ne pas fonctionner correctement.";
-    inst.ui.expectBox("Statut transfert.", closing);
-    const std::time_t before = std::time(nullptr);
-    inst.pressValidate();
-    ASSERT_TRUE(inst.closeLinkGenerator());
-    const std::time_t after = std::time(nullptr);
-    waitForWorkers();
+    const auto [before, after] = runIntoExistingFolder(inst, peer, closing);
     expectTheBox(inst, "Statut transfert.", closing, MessageIcon::Warning);
 
     const std::vector<std::string> missing = {
@@ -248,5 +258,123 @@ TEST(RefusedFiles, AreGivenUpAtTheBoundAndReported) {
 
 TEST(RefusedFiles, OneGivenUpFileIsNamedInTheSingular) {
     const std::string first = "Le transfert est terminé, mais 1 fichier n'a pas pu être envoyé.\r\n";
-    EXPECT_EQ(closingMessage(1, false).substr(0, first.size()), first);
+    RunReport report;
+    report.outcome = UploadOutcome::Processed;
+    report.filesGivenUp = 1;
+    EXPECT_EQ(closingNotice(report).text.substr(0, first.size()), first);
+}
+
+// A folder field that names no sub-folder ("//" typed, blanks, "..") would put the
+// guestbook into the login directory, over the site's own files: "Valider" says so and
+// the server hears nothing.
+TEST(FolderField, ThatNamesNoSubFolderIsRefusedAndNothingIsSent) {
+    ToolsFolder tools;
+    FtpPeer peer(PeerKind::Pyftpdlib);
+    Installer inst;
+    auto& u = inst.ui;
+    for (const char* typed : {"//", "   ", ".."}) {
+        SCOPED_TRACE(typed);
+        if (std::string(typed) == "//") u.expectBox("ATTENTION.", "sous-dossier");
+        inst.fillForm(peer, typed, true, false);
+        const std::size_t before = u.shownBoxes().size();
+        u.expectBox("ATTENTION.", "Vous devez entrer le nom du dossier");
+        inst.pressValidate();
+        ASSERT_TRUE(inst.waitForRunEnd());
+        ASSERT_EQ(u.shownBoxes().size(), before + 1);
+        EXPECT_EQ(u.shownBoxes().back().text,
+                  "Vous devez entrer le nom du dossier dans lequel les fichiers de Velmo Livre d'or seront "
+                  "transférés.\r\n\r\nLe livre d'or ne peut pas être transféré directement à la racine de votre "
+                  "site.");
+        EXPECT_EQ(u.shownBoxes().back().icon, MessageIcon::Warning);
+        expectIdle(u);
+    }
+    waitForWorkers();
+    inst.expectScriptMet();
+    EXPECT_EQ(peer.receivedCommands(), std::vector<std::string>{});
+    EXPECT_TRUE(treeBelow(peer.home()).empty());
+    EXPECT_FALSE(tools.hasSettings());
+}
+
+// The server already holds a file named "aide" where the folder goes: "aide" can be
+// neither made nor entered, so neither its files (among them an index.php) nor those of
+// "aide/img" are sent; each is a journal line, the closing box counts them, and
+// everything else arrives in its place, the guestbook's own index.php untouched.
+TEST(FolderThatCannotBeEntered, GetsNoneOfItsFilesSentAndIsReported) {
+    ToolsFolder tools;
+    FtpPeer peer(PeerKind::Vsftpd);
+    peer.makeFolder("livre-dor");
+    writeFile(stdfs::path(peer.home()) / "livre-dor/aide", "un fichier");
+    std::vector<std::string> notSent;
+    std::set<std::string> want = expectedTree("livre-dor");
+    for (auto it = want.begin(); it != want.end();) {
+        if (it->rfind("livre-dor/aide/", 0) != 0) {
+            ++it;
+            continue;
+        }
+        if (it->back() != '/') notSent.push_back(*it);
+        it = want.erase(it);
+    }
+    want.insert("livre-dor/aide");
+    Installer inst;
+    const auto [before, after] = runIntoExistingFolder(
+        inst, peer, "Le transfert est terminé, mais " + std::to_string(notSent.size()) + " fichiers n'ont pas pu être envoyés.");
+    inst.expectScriptMet();
+    EXPECT_EQ(inst.boxesTitled("Statut transfert.").at(0).icon, MessageIcon::Warning);
+
+    EXPECT_EQ(treeBelow(peer.home()), want);
+    for (const std::string& rel : want) {
+        if (rel.back() == '/' || rel == "livre-dor/aide") continue;
+        EXPECT_EQ(readFile(stdfs::path(peer.home()) / rel), readFile(sampleGuestbook() / rel.substr(10))) << rel;
+    }
+    // The tree list's order, which is the journal's: aide's files, then aide/img's.
+    std::vector<std::string> inSendOrder;
+    for (const ManifestFolder& m : *inst.app->manifest)
+        if (m.remoteFolder == "aide" || m.remoteFolder == "aide/img")
+            for (std::size_t i = 1; i < m.lines.size(); ++i)
+                inSendOrder.push_back(m.uploadPrefix + fileNameOfLine(m.lines[i], m.fileLinePrefix));
+    EXPECT_EQ(inSendOrder.size(), notSent.size());
+    expectOneJournalBlock(tools, peer, "livre-dor", false, true, before, after, inSendOrder);
+}
+
+// Two runs in a row. During the first, the link generator is opened from the menu: the
+// run's end takes it over (the link it builds names the folder just sent) and the main
+// window stays disabled, not deaf, until it is closed. An "Annuler" that came too late
+// for the first run is not the second's: the second run asks no stop question.
+TEST(TwoRuns, TheMenusGeneratorDuringAnUploadAndALateAnnulerLeaveTheNextRunAlone) {
+    ToolsFolder tools;
+    FtpPeer peer(PeerKind::Pyftpdlib);
+    writeFile(tools.dir / "softwareDatas/config.pcfg", expectedSettings(peer, "livre-dor", 0, 1));
+    Installer inst;
+    auto& u = inst.ui;
+    const int gen = ids::linkGeneratorWindow;
+    inst.fillForm(peer, "mon-livre", true, false);
+    u.expectBox("Statut transfert.", allSent);
+    inst.pressValidate();
+    ASSERT_TRUE(u.waitUntil([&] { return u.selectedLine(ids::mainWindow, ids::treeList) >= 20; },
+                            std::chrono::seconds(30)));
+    ASSERT_TRUE(u.chooseMenu(ids::mainWindow, ids::menuLinkGenerator));
+    ASSERT_TRUE(u.waitUntil([&] { return u.windowExists(gen); }));
+    ASSERT_TRUE(u.waitUntil([&] { return !inst.app->uploadRunning; }, std::chrono::seconds(60)));
+    EXPECT_TRUE(u.windowExists(gen));
+    EXPECT_FALSE(u.isWindowEnabled(ids::mainWindow)) << "the generator stands above it";
+    u.expectBox("Lien généré.", "Le lien vient d'être généré.");
+    ASSERT_TRUE(u.typeText(gen, ids::linkField, "http://www.mon-site.fr"));
+    ASSERT_TRUE(u.click(gen, ids::linkGenerateButton));
+    EXPECT_TRUE(u.waitUntil([&] {
+        return u.getText(gen, ids::linkControl) == "http://www.mon-site.fr/mon-livre/install/index.php";
+    }));
+    ASSERT_TRUE(inst.closeLinkGenerator());
+    EXPECT_TRUE(u.isEnabled(ids::mainWindow, ids::folderField));
+    settleMainLoop(u);
+    expectWholeGuestbook(peer, "mon-livre");
+
+    // "Annuler" pressed after the first run's last file had left the flag set.
+    inst.app->stopRequested = true;
+    u.expectBox("Dossier existant.", "existe déjà", MessageBoxResult::Yes);
+    u.expectBox("Statut transfert.", allSent);
+    inst.pressValidate();
+    ASSERT_TRUE(inst.closeLinkGenerator());
+    waitForWorkers();
+    inst.expectScriptMet();
+    for (const ui::ShownBox& box : u.shownBoxes()) EXPECT_NE(box.text, stopQuestion);
 }

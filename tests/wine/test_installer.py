@@ -65,12 +65,17 @@ def run(t):
     t.check(os.path.isdir(os.path.join(ftp_home, "sessions")), "sessions folder made")
 
 
+def find_ready(t, d):
+    """The main window once its thread answers: it is shown before the tree list is filled,
+    which can take seconds on a loaded machine."""
+    hwnd, pid = d.find("Velmo, Transfert.", 60000)
+    t.wait_until(lambda: len(d.listbox(hwnd, 32)) == 333, "the tree list filled", timeout=120)
+    return hwnd, pid
+
+
 def install(t, d, tools, port, password):
     app = t.start(os.path.join(tools, "Velmo_Transfert.exe"), cwd=tools)
-    hwnd, pid = d.find("Velmo, Transfert.")
-    # The window is shown before its tree list is filled; a busy machine takes seconds.
-    t.wait_until(lambda: len(d.listbox(hwnd, 32)) >= 333, "the tree list filled", timeout=60,
-                 pace=0.5)
+    hwnd, pid = find_ready(t, d)
     tree = d.listbox(hwnd, 32)
     t.check_eq((len(tree), tree[0]), (333, "+-[Dossier] livre-dor"), "tree list as drawn")
     t.check_eq(d.gettext(hwnd, 36), "Fichiers envoyés : 1/333", "count label")

@@ -1,0 +1,31 @@
+// Worker threads: the network runs a program starts from its window (uploads, permission
+// runs, listings, backups, updates).
+//
+// A worker runs detached: the window that started it does not wait for it, and may be
+// gone long before it ends. So a worker owns (or shares ownership of) everything it uses:
+// copies of its inputs, shared pointers to the program state it reports to. And a program
+// whose window has closed ends through endProgram, which never destroys anything under a
+// worker that still runs.
+#pragma once
+#include <chrono>
+#include <functional>
+
+namespace velmo::worker {
+
+// Runs `body` on a new thread. False when the system gave no thread (`body` did not run).
+// `body` itself is destroyed on the worker's thread before the worker counts as ended.
+bool start(std::function<void()> body);
+
+// Workers started and not yet ended.
+int running();
+
+// Blocks until no worker runs, at most `limit`; false when some still run then.
+bool waitForAll(std::chrono::milliseconds limit = std::chrono::hours(24));
+
+// The last step of a program whose event loop has ended, in place of returning `code`
+// from its entry: with no worker running, returns `code` (the program then ends as usual).
+// With workers still running it ends the process at once with `code`, running no static
+// destructors and no exit handlers: what they use stays as it is until the process is gone.
+int endProgram(int code);
+
+}  // namespace velmo::worker

@@ -1,0 +1,166 @@
+// The upload engine without any window: small manifests of local files sent to a scripted
+// FTP server (the exact conversation), with a recording reporter.
+#include <gtest/gtest.h>
+
+#include "ftp/ftp_session.h"
+#include "installer/run_completion.h"
+#include "installer/upload_engine.h"
+#include "recording_reporter.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/scripted_server.h"
+
+using namespace velmo;
+using namespace velmo::installer;
+using velmo::installer::testing::RecordingReporter;
+using velmo::testsupport::ScriptedServer;
+
+namespace {
+
+// A manifest folder below the user's folder ("" for that folder itself) holding `files`,
+// reached from the previous entry's folder or, `fromBase`, from the user's folder. Its
+// files are written below "local/" with their own name as content.
+struct TinyManifest {
+    TinyManifest() : dir(velmo::testing::ScratchFolder::Enter) {}
+
+    TinyManifest& folder(const std::string& remote, bool fromBase, const std::vector<std::string>& files) {
+        using K = RemoteStep::Kind;
+        ManifestFolder f;
+        const std::string name = remote.substr(remote.rfind('/') + 1);
+        f.remoteFolder = remote;
+        f.uploadPrefix = "local/" + (remote.empty() ? "" : remote + "/");
+        f.fileLinePrefix = "   +- ";
+        f.folderLine = "+-[Dossier] " + name;
+        if (fromBase) f.remoteSteps.push_back({K::ChangeToBase, ""});
+        f.remoteSteps.push_back({K::Make, name});
+        f.remoteSteps.push_back({K::ChangeInto, name});
+        f.lines.push_back(f.folderLine);
+        for (const std::string& file : files) {
+            f.lines.push_back(f.fileLinePrefix + file);
+            dir.writeFile(f.uploadPrefix + file, file);
+        }
+        entries.push_back(std::move(f));
+        return *this;
+    }
+
+    UploadJob job(int port) const {
+        UploadJob j;
+        j.settings = ConnectionSettings{"127.0.0.1", "bob", "pw", "livre", 0, 1, port};
+        j.manifest = std::make_shared<const std::vector<ManifestFolder>>(entries);
+        return j;
+    }
+
+    velmo::testing::ScratchFolder dir;
+    std::vector<ManifestFolder> entries;
+};
+
+ScriptedServer& login(ScriptedServer& s) {
+    return s.reply("220 ready\r\n")
+        .expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").reply("230 Logged in\r\n");
+}
+
+// The login, the login directory "/", "sessions", the user's folder made and entered.
+ScriptedServer& intoNewFolder(ScriptedServer& s) {
+    return login(s)
+        .expect("PWD\r\n").reply("257 \"/\" is the current directory\r\n")
+        .expect("MKD sessions\r\n").reply("257 \"/sessions\" created\r\n")
+        .expect("CWD livre\r\n").reply("550 No such directory\r\n")
+        .expect("MKD livre\r\n").reply("257 \"/livre\" created\r\n")
+        .expect("CWD livre\r\n").reply("250 Okay\r\n");
+}
+
+// One passive STOR, from the PWD every send starts with.
+ScriptedServer& stored(ScriptedServer& s, const std::string& name, const std::string& directory) {
+    return s.expect("PWD\r\n").reply("257 \"" + directory + "\"\r\n")
+        .expect("TYPE I\r\n").reply("200 Type set to I\r\n")
+        .expect("PASV\r\n").pasv()
+        .expect("STOR " + name + "\r\n").reply("150 Ok to send data\r\n")
+        .acceptData().receiveData().reply("226 Transfer complete\r\n");
+}
+
+// A client that waits for a reply the script does not give fails in seconds, not minutes.
+class UploadEngine : public ::testing::Test {
+protected:
+    void SetUp() override { ftp::setSilenceLimitMs(5000); }
+    void TearDown() override { ftp::setSilenceLimitMs(120000); }
+};
+
+}  // namespace
+
+// A folder that can be neither made nor entered gets none of its files sent, nor its
+// nested folder made (it would land in the parent); the next folder reached from the
+// user's folder is sent as usual. Each file not sent is one journal line.
+TEST_F(UploadEngine, AFolderThatCannotBeEnteredGetsNoneOfItsFilesNorItsSubFolders) {
+    TinyManifest m;
+    m.folder("", false, {"r.txt"}).folder("aide", false, {"x.txt"}).folder("aide/img", false, {"y.txt"})
+        .folder("inc", true, {"z.txt"});
+    ScriptedServer server;
+    stored(intoNewFolder(server), "r.txt", "/livre")
+        .expect("MKD aide\r\n").reply("550 Permission denied\r\n")
+        .expect("CWD aide\r\n").reply("550 No such directory\r\n")
+        .expect("PWD\r\n").reply("257 \"/livre\"\r\n")  // still there: the folder itself failed
+        .expect("CWD /livre\r\n").reply("250 Okay\r\n")
+        .expect("MKD inc\r\n").reply("257 \"/livre/inc\" created\r\n")
+        .expect("CWD inc\r\n").reply("250 Okay\r\n");
+    stored(server, "z.txt", "/livre/inc");
+    server.start();
+    RecordingReporter r;
+    const RunReport report = runTransfer(m.job(server.port()), r);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.dataReceived(), (std::vector<std::string>{"r.txt", "z.txt"}));
+    EXPECT_EQ(report.outcome, UploadOutcome::Processed);
+    EXPECT_EQ(report.failedSends, (std::vector<std::string>{"local/aide/x.txt", "local/aide/img/y.txt"}));
+    EXPECT_EQ(report.filesGivenUp, 2);
+    EXPECT_EQ(closingNotice(report).kind, NoticeKind::Warning);
+    // Every line of the tree list was still gone through, each file ended.
+    int ended = 0;
+    for (const UploadProgress& p : r.progressSeen) ended += p.step == UploadProgress::Step::FileEnded;
+    EXPECT_EQ(ended, 4);
+}
+
+// The server drops the session in the middle of a run: before the file's second attempt
+// the session is reopened where the file goes, and the run goes on. When the server does
+// not take the login again, the sending ends there: the rest is given up at once instead
+// of failing attempt after attempt.
+TEST_F(UploadEngine, ADroppedSessionIsReopenedBeforeTheNextAttemptOrEndsTheSending) {
+    struct Case {
+        const char* name;
+        bool reopened;
+    };
+    for (const Case c : {Case{"reopened", true}, Case{"login refused", false}}) {
+        SCOPED_TRACE(c.name);
+        TinyManifest m;
+        m.folder("", false, {"a.txt", "b.txt", "c.txt"});
+        ScriptedServer server;
+        stored(intoNewFolder(server), "a.txt", "/livre")
+            .expect("PWD\r\n").reply("257 \"/livre\"\r\n")
+            .expect("TYPE I\r\n").reply("421 Timeout.\r\n").drop()
+            .reply("220 ready\r\n")
+            .expect("USER bob\r\n").reply("331 Password required\r\n")
+            .expect("PASS pw\r\n");
+        if (c.reopened) {
+            server.reply("230 Logged in\r\n")
+                .expect("CWD /livre\r\n").reply("250 Okay\r\n")
+                .expect("PWD\r\n").reply("257 \"/livre\"\r\n");
+            stored(server, "b.txt", "/livre");
+            stored(server, "c.txt", "/livre");
+        } else {
+            server.reply("530 Login incorrect.\r\n");
+        }
+        server.start();
+        RecordingReporter r;
+        const RunReport report = runTransfer(m.job(server.port()), r);
+        EXPECT_TRUE(server.finish()) << server.report();
+        EXPECT_EQ(server.connectionsAccepted(), 2);
+        EXPECT_EQ(report.outcome, UploadOutcome::Processed);
+        if (c.reopened) {
+            EXPECT_EQ(server.dataReceived(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+            EXPECT_EQ(report.failedSends, std::vector<std::string>{"local/b.txt"});
+            EXPECT_EQ(report.filesGivenUp, 0);
+        } else {
+            EXPECT_EQ(server.dataReceived(), std::vector<std::string>{"a.txt"});
+            EXPECT_EQ(report.failedSends, (std::vector<std::string>{"local/b.txt", "local/c.txt"}));
+            EXPECT_EQ(report.filesGivenUp, 2);
+        }
+    }
+}
