@@ -242,6 +242,18 @@ class Driver:
     def listbox(self, hwnd, ctrl):
         return [unescape(x) for x in self.call("listbox", hwnd, ctrl)]
 
+    def rows(self, hwnd, ctrl):
+        """[(picture index, [cell texts])] of a report list, one per row."""
+        out = []
+        for line in self.call("rows", hwnd, ctrl):
+            fields = [unescape(f) for f in line.split("\t")]
+            out.append((int(fields[0]), fields[1:]))
+        return out
+
+    def double_click(self, hwnd, ctrl, row):
+        """Double-clicks row `row` of a report list (-1: below its rows)."""
+        self.call("dblclick", hwnd, ctrl, row)
+
     def menu_command(self, hwnd, command_id):
         self.call("menu", hwnd, command_id)
 
@@ -303,7 +315,7 @@ class WineTest:
         self.workdir = os.path.join(self.root, "work")
         os.makedirs(self.workdir)
         self.env = base_env(display, self.prefix)
-        self.failures, self._procs, self._shots = [], [], 0
+        self.failures, self._procs, self._peers, self._shots = [], [], [], 0
         try:
             subprocess.run(["cp", "-a", template, self.prefix], check=True)
             self.driver = Driver(self.exe("velmo_driver.exe"), self.env,
@@ -320,6 +332,23 @@ class WineTest:
         """Path of a host program of the native build (e.g. run_peer, to start an FTP peer)."""
         return _find_below(os.environ.get("VELMO_NATIVE_BUILD",
                                           os.path.join(REPO, "build", "native")), name, "native")
+
+    def start_peer(self, kind):
+        """Starts a real FTP server (tests/support's run_peer: "pyftpdlib", "vsftpd", ...) on
+        127.0.0.1. Returns (process, info), info holding host, port, user, password and home
+        (its login folder on this machine). Closing the process's stdin stops it; close()
+        stops those still running."""
+        proc = subprocess.Popen([self.native("run_peer"), kind], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, text=True)
+        self._peers.append(proc)
+        info = {}
+        for line in proc.stdout:
+            line = line.strip()
+            if line == "ready":
+                return proc, info
+            key, _, value = line.partition("=")
+            info[key] = value
+        raise HarnessError("run_peer %s did not start" % kind)
 
     def start(self, exe, cwd=None):
         """Starts a Windows program under Wine with `cwd` as working folder."""
@@ -376,6 +405,13 @@ class WineTest:
             if proc.poll() is None:
                 proc.kill()
         kill_wineserver(self.prefix, self.display)
+        for peer in self._peers:
+            if peer.poll() is None:
+                peer.stdin.close()
+                try:
+                    peer.wait(30)
+                except subprocess.TimeoutExpired:
+                    peer.kill()
         for proc in self._procs:
             try:
                 proc.wait(10)
