@@ -88,9 +88,7 @@ void LocatorEngine::releaseAfterRun(int run, const ServerListing* listed) {
 
 LocatorEngine::RunOutcome LocatorEngine::listOnServer(int run, const ConnectionSettings& settings,
                                                       ServerListing& listing) {
-    if (!ftp::open(locatorSession, settings.serverAddress, settings.userId, settings.password,
-                   settings.passiveFlag, settings.port))
-        return RunOutcome::ConnectionFailed;
+    if (!ftp::open(locatorSession, ftpAccount(settings))) return RunOutcome::ConnectionFailed;
     if (!isCurrent(run)) return RunOutcome::Cancelled;  // "Annuler" while logging in
     listing.loginDirectory = ftp::currentDirectory(locatorSession);
     // Without the login directory's name the tests could not find their way back to it.
@@ -130,7 +128,7 @@ FolderTestResult LocatorEngine::testFolder(const std::string& folder) {
         loginDirectory = loginDirectory_;
     }
     if (loginDirectory.empty()) return FolderTestResult::NotValid;
-    ftp::ensureConnected(locatorSession, settings_, loginDirectory);
+    ftp::ensureConnected(locatorSession, ftpAccount(settings_), loginDirectory);
     if (!ftp::changeDirectory(locatorSession, folderPath(loginDirectory, folder)))
         return FolderTestResult::NotValid;
     if (!ftp::listDirectory(locatorSession)) return FolderTestResult::ListingFailed;
