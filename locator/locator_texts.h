@@ -10,8 +10,6 @@ std::string helpText(bool windows7);
 // True on a Windows 7 workstation.
 bool runsOnWindows7();
 
-inline constexpr const char* helpTitle = "Aide";
-
 // Both under "Information.": the first with the information icon, the second with the
 // warning icon.
 inline constexpr const char* folderValidText =

@@ -7,27 +7,12 @@
 
 namespace velmo::locator {
 
-bool loadLocatorPictures(LocatorPictures& p) {
-    bool ok = frame::loadFramePictures(p.frame);
-    ok = assets::loadEmbeddedPicture("help_16", p.help) && ok;
-    ok = assets::loadEmbeddedPicture("folder_32", p.folder) && ok;
-    ok = assets::loadEmbeddedPicture("file_32", p.file) && ok;
-    return ok;
-}
-
-LocatorApp::LocatorApp(ui::Ui& u, const LocatorPictures& p)
-    : ui(u),
-      pictures(p),
-      frame{u, p.frame,
-            frame::AboutInfo{ids::aboutWindow, 40, 41, 42, 43, 44, "Velmo, Navigateur - A propos",
-                             "Velmo, Navigateur - Version : 1.0.1"},
-            ids::mainWindow} {}
-
-std::string buildConnectionErrorText() {
-    return std::string("Impossible de se connecter.\r\n\r\n") + "Raisons possibles :\r\n" +
-           " > Vos identifiants de connexion ne sont pas bon.\r\n" +
-           " > Votre pare-feu empêche la connexion.\r\n\r\n" +
-           "Tentez à nouveau de vous reconnecter.";
+LocatorPictures loadLocatorPictures() {
+    LocatorPictures p;
+    assets::loadEmbeddedPicture("help_16", p.help);
+    assets::loadEmbeddedPicture("folder_32", p.folder);
+    assets::loadEmbeddedPicture("file_32", p.file);
+    return p;
 }
 
 namespace {
@@ -73,34 +58,32 @@ std::vector<ui::ControlSpec> mainControls(const LocatorPictures& pic) {
 
 }  // namespace
 
-void buildMainWindow(LocatorApp& app) {
-    const frame::Frame& f = app.frame;
-    ui::MenuSpec menu;
-    menu.titles = {
-        {"Fichier", {frame::quitEntry(f, ids::menuQuit)}},
-        {"Aide",
-         {{ids::menuHelp, "Explications", &app.pictures.help}, frame::siteEntry(f, ids::menuSite),
-          frame::forumEntry(f, ids::menuForum), frame::aboutEntry(f, ids::menuAbout)}},
-    };
-    ui::WindowSpec window;
-    window.id = ids::mainWindow;
-    window.title = "Velmo, Navigateur.";
-    window.clientWidth = 752;
-    window.clientHeight = 500;
-    window.resizable = true;
-    app.ui.createWindow(window, mainControls(app.pictures), &menu);
+frame::ProgramDescription locatorDescription(const LocatorPictures& pictures) {
+    frame::ProgramDescription d;
+    d.window.id = frame::mainWindow;
+    d.window.title = "Velmo, Navigateur.";
+    d.window.clientWidth = 752;
+    d.window.clientHeight = 500;
+    d.window.resizable = true;
+    d.controls = mainControls(pictures);
+    d.menu = {{"Fichier", {frame::quitItem(ids::menuQuit)}},
+              {"Aide",
+               {{ids::menuHelp, "Explications", &pictures.help}, frame::siteItem(ids::menuSite),
+                frame::forumItem(ids::menuForum), frame::aboutItem(ids::menuAbout)}}};
+    d.about = frame::AboutInfo{ids::aboutWindow, 40, 41, 42, 43, 44, "Velmo, Navigateur - A propos",
+                               "Velmo, Navigateur - Version : 1.0.1"};
+    return d;
 }
 
-void setConnectionFieldsEnabled(LocatorApp& app, bool enabled) {
+void setConnectionFieldsEnabled(ui::Ui& ui, bool enabled) {
     for (int id : {ids::addressField, ids::userField, ids::passwordField, ids::passiveBox, ids::portField})
-        app.ui.setEnabled(ids::mainWindow, id, enabled);
+        ui.setEnabled(frame::mainWindow, id, enabled);
 }
 
-void showListing(LocatorApp& app, const ServerListing& listing) {
-    app.ui.clearRows(ids::mainWindow, ids::serverList);
+void showListing(ui::Ui& ui, const ServerListing& listing) {
+    ui.clearRows(frame::mainWindow, ids::serverList);
     for (const ListingRow& row : listingRows(listing))
-        app.ui.addRow(ids::mainWindow, ids::serverList, {row.name, row.weight},
-                      row.folder ? folderImage : fileImage);
+        ui.addRow(frame::mainWindow, ids::serverList, {row.name, row.weight}, row.folder ? folderImage : fileImage);
 }
 
 }  // namespace velmo::locator

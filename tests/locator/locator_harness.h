@@ -13,6 +13,7 @@
 
 #include "locator/locator_app.h"
 #include "locator/locator_texts.h"
+#include "suite/messages.h"
 #include "locator/locator_window.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scratch_folder.h"
@@ -41,7 +42,7 @@ protected:
     void start() {
         ui.expectBox("Aide", "Velmo, Navigateur est un outil");
         program = std::thread([this] { exitCode = runLocator(ui); });
-        ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); }));
+        ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(frame::mainWindow); }));
         settle();
     }
 
@@ -50,12 +51,12 @@ protected:
     void settle() {
         auto helpBoxes = [&] {
             std::size_t n = 0;
-            for (const ui::ShownBox& b : ui.shownBoxes()) n += b.title == helpTitle;
+            for (const ui::ShownBox& b : ui.shownBoxes()) n += b.title == suite::titles::help;
             return n;
         };
         const std::size_t before = helpBoxes();
         ui.expectBox("Aide", "Velmo, Navigateur est un outil");
-        ASSERT_TRUE(ui.click(ids::mainWindow, ids::helpButton));
+        ASSERT_TRUE(ui.click(frame::mainWindow, ids::helpButton));
         ASSERT_TRUE(ui.waitUntil([&] { return helpBoxes() > before; }));
     }
 
@@ -71,47 +72,47 @@ protected:
 
     void closeProgram() {
         ui.expectBox("Information.", "Impossible de retourner au menu général.");
-        ASSERT_TRUE(ui.closeBox(ids::mainWindow));
+        ASSERT_TRUE(ui.closeBox(frame::mainWindow));
         program.join();
         EXPECT_EQ(exitCode, 0);
     }
 
     void fillForm(const std::string& address, const std::string& user, const std::string& password, int port,
                   bool passive = true) {
-        ui.typeText(ids::mainWindow, ids::addressField, address);
-        ui.typeText(ids::mainWindow, ids::userField, user);
-        ui.typeText(ids::mainWindow, ids::passwordField, password);
-        ui.typeText(ids::mainWindow, ids::portField, std::to_string(port));
-        if (ui.isChecked(ids::mainWindow, ids::passiveBox) != passive) ui.click(ids::mainWindow, ids::passiveBox);
+        ui.typeText(frame::mainWindow, ids::addressField, address);
+        ui.typeText(frame::mainWindow, ids::userField, user);
+        ui.typeText(frame::mainWindow, ids::passwordField, password);
+        ui.typeText(frame::mainWindow, ids::portField, std::to_string(port));
+        if (ui.isChecked(frame::mainWindow, ids::passiveBox) != passive) ui.click(frame::mainWindow, ids::passiveBox);
     }
 
     // "name|weight|picture" per row of the list.
     std::vector<std::string> rows() {
         std::vector<std::string> out;
-        const auto list = ui.control(ids::mainWindow, ids::serverList);
+        const auto list = ui.control(frame::mainWindow, ids::serverList);
         for (const ui::RowState& r : list->rows)
             out.push_back(r.cells.at(0) + "|" + r.cells.at(1) + "|" + (r.image == folderImage ? "folder" : "file"));
         return out;
     }
     bool waitForRows(std::size_t count) {
-        return ui.waitUntil([&] { return ui.rowCount(ids::mainWindow, ids::serverList) == static_cast<int>(count); },
+        return ui.waitUntil([&] { return ui.rowCount(frame::mainWindow, ids::serverList) == static_cast<int>(count); },
                             std::chrono::seconds(30));
     }
     // The row showing `name`, -1 when none does.
     int rowOf(const std::string& name) {
-        for (int i = 0; i < ui.rowCount(ids::mainWindow, ids::serverList); ++i)
-            if (ui.getCell(ids::mainWindow, ids::serverList, i, 0) == name) return i;
+        for (int i = 0; i < ui.rowCount(frame::mainWindow, ids::serverList); ++i)
+            if (ui.getCell(frame::mainWindow, ids::serverList, i, 0) == name) return i;
         return -1;
     }
 
     // Which of "Connexion", "Annuler", "Tester" and the connection fields are enabled, as
     // "CAT+" with "-" for disabled ones ("C--+": not connected).
     std::string state() {
-        auto on = [&](int id, char c) { return ui.isEnabled(ids::mainWindow, id) ? c : '-'; };
+        auto on = [&](int id, char c) { return ui.isEnabled(frame::mainWindow, id) ? c : '-'; };
         bool fields = true, noFields = true;
         for (int id : {ids::addressField, ids::userField, ids::passwordField, ids::passiveBox, ids::portField}) {
-            fields = fields && ui.isEnabled(ids::mainWindow, id);
-            noFields = noFields && !ui.isEnabled(ids::mainWindow, id);
+            fields = fields && ui.isEnabled(frame::mainWindow, id);
+            noFields = noFields && !ui.isEnabled(frame::mainWindow, id);
         }
         return std::string{on(ids::connectButton, 'C'), on(ids::cancelButton, 'A'), on(ids::testButton, 'T'),
                            fields ? '+' : noFields ? '-' : '?'};
@@ -120,7 +121,7 @@ protected:
         return ui.waitUntil([&] { return state() == wanted; }, std::chrono::seconds(30));
     }
 
-    std::string text(int id) { return ui.getText(ids::mainWindow, id); }
+    std::string text(int id) { return ui.getText(frame::mainWindow, id); }
     std::string settingsFile() const { return velmo::testing::readBytes(scratch / "Tools/softwareDatas/config.pcfg"); }
     bool hasSettingsFile() const { return stdfs::exists(scratch / "Tools/softwareDatas/config.pcfg"); }
 

@@ -28,14 +28,14 @@ TEST_F(LocatorWindowTest, StartsWithTheHelpBoxThenFillsTheFormFromTheSettingsFil
     EXPECT_EQ(boxes.front().icon, MessageIcon::Information);
     EXPECT_EQ(text(ids::addressField), "ftp.example.fr");
     EXPECT_EQ(text(ids::userField), "jean");
-    EXPECT_FALSE(ui.isChecked(ids::mainWindow, ids::passiveBox));
+    EXPECT_FALSE(ui.isChecked(frame::mainWindow, ids::passiveBox));
     EXPECT_EQ(text(ids::portField), "2121");
     EXPECT_EQ(text(ids::folderField), "mon-livre");
     EXPECT_EQ(state(), notConnected);
 
     // "Explications" shows the same box; only the first line differs on Windows 7.
     ui.expectBox("Aide", "Velmo, Navigateur est un outil");
-    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuHelp));
+    ASSERT_TRUE(ui.chooseMenu(frame::mainWindow, ids::menuHelp));
     settle();
     EXPECT_EQ(ui.shownBoxes().at(boxes.size()).text, boxes.front().text);
     const std::string first = "retrouver le dossier";
@@ -62,24 +62,24 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
     const std::string address = " " + peer.host() + "  ", user = peer.user() + " ";
     fillForm(address, user, peer.password() + "x", peer.port(), false);
     ui.expectHeldBox("Avertissement.", "Impossible de se connecter.");
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::connectButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::connectButton));
     ASSERT_TRUE(ui.waitForHeldBox());
-    EXPECT_EQ(ui.heldBox()->text, buildConnectionErrorText());
+    EXPECT_EQ(ui.heldBox()->text, std::string(suite::connectionErrorText));
     EXPECT_EQ(ui.heldBox()->icon, MessageIcon::Warning);
     EXPECT_EQ(state(), connected);
     ui.releaseBox();
     ASSERT_TRUE(waitForState(notConnected));
 
-    ui.typeText(ids::mainWindow, ids::passwordField, " " + peer.password() + " ");
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::connectButton));
+    ui.typeText(frame::mainWindow, ids::passwordField, " " + peer.password() + " ");
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::connectButton));
     ASSERT_TRUE(waitForRows(4));
     EXPECT_EQ(rows(), (std::vector<std::string>{"Livre-dor|Dossier|folder", "livre-dor|Dossier|folder",
                                                 "www|Dossier|folder", "index.html|1234|file"}));
     EXPECT_EQ(state(), connected);
 
     // A file row and a double-click outside the rows choose nothing.
-    ui.doubleClick(ids::mainWindow, ids::serverList, rowOf("index.html"));
-    ui.doubleClick(ids::mainWindow, ids::serverList, -1);
+    ui.doubleClick(frame::mainWindow, ids::serverList, rowOf("index.html"));
+    ui.doubleClick(frame::mainWindow, ids::serverList, -1);
     settle();
     EXPECT_EQ(text(ids::folderField), "");
     EXPECT_EQ(state(), connected);
@@ -98,11 +98,11 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
         return dropped;
     };
     ASSERT_TRUE(idleDrop()) << peer.serverOutput();
-    ASSERT_TRUE(ui.doubleClick(ids::mainWindow, ids::serverList, rowOf("Livre-dor")));
+    ASSERT_TRUE(ui.doubleClick(frame::mainWindow, ids::serverList, rowOf("Livre-dor")));
     ASSERT_TRUE(waitForState(folderChosen));
     EXPECT_EQ(text(ids::folderField), "Livre-dor");
     ui.expectBox("Information.", "ne sont pas présents.");
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::testButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::testButton));
     settle();
     EXPECT_EQ(ui.shownBoxes().at(ui.shownBoxes().size() - 2).text, folderNotValidText);
     EXPECT_EQ(ui.shownBoxes().at(ui.shownBoxes().size() - 2).icon, MessageIcon::Warning);
@@ -111,16 +111,16 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
     // A passing test whose file cannot be written says so; once it can, the file holds
     // the form as it stands, without the password.
     stdfs::remove(scratch / "Tools/softwareDatas");
-    ASSERT_TRUE(ui.doubleClick(ids::mainWindow, ids::serverList, rowOf("livre-dor")));
+    ASSERT_TRUE(ui.doubleClick(frame::mainWindow, ids::serverList, rowOf("livre-dor")));
     ui.expectBox("Information.", "sont bien présents.");
     ui.expectBox("Attention.", "n'a pas pu être généré");
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::testButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::testButton));
     settle();
     EXPECT_FALSE(hasSettingsFile());
     stdfs::create_directory(scratch / "Tools/softwareDatas");
     ASSERT_TRUE(idleDrop()) << "a second drop";
     ui.expectBox("Information.", "sont bien présents.");
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::testButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::testButton));
     settle();
     EXPECT_EQ(settingsFile(), "transfert = 1\r\nFTP_adresse = " + address + "\r\nFTP_iDUseur = " + user +
                                   "\r\nFTP_infoChmod = 0\r\nFTP_modeConnexion = 0\r\nFTP_portConnexion = " +
@@ -128,7 +128,7 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
     EXPECT_EQ(state(), folderChosen);
     EXPECT_EQ(rows().size(), 4u);
 
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::cancelButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::cancelButton));
     ASSERT_TRUE(waitForState(notConnected));
     EXPECT_EQ(rows(), std::vector<std::string>{});
     EXPECT_EQ(text(ids::folderField), "");
@@ -158,24 +158,24 @@ TEST_F(LocatorWindowTest, AnnulerDuringAStalledListingKeepsTheListAndTheSessionC
     stalled->start();
     start();
     fillForm("127.0.0.1", "jean", "secret", stalled->port());
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::connectButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::connectButton));
     ASSERT_TRUE(pollUntil([&] { return stalled->received().find("LIST\r\n") != std::string::npos; }));
 
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::cancelButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::cancelButton));
     ASSERT_TRUE(waitForState(notConnected)) << "Annuler waited for the stalled listing";
     EXPECT_EQ(rows(), std::vector<std::string>{});
 
     // vsftpd logs every connection it accepts (its start-up check made one).
     const std::string logBefore = peer.serverOutput();
     fillForm(peer.host(), peer.user(), peer.password(), peer.port());
-    ASSERT_TRUE(ui.click(ids::mainWindow, ids::connectButton));
+    ASSERT_TRUE(ui.click(frame::mainWindow, ids::connectButton));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // pacing: room for a second thread
     EXPECT_EQ(peer.serverOutput(), logBefore) << "two threads on the session";
     stalled.reset();  // the old listing ends (cut short)
     ASSERT_TRUE(waitForRows(1));
     EXPECT_EQ(rows(), std::vector<std::string>{"livre-dor|Dossier|folder"});
     EXPECT_EQ(state(), connected);
-    ASSERT_TRUE(ui.doubleClick(ids::mainWindow, ids::serverList, 0));
+    ASSERT_TRUE(ui.doubleClick(frame::mainWindow, ids::serverList, 0));
     ASSERT_TRUE(waitForState(folderChosen));
 }
 
@@ -211,7 +211,7 @@ TEST_F(LocatorWindowTest, DotRowsAndFailedListings) {
         fillForm("127.0.0.1", "jean", "secret", server.port());
         const bool fails = std::string(c.name) != "dots";
         if (fails) ui.expectBox("Avertissement.", listingFailedText);
-        ASSERT_TRUE(ui.click(ids::mainWindow, ids::connectButton));
+        ASSERT_TRUE(ui.click(frame::mainWindow, ids::connectButton));
         if (fails) {
             ASSERT_TRUE(ui.waitUntil([&] { return !ui.unmetExpectations().size(); }));
             ASSERT_TRUE(waitForState(notConnected));
@@ -220,10 +220,10 @@ TEST_F(LocatorWindowTest, DotRowsAndFailedListings) {
             ASSERT_TRUE(waitForRows(3));
             EXPECT_EQ(rows(), (std::vector<std::string>{"..|Dossier|folder", "livre-dor|Dossier|folder",
                                                         "index.php|10|file"}));
-            ui.doubleClick(ids::mainWindow, ids::serverList, rowOf(".."));
+            ui.doubleClick(frame::mainWindow, ids::serverList, rowOf(".."));
             settle();
             EXPECT_EQ(state(), connected);
-            ASSERT_TRUE(ui.click(ids::mainWindow, ids::cancelButton));
+            ASSERT_TRUE(ui.click(frame::mainWindow, ids::cancelButton));
             ASSERT_TRUE(waitForState(notConnected));
         }
         EXPECT_FALSE(ftp::isAlive(locatorSession));
