@@ -31,8 +31,7 @@ TEST_F(LocatorWindowTest, StartsWithTheHelpBoxThenFillsTheFormFromTheSettingsFil
     // "Explications" shows it too; on Windows 7 its first line ends with a blank.
     ui.expectBox(titles::help, "Velmo, Navigateur est un outil");
     ASSERT_TRUE(ui.chooseMenu(mainWindow, ids::menuHelp));
-    settle();
-    EXPECT_EQ(ui.shownBoxes().size(), 4u);
+    EXPECT_TRUE(ui.waitUntil([&] { return ui.unmetExpectations().empty(); }));
     EXPECT_NE(helpText(false).find("le dossier\r\ndans lequel"), std::string::npos);
     EXPECT_NE(helpText(true).find("le dossier dans lequel"), std::string::npos);
 }
