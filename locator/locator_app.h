@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "frame/connection_form.h"
 #include "frame/program.h"
 #include "locator/locator_engine.h"
 #include "locator/server_listing.h"
@@ -32,8 +33,10 @@ struct LocatorPictures {
 // A picture that does not decode is left empty: its button, entry or rows go without it.
 LocatorPictures loadLocatorPictures();
 
-// The main window's table, menu and About window.
-frame::ProgramDescription locatorDescription(const LocatorPictures& pictures);
+// Where the connection form's controls stand in the main window.
+frame::ConnectionFormLayout locatorFormLayout();
+// The main window's table (its own controls and the form's), menu and About window.
+frame::ProgramDescription locatorDescription(const LocatorPictures& pictures, const frame::ConnectionForm& form);
 
 // Lives as long as the window's thread or a connect-and-list worker uses it.
 struct LocatorApp : std::enable_shared_from_this<LocatorApp> {
@@ -42,6 +45,7 @@ struct LocatorApp : std::enable_shared_from_this<LocatorApp> {
     ui::Ui& ui() const { return program.ui(); }
 
     const LocatorPictures pictures;  // before `program`, whose table points at them
+    const frame::ConnectionForm form{locatorFormLayout()};
     frame::Program program;
     const std::string helpText;
     // Shared with the connect-and-list workers.
@@ -50,8 +54,6 @@ struct LocatorApp : std::enable_shared_from_this<LocatorApp> {
     ServerListing listing;
 };
 
-// The five connection controls: address, user ID, password, passive box, port.
-void setConnectionFieldsEnabled(ui::Ui& ui, bool enabled);
 // Empties the list, then one row per folder and per file of `listing`, with its picture.
 void showListing(ui::Ui& ui, const ServerListing& listing);
 

@@ -20,19 +20,6 @@ std::string folderPath(const std::string& loginDirectory, const std::string& fol
     return loginDirectory + "/" + folder;
 }
 
-ConnectionSettings settingsToSave(const std::string& addressField, const std::string& userField,
-                                  bool passiveChecked, const std::string& portField,
-                                  const std::string& folderField) {
-    ConnectionSettings s;
-    s.serverAddress = addressField;
-    s.userId = userField;
-    s.permissionFlag = 0;
-    s.passiveFlag = passiveChecked ? 1 : 0;
-    s.port = portFromFieldText(portField);
-    s.guestbookFolder = folderField;
-    return s;
-}
-
 class LocatorEngine::SessionHold {
 public:
     explicit SessionHold(LocatorEngine& engine) : engine_(engine) {

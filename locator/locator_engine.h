@@ -49,13 +49,6 @@ inline constexpr const char* signMarker = "livre_signer.php";
 // (none added when the login directory already ends with one, as "/" does).
 std::string folderPath(const std::string& loginDirectory, const std::string& folder);
 
-// What the settings file gets after a passing test: the address and user ID fields as
-// they stand (not trimmed), FTP_infoChmod 0, the passive box, the port field read as a
-// decimal number, the folder field. The password is not part of it.
-ConnectionSettings settingsToSave(const std::string& addressField, const std::string& userField,
-                                  bool passiveChecked, const std::string& portField,
-                                  const std::string& folderField);
-
 class LocatorEngine {
 public:
     // "Connexion" (the window's thread): starts run number N, cancelling any earlier one,

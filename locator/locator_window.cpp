@@ -11,7 +11,6 @@
 #include "locator/locator_app.h"
 #include "locator/locator_texts.h"
 #include "platform/net.h"
-#include "platform/text_codec.h"
 #include "settings/connection_settings.h"
 #include "suite/messages.h"
 
@@ -50,7 +49,7 @@ void showNotConnected(LocatorApp& app) {
     u.setEnabled(mainWindow, ids::connectButton, true);
     u.setEnabled(mainWindow, ids::cancelButton, false);
     u.setEnabled(mainWindow, ids::testButton, false);
-    setConnectionFieldsEnabled(u, true);
+    app.form.setEnabled(u, true);
 }
 
 // The window's side of a connect-and-list: every report is posted to the window's thread,
@@ -88,28 +87,18 @@ private:
     std::shared_ptr<LocatorApp> app_;
 };
 
-void loadSettingsIntoForm(ui::Ui& u) {
+void loadSettingsIntoForm(LocatorApp& app) {
     const ConnectionSettingsLoad load = loadConnectionSettings(Tool::Locator);
-    if (!load.fileOpened) return;  // the fields keep the values they were built with
-    const ConnectionSettings& s = load.settings;
-    u.setText(mainWindow, ids::addressField, s.serverAddress);
-    u.setText(mainWindow, ids::userField, s.userId);
-    u.setChecked(mainWindow, ids::passiveBox, s.passiveFlag == 1);
-    u.setText(mainWindow, ids::portField, std::to_string(s.port));
-    u.setText(mainWindow, ids::folderField, s.guestbookFolder);
+    // Without the file the fields keep the values they were built with.
+    if (load.fileOpened) app.form.fill(app.ui(), load.settings);
 }
 
 void connect(LocatorApp& app) {
     ui::Ui& u = app.ui();
     u.setEnabled(mainWindow, ids::connectButton, false);
     u.setEnabled(mainWindow, ids::cancelButton, true);
-    setConnectionFieldsEnabled(u, false);
-    ConnectionSettings s;
-    s.serverAddress = text::trimBlanks(u.getText(mainWindow, ids::addressField));
-    s.userId = text::trimBlanks(u.getText(mainWindow, ids::userField));
-    s.password = text::trimBlanks(u.getText(mainWindow, ids::passwordField));
-    s.passiveFlag = u.isChecked(mainWindow, ids::passiveBox) ? 1 : 0;
-    s.port = portFromFieldText(u.getText(mainWindow, ids::portField));
+    app.form.setEnabled(u, false);
+    const ConnectionSettings s = app.form.read(u, frame::FormTexts::Trimmed);
     const int run = app.engine->beginRun(s);
     auto reporter = std::make_shared<WindowReporter>(app.shared_from_this());
     startWorker([engine = app.engine, reporter, run, s] { engine->connectAndList(run, s, *reporter); });
@@ -134,12 +123,9 @@ void testFolder(LocatorApp& app) {
     switch (app.engine->testFolder(u.getText(mainWindow, ids::folderField))) {
     case FolderTestResult::Valid: {
         u.messageBox(titles::information, folderValidText, MessageIcon::Information);
-        const ConnectionSettings s = settingsToSave(
-            u.getText(mainWindow, ids::addressField), u.getText(mainWindow, ids::userField),
-            u.isChecked(mainWindow, ids::passiveBox), u.getText(mainWindow, ids::portField),
-            u.getText(mainWindow, ids::folderField));
+        // The form as it stands (address and user ID untrimmed), FTP_infoChmod 0, no password.
         // The box above has just promised the file: a file that could not be written is said.
-        if (!saveConnectionSettings(Tool::Locator, s))
+        if (!saveConnectionSettings(Tool::Locator, app.form.read(u, frame::FormTexts::AsTyped)))
             u.messageBox(titles::attention, settingsNotWrittenText, MessageIcon::Warning);
         break;
     }
@@ -158,7 +144,7 @@ void showHelp(LocatorApp& app) { app.ui().messageBox(titles::help, app.helpText,
 
 LocatorApp::LocatorApp(ui::Ui& ui)
     : pictures(loadLocatorPictures()),
-      program(ui, locatorDescription(pictures)),
+      program(ui, locatorDescription(pictures, form)),
       helpText(locator::helpText(runsOnWindows7())) {}
 
 void waitForListingWorkers() {
@@ -174,7 +160,7 @@ int runLocator(ui::Ui& ui) {
     // The routes hold the app by plain reference: it owns them, and outlives its loop.
     LocatorApp& a = *app;
     a.program.addRoutes({
-        frame::onOpened(mainWindow, [&a] { loadSettingsIntoForm(a.ui()); }),
+        frame::onOpened(mainWindow, [&a] { loadSettingsIntoForm(a); }),
         frame::onCommand(ids::connectButton, [&a] { connect(a); }),
         frame::onCommand(ids::cancelButton, [&a] { cancel(a); }),
         frame::onCommand(ids::testButton, [&a] { testFolder(a); }),

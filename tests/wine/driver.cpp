@@ -282,19 +282,23 @@ void post(HWND h, UINT msg, WPARAM w, LPARAM l) {
   if (!PostMessageW(h, msg, w, l)) fail(L"post failed");
 }
 
-// ---- report-view lists, read and operated through memory inside the target ------------
+// ---- report lists, read and operated through a buffer in the target process ---------
 
 constexpr size_t cellChars = 1024;
 
-// "IMAGE<TAB>cell<TAB>cell..." for one row: the row's picture index and its column texts.
-std::wstring listRow(HWND list, RemoteBlock& mem, int row, int columns) {
-  LVITEMW item{};
-  item.mask = LVIF_IMAGE;
-  item.iItem = row;
-  mem.put(0, &item, sizeof item);
-  sendTimeout(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(mem.at));
-  mem.get(0, &item, sizeof item);
-  std::wstring line = num(item.iImage);
+// One row: its cells 0 to `columns` - 1 joined by TAB (escaped), after the row's picture
+// index when `withPicture`.
+std::wstring reportRow(HWND list, RemoteBlock& mem, int row, int columns, bool withPicture) {
+  std::wstring line;
+  if (withPicture) {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    mem.put(0, &item, sizeof item);
+    sendTimeout(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(mem.at));
+    mem.get(0, &item, sizeof item);
+    line = num(item.iImage) + L"\t";
+  }
   for (int column = 0; column < columns; ++column) {
     LVITEMW text{};
     text.iSubItem = column;
@@ -303,8 +307,8 @@ std::wstring listRow(HWND list, RemoteBlock& mem, int row, int columns) {
     mem.put(0, &text, sizeof text);
     LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(mem.at));
     std::wstring cell(static_cast<size_t>(n), L'\0');
-    mem.get(sizeof(LVITEMW), cell.data(), cell.size() * sizeof(wchar_t));
-    line += L"\t" + escape(cell);
+    if (n > 0) mem.get(sizeof(LVITEMW), cell.data(), cell.size() * sizeof(wchar_t));
+    line += (column ? L"\t" : L"") + escape(cell);
   }
   return line;
 }
@@ -397,17 +401,23 @@ void run(const Args& args) {
       sendTimeout(lb, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
       emit(escape(buf.data()));
     }
-  } else if (cmd == L"rows") {  // rows HWND ID -> "IMAGE TEXT TEXT..." per row of a report list
+  } else if (cmd == L"listview") {  // listview HWND ID COLUMNS [pictures] -> "[PICTURE<TAB>]CELL<TAB>CELL..." per row
     HWND list = controlArg(a(1), a(2));
-    HWND header = reinterpret_cast<HWND>(sendTimeout(list, LVM_GETHEADER, 0, 0));
-    const int columns = header ? static_cast<int>(sendTimeout(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    const bool pictures = args.size() > 4 && args[4] == L"pictures";
     RemoteBlock mem(processOf(list), sizeof(LVITEMW) + cellChars * sizeof(wchar_t));
     const LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) emit(listRow(list, mem, static_cast<int>(i), columns));
+    for (LRESULT i = 0; i < count; ++i)
+      emit(reportRow(list, mem, static_cast<int>(i), static_cast<int>(number(a(3))), pictures));
   } else if (cmd == L"dblclick") {  // dblclick HWND ID ROW (-1: below the rows)
     HWND list = controlArg(a(1), a(2));
     RemoteBlock mem(processOf(list), sizeof(LVITEMW) + sizeof(RECT));
     doubleClickRow(list, mem, static_cast<int>(number(a(3))));
+  } else if (cmd == L"tab") {  // tab HWND ID INDEX (posted: selects it and notifies, as a click)
+    post(controlArg(a(1), a(2)), TCM_SETCURFOCUS, static_cast<WPARAM>(number(a(3))), 0);
+  } else if (cmd == L"tabsel") {  // tabsel HWND ID -> selected tab
+    emit(num(sendTimeout(controlArg(a(1), a(2)), TCM_GETCURSEL, 0, 0)));
+  } else if (cmd == L"enabled") {  // enabled HWND ID -> 0/1
+    emit(num(IsWindowEnabled(controlArg(a(1), a(2))) ? 1 : 0));
   } else if (cmd == L"menu") {  // menu HWND COMMAND_ID (posted WM_COMMAND, as a menu click)
     post(windowArg(a(1)), WM_COMMAND, MAKEWPARAM(number(a(2)), 0), 0);
   } else if (cmd == L"menubar") {  // menubar HWND -> one title per line

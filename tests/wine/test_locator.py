@@ -50,11 +50,10 @@ def run(t):
                          (20, peer["port"])):
         d.settext(hwnd, field, value)
     d.click(hwnd, 29)
-    t.wait_until(lambda: len(d.rows(hwnd, 23)) == 4, "the login directory listed")
-    t.check_eq(d.rows(hwnd, 23), [(FOLDER, ["Livre-dor", "Dossier"]),
-                                  (FOLDER, ["livre-dor", "Dossier"]),
-                                  (FOLDER, ["www", "Dossier"]),
-                                  (FILE, ["index.html", "1234"])], "rows")
+    t.wait_until(lambda: len(d.listview(hwnd, 23, 2)) == 4, "the login directory listed")
+    t.check_eq(d.listview(hwnd, 23, 2, pictures=True),
+               [(FOLDER, "Livre-dor", "Dossier"), (FOLDER, "livre-dor", "Dossier"),
+                (FOLDER, "www", "Dossier"), (FILE, "index.html", "1234")], "rows")
 
     # A double-click on a folder's row puts its name into the folder field.
     d.double_click(hwnd, 23, 1)

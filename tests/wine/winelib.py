@@ -242,14 +242,6 @@ class Driver:
     def listbox(self, hwnd, ctrl):
         return [unescape(x) for x in self.call("listbox", hwnd, ctrl)]
 
-    def rows(self, hwnd, ctrl):
-        """[(picture index, [cell texts])] of a report list, one per row."""
-        out = []
-        for line in self.call("rows", hwnd, ctrl):
-            fields = [unescape(f) for f in line.split("\t")]
-            out.append((int(fields[0]), fields[1:]))
-        return out
-
     def double_click(self, hwnd, ctrl, row):
         """Double-clicks row `row` of a report list (-1: below its rows)."""
         self.call("dblclick", hwnd, ctrl, row)
@@ -274,6 +266,23 @@ class Driver:
         """Presses `button` of the box and waits until the box is gone."""
         self.call("answer", box, button)
         self.wait_gone(box)
+
+    def listview(self, hwnd, ctrl, columns, pictures=False):
+        """The rows of a report list, each a tuple of its first `columns` cells, after the
+        row's picture index (an int) with `pictures`."""
+        rows = [tuple(unescape(c) for c in line.split("\t"))
+                for line in self.call("listview", hwnd, ctrl, columns, *(["pictures"] if pictures else []))]
+        return [(int(r[0]),) + r[1:] for r in rows] if pictures else rows
+
+    def choose_tab(self, hwnd, ctrl, index):
+        """Selects a tab of a tab panel as a click does (the program is told)."""
+        self.call("tab", hwnd, ctrl, index)
+
+    def selected_tab(self, hwnd, ctrl):
+        return int(self.fields("tabsel", hwnd, ctrl)[0])
+
+    def enabled(self, hwnd, ctrl):
+        return self.fields("enabled", hwnd, ctrl)[0] == "1"
 
     def close(self, hwnd):
         self.call("close", hwnd)
@@ -358,6 +367,18 @@ class WineTest:
                                     stderr=subprocess.STDOUT)
         self._procs.append(proc)
         return proc
+
+    def start_server(self, argv, what):
+        """Starts a local server (scripts/demo_*_server.py) that prints one line
+        "ready key=value ..." once it listens; returns the values as a dict. The server is
+        stopped with the test."""
+        with open(os.path.join(self.results, what + ".log"), "ab") as logf:
+            proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=logf, stdin=subprocess.DEVNULL)
+        self._procs.append(proc)
+        line = proc.stdout.readline().decode()
+        if not line.startswith("ready "):
+            raise HarnessError("%s did not start: %r" % (what, line))
+        return dict(f.split("=", 1) for f in line.split()[1:])
 
     def wait_process(self, proc, timeout=30):
         """Exit code of a program started with start(), waiting at most `timeout` s."""
