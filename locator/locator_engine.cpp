@@ -117,7 +117,7 @@ FolderTestResult LocatorEngine::testFolder(const std::string& folder) {
     if (loginDirectory.empty()) return FolderTestResult::NotValid;
     ftp::ensureConnected(locatorSession, ftpAccount(settings_), loginDirectory);
     if (!ftp::changeDirectory(locatorSession, folderPath(loginDirectory, folder)))
-        return FolderTestResult::NotValid;
+        return ftp::isAlive(locatorSession) ? FolderTestResult::NotValid : FolderTestResult::ConnectionLost;
     if (!ftp::listDirectory(locatorSession)) return FolderTestResult::ListingFailed;
     bool readFound = false, signFound = false;
     while (ftp::nextEntry(locatorSession)) {

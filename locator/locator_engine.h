@@ -36,9 +36,10 @@ public:
 };
 
 enum class FolderTestResult {
-    Valid,          // both marker files are in the folder
-    NotValid,       // one is missing, or the folder could not be entered
-    ListingFailed,  // entered, but its listing failed: nothing can be said
+    Valid,           // both marker files are in the folder
+    NotValid,        // one is missing, or the folder could not be entered
+    ListingFailed,   // entered, but its listing failed: nothing can be said
+    ConnectionLost,  // the server dropped the session and could not be reached again
 };
 
 // The two files that mark a guestbook folder.
@@ -69,7 +70,8 @@ public:
     bool isCurrent(int run) const;
 
     // "Tester" (the window's thread), on the folder named by `folder` below the login
-    // directory of the current run: reconnects first when the server dropped the session.
+    // directory of the current run: reconnects first when the server dropped the session
+    // (a reconnection that fails is ConnectionLost, not a verdict on the folder).
     // A name that is not one folder below the login directory (empty, ".", "..", or
     // holding a "/"), and a folder that cannot be entered, fail the test: the listing of
     // whatever directory the session is in says nothing about that folder.

@@ -135,6 +135,9 @@ void testFolder(LocatorApp& app) {
     case FolderTestResult::ListingFailed:
         u.messageBox(titles::warning, folderListingFailedText, MessageIcon::Warning);
         break;
+    case FolderTestResult::ConnectionLost:
+        u.messageBox(titles::warning, suite::connectionErrorText, MessageIcon::Warning);
+        break;
     }
 }
 

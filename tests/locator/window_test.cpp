@@ -40,7 +40,8 @@ TEST_F(LocatorWindowTest, StartsWithTheHelpBoxThenFillsTheFormFromTheSettingsFil
 // the folder choice, a failing and a passing test (each after the server dropped the
 // session), a settings file that cannot be written, its bytes once it can, "Annuler".
 TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
-    FtpPeer peer(PeerKind::Pyftpdlib, testsupport::PeerOptions{2, {}, true});
+    auto server = std::make_unique<FtpPeer>(PeerKind::Pyftpdlib, testsupport::PeerOptions{2, {}, true});
+    const FtpPeer& peer = *server;
     const stdfs::path home = peer.home();
     for (const char* f : {"livre-dor", "Livre-dor"}) stdfs::create_directories(home / f);
     for (const char* f : {"livre-dor/livre_lire.php", "livre-dor/livre_signer.php", "Livre-dor/livre_lire.php",
@@ -109,6 +110,11 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
                   std::to_string(peer.port()) + "\r\nRepertoireDuLivreDor = livre-dor\r\n");
     EXPECT_EQ(state(), folderChosen);
 
+    // A server gone for good is said as such, not as a folder without the files.
+    server.reset();
+    ui.expectBox(titles::warning, suite::connectionErrorText);
+    press(ids::testButton);
+    settle();
     press(ids::cancelButton);
     ASSERT_TRUE(waitFor([&] { return state() == notConnected; }));
     EXPECT_EQ(rows().size() + text(ids::folderField).size(), 0u);
