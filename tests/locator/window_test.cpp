@@ -162,20 +162,27 @@ TEST_F(LocatorWindowTest, AnnulerDuringAStalledListingKeepsTheListAndTheSessionC
     ASSERT_TRUE(waitFor([&] { return state() == folderChosen; }));
 }
 
-// "." is never a row, ".." is one but chooses nothing; a listing that fails is said in a
-// box and leaves the window not connected with an empty list, the session closed.
+// "." is never a row, ".." is one but chooses nothing; a listing that fails (refused, cut
+// short by the server, stalled) is said in a box and leaves the window not connected with
+// an empty list and the session closed.
 TEST_F(LocatorWindowTest, DotRowsAndFailedListings) {
     const char* dots = "drwxr-xr-x 2 u u 4096 Jan 01 12:00 .\r\ndrwxr-xr-x 2 u u 4096 Jan 01 12:00 ..\r\n"
                        "drwxr-xr-x 2 u u 4096 Jan 01 12:00 livre-dor\r\n-rw-r--r-- 1 u u 10 Jan 01 12:00 index.php\r\n";
     struct Case {
-        const char *name, *listReply, *data, *finalReply;
-        std::vector<std::string> rows;  // none: the listing fails
+        const char *name, *listReply, *data, *finalReply;  // no data: the listing stalls
+        std::vector<std::string> rows;                     // none: the listing fails
     };
     const std::vector<Case> cases = {
         {"dots", "150 here\r\n", dots, "226 done\r\n",
          {"..|Dossier|folder", "livre-dor|Dossier|folder", "index.php|10|file"}},
         {"refused", "550 Permission denied\r\n", nullptr, nullptr, {}},
+        {"cut", "150 here\r\n", dots, "426 Connection closed; transfer aborted.\r\n", {}},
+        {"stalled", "150 here\r\n", nullptr, nullptr, {}},
     };
+    ftp::setSilenceLimitMs(300);  // how long the stalled listing is waited for
+    struct Restore {
+        ~Restore() { ftp::setSilenceLimitMs(120000); }
+    } restore;
     start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,6 +191,7 @@ TEST_F(LocatorWindowTest, DotRowsAndFailedListings) {
         for (std::size_t pass = 0; pass < (c.rows.empty() ? 1u : 2u); ++pass) {
             scriptList(server, c.listReply);
             if (c.data) server.acceptData().sendData(c.data).reply(c.finalReply);
+            else if (c.listReply[0] == '1') server.acceptData().silence(1000);
         }
         server.start();
         fillForm("127.0.0.1", "jean", "secret", server.port());
