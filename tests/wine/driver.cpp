@@ -192,24 +192,23 @@ struct Process {
   ~Process() { CloseHandle(h); }
 };
 
-// Memory of `size` bytes inside process `pid`, for what the driver cannot send it any other
-// way (a request to the hook, a list view item); freed with the object.
-struct RemoteBuffer {
-  DWORD pid;
+// A block of memory in another process, freed with the object.
+struct RemoteBlock {
   Process process;
-  char* mem;
-  RemoteBuffer(DWORD id, size_t size) : pid(id), process(id) {
-    mem = static_cast<char*>(
+  char* at;
+  RemoteBlock(DWORD pid, size_t size) : process(pid) {
+    at = static_cast<char*>(
         VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (mem == nullptr) fail(L"VirtualAllocEx failed");
+    if (at == nullptr) fail(L"VirtualAllocEx failed");
   }
-  ~RemoteBuffer() { VirtualFreeEx(process.h, mem, 0, MEM_RELEASE); }
-  RemoteBuffer(const RemoteBuffer&) = delete;
-  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-  void copy(bool write, size_t offset, void* data, size_t n) {
-    if (!(write ? WriteProcessMemory(process.h, mem + offset, data, n, nullptr)
-                : ReadProcessMemory(process.h, mem + offset, data, n, nullptr)))
-      fail(L"cannot reach the memory of process " + num(pid));
+  ~RemoteBlock() { VirtualFreeEx(process.h, at, 0, MEM_RELEASE); }
+  void put(size_t offset, const void* data, size_t n) {
+    if (!WriteProcessMemory(process.h, at + offset, data, n, nullptr))
+      fail(L"cannot write into the memory of another process");
+  }
+  void get(size_t offset, void* data, size_t n) {
+    if (!ReadProcessMemory(process.h, at + offset, data, n, nullptr))
+      fail(L"cannot read the memory of another process");
   }
 };
 
@@ -256,25 +255,22 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
   if (readMenuFn == nullptr || loadLibraryFn == nullptr) fail(L"hook entry points missing");
 
   DWORD pid = processOf(window);
-  RemoteBuffer buffer(pid, sizeof(MenuRequest) + menuChars * sizeof(wchar_t));
-  char* mem = buffer.mem;
-  HANDLE process = buffer.process.h;
-  auto copy = [&](bool write, size_t offset, void* data, size_t n) { buffer.copy(write, offset, data, n); };
+  RemoteBlock mem(pid, sizeof(MenuRequest) + menuChars * sizeof(wchar_t));
   // Loading an already loaded DLL only counts it once more: cheap on every call.
-  copy(true, 0, hookPath.data(), (hookPath.size() + 1) * sizeof(wchar_t));
-  runRemoteThread(process, remoteAddress(pid, L"kernel32.dll", localKernel, loadLibraryFn),
-                  mem);
+  mem.put(0, hookPath.data(), (hookPath.size() + 1) * sizeof(wchar_t));
+  runRemoteThread(mem.process.h, remoteAddress(pid, L"kernel32.dll", localKernel, loadLibraryFn),
+                  mem.at);
   MenuRequest header{static_cast<uint64_t>(reinterpret_cast<uintptr_t>(window)), menuChars, 0,
                      {}};
-  copy(true, 0, &header, offsetof(MenuRequest, text));
+  mem.put(0, &header, offsetof(MenuRequest, text));
   DWORD code =
-      runRemoteThread(process, remoteAddress(pid, hookName, localHook, readMenuFn), mem);
+      runRemoteThread(mem.process.h, remoteAddress(pid, hookName, localHook, readMenuFn), mem.at);
   if (code != 0) fail(L"the menu could not be read in the program (" + num(code) + L")");
-  copy(false, 0, &header, offsetof(MenuRequest, text));
+  mem.get(0, &header, offsetof(MenuRequest, text));
   std::vector<std::vector<std::wstring>> menu;  // per title: the title, then "ID\tTEXT"s
   if (header.length == 0) return menu;
   std::wstring raw(header.length - 1, L'\0');  // without the last record's separator
-  copy(false, offsetof(MenuRequest, text), raw.data(), raw.size() * sizeof(wchar_t));
+  mem.get(offsetof(MenuRequest, text), raw.data(), raw.size() * sizeof(wchar_t));
   for (const std::wstring& record : split(raw, L'\x1e')) {
     std::vector<std::wstring> f = split(record, L'\x1f');
     if (f[0] == L"T" && f.size() == 2)
@@ -287,32 +283,64 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
   return menu;
 }
 
-// ---- report lists, read through a buffer in the target process ---------------------
+void post(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  if (!PostMessageW(h, msg, w, l)) fail(L"post failed");
+}
 
-// Each row as its cells joined by TAB (escaped), columns 0 to `columns` - 1.
-std::vector<std::wstring> readReportList(HWND list, int columns) {
-  constexpr size_t textChars = 1024;
-  RemoteBuffer buffer(processOf(list), sizeof(LVITEMW) + textChars * sizeof(wchar_t));
-  char* mem = buffer.mem;
-  std::vector<std::wstring> rows;
-  LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
-  for (LRESULT row = 0; row < count; ++row) {
-    std::wstring line;
-    for (int column = 0; column < columns; ++column) {
-      LVITEMW item{};
-      item.iSubItem = column;
-      item.pszText = reinterpret_cast<wchar_t*>(mem + sizeof(LVITEMW));
-      item.cchTextMax = static_cast<int>(textChars);
-      buffer.copy(true, 0, &item, sizeof item);
-      LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                              reinterpret_cast<LPARAM>(mem));
-      std::wstring text(static_cast<size_t>(n), L'\0');
-      if (n > 0) buffer.copy(false, sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
-      line += (column ? L"\t" : L"") + escape(text);
-    }
-    rows.push_back(line);
+// ---- report lists, read and operated through a buffer in the target process ---------
+
+constexpr size_t cellChars = 1024;
+
+// One row: its cells 0 to `columns` - 1 joined by TAB (escaped), after the row's picture
+// index when `withPicture`.
+std::wstring reportRow(HWND list, RemoteBlock& mem, int row, int columns, bool withPicture) {
+  std::wstring line;
+  if (withPicture) {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    mem.put(0, &item, sizeof item);
+    sendTimeout(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(mem.at));
+    mem.get(0, &item, sizeof item);
+    line = num(item.iImage) + L"\t";
   }
-  return rows;
+  for (int column = 0; column < columns; ++column) {
+    LVITEMW text{};
+    text.iSubItem = column;
+    text.pszText = reinterpret_cast<LPWSTR>(mem.at + sizeof(LVITEMW));
+    text.cchTextMax = cellChars;
+    mem.put(0, &text, sizeof text);
+    LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(mem.at));
+    std::wstring cell(static_cast<size_t>(n), L'\0');
+    if (n > 0) mem.get(sizeof(LVITEMW), cell.data(), cell.size() * sizeof(wchar_t));
+    line += (column ? L"\t" : L"") + escape(cell);
+  }
+  return line;
+}
+
+// Selects `row` (none for -1) and double-clicks on it, or below the last row for -1, as
+// the mouse would: the list then tells its window.
+void doubleClickRow(HWND list, RemoteBlock& mem, int row) {
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = row < 0 ? 0 : LVIS_SELECTED | LVIS_FOCUSED;
+  mem.put(0, &state, sizeof state);
+  sendTimeout(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(mem.at));
+  const LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
+  const int measured = row < 0 ? static_cast<int>(count) - 1 : row;
+  int x = 8, y = 8;
+  if (measured >= 0) {
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    mem.put(0, &r, sizeof r);
+    if (!sendTimeout(list, LVM_GETITEMRECT, static_cast<WPARAM>(measured), reinterpret_cast<LPARAM>(mem.at)))
+      fail(L"no such row");
+    mem.get(0, &r, sizeof r);
+    x = r.left + 8;
+    y = row < 0 ? r.bottom + (r.bottom - r.top) : (r.top + r.bottom) / 2;
+  }
+  post(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
+  post(list, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
 // ---- message boxes ------------------------------------------------------------------
@@ -332,10 +360,6 @@ int answerId(const std::wstring& name) {
   for (int id = IDOK; id <= IDNO; ++id)
     if (name == names[id - IDOK]) return id;
   return static_cast<int>(number(name));
-}
-
-void post(HWND h, UINT msg, WPARAM w, LPARAM l) {
-  if (!PostMessageW(h, msg, w, l)) fail(L"post failed");
 }
 
 // ---- real input: through the system's input queue, as a user's mouse and keyboard ------
@@ -433,9 +457,17 @@ void run(const Args& args) {
       sendTimeout(lb, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
       emit(escape(buf.data()));
     }
-  } else if (cmd == L"listview") {  // listview HWND ID COLUMNS -> "CELL<TAB>CELL..." per row
-    for (const std::wstring& row : readReportList(controlArg(a(1), a(2)), static_cast<int>(number(a(3)))))
-      emit(row);
+  } else if (cmd == L"listview") {  // listview HWND ID COLUMNS [pictures] -> "[PICTURE<TAB>]CELL<TAB>CELL..." per row
+    HWND list = controlArg(a(1), a(2));
+    const bool pictures = args.size() > 4 && args[4] == L"pictures";
+    RemoteBlock mem(processOf(list), sizeof(LVITEMW) + cellChars * sizeof(wchar_t));
+    const LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i)
+      emit(reportRow(list, mem, static_cast<int>(i), static_cast<int>(number(a(3))), pictures));
+  } else if (cmd == L"dblclick") {  // dblclick HWND ID ROW (-1: below the rows)
+    HWND list = controlArg(a(1), a(2));
+    RemoteBlock mem(processOf(list), sizeof(LVITEMW) + sizeof(RECT));
+    doubleClickRow(list, mem, static_cast<int>(number(a(3))));
   } else if (cmd == L"tab") {  // tab HWND ID INDEX (posted: selects it and notifies, as a click)
     post(controlArg(a(1), a(2)), TCM_SETCURFOCUS, static_cast<WPARAM>(number(a(3))), 0);
   } else if (cmd == L"tabsel") {  // tabsel HWND ID -> selected tab

@@ -15,22 +15,9 @@ import winelib
 SIZE = 5 * 1024 * 1024 + 17
 
 
-def start_peer(t, kind):
-    proc = subprocess.Popen([t.native("run_peer"), kind], stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE, text=True)
-    info = {}
-    for line in proc.stdout:
-        line = line.strip()
-        if line == "ready":
-            return proc, info
-        key, _, value = line.partition("=")
-        info[key] = value
-    raise winelib.HarnessError("run_peer %s did not start" % kind)
-
-
 def run(t):
     for kind in ("pyftpdlib", "vsftpd"):
-        peer, info = start_peer(t, kind)
+        peer, info = t.start_peer(kind)
         try:
             for passive in (1, 0):
                 mode = "passive" if passive else "active"

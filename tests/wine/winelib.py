@@ -254,6 +254,10 @@ class Driver:
     def listbox(self, hwnd, ctrl):
         return [unescape(x) for x in self.call("listbox", hwnd, ctrl)]
 
+    def double_click(self, hwnd, ctrl, row):
+        """Double-clicks row `row` of a report list (-1: below its rows)."""
+        self.call("dblclick", hwnd, ctrl, row)
+
     def menu_command(self, hwnd, command_id):
         self.call("menu", hwnd, command_id)
 
@@ -275,9 +279,12 @@ class Driver:
         self.call("answer", box, button)
         self.wait_gone(box)
 
-    def listview(self, hwnd, ctrl, columns):
-        """The rows of a report list, each a tuple of its first `columns` cells."""
-        return [tuple(unescape(c) for c in line.split("\t")) for line in self.call("listview", hwnd, ctrl, columns)]
+    def listview(self, hwnd, ctrl, columns, pictures=False):
+        """The rows of a report list, each a tuple of its first `columns` cells, after the
+        row's picture index (an int) with `pictures`."""
+        rows = [tuple(unescape(c) for c in line.split("\t"))
+                for line in self.call("listview", hwnd, ctrl, columns, *(["pictures"] if pictures else []))]
+        return [(int(r[0]),) + r[1:] for r in rows] if pictures else rows
 
     def choose_tab(self, hwnd, ctrl, index):
         """Selects a tab of a tab panel as a click does (the program is told)."""
@@ -329,7 +336,7 @@ class WineTest:
         self.workdir = os.path.join(self.root, "work")
         os.makedirs(self.workdir)
         self.env = base_env(display, self.prefix)
-        self.failures, self._procs, self._shots = [], [], 0
+        self.failures, self._procs, self._peers, self._shots = [], [], [], 0
         try:
             subprocess.run(["cp", "-a", template, self.prefix], check=True)
             self.driver = Driver(self.exe("velmo_driver.exe"), self.env,
@@ -358,6 +365,23 @@ class WineTest:
         shutil.copytree(os.path.join(os.path.dirname(exe), "livre-dor"),
                         os.path.join(tools, "livre-dor"))
         return tools
+
+    def start_peer(self, kind):
+        """Starts a real FTP server (tests/support's run_peer: "pyftpdlib", "vsftpd", ...) on
+        127.0.0.1. Returns (process, info), info holding host, port, user, password and home
+        (its login folder on this machine). Closing the process's stdin stops it; close()
+        stops those still running."""
+        proc = subprocess.Popen([self.native("run_peer"), kind], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, text=True)
+        self._peers.append(proc)
+        info = {}
+        for line in proc.stdout:
+            line = line.strip()
+            if line == "ready":
+                return proc, info
+            key, _, value = line.partition("=")
+            info[key] = value
+        raise HarnessError("run_peer %s did not start" % kind)
 
     def start(self, exe, cwd=None):
         """Starts a Windows program under Wine with `cwd` as working folder."""
@@ -426,6 +450,13 @@ class WineTest:
             if proc.poll() is None:
                 proc.kill()
         kill_wineserver(self.prefix, self.display)
+        for peer in self._peers:
+            if peer.poll() is None:
+                peer.stdin.close()
+                try:
+                    peer.wait(30)
+                except subprocess.TimeoutExpired:
+                    peer.kill()
         for proc in self._procs:
             try:
                 proc.wait(10)

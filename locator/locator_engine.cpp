@@ -1,0 +1,132 @@
+#include "locator/locator_engine.h"
+
+#include "ftp/ftp_session.h"
+#include "ftp/keep_alive.h"
+
+namespace velmo::locator {
+
+namespace {
+
+// One folder directly below the login directory: anything else would make the test look
+// at another directory than the one the settings file is going to name.
+bool isOneFolderBelow(const std::string& folder) {
+    return !folder.empty() && folder != "." && folder != ".." && folder.find('/') == std::string::npos;
+}
+
+}  // namespace
+
+std::string folderPath(const std::string& loginDirectory, const std::string& folder) {
+    if (!loginDirectory.empty() && loginDirectory.back() == '/') return loginDirectory + folder;
+    return loginDirectory + "/" + folder;
+}
+
+class LocatorEngine::SessionHold {
+public:
+    explicit SessionHold(LocatorEngine& engine) : engine_(engine) {
+        std::unique_lock<std::mutex> lock(engine_.mutex_);
+        engine_.sessionFree_.wait(lock, [&] { return !engine_.sessionBusy_; });
+        engine_.sessionBusy_ = true;
+    }
+    ~SessionHold() {
+        {
+            std::lock_guard<std::mutex> lock(engine_.mutex_);
+            engine_.sessionBusy_ = false;
+        }
+        engine_.sessionFree_.notify_all();
+    }
+    SessionHold(const SessionHold&) = delete;
+    SessionHold& operator=(const SessionHold&) = delete;
+
+private:
+    LocatorEngine& engine_;
+};
+
+int LocatorEngine::beginRun(const ConnectionSettings& settings) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settings_ = settings;
+    loginDirectory_.clear();
+    currentRun_ = ++lastRun_;
+    return currentRun_;
+}
+
+bool LocatorEngine::isCurrent(int run) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return run != 0 && !staleLocked(run);
+}
+
+void LocatorEngine::cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    currentRun_ = 0;
+    loginDirectory_.clear();
+    // A worker on the session closes it itself once it sees the run is over; closing it
+    // here would wait for that worker's command (up to the silence limit of a stalled one).
+    if (!sessionBusy_) ftp::close(locatorSession);
+}
+
+void LocatorEngine::releaseAfterRun(int run, const ServerListing* listed) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (listed && !staleLocked(run)) loginDirectory_ = listed->loginDirectory;
+        else ftp::close(locatorSession);
+        sessionBusy_ = false;
+    }
+    sessionFree_.notify_all();
+}
+
+LocatorEngine::RunOutcome LocatorEngine::listOnServer(int run, const ConnectionSettings& settings,
+                                                      ServerListing& listing) {
+    if (!ftp::open(locatorSession, ftpAccount(settings))) return RunOutcome::ConnectionFailed;
+    if (!isCurrent(run)) return RunOutcome::Cancelled;  // "Annuler" while logging in
+    listing.loginDirectory = ftp::currentDirectory(locatorSession);
+    // Without the login directory's name the tests could not find their way back to it.
+    if (listing.loginDirectory.empty() || !readFolders(locatorSession, listing))
+        return RunOutcome::ListingFailed;
+    if (!isCurrent(run)) return RunOutcome::Cancelled;
+    if (!readFiles(locatorSession, listing)) return RunOutcome::ListingFailed;
+    sortListing(listing);
+    return RunOutcome::Listed;
+}
+
+void LocatorEngine::connectAndList(int run, ConnectionSettings settings, ListingReporter& reporter) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        sessionFree_.wait(lock, [&] { return !sessionBusy_; });
+        if (staleLocked(run)) return;  // cancelled while an older run still held the session
+        sessionBusy_ = true;
+    }
+    ServerListing listing;
+    const RunOutcome outcome = listOnServer(run, settings, listing);
+    releaseAfterRun(run, outcome == RunOutcome::Listed ? &listing : nullptr);
+    if (!isCurrent(run)) return;
+    switch (outcome) {
+    case RunOutcome::Listed: reporter.listed(run, listing); break;
+    case RunOutcome::ConnectionFailed: reporter.connectionFailed(run); break;
+    case RunOutcome::ListingFailed: reporter.listingFailed(run); break;
+    case RunOutcome::Cancelled: break;
+    }
+}
+
+FolderTestResult LocatorEngine::testFolder(const std::string& folder) {
+    if (!isOneFolderBelow(folder)) return FolderTestResult::NotValid;
+    SessionHold hold(*this);
+    std::string loginDirectory;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        loginDirectory = loginDirectory_;
+    }
+    if (loginDirectory.empty()) return FolderTestResult::NotValid;
+    ftp::ensureConnected(locatorSession, ftpAccount(settings_), loginDirectory);
+    if (!ftp::changeDirectory(locatorSession, folderPath(loginDirectory, folder)))
+        return ftp::isAlive(locatorSession) ? FolderTestResult::NotValid : FolderTestResult::ConnectionLost;
+    if (!ftp::listDirectory(locatorSession)) return FolderTestResult::ListingFailed;
+    bool readFound = false, signFound = false;
+    while (ftp::nextEntry(locatorSession)) {
+        if (ftp::entryKind(locatorSession) != ftp::EntryFile) continue;
+        const std::string name = ftp::entryName(locatorSession);
+        if (name == readMarker) readFound = true;
+        if (name == signMarker) signFound = true;
+    }
+    return readFound && signFound ? FolderTestResult::Valid : FolderTestResult::NotValid;
+}
+
+}  // namespace velmo::locator

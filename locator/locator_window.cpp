@@ -1,0 +1,177 @@
+#include "locator/locator_window.h"
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "locator/locator_app.h"
+#include "locator/locator_texts.h"
+#include "platform/net.h"
+#include "settings/connection_settings.h"
+#include "suite/messages.h"
+
+namespace velmo::locator {
+
+namespace {
+
+using frame::mainWindow;
+using ui::MessageIcon;
+namespace titles = suite::titles;
+
+std::mutex workersLock;
+std::condition_variable workersEnded;
+int runningWorkers = 0;
+
+void startWorker(std::function<void()> body) {
+    {
+        std::lock_guard<std::mutex> lock(workersLock);
+        ++runningWorkers;
+    }
+    std::thread([body = std::move(body)]() mutable {
+        body();
+        body = nullptr;  // what it shares goes before the worker counts as ended
+        std::lock_guard<std::mutex> lock(workersLock);
+        if (--runningWorkers == 0) workersEnded.notify_all();
+    }).detach();
+}
+
+// Not connected: "Connexion" and the connection fields enabled, the rest disabled, the
+// list and the listing it showed gone, the run over.
+void showNotConnected(LocatorApp& app) {
+    app.engine->cancel();
+    app.listing = ServerListing{};
+    ui::Ui& u = app.ui();
+    u.clearRows(mainWindow, ids::serverList);
+    u.setEnabled(mainWindow, ids::connectButton, true);
+    u.setEnabled(mainWindow, ids::cancelButton, false);
+    u.setEnabled(mainWindow, ids::testButton, false);
+    app.form.setEnabled(u, true);
+}
+
+// The window's side of a connect-and-list: every report is posted to the window's thread,
+// where the list and the buttons change, and dropped there when its run was cancelled or
+// replaced meanwhile ("Annuler" runs on that thread too, so the two never interleave).
+class WindowReporter final : public ListingReporter {
+public:
+    explicit WindowReporter(std::shared_ptr<LocatorApp> app) : app_(std::move(app)) {}
+
+    void connectionFailed(int run) override {
+        whenCurrent(run, [](LocatorApp& a) {
+            a.ui().messageBox(titles::warning, suite::connectionErrorText, MessageIcon::Warning);
+            showNotConnected(a);
+        });
+    }
+    void listingFailed(int run) override {
+        whenCurrent(run, [](LocatorApp& a) {
+            a.ui().messageBox(titles::warning, listingFailedText, MessageIcon::Warning);
+            showNotConnected(a);
+        });
+    }
+    void listed(int run, const ServerListing& listing) override {
+        whenCurrent(run, [listing](LocatorApp& a) {
+            a.listing = listing;
+            showListing(a.ui(), listing);
+        });
+    }
+
+private:
+    void whenCurrent(int run, std::function<void(LocatorApp&)> action) {
+        app_->program.post([app = app_, run, action = std::move(action)] {
+            if (app->engine->isCurrent(run)) action(*app);
+        });
+    }
+    std::shared_ptr<LocatorApp> app_;
+};
+
+void loadSettingsIntoForm(LocatorApp& app) {
+    const ConnectionSettingsLoad load = loadConnectionSettings(Tool::Locator);
+    // Without the file the fields keep the values they were built with.
+    if (load.fileOpened) app.form.fill(app.ui(), load.settings);
+}
+
+void connect(LocatorApp& app) {
+    ui::Ui& u = app.ui();
+    u.setEnabled(mainWindow, ids::connectButton, false);
+    u.setEnabled(mainWindow, ids::cancelButton, true);
+    app.form.setEnabled(u, false);
+    const ConnectionSettings s = app.form.read(u, frame::FormTexts::Trimmed);
+    const int run = app.engine->beginRun(s);
+    auto reporter = std::make_shared<WindowReporter>(app.shared_from_this());
+    startWorker([engine = app.engine, reporter, run, s] { engine->connectAndList(run, s, *reporter); });
+}
+
+void cancel(LocatorApp& app) {
+    app.ui().setText(mainWindow, ids::folderField, "");
+    showNotConnected(app);
+}
+
+void chooseFolder(LocatorApp& app) {
+    ui::Ui& u = app.ui();
+    const int row = u.selectedRow(mainWindow, ids::serverList);
+    const std::string name = row < 0 ? "" : u.getCell(mainWindow, ids::serverList, row, 0);
+    if (!isChoosableFolder(app.listing, name)) return;
+    u.setText(mainWindow, ids::folderField, name);
+    u.setEnabled(mainWindow, ids::testButton, true);
+}
+
+void testFolder(LocatorApp& app) {
+    ui::Ui& u = app.ui();
+    switch (app.engine->testFolder(u.getText(mainWindow, ids::folderField))) {
+    case FolderTestResult::Valid: {
+        u.messageBox(titles::information, folderValidText, MessageIcon::Information);
+        // The form as it stands (address and user ID untrimmed), FTP_infoChmod 0, no password.
+        // The box above has just promised the file: a file that could not be written is said.
+        if (!saveConnectionSettings(Tool::Locator, app.form.read(u, frame::FormTexts::AsTyped)))
+            u.messageBox(titles::attention, settingsNotWrittenText, MessageIcon::Warning);
+        break;
+    }
+    case FolderTestResult::NotValid:
+        u.messageBox(titles::information, folderNotValidText, MessageIcon::Warning);
+        break;
+    case FolderTestResult::ListingFailed:
+        u.messageBox(titles::warning, folderListingFailedText, MessageIcon::Warning);
+        break;
+    case FolderTestResult::ConnectionLost:
+        u.messageBox(titles::warning, suite::connectionErrorText, MessageIcon::Warning);
+        break;
+    }
+}
+
+void showHelp(LocatorApp& app) { app.ui().messageBox(titles::help, app.helpText, MessageIcon::Information); }
+
+}  // namespace
+
+LocatorApp::LocatorApp(ui::Ui& ui)
+    : pictures(loadLocatorPictures()),
+      program(ui, locatorDescription(pictures, form)),
+      helpText(locator::helpText(runsOnWindows7())) {}
+
+void waitForListingWorkers() {
+    std::unique_lock<std::mutex> lock(workersLock);
+    workersEnded.wait(lock, [] { return runningWorkers == 0; });
+}
+
+int runLocator(ui::Ui& ui) {
+    // Shared with the workers' reports, which may come after this function has returned.
+    const auto app = std::make_shared<LocatorApp>(ui);
+    net::startNetworking();
+    showHelp(*app);  // closed before anything else is shown
+    // The routes hold the app by plain reference: it owns them, and outlives its loop.
+    LocatorApp& a = *app;
+    a.program.addRoutes({
+        frame::onOpened(mainWindow, [&a] { loadSettingsIntoForm(a); }),
+        frame::onCommand(ids::connectButton, [&a] { connect(a); }),
+        frame::onCommand(ids::cancelButton, [&a] { cancel(a); }),
+        frame::onCommand(ids::testButton, [&a] { testFolder(a); }),
+        frame::onCommand(ids::helpButton, [&a] { showHelp(a); }),
+        frame::onMenu(ids::menuHelp, [&a] { showHelp(a); }),
+        frame::onDoubleClick(ids::serverList, [&a] { chooseFolder(a); }),
+    });
+    return app->program.run();
+}
+
+}  // namespace velmo::locator
