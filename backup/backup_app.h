@@ -1,0 +1,85 @@
+// Everything Velmo_Sauvegarde's threads share: the UI, the window and control numbers, the
+// connection record, and the flags the event loop and the engine's workers exchange.
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "backup/backup_engine.h"
+#include "frame/tool_frame.h"
+#include "settings/connection_settings.h"
+#include "ui/ui.h"
+
+namespace velmo::backup {
+
+namespace ids {
+// Windows.
+constexpr int mainWindow = 0;
+constexpr int backupWindow = 1;
+constexpr int aboutWindow = 37;
+// Menu entries.
+constexpr int menuSite = 3, menuForum = 4, menuAbout = 5, menuQuit = 6;
+// Main window controls.
+constexpr int addressField = 14, userField = 17, passwordField = 20, folderField = 22, passiveBox = 24,
+              portField = 25, connectButton = 27;
+// Backup window controls.
+constexpr int skinsList = 29, filesList = 31, backupButton = 32;
+}  // namespace ids
+
+inline constexpr const char* backupButtonText = "Sauvegarder";
+inline constexpr const char* closeButtonText = "Fermer";
+inline constexpr const char* missingSettingsText =
+    "Le fichier contenant vos paramètres de connexion n'existe pas.\r\n\r\n"
+    "Vous devez d'abord utiliser le logiciel \"Velmo_Navigateur\" pour générer celui-ci.";
+
+struct BackupApp {
+    BackupApp(ui::Ui& u, const frame::FramePictures& p);
+
+    ui::Ui& ui;
+    frame::Frame frame;
+    std::string connectionErrorText;
+    // Filled from the settings file at start; "Connexion" replaces the login values. The
+    // guestbook folder stays the one of the file.
+    ConnectionSettings settings;
+
+    // The three flags of the event loop. `listingStarted`: the listing of the open backup
+    // window has been started. `closeRequest`: the number of the backup window whose
+    // login failed (0: none); only that window is closed by it, never a later one.
+    // `busy`: the engine works for the open window, whose close box is then ignored.
+    std::atomic<bool> listingStarted{false};
+    std::atomic<int> closeRequest{0};
+    std::atomic<bool> busy{false};
+    // Each backup window opened gets the next number; 0 while none is open. Written by
+    // the event loop only.
+    std::atomic<int> openWindowNumber{0};
+    int windowsOpened = 0;
+    // The open window's job (event loop only); its workers hold it too.
+    std::shared_ptr<BackupJob> windowJob;
+
+    // One engine worker on session 33 at a time: a listing still logging in for a window
+    // the user closed finishes before the next window's listing starts.
+    std::mutex engineLock;
+};
+
+// The engine's workers run detached: the program does not wait for them when it ends.
+// waitForWorkers blocks until every worker started so far has ended (tests).
+void startWorker(std::function<void()> body);
+void waitForWorkers();
+
+// The main window (number 0) with its menu and the connection fields.
+void buildMainWindow(BackupApp& app);
+// The settings file into the fields and the record; false when the file is missing.
+bool loadSettingsIntoForm(BackupApp& app);
+// "Connexion": the record from the fields, then the backup window.
+void openBackupWindow(BackupApp& app);
+// "Fermer" or the close box: the backup window goes, the main window comes back.
+void closeBackupWindow(BackupApp& app);
+// The event loop's duty after each event: start the listing of a new backup window, and
+// close the window whose login failed.
+void serviceBackupWindow(const std::shared_ptr<BackupApp>& app);
+// Button 32: "Sauvegarder" starts the backup, "Fermer" closes the window.
+void backupButtonPressed(const std::shared_ptr<BackupApp>& app);
+
+}  // namespace velmo::backup
