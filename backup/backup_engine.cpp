@@ -135,8 +135,9 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
         listNames(ftp::EntryFile, {"index.php", "code_ecrit.php"}, names)) {
         for (const std::string& name : names) reporter.addSource(SourceList::PersonalFiles, name);
     }
-    reporter.sourcesListed();
+    // Not busy any more before the user is told the lists are ready.
     reporter.setBusy(false);
+    reporter.sourcesListed();
     return true;
 }
 
