@@ -33,12 +33,3 @@ TEST(BackupFolder, EveryBackupGetsANewFolderNamedAfterItsStart) {
     EXPECT_EQ(createBackupFolder("fichier", start), "");
     EXPECT_EQ(createBackupFolder("fichier/sauvegardes", start), "");
 }
-
-// Names from the server become local names only when they stay inside the backup folder.
-TEST(BackupFolder, OnlyPlainNamesAreTakenFromTheServer) {
-    for (const char* good : {"livre.txt", "coin gauche.png", "Thumbs.db", "skin_été", "..fond", "a.b."})
-        EXPECT_TRUE(isSafeLocalName(good)) << good;
-    for (const char* bad : {"", ".", "..", "../livre.txt", "..\\livre.txt", "a/b", "C:livre.txt", "mdp.php:flux",
-                            "saut\nde ligne"})
-        EXPECT_FALSE(isSafeLocalName(bad)) << bad;
-}
