@@ -272,6 +272,46 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
   return menu;
 }
 
+// ---- report lists: item texts and states live in the program's memory -------------
+
+struct RemoteMemory {
+  Process process;
+  char* base;
+  RemoteMemory(DWORD pid, size_t size)
+      : process(pid),
+        base(static_cast<char*>(
+            VirtualAllocEx(process.h, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
+    if (base == nullptr) fail(L"VirtualAllocEx failed");
+  }
+  ~RemoteMemory() { VirtualFreeEx(process.h, base, 0, MEM_RELEASE); }
+  void write(size_t offset, const void* data, size_t n) {
+    if (!WriteProcessMemory(process.h, base + offset, data, n, nullptr)) fail(L"cannot write to the program");
+  }
+  void read(size_t offset, void* data, size_t n) {
+    if (!ReadProcessMemory(process.h, base + offset, data, n, nullptr)) fail(L"cannot read the program");
+  }
+};
+
+constexpr size_t cellChars = 1024;
+
+// One row as "CHECKED<TAB>CELL<TAB>CELL...", CHECKED 1 when its check box is ticked.
+std::wstring reportRow(HWND list, RemoteMemory& mem, int row, int columns) {
+  LRESULT state = sendTimeout(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+  std::wstring line = (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? L"1" : L"0";
+  for (int column = 0; column < columns; ++column) {
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.cchTextMax = cellChars;
+    item.pszText = reinterpret_cast<wchar_t*>(mem.base + sizeof item);
+    mem.write(0, &item, sizeof item);
+    LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(mem.base));
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    mem.read(sizeof item, text.data(), text.size() * sizeof(wchar_t));
+    line += L"\t" + escape(text);
+  }
+  return line;
+}
+
 // ---- message boxes ------------------------------------------------------------------
 
 BOOL CALLBACK collectBoxes(HWND h, LPARAM param) {
@@ -339,6 +379,24 @@ void run(const Args& args) {
       sendTimeout(lb, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
       emit(escape(buf.data()));
     }
+  } else if (cmd == L"rows") {  // rows HWND ID -> "CHECKED<TAB>CELL..." per report-list row
+    HWND list = controlArg(a(1), a(2));
+    LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
+    HWND header = reinterpret_cast<HWND>(sendTimeout(list, LVM_GETHEADER, 0, 0));
+    int columns = header ? static_cast<int>(sendTimeout(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    RemoteMemory mem(processOf(list), sizeof(LVITEMW) + cellChars * sizeof(wchar_t));
+    for (LRESULT row = 0; row < count; ++row) emit(reportRow(list, mem, static_cast<int>(row), columns));
+  } else if (cmd == L"tickrow") {  // tickrow HWND ID ROW 0|1 (a report-list row's check box)
+    HWND list = controlArg(a(1), a(2));
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(number(a(4)) ? 2 : 1);
+    RemoteMemory mem(processOf(list), sizeof item);
+    mem.write(0, &item, sizeof item);
+    if (!sendTimeout(list, LVM_SETITEMSTATE, static_cast<WPARAM>(number(a(3))), reinterpret_cast<LPARAM>(mem.base)))
+      fail(L"LVM_SETITEMSTATE refused");
+  } else if (cmd == L"enabled") {  // enabled HWND ID -> 0/1
+    emit(IsWindowEnabled(controlArg(a(1), a(2))) ? L"1" : L"0");
   } else if (cmd == L"menu") {  // menu HWND COMMAND_ID (posted WM_COMMAND, as a menu click)
     post(windowArg(a(1)), WM_COMMAND, MAKEWPARAM(number(a(2)), 0), 0);
   } else if (cmd == L"menubar") {  // menubar HWND -> one title per line

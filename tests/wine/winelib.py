@@ -242,6 +242,20 @@ class Driver:
     def listbox(self, hwnd, ctrl):
         return [unescape(x) for x in self.call("listbox", hwnd, ctrl)]
 
+    def rows(self, hwnd, ctrl):
+        """[(ticked, [cell, ...])] of a report list, row by row."""
+        out = []
+        for line in self.call("rows", hwnd, ctrl):
+            fields = line.split("\t")
+            out.append((fields[0] == "1", [unescape(f) for f in fields[1:]]))
+        return out
+
+    def tick_row(self, hwnd, ctrl, row, ticked):
+        self.call("tickrow", hwnd, ctrl, row, 1 if ticked else 0)
+
+    def enabled(self, hwnd, ctrl):
+        return self.fields("enabled", hwnd, ctrl)[0] == "1"
+
     def menu_command(self, hwnd, command_id):
         self.call("menu", hwnd, command_id)
 
