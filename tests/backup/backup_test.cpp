@@ -135,7 +135,9 @@ protected:
 
     // The settings file as the folder locator leaves it, then the program started.
     void startWithSettings(const FtpPeer& peer, int passive = 1) {
-        const ConnectionSettings s{peer.host(), peer.user(), "", "livre-dor", 0, passive, peer.port()};
+        startWithSettings(ConnectionSettings{peer.host(), peer.user(), "", "livre-dor", 0, passive, peer.port()});
+    }
+    void startWithSettings(const ConnectionSettings& s) {
         ASSERT_TRUE(saveConnectionSettings(Tool::Locator, s, (tools.root / "Tools/softwareDatas/config.pcfg").string()));
         start();
         ASSERT_TRUE(ui.waitUntil([&] { return field(ids::folderField) == "livre-dor"; }));  // filled last
@@ -345,6 +347,29 @@ TEST_F(BackupProgram, ABackupInWhichEverythingFailedSaysSo) {
     EXPECT_EQ(ui.shownBoxes().back().icon, ui::MessageIcon::Error);
     EXPECT_EQ(rows(ids::skinsList), (Rows{{"bleu", failedStatus}, {"rouge", failedStatus}}));
     EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", failedStatus}, {"mdp.php", failedStatus}}));
+}
+
+// Every byte of the file arrives, and then the server says the transfer failed: the file
+// is not saved, and the copy that arrived is not left in the backup.
+TEST_F(BackupProgram, ADownloadEndedByAFailureReplyIsNotKept) {
+    testsupport::ScriptedServer host;
+    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
+    host.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("LIST\r\n").reply("150 ok\r\n").acceptData();
+    host.sendData("-rw-r--r-- 1 web web 7 Jan 1 12:00 livre.txt\r\n").reply("226 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");  // "Sauvegarder"
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
+    host.expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("RETR livre.txt\r\n").reply("150 ok\r\n").acceptData();
+    host.sendData("1||Léa\n").reply("451 Erreur locale\r\n");
+    host.start();
+    startWithSettings(ConnectionSettings{"127.0.0.1", "velmo", "", "livre-dor", 0, 1, host.port()});
+    connect("secret");
+    ui.expectBox("Attention", "Aucun fichier n'a pu être sauvegardé.\r\n\r\n1 fichier n'a pas pu être sauvegardé.");
+    backUp();
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", failedStatus}}));
+    expectSameTree(treeOf(backupFolders().at(0)), Files{{"chmod_perso/", ""}});
+    EXPECT_TRUE(host.finish()) << host.report();
 }
 
 class DroppedSession : public BackupProgram, public ::testing::WithParamInterface<PeerKind> {};
