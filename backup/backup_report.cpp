@@ -34,10 +34,11 @@ BackupTally& BackupTally::operator+=(const BackupTally& other) {
 }
 
 std::string skinStatus(const BackupTally& skin) {
-    const std::string saved = std::to_string(skin.savedFiles) + " fichier(s) sauvegardé(s)";
-    if (!skin.anyFailure()) return saved + ".";
+    const std::string saved = std::to_string(skin.savedFiles);
+    if (!skin.anyFailure()) return saved + " fichier(s) sauvegardé(s).";
     if (skin.savedFiles == 0) return failedStatus;
-    return saved + ", " + std::to_string(skin.failedFiles + skin.unreadFolders) + " échec(s).";
+    // Short enough for the status column: the failures must not fall behind an ellipsis.
+    return saved + " sauvegardé(s), " + std::to_string(skin.failedFiles + skin.unreadFolders) + " échec(s).";
 }
 
 BackupSummary summarize(const BackupOutcome& outcome) {

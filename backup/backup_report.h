@@ -22,8 +22,8 @@ struct BackupTally {
 };
 
 // A skin's status: "N fichier(s) sauvegardé(s)." when nothing failed, failedStatus when
-// nothing was saved, and "N fichier(s) sauvegardé(s), M échec(s)." in between (an unread
-// image folder counts as one failure there).
+// nothing was saved, and "N sauvegardé(s), M échec(s)." in between (an unread image folder
+// counts as one failure there).
 std::string skinStatus(const BackupTally& skin);
 
 struct BackupOutcome {

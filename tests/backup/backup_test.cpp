@@ -314,7 +314,7 @@ TEST_F(BackupProgram, FilesThatCannotBeSavedAreNeitherCountedNorLeftHalfWritten)
     signal(SIGXFSZ, previousHandler);
 
     EXPECT_EQ(rows(ids::skinsList), (Rows{{"bleu", "3 fichier(s) sauvegardé(s)."},
-                                          {"rouge", "1 fichier(s) sauvegardé(s), 1 échec(s)."},
+                                          {"rouge", "1 sauvegardé(s), 1 échec(s)."},
                                           {"vert", failedStatus}}));
     EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", failedStatus}, {"mdp.php", failedStatus}, {"..\\mdp.php", failedStatus}}));
     const auto folders = backupFolders();
