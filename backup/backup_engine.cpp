@@ -16,7 +16,7 @@ constexpr int session = backupSession;
 
 // The names of the current directory's entries of `kind`, in the server's order, except
 // `skipped`. False when the listing could not be had.
-bool listNames(int kind, std::initializer_list<const char*> skipped, std::vector<std::string>& names) {
+bool listNames(ftp::EntryKind kind, std::initializer_list<const char*> skipped, std::vector<std::string>& names) {
     names.clear();
     if (!ftp::listDirectory(session)) return false;
     while (ftp::nextEntry(session)) {
@@ -41,7 +41,7 @@ bool download(const std::string& remoteName, const std::string& localPath) {
     // The backup folder is new, so a file can only be there already when two server names
     // meet in one local name (Windows ignores case): the first one is kept, whole.
     if (fs::fileExists(localPath)) return false;
-    if (ftp::receiveFile(session, remoteName, localPath)) return true;
+    if (ftp::receiveFile(session, remoteName, localPath, false)) return true;
     if (fs::fileExists(localPath)) fs::removeFile(localPath);
     return false;
 }
@@ -118,7 +118,7 @@ void savePersonalFiles(const BackupJob& job, BackupReporter& reporter, const std
 
 bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
     const ConnectionSettings& s = job.settings;
-    if (!ftp::open(session, s.serverAddress, s.userId, s.password, s.passiveFlag, s.port)) {
+    if (!ftp::open(session, ftpAccount(s))) {
         reporter.loginFailed();
         return false;
     }
@@ -145,7 +145,7 @@ BackupOutcome runBackup(BackupJob& job, BackupReporter& reporter, const std::str
     reporter.setBusy(true);
     reporter.backupStarting();
     // The user may have looked at the lists for long enough for the server to drop us.
-    ftp::ensureConnected(session, job.settings, job.loginDirectory);
+    ftp::ensureConnected(session, ftpAccount(job.settings), job.loginDirectory);
 
     BackupOutcome outcome;
     outcome.folderName = createBackupFolder(backupsRoot, clock::localNow());

@@ -121,7 +121,7 @@ void ControlChannel::sendLine(const std::string& line) {
     net::sendAll(socket_, line.data(), line.size(), sendLimitSeconds(replyWaitLimit_));
 }
 
-int ControlChannel::login(const std::string& userId, const std::string& password) {
+CommandResult ControlChannel::login(const std::string& userId, const std::string& password) {
     if (!socket_.valid()) return CommandRejected;
     if (!safeArgument(userId) || !safeArgument(password)) return CommandRejected;
     sendLine("USER " + userId + "\r\n");
@@ -146,7 +146,7 @@ int ControlChannel::login(const std::string& userId, const std::string& password
     }
 }
 
-int ControlChannel::sendSiteCommand(const std::string& word, const std::string& path, const std::string& mode) {
+CommandResult ControlChannel::sendSiteCommand(const std::string& word, const std::string& path, const std::string& mode) {
     if (!socket_.valid()) return CommandRejected;
     if (!safeArgument(word) || !safeArgument(path) || !safeArgument(mode)) return CommandRejected;
     sendLine(word + " " + mode + " " + path + "\r\n");
@@ -156,8 +156,8 @@ int ControlChannel::sendSiteCommand(const std::string& word, const std::string& 
     return replyCode(reply) == "200" ? CommandAccepted : CommandRejected;
 }
 
-int ControlChannel::chmod(const std::string& path, const std::string& mode) {
-    const int first = sendSiteCommand("CHMOD", path, mode);
+CommandResult ControlChannel::chmod(const std::string& path, const std::string& mode) {
+    const CommandResult first = sendSiteCommand("CHMOD", path, mode);
     if (first == CommandAccepted) return first;
     // Most servers know the permission command only in its SITE form.
     return sendSiteCommand("SITE CHMOD", path, mode);

@@ -18,9 +18,8 @@
 namespace velmo::ftp {
 
 // Results of login and sendSiteCommand.
-constexpr int CommandAccepted = 1;
-constexpr int CommandRejected = 0;
-constexpr int CommandTimedOut = -1;
+enum class CommandResult { CommandTimedOut = -1, CommandRejected = 0, CommandAccepted = 1 };
+using enum CommandResult;
 
 // What readReply returns when nothing came.
 inline constexpr const char* ReplyTimeOut = "TimeOut";
@@ -52,14 +51,14 @@ public:
     // USER, then PASS when asked (331), then TYPE A once the user is in (230); accepted
     // when TYPE A is answered with 200, rejected on 530, timed out when the server stops
     // answering.
-    int login(const std::string& userId, const std::string& password);
+    CommandResult login(const std::string& userId, const std::string& password);
 
     // word + " " + mode + " " + path; accepted only on 200.
-    int sendSiteCommand(const std::string& word, const std::string& path, const std::string& mode);
+    CommandResult sendSiteCommand(const std::string& word, const std::string& path, const std::string& mode);
 
     // "CHMOD mode path", and "SITE CHMOD mode path" unless the first was accepted; the
     // result is that of the last command sent.
-    int chmod(const std::string& path, const std::string& mode);
+    CommandResult chmod(const std::string& path, const std::string& mode);
 
     // Text of the last reply wait of this conversation.
     const std::string& lastReply() const { return lastReply_; }

@@ -3,13 +3,13 @@
 // Threads: every operation on a session holds its operation lock while it talks on the
 // control connection, so a background send (which holds it for the whole transfer) and a
 // careless caller cannot interleave commands. The transfer status and the abort request
-// are atomics: the starter of a background send polls the status without any lock, and
-// close/abortTransfer raise the abort request while the transfer runs.
+// are atomics: the starter of a background transfer polls the status without any lock,
+// and close/abortTransfer raise the abort request while the transfer runs.
 #include "ftp/ftp_session.h"
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,7 +39,34 @@ constexpr int MaxPreliminaryReplies = 4;
 
 std::atomic<int> gSilenceLimitMs{120000};
 
-bool transferRunning(int status) { return status == TransferStarted || status >= 0; }
+// The transfer status as one 64-bit word, so that a poller reads phase and byte count
+// together: the phase in the top two bits, the count below (capped far beyond any file).
+class StatusWord {
+public:
+    static constexpr int phaseShift = 62;
+    static constexpr std::uint64_t countMask = (std::uint64_t(1) << phaseShift) - 1;
+
+    TransferStatus load() const {
+        const std::uint64_t w = word_.load();
+        return {static_cast<TransferPhase>(w >> phaseShift), static_cast<std::int64_t>(w & countMask)};
+    }
+    void store(TransferPhase phase, std::int64_t bytes = 0) {
+        const std::uint64_t count = std::min<std::uint64_t>(static_cast<std::uint64_t>(bytes), countMask);
+        word_.store(static_cast<std::uint64_t>(phase) << phaseShift | count);
+    }
+    // Only the thread that runs the transfer moves the count, so load-then-store is enough.
+    void addMoved(std::size_t n) {
+        const TransferStatus now = load();
+        store(TransferMoving, now.bytes + static_cast<std::int64_t>(n));
+    }
+    // Ends the transfer, keeping the count it reached.
+    void finish(bool ok) { store(ok ? TransferDone : TransferFailed, load().bytes); }
+
+private:
+    std::atomic<std::uint64_t> word_{static_cast<std::uint64_t>(TransferDone) << phaseShift};
+};
+
+bool transferRunning(const TransferStatus& status) { return !status.ended(); }
 
 // Which kind of end a data read met.
 enum class DataRead { Data, End, Stalled, Aborted };
@@ -58,10 +85,10 @@ public:
     ~Session() { joinWorker(); }
 
     net::Socket control;
-    int passive = 1;
+    bool passive = true;
     ReplyFramer framer;
 
-    std::atomic<int> status{TransferDone};
+    StatusWord status;
     std::atomic<bool> abortRequested{false};
 
     std::mutex opMutex;  // one exchange on the control connection at a time
@@ -80,7 +107,7 @@ public:
         if (worker.joinable()) worker.join();
     }
 
-    int abortAndWait() {
+    TransferStatus abortAndWait() {
         if (transferRunning(status.load())) {
             abortRequested.store(true);
             while (transferRunning(status.load())) clock::sleepMs(AbortCheckMs);
@@ -266,11 +293,6 @@ public:
         return true;
     }
 
-    void addMoved(std::size_t n) {
-        const std::int64_t total = static_cast<std::int64_t>(status.load()) + static_cast<std::int64_t>(n);
-        status.store(static_cast<int>(std::min<std::int64_t>(total, INT_MAX)));
-    }
-
     // ---- transfers (callers hold opMutex and have set the status to TransferStarted) ----
 
     // TYPE I, the data connection and the transfer command, up to the moment the data
@@ -300,7 +322,7 @@ public:
         if (!file.open(localPath, fs::File::Mode::Read)) return false;
         DataChannel dc;
         if (!beginBinaryTransfer(dc, typeLine, storLine)) return false;
-        status.store(0);
+        status.store(TransferMoving);
         bool sent = false;
         std::vector<char> chunk(TransferChunk);
         while (!abortRequested.load()) {
@@ -310,7 +332,7 @@ public:
                 break;
             }
             if (!sendData(dc.data, chunk.data(), n)) break;
-            addMoved(n);
+            status.addMoved(n);
         }
         dc.close();
         // The data connection alone cannot tell a stored file from one the server cut
@@ -332,7 +354,7 @@ public:
             readCompletion(true);
             return false;
         }
-        status.store(0);
+        status.store(TransferMoving);
         bool ended = false;
         bool written = true;
         std::vector<char> chunk(TransferChunk);
@@ -348,7 +370,7 @@ public:
                 written = false;
                 break;
             }
-            addMoved(got);
+            status.addMoved(got);
         }
         file.close();
         dc.close();
@@ -415,7 +437,7 @@ void closeAllSessions() {
 }
 
 bool open(int session, const std::string& server, const std::string& userId,
-          const std::string& password, int passive, int port) {
+          const std::string& password, bool passive, int port) {
     ensureNetworking();
     close(session);
     std::string userLine, passLine;
@@ -441,6 +463,10 @@ bool open(int session, const std::string& server, const std::string& userId,
     // Another thread opened the same number meanwhile: the later open wins.
     if (replaced) replaced->shutdown();
     return true;
+}
+
+bool open(int session, const Account& account) {
+    return open(session, account.server, account.userId, account.password, account.passive, account.port);
 }
 
 void close(int session) {
@@ -536,11 +562,11 @@ std::string entryName(int session) {
     return s->listing[s->current].name;
 }
 
-int entryKind(int session) {
+EntryKind entryKind(int session) {
     std::shared_ptr<Session> s = find(session);
-    if (!s) return 0;
+    if (!s) return EntryNone;
     std::lock_guard<std::mutex> lock(s->listingMutex);
-    if (s->firstPending || s->current >= s->listing.size()) return 0;
+    if (s->firstPending || s->current >= s->listing.size()) return EntryNone;
     return s->listing[s->current].kind;
 }
 
@@ -552,28 +578,28 @@ std::int64_t entrySize(int session) {
     return s->listing[s->current].size;
 }
 
-bool sendFile(int session, const std::string& localPath, const std::string& remoteName,
-              bool background) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return false;
+namespace {
+
+// Runs one transfer in the caller's thread, or in the session's worker thread with
+// `background`; the status says TransferStarted from here on.
+bool startTransfer(const std::shared_ptr<Session>& s, bool background, std::function<bool(Session&)> run) {
     if (!background) {
         std::lock_guard<std::mutex> op(s->opMutex);
         s->abortRequested.store(false);
         s->status.store(TransferStarted);
-        const bool ok = s->runSend(localPath, remoteName);
-        s->status.store(ok ? TransferDone : TransferFailed);
+        const bool ok = run(*s);
+        s->status.finish(ok);
         return ok;
     }
     std::lock_guard<std::mutex> lock(s->workerMutex);
-    if (s->worker.joinable()) s->worker.join();  // the previous send has ended or is ending
+    if (s->worker.joinable()) s->worker.join();  // the previous transfer has ended or is ending
     s->abortRequested.store(false);
     s->status.store(TransferStarted);
     Session* raw = s.get();  // close joins the thread before the session can go away
     try {
-        s->worker = std::thread([raw, localPath, remoteName] {
+        s->worker = std::thread([raw, run = std::move(run)] {
             std::lock_guard<std::mutex> op(raw->opMutex);
-            const bool ok = raw->runSend(localPath, remoteName);
-            raw->status.store(ok ? TransferDone : TransferFailed);
+            raw->status.finish(run(*raw));
         });
     } catch (const std::system_error&) {
         // Nothing will ever move: let pollers see the end instead of waiting for ever.
@@ -583,27 +609,34 @@ bool sendFile(int session, const std::string& localPath, const std::string& remo
     return true;
 }
 
-bool receiveFile(int session, const std::string& remoteName, const std::string& localPath) {
+}  // namespace
+
+bool sendFile(int session, const std::string& localPath, const std::string& remoteName,
+              bool background) {
     std::shared_ptr<Session> s = find(session);
     if (!s) return false;
-    std::lock_guard<std::mutex> op(s->opMutex);
-    s->abortRequested.store(false);
-    s->status.store(TransferStarted);
-    const bool ok = s->runReceive(remoteName, localPath);
-    s->status.store(ok ? TransferDone : TransferFailed);
-    return ok;
+    return startTransfer(s, background,
+                         [localPath, remoteName](Session& t) { return t.runSend(localPath, remoteName); });
 }
 
-int transferStatus(int session) {
+bool receiveFile(int session, const std::string& remoteName, const std::string& localPath,
+                 bool background) {
+    std::shared_ptr<Session> s = find(session);
+    if (!s) return false;
+    return startTransfer(s, background,
+                         [remoteName, localPath](Session& t) { return t.runReceive(remoteName, localPath); });
+}
+
+TransferStatus transferStatus(int session) {
     std::shared_ptr<Session> s = find(session);
     // No session: report an ended transfer so that a poller stops.
-    return s ? s->status.load() : TransferFailed;
+    return s ? s->status.load() : TransferStatus{TransferFailed, 0};
 }
 
-int abortTransfer(int session) {
+TransferStatus abortTransfer(int session) {
     std::shared_ptr<Session> s = find(session);
-    if (!s) return TransferFailed;
-    const int result = s->abortAndWait();
+    if (!s) return TransferStatus{TransferFailed, 0};
+    const TransferStatus result = s->abortAndWait();
     s->abortRequested.store(false);
     return result;
 }

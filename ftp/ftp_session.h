@@ -9,16 +9,28 @@
 #include <cstdint>
 #include <string>
 
+#include "ftp/account.h"
+
 namespace velmo::ftp {
 
-// Transfer status values; 0 and up is the number of bytes moved so far.
-constexpr int TransferStarted = -1;
-constexpr int TransferFailed = -2;
-constexpr int TransferDone = -3;
+// Where a transfer stands. Started: requested, no data moved yet; Moving: data is moving;
+// Failed and Done: it has ended.
+enum class TransferPhase { TransferStarted, TransferMoving, TransferFailed, TransferDone };
+using enum TransferPhase;
 
-// Listing entry kinds.
-constexpr int EntryFile = 1;
-constexpr int EntryDirectory = 2;
+// A transfer's phase and the bytes it has moved so far (kept when it ends, so a finished
+// transfer still tells its size). The layer hands both out as one value read at once: a
+// poller never pairs one transfer's phase with another moment's count.
+struct TransferStatus {
+    TransferPhase phase = TransferDone;
+    std::int64_t bytes = 0;
+    bool ended() const { return phase == TransferFailed || phase == TransferDone; }
+    bool operator==(const TransferStatus&) const = default;
+};
+
+// Listing entry kinds; EntryNone when there is no current entry.
+enum class EntryKind { EntryNone = 0, EntryFile = 1, EntryDirectory = 2 };
+using enum EntryKind;
 
 // Program start / end: starts the platform's networking once; closes every open session.
 void startSessions();
@@ -27,7 +39,8 @@ void closeAllSessions();
 // Connects, drains the greeting, sends USER (expects 331) and PASS (expects 230).
 // Opening a number already in use first closes the session that had it.
 bool open(int session, const std::string& server, const std::string& userId,
-          const std::string& password, int passive, int port);
+          const std::string& password, bool passive, int port);
+bool open(int session, const Account& account);
 void close(int session);
 
 bool isAlive(int session);                   // "PWD" answered with 257
@@ -38,18 +51,22 @@ bool makeDirectory(int session, const std::string& directory);
 bool listDirectory(int session);
 bool nextEntry(int session);
 std::string entryName(int session);
-int entryKind(int session);
+EntryKind entryKind(int session);
 std::int64_t entrySize(int session);
 
 // With `background`, the transfer runs in a thread of its own and the result says whether
-// it was started; the caller then polls transferStatus until TransferDone or TransferFailed.
+// it was started; the caller then polls transferStatus until it has ended, and issues no
+// other command on the session meanwhile (each would wait for the transfer). Without it,
+// the result says whether the whole file moved. One transfer per session at a time.
 bool sendFile(int session, const std::string& localPath, const std::string& remoteName,
               bool background);
-bool receiveFile(int session, const std::string& remoteName, const std::string& localPath);
+bool receiveFile(int session, const std::string& remoteName, const std::string& localPath,
+                 bool background);
 // Both give TransferFailed when the number names no open session, so that a poller
-// waiting for the end of a send stops instead of reading 0 ("data moving") for ever.
-int transferStatus(int session);
-int abortTransfer(int session);
+// waiting for the end of a transfer stops instead of waiting for ever.
+TransferStatus transferStatus(int session);
+// Asks a running transfer to stop and waits until it has ended; gives its final status.
+TransferStatus abortTransfer(int session);
 
 // How long a reply (or a data connection) may stay silent before the waiting operation
 // gives up and the control connection is treated as lost. 120 000 ms unless a test sets

@@ -4,15 +4,14 @@
 
 namespace velmo::ftp {
 
-void ensureConnected(int session, const ConnectionSettings& settings, const std::string& directory) {
+void ensureConnected(int session, const Account& account, const std::string& directory) {
     // Own copy: callers often pass a field of state that their other threads may rewrite.
     const std::string target = directory;
     if (isAlive(session)) return;
     // open() first closes whatever is left under the number. Neither result is looked at:
     // after a failed open changeDirectory finds no session and sends nothing, and the
     // caller's next operation fails in its own way.
-    open(session, settings.serverAddress, settings.userId, settings.password, settings.passiveFlag,
-         settings.port);
+    open(session, account);
     changeDirectory(session, target);
 }
 

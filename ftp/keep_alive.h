@@ -4,14 +4,14 @@
 #pragma once
 #include <string>
 
-#include "settings/connection_settings.h"
+#include "ftp/account.h"
 
 namespace velmo::ftp {
 
 // When the session under `session` no longer answers PWD with 257, opens it again under
-// the same number with the record's address, user ID, password, passive flag and port,
+// the same number with the account's address, user ID, password, passive flag and port,
 // then changes to `directory`. Reports nothing: a reopening that fails leaves no usable
 // session, and the caller's next operation fails in its own way.
-void ensureConnected(int session, const ConnectionSettings& settings, const std::string& directory);
+void ensureConnected(int session, const Account& account, const std::string& directory);
 
 }  // namespace velmo::ftp

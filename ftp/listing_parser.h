@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "ftp/ftp_session.h"
+
 namespace velmo::ftp {
 
 struct ListingEntry {
     std::string name;
-    int kind = 0;               // EntryFile or EntryDirectory
+    EntryKind kind = EntryNone;  // EntryFile or EntryDirectory once parsed
     std::int64_t size = 0;
     std::string rawLine;        // kept for diagnosis; no tool reads these three
     std::string permissions;

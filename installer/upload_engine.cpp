@@ -22,12 +22,10 @@ constexpr int progressPeriodMs = 100;
 // early must not wait for the rest of the period.
 constexpr int endWatchSliceMs = 2;
 
-bool transferEnded(int status) { return status == ftp::TransferDone || status == ftp::TransferFailed; }
-
 // Sleeps up to `periodMs`, returning as soon as the running transfer has ended.
 void waitForTransferEnd(int periodMs) {
     const std::uint64_t start = clock::tickMs();
-    while (!transferEnded(ftp::transferStatus(session)) &&
+    while (!ftp::transferStatus(session).ended() &&
            clock::tickMs() - start < static_cast<std::uint64_t>(periodMs))
         clock::sleepMs(endWatchSliceMs);
 }
@@ -162,8 +160,8 @@ bool sendOneFile(InstallerApp& app, UploadRun& run, int sessionNumber, const std
 
     bool asked = false;
     for (;;) {
-        const int status = ftp::transferStatus(sessionNumber);
-        if (transferEnded(status)) {
+        const ftp::TransferStatus status = ftp::transferStatus(sessionNumber);
+        if (status.ended()) {
             // A send that ends before its first progress check still moves the count on and
             // honours "Annuler": on a fast link every file may end that quickly.
             app.ui.setText(ids::mainWindow, ids::countLabel, countLabelText(run.itemIndex));
@@ -171,19 +169,18 @@ bool sendOneFile(InstallerApp& app, UploadRun& run, int sessionNumber, const std
                 askAboutStop(app);
                 asked = true;
             }
-            run.lastAttemptFailed = status == ftp::TransferFailed;
+            run.lastAttemptFailed = status.phase == ftp::TransferFailed;
             if (run.lastAttemptFailed) run.failedSends.push_back(localPath);
-            if (status == ftp::TransferDone && !asked) {
+            if (status.phase == ftp::TransferDone && !asked) {
                 run.fileDone = 1;
             } else {
                 run.fileDone = 0;
                 // The server may have dropped the session while the question was up.
-                if (asked) ftp::ensureConnected(sessionNumber, run.settings, directory);
+                if (asked) ftp::ensureConnected(sessionNumber, ftpAccount(run.settings), directory);
             }
             return asked;
         }
-        const int bytes = ftp::transferStatus(sessionNumber);
-        const int percent = filePercent(bytes < 0 ? 0 : bytes, size);
+        const int percent = filePercent(ftp::transferStatus(sessionNumber).bytes, size);
         waitForTransferEnd(progressPeriodMs);
         showFilePercent(app, percent);
         app.ui.setText(ids::mainWindow, ids::countLabel, countLabelText(run.itemIndex));
@@ -216,10 +213,10 @@ void runTransfer(InstallerApp& app) {
                                      "existants.\r\n\r\nVoulez-vous continuer ?";
         if (u.messageBox("Dossier existant.", question, ui::MessageIcon::Information, ui::MessageButtons::YesNo) ==
             ui::MessageBoxResult::Yes) {
-            ftp::ensureConnected(session, s, run.loginDirectory);
+            ftp::ensureConnected(session, ftpAccount(s), run.loginDirectory);
             u.setEnabled(ids::mainWindow, ids::cancelButton, true);
             if (ftp::isAlive(session)) ftp::changeDirectory(session, run.loginDirectory);
-            else ftp::ensureConnected(session, s, run.loginDirectory);
+            else ftp::ensureConnected(session, ftpAccount(s), run.loginDirectory);
         } else {
             u.messageBox("Information.",
                          "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de dossier "

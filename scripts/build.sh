@@ -4,6 +4,7 @@
 #   windows  build/windows  the Windows programs and Wine test programs (mingw-w64)
 #   asan     build/asan     native with AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     build/tsan     native with ThreadSanitizer
+#   fuzz     build/fuzz     clang: the libFuzzer harnesses of fuzz/ (run by scripts/fuzz.sh)
 # Default: native windows. Needs scripts/install-deps.sh and, for windows,
 # scripts/build-libpng-mingw.sh to have run. Stops at the first error.
 set -euo pipefail
@@ -37,6 +38,10 @@ build_variant() {
     native) configure_and_build native -DCMAKE_BUILD_TYPE=Debug ;;
     asan) configure_and_build asan -DCMAKE_BUILD_TYPE=Debug -DVELMO_SANITIZE=ON ;;
     tsan) configure_and_build tsan -DCMAKE_BUILD_TYPE=Debug -DVELMO_TSAN=ON ;;
+    fuzz)
+      configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMO_FUZZ=ON \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+      ;;
     windows)
       # No CMAKE_BUILD_TYPE: GCC 12's optimiser reports false -Wrestrict/-Wstringop
       # warnings inside std::string at -O2/-O3, which -Werror turns into errors.
@@ -45,7 +50,7 @@ build_variant() {
       configure_and_build windows -DCMAKE_BUILD_TYPE= \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"
       ;;
-    *) die "unknown variant '$1' (native, windows, asan, tsan)" ;;
+    *) die "unknown variant '$1' (native, windows, asan, tsan, fuzz)" ;;
   esac
 }
 

@@ -22,6 +22,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb fonts-wine fonts-dejavu-core fonts-liberation imagemagick x11-utils
   python3 python3-pyftpdlib lftp libpam-modules
+  clang libclang-rt-14-dev llvm  # fuzz tree: libFuzzer runtime, symbolized reports
 )
 # peer name -> binary packages unpacked into $PEERS_DIR/<name>
 declare -A PEER_PACKAGES=(

@@ -7,6 +7,7 @@
 #   5. ASan + UBSan build, ctest
 #   6. TSan build, ctest -L threaded
 #   7. the Wine tests (tests/wine/run_wine_tests.py) on the Windows build
+#   8. every libFuzzer harness for VELMO_FUZZ_SECONDS (default 30) each (scripts/fuzz.sh)
 # Every stage runs even when an earlier one failed (tests need only a configured build),
 # so one run shows all failures. The last line sums every test run: "N passed, N failed";
 # a stage that fails outside a test (install, build) counts as one failed test. Exit code
@@ -83,23 +84,39 @@ run_ctest() {  # run_ctest BUILD_DIR LOGNAME [ctest args...]
   return "$rc"
 }
 
-run_wine() {
-  local logfile=$LOGDIR/wine.log
-  /usr/bin/python3 tests/wine/run_wine_tests.py --build-dir "$ROOT/build/windows" 2>&1 \
-    | tee "$logfile"
-  local rc=${PIPESTATUS[0]} line
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$logfile" | tail -n1)
+# Adds the counts of a log whose runner ends with "[word: ]N passed, N failed"; RC is the
+# runner's exit code (non-zero with no failed test still counts one failure).
+count_plain() {
+  local logfile=$1 rc=$2 line passed failed
+  line=$(grep -E '^([a-z]+: )?[0-9]+ passed, [0-9]+ failed$' "$logfile" | tail -n1)
   if [[ -z "$line" ]]; then
     total_failed=$((total_failed + 1))
     return 1
   fi
-  total_passed=$((total_passed + ${line%% passed*}))
+  line=${line#*: }
+  passed=${line%% passed*}
   line=${line#* passed, }
-  total_failed=$((total_failed + ${line%% failed}))
-  if [[ $rc -ne 0 && ${line%% failed} -eq 0 ]]; then
+  failed=${line%% failed}
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+  if [[ $rc -ne 0 && $failed -eq 0 ]]; then
     total_failed=$((total_failed + 1))
   fi
   return "$rc"
+}
+
+run_wine() {
+  local logfile=$LOGDIR/wine.log
+  /usr/bin/python3 tests/wine/run_wine_tests.py --build-dir "$ROOT/build/windows" 2>&1 \
+    | tee "$logfile"
+  count_plain "$logfile" "${PIPESTATUS[0]}"
+}
+
+# scripts/fuzz.sh builds its own tree (clang) and counts each harness as one test.
+run_fuzz() {
+  local logfile=$LOGDIR/fuzz.log
+  bash scripts/fuzz.sh --seconds "${VELMO_FUZZ_SECONDS:-30}" 2>&1 | tee "$logfile"
+  count_plain "$logfile" "${PIPESTATUS[0]}"
 }
 
 failed_stage() { total_failed=$((total_failed + 1)); }
@@ -134,6 +151,8 @@ fi
 if configured windows; then
   stage wine-tests run_wine
 fi
+
+stage fuzz run_fuzz
 
 log "summary (logs in $LOGDIR)"
 printf '%s\n' "${timings[@]}"

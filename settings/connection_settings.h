@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ftp/account.h"
+
 namespace velmo {
 
 struct ConnectionSettings {
@@ -58,5 +60,11 @@ std::string readInstallerGuestbookFolder(const std::string& path = connectionSet
 
 // The port field's text: blanks around it removed, read as a decimal number (no digits: 0).
 std::int32_t portFromFieldText(const std::string& text);
+
+// The record's login values as the FTP layer takes them (non-zero passive flag: passive).
+inline ftp::Account ftpAccount(const ConnectionSettings& settings) {
+    return ftp::Account{settings.serverAddress, settings.userId, settings.password, settings.passiveFlag != 0,
+                        settings.port};
+}
 
 }  // namespace velmo

@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <limits>
+#include <utility>
 
 #include "platform/fs.h"
 #include "platform/text_codec.h"
@@ -10,10 +11,7 @@ namespace velmo {
 
 namespace {
 
-const char byteOrderMark[] = "\xEF\xBB\xBF";
-
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 // Letter case is folded for A-Z and for the accented capitals of the Latin-1 range
 // (\xC0-\xDE but the multiplication sign), whose UTF-8 forms are C3 80 to C3 9E.
@@ -46,7 +44,7 @@ std::string trimBlanksAndTabs(const std::string& s) {
 void PreferenceFile::reset() {
     state_ = State::None;
     path_.clear();
-    utf8_ = false;
+    text_.utf8 = false;
     modified_ = false;
     items_.clear();
     currentGroup_ = items_.end();
@@ -75,12 +73,9 @@ bool PreferenceFile::open(const std::string& path) {
     while ((got = file.read(buffer, sizeof buffer)) > 0) contents.append(buffer, got);
     file.close();
 
-    std::size_t start = 0;
-    if (contents.size() > 2 && contents.compare(0, 3, byteOrderMark) == 0) {
-        utf8_ = true;
-        start = 3;
-    }
-    parse(contents, start);
+    pcfg::Text parsed = pcfg::parseText(contents);
+    text_.utf8 = parsed.utf8;
+    items_.splice(items_.end(), parsed.items);  // keeps end(), where the cursors stand
     return true;
 }
 
@@ -107,57 +102,17 @@ bool PreferenceFile::create(const std::string& path) {
 bool PreferenceFile::close() {
     bool ok = !modified_;
     if (modified_ && (state_ == State::Writable || state_ == State::OpenFailed))
-        ok = fs::replaceFileContents(path_, render());
+        ok = fs::replaceFileContents(path_, pcfg::renderText(text_));
     reset();
     return ok;
 }
 
-void PreferenceFile::parse(const std::string& s, std::size_t i) {
-    const std::size_t n = s.size();
-    while (i < n) {
-        while (i < n && isBlankOrTab(s[i])) ++i;
-        if (i >= n) break;
-        const char c = s[i];
-        if (isLineEnd(c)) {
-            while (i < n && isLineEnd(s[i])) ++i;
-            continue;
-        }
-        if (c == ';') {
-            ++i;
-            if (i < n && s[i] == ' ') ++i;
-            const std::size_t b = i;
-            while (i < n && !isLineEnd(s[i])) ++i;
-            items_.push_back({ItemKind::Comment, s.substr(b, i - b), {}});
-        } else if (c == '[') {
-            const std::size_t b = ++i;
-            while (i < n && s[i] != ']' && !isLineEnd(s[i])) ++i;
-            items_.push_back({ItemKind::Group, s.substr(b, i - b), {}});
-            while (i < n && !isLineEnd(s[i])) ++i;  // whatever follows "]"
-        } else {
-            const std::size_t b = i;
-            while (i < n && s[i] != '=' && !isLineEnd(s[i])) ++i;
-            std::size_t e = i;
-            while (e > b && isBlankOrTab(s[e - 1])) --e;
-            Item key{ItemKind::Key, s.substr(b, e - b), {}};
-            if (i < n && s[i] == '=') {
-                ++i;
-                while (i < n && isBlankOrTab(s[i])) ++i;
-                const std::size_t vb = i;
-                while (i < n && !isLineEnd(s[i])) ++i;
-                key.value = s.substr(vb, i - vb);
-            }
-            items_.push_back(std::move(key));
-        }
-        while (i < n && isLineEnd(s[i])) ++i;
-    }
-}
-
 std::string PreferenceFile::toFile(const std::string& s) const {
-    return utf8_ ? text::cp1252ToUtf8(s) : s;
+    return text_.utf8 ? text::cp1252ToUtf8(s) : s;
 }
 
 std::string PreferenceFile::fromFile(const std::string& s) const {
-    return utf8_ ? text::utf8ToCp1252(s) : s;
+    return text_.utf8 ? text::utf8ToCp1252(s) : s;
 }
 
 PreferenceFile::ConstItemPos PreferenceFile::sectionBegin() const {
@@ -167,9 +122,9 @@ PreferenceFile::ConstItemPos PreferenceFile::sectionBegin() const {
 
 PreferenceFile::ConstItemPos PreferenceFile::findKey(const std::string& fileKey) const {
     if (groupPending_) return items_.end();
-    const std::string wanted = foldCase(fileKey, utf8_);
+    const std::string wanted = foldCase(fileKey, text_.utf8);
     for (auto it = sectionBegin(); it != items_.end() && it->kind != ItemKind::Group; ++it)
-        if (it->kind == ItemKind::Key && foldCase(it->name, utf8_) == wanted) return it;
+        if (it->kind == ItemKind::Key && foldCase(it->name, text_.utf8) == wanted) return it;
     return items_.end();
 }
 
@@ -191,9 +146,9 @@ bool PreferenceFile::selectGroup(const std::string& group) {
         return true;
     }
     const std::string fileName = toFile(group);
-    const std::string wanted = foldCase(fileName, utf8_);
+    const std::string wanted = foldCase(fileName, text_.utf8);
     for (auto it = items_.begin(); it != items_.end(); ++it) {
-        if (it->kind == ItemKind::Group && foldCase(it->name, utf8_) == wanted) {
+        if (it->kind == ItemKind::Group && foldCase(it->name, text_.utf8) == wanted) {
             currentGroup_ = it;
             cursor_ = it;
             groupPending_ = false;
@@ -280,20 +235,6 @@ std::string PreferenceFile::currentValue() const {
 std::string PreferenceFile::currentKeyName() const {
     if (cursor_ == items_.end() || cursor_->kind != ItemKind::Key) return std::string();
     return fromFile(cursor_->name);
-}
-
-std::string PreferenceFile::render() const {
-    std::string out;
-    if (utf8_) out = std::string(byteOrderMark) + "\r\n";
-    for (const Item& item : items_) {
-        switch (item.kind) {
-            case ItemKind::Group: out += "[" + item.name + "]"; break;
-            case ItemKind::Comment: out += "; " + item.name; break;
-            case ItemKind::Key: out += item.name + " = " + item.value; break;
-        }
-        out += "\r\n";
-    }
-    return out;
 }
 
 }  // namespace velmo

@@ -6,8 +6,9 @@
 // first close (and so write back) the file the instance holds.
 #pragma once
 #include <cstdint>
-#include <list>
 #include <string>
+
+#include "settings/preference_text.h"
 
 namespace velmo {
 
@@ -47,16 +48,11 @@ public:
     std::string currentKeyName() const;
 
     bool isReadOnly() const { return state_ == State::ReadOnly; }
-    bool isUtf8() const { return utf8_; }
+    bool isUtf8() const { return text_.utf8; }
 
 private:
-    enum class ItemKind { Group, Comment, Key };
-    struct Item {
-        ItemKind kind;
-        std::string name;   // group name, comment text or key name (file encoding)
-        std::string value;  // key value as stored, trailing blanks included
-    };
-    using ItemList = std::list<Item>;
+    using ItemKind = pcfg::ItemKind;
+    using ItemList = pcfg::ItemList;
     using ItemPos = ItemList::iterator;
     using ConstItemPos = ItemList::const_iterator;
 
@@ -69,7 +65,6 @@ private:
     };
 
     void reset();
-    void parse(const std::string& contents, std::size_t start);
     std::string toFile(const std::string& s) const;    // caller's text to file encoding
     std::string fromFile(const std::string& s) const;  // file encoding to caller's text
     // First item of the current section (after its header, or the first item of all).
@@ -79,13 +74,12 @@ private:
     ConstItemPos findKey(const std::string& fileKey) const;
     ItemPos writable(ConstItemPos pos) { return items_.erase(pos, pos); }
     void materializePendingGroup();
-    std::string render() const;
 
     State state_ = State::None;
     std::string path_;
-    bool utf8_ = false;
     bool modified_ = false;
-    ItemList items_;
+    pcfg::Text text_;                            // encoding and items, in file order
+    ItemList& items_ = text_.items;
     ItemPos currentGroup_ = items_.end();  // end(): the top section
     ItemPos cursor_ = items_.end();        // end(): before the first item / nowhere
     bool groupPending_ = false;

@@ -97,7 +97,7 @@ TEST(ControlChannelLogin, RepliesDecideTheNextLineAndTheResult) {
         const char* what;
         std::function<void(ScriptedServer&)> afterUser;
         int waitMs;
-        int result;
+        CommandResult result;
         std::string sent;
     };
     const std::string pass = "PASS s3cr\xE9t\r\n";

@@ -26,7 +26,7 @@ ScriptedServer& login(ScriptedServer& server) {
         .expect("PASS pw\r\n").reply("230 Logged in\r\n");
 }
 
-bool openOn(const ScriptedServer& server, int passive = 1) {
+bool openOn(const ScriptedServer& server, bool passive = true) {
     return ftp::open(sessionNumber, "127.0.0.1", "bob", "pw", passive, server.port());
 }
 
@@ -71,12 +71,12 @@ std::string sampleBytes(std::size_t size) {
 }
 
 // Polls the transfer status until it ends, recording every value seen (bounded).
-std::vector<int> pollUntilEnded() {
-    std::vector<int> seen;
+std::vector<TransferStatus> pollUntilEnded() {
+    std::vector<TransferStatus> seen;
     for (int i = 0; i < 20000; ++i) {
-        const int status = transferStatus(sessionNumber);
-        if (seen.empty() || seen.back() != status) seen.push_back(status);
-        if (status == TransferDone || status == TransferFailed) break;
+        const TransferStatus status = transferStatus(sessionNumber);
+        if (seen.empty() || !(seen.back() == status)) seen.push_back(status);
+        if (status.ended()) break;
         clock::sleepMs(1);
     }
     return seen;
@@ -149,7 +149,7 @@ TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
     ScriptedServer server;
     login(server).expect("PWD\r\n").reply("257 \"/\"\r\n");
     server.start();
-    EXPECT_FALSE(ftp::open(sessionNumber, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", 1, server.port()));
+    EXPECT_FALSE(ftp::open(sessionNumber, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", true, server.port()));
     ASSERT_TRUE(openOn(server));
     EXPECT_FALSE(changeDirectory(sessionNumber, "www\r\nDELE index.php"));
     const std::string local = tempPath("crlf_source"), missing = tempPath("does_not_exist");
@@ -159,8 +159,8 @@ TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
     EXPECT_FALSE(sendFile(12, local, "x.php", true)) << "no session under 12";
     // In the background the failure comes without a byte count: no poller sees data moving.
     ASSERT_TRUE(sendFile(sessionNumber, missing, "x.php", true));
-    for (int status : pollUntilEnded()) EXPECT_LT(status, 0);
-    EXPECT_EQ(transferStatus(sessionNumber), TransferFailed);
+    for (const TransferStatus& status : pollUntilEnded()) EXPECT_NE(status.phase, TransferMoving);
+    EXPECT_EQ(transferStatus(sessionNumber).phase, TransferFailed);
     EXPECT_TRUE(isAlive(sessionNumber));
     EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n");
     EXPECT_EQ(server.connectionsAccepted(), 1);
@@ -242,9 +242,10 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
         if (r.finalReply) server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server, r.passive)) << r.what;
-        EXPECT_EQ(r.upload ? sendFile(sessionNumber, local, "livre.php", false) : receiveFile(sessionNumber, "livre.php", local),
+        EXPECT_EQ(r.upload ? sendFile(sessionNumber, local, "livre.php", false)
+                           : receiveFile(sessionNumber, "livre.php", local, false),
                   r.succeeds) << r.what;
-        EXPECT_EQ(transferStatus(sessionNumber), r.succeeds ? TransferDone : TransferFailed) << r.what;
+        EXPECT_EQ(transferStatus(sessionNumber).phase, r.succeeds ? TransferDone : TransferFailed) << r.what;
         EXPECT_EQ(isAlive(sessionNumber), r.finalReply != nullptr) << r.what << ": every reply was read";
         expectTransferLines(sentAfterClose(server, r.what), "I", r.passive, command, r.finalReply ? "PWD\r\n" : "");
         std::string got = "(no file)";
@@ -266,20 +267,21 @@ TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDoneAndCloseAbortsThe
     server.start();
     ASSERT_TRUE(openOn(server));
     ASSERT_TRUE(sendFile(sessionNumber, local, "big.bin", true));
-    const std::vector<int> seen = pollUntilEnded();
+    const std::vector<TransferStatus> seen = pollUntilEnded();
     ASSERT_GE(seen.size(), 3u) << "started, some byte counts, done";
-    EXPECT_EQ(seen.front(), TransferStarted);
-    EXPECT_EQ(seen.back(), TransferDone);
-    for (std::size_t i = 2; i + 1 < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]) << "byte counts only grow";
-    EXPECT_LE(seen[seen.size() - 2], static_cast<int>(content.size()));
+    EXPECT_EQ(seen.front().phase, TransferStarted);
+    EXPECT_EQ(seen.back(), (TransferStatus{TransferDone, static_cast<std::int64_t>(content.size())}));
+    for (std::size_t i = 1; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i].phase, TransferMoving);
+    for (std::size_t i = 2; i + 1 < seen.size(); ++i) EXPECT_GE(seen[i].bytes, seen[i - 1].bytes) << "byte counts only grow";
+    EXPECT_LE(seen[seen.size() - 2].bytes, static_cast<std::int64_t>(content.size()));
 
     ASSERT_TRUE(sendFile(sessionNumber, local, "f", true));
-    for (int i = 0; i < 5000 && transferStatus(sessionNumber) < 1; ++i) clock::sleepMs(1);
-    ASSERT_GE(transferStatus(sessionNumber), 1);
+    for (int i = 0; i < 5000 && transferStatus(sessionNumber).bytes < 1; ++i) clock::sleepMs(1);
+    ASSERT_GE(transferStatus(sessionNumber).bytes, 1);
     // An aborted send is a failure; abortTransfer returns once the thread has said so.
-    EXPECT_EQ(abortTransfer(sessionNumber), TransferFailed);
+    EXPECT_EQ(abortTransfer(sessionNumber).phase, TransferFailed);
     ftp::close(sessionNumber);
-    EXPECT_EQ(transferStatus(sessionNumber), TransferFailed);  // the number names no session now
+    EXPECT_EQ(transferStatus(sessionNumber).phase, TransferFailed);  // the number names no session now
     server.finish();
     ASSERT_EQ(server.dataReceived().size(), 2u);
     EXPECT_TRUE(server.dataReceived()[0] == content);

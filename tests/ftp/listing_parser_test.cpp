@@ -36,7 +36,7 @@ TEST(ListingLine, NineFieldsGiveNameKindAndSize) {
     struct Row {
         const char* line;
         const char* name;  // nullptr: not an entry
-        int kind;
+        EntryKind kind;
         std::int64_t size;
     };
     const Row rows[] = {
@@ -47,9 +47,9 @@ TEST(ListingLine, NineFieldsGiveNameKindAndSize) {
         {"drwx------ 2 a b 0 Jan 01 00:00  two  blanks ", "two  blanks ", EntryDirectory, 0},
         {"-rw-r--r-- 1 1000 1000 9876543210123 Dec 31 23:59 big.bin", "big.bin", EntryFile,
          INT64_C(9876543210123)},
-        {"total 12", nullptr, 0, 0},
-        {"drwxr-xr-x 2 web web 4096 Jan 1 12:00", nullptr, 0, 0},
-        {"drwxr-xr-x 2 web web 4096 Jan 1 12:00   ", nullptr, 0, 0},
+        {"total 12", nullptr, EntryNone, 0},
+        {"drwxr-xr-x 2 web web 4096 Jan 1 12:00", nullptr, EntryNone, 0},
+        {"drwxr-xr-x 2 web web 4096 Jan 1 12:00   ", nullptr, EntryNone, 0},
     };
     for (const Row& r : rows) {
         ListingEntry e;

@@ -45,15 +45,26 @@ std::string randomBytes(std::size_t size) {
 }
 
 // Every distinct status value seen while polling, until the transfer ended (bounded).
-std::vector<int> pollUntilEnded() {
-    std::vector<int> seen;
+std::vector<ftp::TransferStatus> pollUntilEnded() {
+    std::vector<ftp::TransferStatus> seen;
     for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60); std::chrono::steady_clock::now() < end;) {
-        const int status = ftp::transferStatus(sessionNumber);
-        if (seen.empty() || seen.back() != status) seen.push_back(status);
-        if (status == ftp::TransferDone || status == ftp::TransferFailed) break;
+        const ftp::TransferStatus status = ftp::transferStatus(sessionNumber);
+        if (seen.empty() || !(seen.back() == status)) seen.push_back(status);
+        if (status.ended()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return seen;
+}
+
+// A background transfer seen by its poller: started, moving with a count that only grows,
+// then `done`.
+void expectGrowingCountToDone(const std::vector<ftp::TransferStatus>& seen, const ftp::TransferStatus& done) {
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), done);
+    for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].phase, ftp::TransferMoving);
+        EXPECT_GE(seen[i].bytes, seen[i - 1].bytes);
+    }
 }
 
 // The listing as name -> "d" for a folder, "f <size>" for anything else.
@@ -79,8 +90,8 @@ bool idleDropSeen(const FtpPeer& peer, int limitSeconds) {
     return false;
 }
 
-ConnectionSettings settingsFor(const FtpPeer& peer, const std::string& passwordTail = "") {
-    return ConnectionSettings{peer.host(), peer.user(), peer.password() + passwordTail, "", 0, 1, peer.port()};
+ftp::Account accountFor(const FtpPeer& peer, const std::string& passwordTail = "") {
+    return ftpAccount(ConnectionSettings{peer.host(), peer.user(), peer.password() + passwordTail, "", 0, 1, peer.port()});
 }
 
 // Parameter: the server kind and (for the round trips) the passive flag.
@@ -108,7 +119,7 @@ protected:
         peers_.push_back(std::make_unique<FtpPeer>(std::get<0>(GetParam()), std::move(options)));
         return *peers_.back();
     }
-    bool openOn(const FtpPeer& peer, int passive = 1) {
+    bool openOn(const FtpPeer& peer, bool passive = true) {
         return ftp::open(sessionNumber, peer.host(), peer.user(), peer.password(), passive, peer.port());
     }
     std::string localPath(const std::string& name) const { return local_ + "/" + name; }
@@ -160,22 +171,22 @@ TEST_P(RealServer, DirectoriesAndListingsWithNamesKindsAndSizesInBothModes) {
 
 TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
     FtpPeer& peer = startPeer(PeerOptions{0, {"locked"}, true});
-    EXPECT_FALSE(ftp::open(sessionNumber, peer.host(), peer.user(), peer.password() + "x", 1, peer.port()));
+    EXPECT_FALSE(ftp::open(sessionNumber, peer.host(), peer.user(), peer.password() + "x", true, peer.port()));
     EXPECT_FALSE(ftp::isAlive(sessionNumber));
     writeAll(localPath("data.bin"), randomBytes(3000));
     ASSERT_TRUE(openOn(peer));
     ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "locked"));
     // In the background: TransferStarted until the refusal, then straight to TransferFailed.
     ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath("data.bin"), "data.bin", true));
-    const std::vector<int> seen = pollUntilEnded();
+    const std::vector<ftp::TransferStatus> seen = pollUntilEnded();
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), ftp::TransferFailed);
-    for (std::size_t i = 0; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i], ftp::TransferStarted);
+    EXPECT_EQ(seen.back().phase, ftp::TransferFailed);
+    for (std::size_t i = 0; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i].phase, ftp::TransferStarted);
     EXPECT_FALSE(fsys::exists(peer.home() + "/locked/data.bin"));
 
     // A missing remote file: the refusal comes before any local file is made.
-    EXPECT_FALSE(ftp::receiveFile(sessionNumber, "missing.bin", localPath("missing.bin")));
-    EXPECT_EQ(ftp::transferStatus(sessionNumber), ftp::TransferFailed);
+    EXPECT_FALSE(ftp::receiveFile(sessionNumber, "missing.bin", localPath("missing.bin"), false));
+    EXPECT_EQ(ftp::transferStatus(sessionNumber).phase, ftp::TransferFailed);
     EXPECT_FALSE(fsys::exists(localPath("missing.bin")));
 
     // Every refusal was read whole: the next command gets its own reply.
@@ -186,7 +197,7 @@ TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
 class RoundTrip : public RealServer {};
 
 TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
-    const int passive = std::get<1>(GetParam());
+    const bool passive = std::get<1>(GetParam()) != 0;
     FtpPeer& peer = startPeer();
     peer.makeFolder("up");
     ASSERT_TRUE(openOn(peer, passive));
@@ -198,19 +209,20 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
         const std::string sent = randomBytes(size);
         writeAll(localPath(name), sent);
 
-        // The large one as a background send, polled to its end.
+        // The large one moves in the background both ways (the installer's send, the
+        // backup tool's receive), polled to its end: the count grows to the file's size.
         const bool background = size > 1024 * 1024;
+        const ftp::TransferStatus done{ftp::TransferDone, static_cast<std::int64_t>(size)};
         ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath(name), name, background));
-        if (background) {
-            EXPECT_EQ(pollUntilEnded().back(), ftp::TransferDone);
-        }
-        EXPECT_EQ(ftp::transferStatus(sessionNumber), ftp::TransferDone);
+        if (background) expectGrowingCountToDone(pollUntilEnded(), done);
+        EXPECT_EQ(ftp::transferStatus(sessionNumber), done);
         // What the server stored (all of them have finished writing before their 226).
         EXPECT_TRUE(readAll(peer.home() + "/up/" + name) == sent);
 
         const std::string back = localPath("back " + name);
-        ASSERT_TRUE(ftp::receiveFile(sessionNumber, name, back));
-        EXPECT_EQ(ftp::transferStatus(sessionNumber), ftp::TransferDone);
+        ASSERT_TRUE(ftp::receiveFile(sessionNumber, name, back, background));
+        if (background) expectGrowingCountToDone(pollUntilEnded(), done);
+        EXPECT_EQ(ftp::transferStatus(sessionNumber), done);
         EXPECT_TRUE(readAll(back) == sent);
     }
 
@@ -233,16 +245,16 @@ TEST_P(KeepAlive, LiveSessionIsKeptADroppedOneReopenedInTheGivenDirectoryOrLeftC
     ASSERT_TRUE(openOn(peer));
     ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "first"));
     // A live session is left as it is: a reopen or a CWD would move it.
-    ftp::ensureConnected(sessionNumber, settingsFor(peer), "second folder");
+    ftp::ensureConnected(sessionNumber, accountFor(peer), "second folder");
     EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/first");
 
     ASSERT_TRUE(idleDropSeen(peer, idleSeconds + 10)) << "the server never dropped an idle session";
-    ftp::ensureConnected(sessionNumber, settingsFor(peer), "second folder");
+    ftp::ensureConnected(sessionNumber, accountFor(peer), "second folder");
     EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/second folder");
 
     // Dropped again, and the record's password is wrong now: no usable session is left.
     ASSERT_TRUE(idleDropSeen(peer, idleSeconds + 10));
-    ftp::ensureConnected(sessionNumber, settingsFor(peer, "-wrong"), "/");
+    ftp::ensureConnected(sessionNumber, accountFor(peer, "-wrong"), "/");
     EXPECT_FALSE(ftp::isAlive(sessionNumber));
     EXPECT_EQ(ftp::currentDirectory(sessionNumber), "");
 }

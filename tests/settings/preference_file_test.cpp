@@ -98,6 +98,16 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
          bom + "\r\ncaf\xC3\xA9 = cr\xC3\xA8me \r\n[Gr\xC3\xA9]\r\nn\xC3\xA9 = 1\r\ncl\xC3\xA9 = \xC3\xA9t\xC3\xA9\r\n"},
         {"the mark's own empty line is read back, and a marked file with no items keeps its mark", bom + "\r\n",
          [](PreferenceFile& f) { f.writeComment("déjà"); }, bom + "\r\n; d\xC3\xA9j\xC3\xA0\r\n"},
+        // Found by fuzz/preference_file: written as it was read, the first line would begin
+        // with the mark and the file would read back as UTF-8, its first key renamed.
+        {"a single-byte file whose first key begins with the mark's bytes keeps an empty line before it",
+         "\r\n" + bom + "k=\xE9\r\n",
+         [](PreferenceFile& f) {
+             EXPECT_FALSE(f.isUtf8());
+             EXPECT_EQ(f.readString(bom + "k", ""), "\xE9");
+             f.writeInteger("n", 1);
+         },
+         "\r\n" + bom + "k = \xE9\r\nn = 1\r\n"},
     };
     ScratchFolder dir;
     const std::string path = dir.file("f.pcfg");

@@ -1,7 +1,8 @@
 // Runs the FTP session layer of the Windows build against a real server:
 //   velmo_ftp_roundtrip HOST PORT USER PASSWORD PASSIVE(0|1) SIZE
 // logs in, makes and enters "roundtrip", sends a generated file of SIZE bytes in the
-// background (polling its status as the installer does), lists it, fetches it back, compares.
+// background (polling its status as the installer does), lists it, fetches it back (once
+// in the caller's thread, once in the background), compares.
 // Prints one line per step; exit code 0 only when every step worked.
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,24 @@ void step(bool ok, const std::string& what) {
     std::printf("%s %s\n", ok ? "ok" : "FAILED", what.c_str());
     std::fflush(stdout);
     if (!ok) ++failures;
+}
+
+// Polls a background transfer as the installer does, until it ends (at most a minute):
+// it must end done with the whole size, its count never passing it.
+void pollToEnd(int session, long size, const std::string& what) {
+    using namespace velmo;
+    ftp::TransferStatus status;
+    long long highest = -1;
+    for (int i = 0; i < 6000; ++i) {
+        status = ftp::transferStatus(session);
+        if (status.ended()) break;
+        if (status.bytes > highest) highest = status.bytes;
+        clock::sleepMs(10);
+    }
+    step(status.phase == ftp::TransferDone && status.bytes == size,
+         what + " done (phase " + std::to_string(static_cast<int>(status.phase)) + ", " +
+             std::to_string(status.bytes) + " bytes)");
+    step(highest <= size, what + ": progress never passed the file size");
 }
 
 }  // namespace
@@ -44,21 +63,12 @@ int main(int argc, char** argv) {
     step(fs::replaceFileContents("envoi.bin", data), "local file written");
 
     ftp::startSessions();
-    step(ftp::open(session, host, user, password, passive, port), "login");
+    step(ftp::open(session, host, user, password, passive != 0, port), "login");
     step(ftp::makeDirectory(session, "roundtrip"), "MKD roundtrip");
     step(ftp::changeDirectory(session, "roundtrip"), "CWD roundtrip");
 
     step(ftp::sendFile(session, "envoi.bin", "donnees.bin", true), "background STOR started");
-    int status = ftp::TransferStarted;
-    long long highest = -1;
-    for (int i = 0; i < 6000; ++i) {
-        status = ftp::transferStatus(session);
-        if (status == ftp::TransferDone || status == ftp::TransferFailed) break;
-        if (status > highest) highest = status;
-        clock::sleepMs(10);
-    }
-    step(status == ftp::TransferDone, "STOR done (status " + std::to_string(status) + ")");
-    step(highest <= size, "progress never passed the file size");
+    pollToEnd(session, size, "STOR");
 
     step(ftp::listDirectory(session), "LIST");
     bool listed = false;
@@ -69,9 +79,12 @@ int main(int argc, char** argv) {
     }
     step(listed, "the file is listed with its size");
 
-    step(ftp::receiveFile(session, "donnees.bin", "retour.bin"), "RETR");
+    step(ftp::receiveFile(session, "donnees.bin", "retour.bin", false), "RETR");
     std::string back;
     step(fs::readWholeFile("retour.bin", back) && back == data, "received bytes equal the sent ones");
+    step(ftp::receiveFile(session, "donnees.bin", "retour-2.bin", true), "background RETR started");
+    pollToEnd(session, size, "RETR");
+    step(fs::readWholeFile("retour-2.bin", back) && back == data, "background RETR: bytes equal the sent ones");
     ftp::close(session);
     ftp::closeAllSessions();
     std::printf("%s\n", failures == 0 ? "ALL OK" : "SOME FAILED");
