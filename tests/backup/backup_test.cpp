@@ -412,6 +412,11 @@ TEST_F(BackupProgram, AFailedLoginClosesItsOwnWindowAndNoLaterOne) {
     EXPECT_EQ(ui.shownBoxes()[0].icon, ui::MessageIcon::Error);
     EXPECT_EQ(field(ids::folderField) + field(ids::portField), "");
     EXPECT_FALSE(ui.isChecked(ids::mainWindow, ids::passiveBox));
+    ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuAbout));
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::aboutWindow); }));
+    EXPECT_EQ(ui.getText(ids::aboutWindow, 41), "Velmo, Sauvegarde - Version : 1.0.1");
+    ASSERT_TRUE(ui.closeBox(ids::aboutWindow));
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); }));
 
     ui.typeText(ids::mainWindow, ids::addressField, peer.host());
     ui.typeText(ids::mainWindow, ids::userField, peer.user());
