@@ -8,6 +8,8 @@
 #include "deployment.h"
 #include "platform/fs.h"
 #include "platform/process.h"
+#include "suite/messages.h"
+#include "suite/paths.h"
 
 namespace velmo::frame {
 
@@ -28,7 +30,7 @@ std::string forumAddress() { return std::string("http://") + deployment::forumHo
 
 void openInBrowser(ui::Ui& ui, const std::string& address) {
     if (!process::startProgram(address, "", ""))
-        ui.messageBox("Attention.", "Impossible d'ouvrir le navigateur.", ui::MessageIcon::None);
+        ui.messageBox(suite::titles::attention, "Impossible d'ouvrir le navigateur.", ui::MessageIcon::None);
 }
 
 namespace {
@@ -89,12 +91,11 @@ bool handleAboutEvent(const Frame& frame, const ui::Event& event) {
 }
 
 void returnToLauncher(ui::Ui& ui) {
-    const std::string launcher = "../Velmo_Menu.exe";
-    if (fs::fileIsPresent(launcher)) {
-        process::startProgram(launcher, "", "../");
+    if (fs::fileIsPresent(suite::launcherProgram)) {
+        process::startProgram(suite::launcherProgram, "", suite::launcherFolder);
         return;
     }
-    ui.messageBox("Information.",
+    ui.messageBox(suite::titles::information,
                   "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.",
                   ui::MessageIcon::Warning);
 }

@@ -1,5 +1,6 @@
 #include "assets/embedded_pictures.h"
 #include "installer/installer_app.h"
+#include "suite/messages.h"
 
 namespace velmo::installer {
 
@@ -35,12 +36,7 @@ std::string buildPermissionHelpText() {
            "Si votre hébergeur ne nécessite pas de CHMOD, n'oubliez pas de décocher la case.";
 }
 
-std::string buildConnectionErrorText() {
-    return std::string("Impossible de se connecter.\r\n\r\n") + "Raisons possibles :\r\n" +
-           " > Vos identifiants de connexion ne sont pas bon.\r\n" +
-           " > Votre pare-feu empêche la connexion.\r\n\r\n" +
-           "Tentez à nouveau de vous reconnecter.";
-}
+std::string buildConnectionErrorText() { return suite::connectionErrorText; }
 
 void buildMainWindow(InstallerApp& app) {
     const InstallerPictures& pic = app.pictures;

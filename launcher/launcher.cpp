@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "assets/embedded_pictures.h"
-#include "frame/tool_frame.h"
+#include "frame/program.h"
 #include "platform/fs.h"
 #include "platform/process.h"
+#include "suite/messages.h"
+#include "suite/paths.h"
 
 namespace velmo::launcher {
 namespace {
-
-constexpr int mainWindow = 0;
 
 // Menu entries.
 constexpr int menuSite = 2, menuForum = 3, menuAbout = 4, menuQuit = 5, menuUpdate = 6;
@@ -19,36 +19,31 @@ constexpr int menuSite = 2, menuForum = 3, menuAbout = 4, menuQuit = 5, menuUpda
 constexpr int transfertPicture = 8, navigateurPicture = 14, sauvegardePicture = 21;
 
 struct Tool {
-    int startedBy;  // picture button, or menu entry for the updater
+    ui::EventKind startedBy;  // a click on a picture button, or the updater's menu entry
+    int number;
     const char* path;
     const char* missingText;
 };
 
 const Tool toolTable[] = {
-    {transfertPicture, "Tools/Velmo_Transfert.exe",
+    {ui::EventKind::Command, transfertPicture, suite::installerProgram,
      "Impossible de trouver l'outil \"Velmo_Transfert\"."},
-    {navigateurPicture, "Tools/Velmo_Navigateur.exe",
+    {ui::EventKind::Command, navigateurPicture, suite::locatorProgram,
      "Impossible de trouver l'outil \"Velmo_Navigateur\"."},
-    {sauvegardePicture, "Tools/Velmo_Sauvegarde.exe",
+    {ui::EventKind::Command, sauvegardePicture, suite::backupProgram,
      "Impossible de trouver l'outil \"Velmo_Sauvegarde\"."},
-    {menuUpdate, "Tools/Velmo_Maj.exe", "Impossible de trouver l'outil \"Velmo_Maj\"."},
+    {ui::EventKind::Menu, menuUpdate, suite::updaterProgram, "Impossible de trouver l'outil \"Velmo_Maj\"."},
 };
 
-const Tool* toolStartedBy(int number) {
-    for (const Tool& t : toolTable)
-        if (t.startedBy == number) return &t;
-    return nullptr;
-}
-
-// True when the tool was started (or at least tried: a present file that does not start
-// still ends the launcher), so the loop ends.
-bool startTool(ui::Ui& ui, const Tool& tool) {
+// A present tool is started (a present file that does not start still ends the launcher);
+// a missing one is reported and the launcher goes on.
+void startTool(frame::Program& program, const Tool& tool) {
     if (fs::fileIsPresent(tool.path)) {
-        process::startProgram(tool.path, "", "Tools");
-        return true;
+        process::startProgram(tool.path, "", suite::toolsFolder);
+        program.quit();
+        return;
     }
-    ui.messageBox("ATTENTION.", tool.missingText, ui::MessageIcon::Warning);
-    return false;
+    program.ui().messageBox(suite::titles::attentionCaps, tool.missingText, ui::MessageIcon::Warning);
 }
 
 struct ToolPictures {
@@ -94,78 +89,35 @@ std::vector<ui::ControlSpec> launcherControls(const ToolPictures& p) {
     };
 }
 
-ui::MenuSpec launcherMenu(const frame::Frame& f) {
-    ui::MenuSpec menu;
-    menu.titles = {
-        {"Fichier", {frame::quitEntry(f, menuQuit)}},
-        {"Aide",
-         {frame::siteEntry(f, menuSite), frame::forumEntry(f, menuForum),
-          frame::aboutEntry(f, menuAbout)}},
+frame::ProgramDescription launcherDescription(const ToolPictures& pictures) {
+    frame::ProgramDescription d;
+    d.window = {frame::mainWindow, "Menu général - [Velmo, Softwares 1.0.1]", 600, 520};
+    d.controls = launcherControls(pictures);
+    d.menu = {
+        {"Fichier", {frame::quitItem(menuQuit)}},
+        {"Aide", {frame::siteItem(menuSite), frame::forumItem(menuForum), frame::aboutItem(menuAbout)}},
         {"Vérifier les mises à jour",
-         {{menuUpdate, "Vérifier les mises à jour", &f.pictures.aboutIcon}}},
+         {{menuUpdate, "Vérifier les mises à jour", nullptr, frame::FrameIcon::About}}},
     };
-    return menu;
+    d.about = frame::AboutInfo{34, 35, 36, 37, 38, 39, "Velmo Menu - A propos", "Velmo Menu - Version : 1.0.1"};
+    d.ending = frame::Ending::Quit;
+    return d;
 }
 
 }  // namespace
 
 int runLauncher(ui::Ui& ui) {
-    // A picture that does not decode leaves its button or entry without an image; the
-    // launcher still works.
-    frame::FramePictures framePictures;
-    frame::loadFramePictures(framePictures);
-    ToolPictures tools;
-    assets::loadEmbeddedPicture("tool_transfert_128", tools.transfert);
-    assets::loadEmbeddedPicture("tool_navigateur_128", tools.navigateur);
-    assets::loadEmbeddedPicture("tool_sauvegarde_128", tools.sauvegarde);
+    // A picture that does not decode leaves its button without an image; the launcher
+    // still works.
+    ToolPictures pictures;
+    assets::loadEmbeddedPicture("tool_transfert_128", pictures.transfert);
+    assets::loadEmbeddedPicture("tool_navigateur_128", pictures.navigateur);
+    assets::loadEmbeddedPicture("tool_sauvegarde_128", pictures.sauvegarde);
 
-    frame::Frame f{ui, framePictures,
-                   frame::AboutInfo{34, 35, 36, 37, 38, 39, "Velmo Menu - A propos",
-                                    "Velmo Menu - Version : 1.0.1"},
-                   mainWindow};
-
-    ui::WindowSpec window;
-    window.id = mainWindow;
-    window.title = "Menu général - [Velmo, Softwares 1.0.1]";
-    window.clientWidth = 600;
-    window.clientHeight = 520;
-    ui::MenuSpec menu = launcherMenu(f);
-    if (!ui.createWindow(window, launcherControls(tools), &menu)) return 1;
-
-    bool quit = false;
-    while (!quit) {
-        ui::Event e = ui.waitEvent();
-        if (frame::handleAboutEvent(f, e)) continue;
-        switch (e.kind) {
-            case ui::EventKind::Close:
-                quit = e.windowId == mainWindow;
-                break;
-            case ui::EventKind::Quit:
-                quit = true;
-                break;
-            case ui::EventKind::Menu:
-                switch (e.controlId) {
-                    case menuSite: frame::openInBrowser(ui, frame::officialSiteAddress()); break;
-                    case menuForum: frame::openInBrowser(ui, frame::forumAddress()); break;
-                    case menuAbout: frame::showAboutWindow(f); break;
-                    case menuQuit: quit = true; break;
-                    case menuUpdate: quit = startTool(ui, *toolStartedBy(menuUpdate)); break;
-                    default: break;
-                }
-                break;
-            case ui::EventKind::Command:
-                if (e.windowId == mainWindow) {
-                    const Tool* tool = toolStartedBy(e.controlId);
-                    if (tool && tool->startedBy != menuUpdate) quit = startTool(ui, *tool);
-                }
-                break;
-            default:
-                break;
-        }
-    }
-    ui.destroyWindow(f.about.windowId);
-    ui.destroyWindow(mainWindow);
-    return 0;
+    frame::Program program(ui, launcherDescription(pictures));
+    for (const Tool& tool : toolTable)
+        program.addRoutes({{tool.startedBy, frame::mainWindow, tool.number, [&program, &tool] { startTool(program, tool); }}});
+    return program.run();
 }
 
 }  // namespace velmo::launcher

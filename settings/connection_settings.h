@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ftp/account.h"
+#include "suite/paths.h"
 
 namespace velmo {
 
@@ -19,7 +20,7 @@ struct ConnectionSettings {
 };
 
 // Relative to the tool's working directory (the `Tools` folder under the launcher).
-inline constexpr const char* connectionSettingsPath = "softwareDatas/config.pcfg";
+inline constexpr const char* connectionSettingsPath = suite::connectionSettingsFile;
 
 // Each tool reads and writes its own set of keys with its own defaults.
 enum class Tool { Locator, Installer, Backup, Updater };

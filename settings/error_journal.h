@@ -7,11 +7,12 @@
 
 #include "platform/clock.h"
 #include "settings/connection_settings.h"
+#include "suite/paths.h"
 
 namespace velmo {
 
-inline constexpr const char* installerJournalPath = "softwareDatas/log-erreur.txt";
-inline constexpr const char* updaterJournalPath = "softwareDatas/log-erreur-Update.txt";
+inline constexpr const char* installerJournalPath = suite::installerJournalFile;
+inline constexpr const char* updaterJournalPath = suite::updaterJournalFile;
 
 // One journal block (CP1252, CR LF line ends, three empty lines at the end). `dateText` and
 // `timeText` are already formatted; the password is never part of it.

@@ -10,10 +10,11 @@
 //
 // Events belong to the thread that created the window: `waitEvent` returns the events
 // of the calling thread's windows only, so a worker thread that opens a window of its
-// own runs its own loop for it.
+// own runs its own loop for it. A worker hands work to a window's thread with `post`.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -223,6 +224,16 @@ public:
     // The loop of the thread that owns windowId gets a Wake event (for flags set by
     // workers that the loop looks at after each event).
     virtual void wake(int windowId) = 0;
+    // Hands `task` to the thread that owns windowId. The task runs in that thread, inside
+    // its waitEvent (never inside a message box, never in the middle of a handler, never
+    // in the caller's thread, even when the caller is that thread); tasks of one window
+    // run in the order they were posted. waitEvent goes on waiting after a task: a task
+    // ends the loop with postQuit or changes what the loop looks at. A task may itself
+    // run an event loop (open a window and wait for its events). Posting never waits for
+    // the owner thread. False when the window does not exist: the task is dropped
+    // (destroyed without running), as are the tasks still waiting when their window is
+    // destroyed.
+    virtual bool post(int windowId, std::function<void()> task) = 0;
 
     // Modal for the whole program: owned by the program's window in front (none when
     // another program is in front); the calling thread's other windows are disabled while

@@ -140,6 +140,7 @@ public:
     FWD(void, setRowChecked, (int w, int c, int r, bool v), (w, c, r, v))
     FWD(bool, isRowChecked, (int w, int c, int r), (w, c, r))
     FWD(ui::Event, waitEvent, (), ()) FWD(void, postQuit, (), ()) FWD(void, wake, (int w), (w))
+    FWD(bool, post, (int w, std::function<void()> task), (w, std::move(task)))
     FWD(ui::MessageBoxResult, messageBox,
         (const std::string& title, const std::string& text, ui::MessageIcon icon = ui::MessageIcon::None,
          ui::MessageButtons buttons = ui::MessageButtons::Ok),

@@ -72,7 +72,7 @@ void HeadlessUi::changedLocked() {
 }
 
 void HeadlessUi::postLocked(const Window& w, Event e) {
-    queues_[w.s.owner].push_back(e);
+    queues_[w.s.owner].push_back(Pending{e, {}, -1});
     eventCv_.notify_all();
 }
 
@@ -162,8 +162,22 @@ bool HeadlessUi::createWindow(const WindowSpec& desc, const std::vector<ControlS
 }
 
 void HeadlessUi::destroyWindow(int windowId) {
+    // Tasks still waiting for the window are dropped; they are destroyed once the lock is
+    // released, since what they hold may call back into the UI when it goes.
+    std::vector<std::function<void()>> dropped;
     std::lock_guard lock(mutex_);
-    if (!windows_.erase(windowId)) return;
+    auto it = windows_.find(windowId);
+    if (it == windows_.end()) return;
+    auto& queue = queues_[it->second.s.owner];
+    for (auto p = queue.begin(); p != queue.end();) {
+        if (p->task && p->taskWindow == windowId) {
+            dropped.push_back(std::move(p->task));
+            p = queue.erase(p);
+        } else {
+            ++p;
+        }
+    }
+    windows_.erase(it);
     std::erase(windowOrder_, windowId);
     std::erase(zOrder_, windowId);
     changedLocked();
@@ -484,18 +498,39 @@ int HeadlessUi::selectedTab(int windowId, int controlId) {
 // ---------------------------------------------------------------- events
 
 Event HeadlessUi::waitEvent() {
-    std::unique_lock lock(mutex_);
-    auto& queue = queues_[std::this_thread::get_id()];
-    eventCv_.wait(lock, [&] { return !queue.empty(); });
-    Event e = queue.front();
-    queue.erase(queue.begin());
-    return e;
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(mutex_);
+            auto& queue = queues_[std::this_thread::get_id()];
+            eventCv_.wait(lock, [&] { return !queue.empty(); });
+            Pending next = std::move(queue.front());
+            queue.pop_front();
+            if (!next.task) return next.event;
+            task = std::move(next.task);
+        }
+        // Unlocked: the task uses the UI, and may run a loop of its own.
+        task();
+    }
 }
 
 void HeadlessUi::postQuit() {
     std::lock_guard lock(mutex_);
-    queues_[std::this_thread::get_id()].push_back(Event{EventKind::Quit, -1, -1});
+    queues_[std::this_thread::get_id()].push_back(Pending{Event{EventKind::Quit, -1, -1}, {}, -1});
     eventCv_.notify_all();
+}
+
+bool HeadlessUi::post(int windowId, std::function<void()> task) {
+    std::function<void()> dropped;  // destroyed after the lock is released
+    std::lock_guard lock(mutex_);
+    const Window* w = findWindow(windowId);
+    if (!w || !task) {
+        dropped = std::move(task);
+        return false;
+    }
+    queues_[w->s.owner].push_back(Pending{Event{}, std::move(task), windowId});
+    eventCv_.notify_all();
+    return true;
 }
 
 void HeadlessUi::wake(int windowId) {

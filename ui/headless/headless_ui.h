@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -135,6 +136,7 @@ public:
     Event waitEvent() override;
     void postQuit() override;
     void wake(int windowId) override;
+    bool post(int windowId, std::function<void()> task) override;
     MessageBoxResult messageBox(const std::string& title, const std::string& text,
                                 MessageIcon icon = MessageIcon::None,
                                 MessageButtons buttons = MessageButtons::Ok) override;
@@ -192,6 +194,12 @@ private:
         bool hold = false;
         bool used = false;
     };
+    // What waits in a thread's queue: an event, or a task posted to one of its windows.
+    struct Pending {
+        Event event;
+        std::function<void()> task;
+        int taskWindow = -1;
+    };
     struct OpenBox {
         std::uint64_t serial;
         ShownBox box;
@@ -216,7 +224,7 @@ private:
     std::map<int, Window> windows_;
     std::vector<int> windowOrder_;  // creation order
     std::vector<int> zOrder_;       // last is in front
-    std::map<std::thread::id, std::vector<Event>> queues_;
+    std::map<std::thread::id, std::deque<Pending>> queues_;
     std::vector<Expectation> script_;
     std::vector<ShownBox> shown_;
     std::vector<std::string> failures_;

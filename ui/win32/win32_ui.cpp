@@ -5,7 +5,10 @@
 // runs in its owner thread, handed over with SendMessage when another thread asks. The
 // owner thread runs such requests while it waits in waitEvent or inside a message box,
 // which is where the programs' loops spend their time. Events are queued per thread, by
-// the window procedure, which the owner thread runs.
+// the window procedure, which the owner thread runs. A posted task waits in its window's
+// record; a posted message tells the owner thread's window procedure, which queues a
+// marker that waitEvent turns into a run of the task (so a task never runs inside a
+// message box's own loop).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -25,6 +28,7 @@ namespace {
 constexpr UINT runMessage = WM_APP + 1;
 constexpr UINT wakeMessage = WM_APP + 2;
 constexpr UINT openedMessage = WM_APP + 3;
+constexpr UINT taskMessage = WM_APP + 4;
 constexpr wchar_t windowClass[] = L"VelmoWindow";
 
 std::wstring wide(const std::string& s) { return text::cp1252ToWide(s); }
@@ -125,17 +129,28 @@ struct WControl {
 
 struct WWindow {
     int id = 0;
+    std::uint64_t serial = 0;  // tells a window from a later one of the same number
     HWND hwnd = nullptr;
     HMENU menu = nullptr;
     std::vector<HBITMAP> menuBitmaps;
     std::set<int> menuIds;
     HWND tooltip = nullptr;
     std::map<int, std::unique_ptr<WControl>> controls;
+    std::deque<std::function<void()>> tasks;  // posted, not yet run; under gMutex
 };
 
 std::mutex gMutex;
 std::map<int, std::unique_ptr<WWindow>> gWindows;  // entries change under gMutex
-thread_local std::deque<Event> tEvents;
+std::uint64_t gNextSerial = 1;                     // under gMutex
+
+// What the calling thread's waitEvent has to hand out: events, and markers of tasks
+// posted to one of its windows (taskWindow >= 0), in arrival order.
+struct Pending {
+    Event event;
+    int taskWindow = -1;
+    std::uint64_t taskSerial = 0;
+};
+thread_local std::deque<Pending> tPending;
 
 HWND hwndOf(int windowId) {
     std::lock_guard lock(gMutex);
@@ -420,7 +435,17 @@ void releaseControl(WWindow& w, WControl& c) {
     if (c.images) ImageList_Destroy(c.images);
 }
 
-void push(const Event& e) { tEvents.push_back(e); }
+void push(const Event& e) { tPending.push_back(Pending{e, -1, 0}); }
+
+// The oldest task of the window, when that window is still the one it was posted to.
+std::function<void()> takeTask(int windowId, std::uint64_t serial) {
+    std::lock_guard lock(gMutex);
+    auto it = gWindows.find(windowId);
+    if (it == gWindows.end() || it->second->serial != serial || it->second->tasks.empty()) return {};
+    std::function<void()> task = std::move(it->second->tasks.front());
+    it->second->tasks.pop_front();
+    return task;
+}
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
@@ -440,6 +465,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     };
     switch (msg) {
         case wakeMessage: push({EventKind::Wake, w->id, -1}); return 0;
+        case taskMessage: tPending.push_back(Pending{{}, w->id, w->serial}); return 0;
         case openedMessage: push({EventKind::Opened, w->id, -1}); return 0;
         case WM_CLOSE: push({EventKind::Close, w->id, -1}); return 0;
         case WM_COMMAND: {
@@ -573,6 +599,7 @@ public:
             if (gWindows.count(desc.id)) return false;
             auto fresh = std::make_unique<WWindow>();
             fresh->id = desc.id;
+            fresh->serial = gNextSerial++;
             w = fresh.get();
             gWindows[desc.id] = std::move(fresh);  // reserved; hwnd set below
         }
@@ -620,7 +647,11 @@ public:
             if (w.tooltip) DestroyWindow(w.tooltip);
             DestroyWindow(w.hwnd);  // destroys the menu too
             for (HBITMAP b : w.menuBitmaps) DeleteObject(b);
+            // Tasks still waiting are dropped, destroyed once the lock is released (what
+            // they hold may call back into the UI when it goes).
+            std::deque<std::function<void()>> dropped;
             std::lock_guard lock(gMutex);
+            dropped.swap(w.tasks);
             gWindows.erase(windowId);  // `w` is gone from here on
             return true;
         });
@@ -852,10 +883,13 @@ public:
 
     Event waitEvent() override {
         for (;;) {
-            if (!tEvents.empty()) {
-                Event e = tEvents.front();
-                tEvents.pop_front();
-                return e;
+            if (!tPending.empty()) {
+                const Pending next = tPending.front();
+                tPending.pop_front();
+                if (next.taskWindow < 0) return next.event;
+                // The task may run a loop of its own, which takes from tPending too.
+                if (std::function<void()> task = takeTask(next.taskWindow, next.taskSerial)) task();
+                continue;
             }
             MSG msg;
             if (GetMessageW(&msg, nullptr, 0, 0) <= 0) return Event{EventKind::Quit, -1, -1};
@@ -874,6 +908,24 @@ public:
 
     void wake(int windowId) override {
         if (HWND h = hwndOf(windowId)) PostMessageW(h, wakeMessage, 0, 0);
+    }
+
+    bool post(int windowId, std::function<void()> task) override {
+        std::function<void()> dropped;  // destroyed after the lock is released
+        std::lock_guard lock(gMutex);
+        auto it = gWindows.find(windowId);
+        // A window still being built (no handle yet) does not exist for other threads.
+        if (it == gWindows.end() || !it->second->hwnd || !task) {
+            dropped = std::move(task);
+            return false;
+        }
+        WWindow& w = *it->second;
+        w.tasks.push_back(std::move(task));
+        // Posting only queues the message: it never waits for the owner thread.
+        if (PostMessageW(w.hwnd, taskMessage, 0, 0)) return true;
+        dropped = std::move(w.tasks.back());  // the thread's queue is full
+        w.tasks.pop_back();
+        return false;
     }
 
     MessageBoxResult messageBox(const std::string& title, const std::string& text, MessageIcon icon,
