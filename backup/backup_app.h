@@ -1,5 +1,6 @@
-// Everything Velmo_Sauvegarde's threads share: the UI, the window and control numbers, the
-// connection record, and the flags the event loop and the engine's workers exchange.
+// Everything Velmo_Sauvegarde's threads share: the program (window table, routes, loop),
+// the window and control numbers, the connection record, and the flags the event loop and
+// the engine's workers exchange.
 #pragma once
 #include <atomic>
 #include <functional>
@@ -8,7 +9,7 @@
 #include <string>
 
 #include "backup/backup_engine.h"
-#include "frame/tool_frame.h"
+#include "frame/program.h"
 #include "settings/connection_settings.h"
 #include "ui/ui.h"
 
@@ -16,7 +17,7 @@ namespace velmo::backup {
 
 namespace ids {
 // Windows.
-constexpr int mainWindow = 0;
+constexpr int mainWindow = frame::mainWindow;
 constexpr int backupWindow = 1;
 constexpr int aboutWindow = 37;
 // Menu entries.
@@ -34,22 +35,24 @@ inline constexpr const char* missingSettingsText =
     "Le fichier contenant vos paramètres de connexion n'existe pas.\r\n\r\n"
     "Vous devez d'abord utiliser le logiciel \"Velmo_Navigateur\" pour générer celui-ci.";
 
-struct BackupApp {
-    BackupApp(ui::Ui& u, const frame::FramePictures& p);
+// The main window's table, menu and About window.
+frame::ProgramDescription describeBackupTool();
 
-    ui::Ui& ui;
-    frame::Frame frame;
-    std::string connectionErrorText;
+struct BackupApp : std::enable_shared_from_this<BackupApp> {
+    explicit BackupApp(ui::Ui& ui) : program(ui, describeBackupTool()) {}
+
+    frame::Program program;
+    ui::Ui& ui() const { return program.ui(); }
+
     // Filled from the settings file at start; "Connexion" replaces the login values. The
     // guestbook folder stays the one of the file.
     ConnectionSettings settings;
 
-    // The three flags of the event loop. `listingStarted`: the listing of the open backup
-    // window has been started. `closeRequest`: the number of the backup window whose
-    // login failed (0: none); only that window is closed by it, never a later one.
+    // `listingStarted`: the listing of the open backup window has been started.
     // `busy`: the engine works for the open window, whose close box is then ignored.
+    // A failed login's close request is a task handed to the event loop that names its
+    // window: it closes that window only, never a later one.
     std::atomic<bool> listingStarted{false};
-    std::atomic<int> closeRequest{0};
     std::atomic<bool> busy{false};
     // Each backup window opened gets the next number; 0 while none is open. Written by
     // the event loop only.
@@ -68,18 +71,14 @@ struct BackupApp {
 void startWorker(std::function<void()> body);
 void waitForWorkers();
 
-// The main window (number 0) with its menu and the connection fields.
-void buildMainWindow(BackupApp& app);
 // The settings file into the fields and the record; false when the file is missing.
 bool loadSettingsIntoForm(BackupApp& app);
 // "Connexion": the record from the fields, then the backup window.
 void openBackupWindow(BackupApp& app);
 // "Fermer" or the close box: the backup window goes, the main window comes back.
 void closeBackupWindow(BackupApp& app);
-// The event loop's duty after each event: start the listing of a new backup window, and
-// close the window whose login failed.
-void serviceBackupWindow(const std::shared_ptr<BackupApp>& app);
-// Button 32: "Sauvegarder" starts the backup, "Fermer" closes the window.
-void backupButtonPressed(const std::shared_ptr<BackupApp>& app);
+// The backup window's routes: its first showing starts the listing, its button starts the
+// backup or (as "Fermer") closes it, its close box closes it unless the engine is busy.
+std::vector<frame::Route> backupWindowRoutes(BackupApp& app);
 
 }  // namespace velmo::backup

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "suite/paths.h"
 
 namespace velmo::backup {
 
-// Below the tool's working directory (`Tools`).
-inline constexpr const char* backupsFolder = "sauvegardes";
+using suite::backupsFolder;  // below the tool's working directory (`Tools`)
 inline constexpr const char* backupStampMask = "%yyyy_%mm_%dd__%hh_%ii_%ss";
 
 // "sauvegarde_" + the time stamp: "sauvegarde_2009_03_05__14_07_09".

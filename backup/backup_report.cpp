@@ -1,6 +1,7 @@
 #include "backup/backup_report.h"
 
 #include "backup/backup_folder.h"
+#include "suite/messages.h"
 
 namespace velmo::backup {
 
@@ -44,12 +45,12 @@ std::string skinStatus(const BackupTally& skin) {
 BackupSummary summarize(const BackupOutcome& outcome) {
     const BackupTally& t = outcome.tally;
     if (outcome.folderName.empty()) {
-        return {SummaryKind::NoFolder, "Attention",
+        return {SummaryKind::NoFolder, suite::titles::attentionPlain,
                 std::string("Impossible de créer le dossier de la sauvegarde dans le dossier \"") +
                     backupsFolder + "\".\r\n\r\nAucun fichier n'a été sauvegardé."};
     }
     if (!t.anyFailure()) {
-        return {SummaryKind::Saved, "Information.",
+        return {SummaryKind::Saved, suite::titles::information,
                 "Les fichiers ont bien été sauvegardés.\r\n\r\n"
                 "Le dossier s'appelle : " + outcome.folderName + "\r\n\r\n"
                 "Pour faire une nouvelle sauvegarde, cliquez sur le bouton \"Fermer\" et ensuite "
@@ -58,11 +59,11 @@ BackupSummary summarize(const BackupOutcome& outcome) {
                 "Il n'y a donc aucun risque que vous écrasiez la sauvegarde que vous venez de faire.\r\n"};
     }
     if (t.savedFiles == 0) {
-        return {SummaryKind::NothingSaved, "Attention",
+        return {SummaryKind::NothingSaved, suite::titles::attentionPlain,
                 "Aucun fichier n'a pu être sauvegardé.\r\n\r\n" + failureLines(t) +
                     "\r\nVérifiez votre connexion. " + retryLine};
     }
-    return {SummaryKind::Incomplete, "Avertissement.",
+    return {SummaryKind::Incomplete, suite::titles::warning,
             "La sauvegarde n'est pas complète.\r\n\r\n" + failureLines(t) + "\r\n" +
                 counted(t.savedFiles, " fichier a été sauvegardé", " fichiers ont été sauvegardés") +
                 " dans le dossier : " + outcome.folderName + "\r\n\r\n" + retryLine +

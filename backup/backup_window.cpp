@@ -1,8 +1,8 @@
 // The backup window (number 1): the two lists the engine fills and marks, "Sauvegarder"
 // that becomes "Fermer", and the engine's reporter that works on them.
-#include "backup/backup_engine.h"
 #include "backup/backup_app.h"
 #include "platform/text_codec.h"
+#include "suite/messages.h"
 
 namespace velmo::backup {
 
@@ -13,62 +13,77 @@ namespace {
 
 int listControl(SourceList list) { return list == SourceList::Skins ? ids::skinsList : ids::filesList; }
 
-// The engine's view of one backup window. A worker may outlive its window (a login still
-// running when the user closed it): once another window is open, or none, it changes
-// nothing and says nothing, so that no later window gets its rows or its close request.
+// The engine's view of one backup window. Changes to the window run in the event loop's
+// thread and only while that window is the open one: a worker may outlive its window (a
+// login still running when the user closed it), and no later window may get its rows or
+// its close request. The worker reads the lists itself, and shows its boxes itself.
 class WindowReporter : public BackupReporter {
 public:
-    WindowReporter(BackupApp& app, int window) : app_(app), ui_(app.ui), window_(window) {}
+    WindowReporter(std::shared_ptr<BackupApp> app, int window) : app_(std::move(app)), window_(window) {}
 
     void setBusy(bool busy) override {
-        if (mine()) app_.busy = busy;
+        if (mine()) app_->busy = busy;
     }
     void loginFailed() override {
         if (!mine()) return;
-        ui_.messageBox("Avertissement.", app_.connectionErrorText, ui::MessageIcon::Warning);
-        app_.closeRequest = window_;
-        ui_.wake(ids::mainWindow);
+        ui().messageBox(suite::titles::warning, suite::connectionErrorText, ui::MessageIcon::Warning);
+        onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
     }
     void clearSources() override {
-        if (!mine()) return;
-        ui_.clearRows(ids::backupWindow, ids::skinsList);
-        ui_.clearRows(ids::backupWindow, ids::filesList);
+        onWindow([](BackupApp&, ui::Ui& u) {
+            u.clearRows(ids::backupWindow, ids::skinsList);
+            u.clearRows(ids::backupWindow, ids::filesList);
+        });
     }
     void addSource(SourceList list, const std::string& name) override {
-        if (!mine()) return;
-        const int row = ui_.addRow(ids::backupWindow, listControl(list), {name, notSavedStatus});
-        ui_.setRowChecked(ids::backupWindow, listControl(list), row, true);
+        onWindow([list, name](BackupApp&, ui::Ui& u) {
+            const int row = u.addRow(ids::backupWindow, listControl(list), {name, notSavedStatus});
+            u.setRowChecked(ids::backupWindow, listControl(list), row, true);
+        });
     }
-    void sourcesListed() override {
-        if (mine()) ui_.setEnabled(ids::backupWindow, ids::backupButton, true);
+    void sourcesListed() override { enableButton(backupButtonText); }
+    void backupStarting() override {
+        onWindow([](BackupApp&, ui::Ui& u) { u.setEnabled(ids::backupWindow, ids::backupButton, false); });
     }
-    void backupStarting() override { ui_.setEnabled(ids::backupWindow, ids::backupButton, false); }
     int sourceCount(SourceList list) override {
-        return mine() ? ui_.rowCount(ids::backupWindow, listControl(list)) : 0;
+        return mine() ? ui().rowCount(ids::backupWindow, listControl(list)) : 0;
     }
     bool sourceToSave(SourceList list, int row, std::string& name) override {
-        if (!mine() || !ui_.isRowChecked(ids::backupWindow, listControl(list), row)) return false;
-        name = ui_.getCell(ids::backupWindow, listControl(list), row, 0);
+        if (!mine() || !ui().isRowChecked(ids::backupWindow, listControl(list), row)) return false;
+        name = ui().getCell(ids::backupWindow, listControl(list), row, 0);
         return true;
     }
     void setSourceStatus(SourceList list, int row, const std::string& status) override {
-        ui_.setCell(ids::backupWindow, listControl(list), row, 1, status);
+        onWindow([list, row, status](BackupApp&, ui::Ui& u) {
+            u.setCell(ids::backupWindow, listControl(list), row, 1, status);
+        });
     }
     void backupEnded(const BackupOutcome& outcome) override {
         const BackupSummary summary = summarize(outcome);
         const ui::MessageIcon icon = summary.kind == SummaryKind::Saved        ? ui::MessageIcon::Information
                                      : summary.kind == SummaryKind::Incomplete ? ui::MessageIcon::Warning
                                                                                : ui::MessageIcon::Error;
-        ui_.messageBox(summary.title, summary.text, icon);
-        ui_.setEnabled(ids::backupWindow, ids::backupButton, true);
-        ui_.setText(ids::backupWindow, ids::backupButton, closeButtonText);
+        ui().messageBox(summary.title, summary.text, icon);
+        enableButton(closeButtonText);
     }
 
 private:
-    bool mine() const { return app_.openWindowNumber == window_; }
+    bool mine() const { return app_->openWindowNumber == window_; }
+    ui::Ui& ui() const { return app_->ui(); }
 
-    BackupApp& app_;
-    ui::Ui& ui_;
+    void onWindow(std::function<void(BackupApp&, ui::Ui&)> change) {
+        app_->program.post([app = app_, window = window_, change = std::move(change)] {
+            if (app->openWindowNumber == window) change(*app, app->ui());
+        });
+    }
+    void enableButton(std::string text) {
+        onWindow([text = std::move(text)](BackupApp&, ui::Ui& u) {
+            u.setText(ids::backupWindow, ids::backupButton, text);
+            u.setEnabled(ids::backupWindow, ids::backupButton, true);
+        });
+    }
+
+    const std::shared_ptr<BackupApp> app_;
     const int window_;
 };
 
@@ -89,21 +104,37 @@ std::vector<ControlSpec> backupWindowControls() {
 
 // An engine step in a worker, for the window open now and its job; it waits for an earlier
 // step that still runs, and keeps the program's state alive while it works.
-void startEngineStep(const std::shared_ptr<BackupApp>& app,
-                     std::function<void(BackupJob&, BackupReporter&)> step) {
-    const std::shared_ptr<BackupJob> job = app->windowJob;
-    const int window = app->openWindowNumber;
-    startWorker([app, job, window, step = std::move(step)] {
-        std::lock_guard<std::mutex> lock(app->engineLock);
-        WindowReporter reporter(*app, window);
+void startEngineStep(BackupApp& app, std::function<void(BackupJob&, BackupReporter&)> step) {
+    const std::shared_ptr<BackupApp> shared = app.shared_from_this();
+    const std::shared_ptr<BackupJob> job = app.windowJob;
+    const int window = app.openWindowNumber;
+    startWorker([shared, job, window, step = std::move(step)] {
+        std::lock_guard<std::mutex> lock(shared->engineLock);
+        WindowReporter reporter(shared, window);
         step(*job, reporter);
     });
+}
+
+void startListing(BackupApp& app) {
+    if (app.listingStarted.exchange(true)) return;
+    startEngineStep(app, [](BackupJob& job, BackupReporter& reporter) { listBackupSources(job, reporter); });
+}
+
+void backupButtonPressed(BackupApp& app) {
+    if (app.ui().getText(ids::backupWindow, ids::backupButton) != backupButtonText) {
+        closeBackupWindow(app);
+        return;
+    }
+    // Busy from the press on: the window cannot be closed under a backup about to start.
+    app.busy = true;
+    app.ui().setEnabled(ids::backupWindow, ids::backupButton, false);
+    startEngineStep(app, [](BackupJob& job, BackupReporter& reporter) { runBackup(job, reporter); });
 }
 
 }  // namespace
 
 void openBackupWindow(BackupApp& app) {
-    ui::Ui& u = app.ui;
+    ui::Ui& u = app.ui();
     ConnectionSettings& s = app.settings;
     s.serverAddress = text::trimBlanks(u.getText(ids::mainWindow, ids::addressField));
     s.userId = text::trimBlanks(u.getText(ids::mainWindow, ids::userField));
@@ -127,31 +158,22 @@ void openBackupWindow(BackupApp& app) {
 
 void closeBackupWindow(BackupApp& app) {
     app.openWindowNumber = 0;
-    app.ui.destroyWindow(ids::backupWindow);
-    app.ui.setWindowEnabled(ids::mainWindow, true);
-    frame::bringWindowToFront(app.ui, ids::mainWindow);
+    app.ui().destroyWindow(ids::backupWindow);
+    app.ui().setWindowEnabled(ids::mainWindow, true);
+    frame::bringWindowToFront(app.ui(), ids::mainWindow);
     app.listingStarted = false;
 }
 
-void serviceBackupWindow(const std::shared_ptr<BackupApp>& app) {
-    if (!app->ui.windowExists(ids::backupWindow)) return;
-    if (!app->listingStarted) {
-        app->listingStarted = true;
-        startEngineStep(app, [](BackupJob& job, BackupReporter& reporter) { listBackupSources(job, reporter); });
-    }
-    const int request = app->closeRequest.exchange(0);
-    if (request != 0 && request == app->openWindowNumber) closeBackupWindow(*app);
-}
-
-void backupButtonPressed(const std::shared_ptr<BackupApp>& app) {
-    if (app->ui.getText(ids::backupWindow, ids::backupButton) != backupButtonText) {
-        closeBackupWindow(*app);
-        return;
-    }
-    // Busy from the press on: the window cannot be closed under a backup about to start.
-    app->busy = true;
-    app->ui.setEnabled(ids::backupWindow, ids::backupButton, false);
-    startEngineStep(app, [](BackupJob& job, BackupReporter& reporter) { runBackup(job, reporter); });
+std::vector<frame::Route> backupWindowRoutes(BackupApp& app) {
+    // The routes live in the program, which the app owns: they hold it by address.
+    BackupApp* a = &app;
+    return {
+        frame::onOpened(ids::backupWindow, [a] { startListing(*a); }),
+        frame::onCommand(ids::backupButton, [a] { backupButtonPressed(*a); }, ids::backupWindow),
+        frame::onClose(ids::backupWindow, [a] {
+            if (!a->busy) closeBackupWindow(*a);
+        }),
+    };
 }
 
 }  // namespace velmo::backup

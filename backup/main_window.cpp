@@ -7,33 +7,14 @@ using ui::ControlKind;
 using ui::ControlSpec;
 using ui::FontRole;
 
-namespace {
-
-std::string buildConnectionErrorText() {
-    return std::string("Impossible de se connecter.\r\n\r\n") + "Raisons possibles :\r\n" +
-           " > Vos identifiants de connexion ne sont pas bon.\r\n" +
-           " > Votre pare-feu empêche la connexion.\r\n\r\n" + "Tentez à nouveau de vous reconnecter.";
-}
-
-}  // namespace
-
-BackupApp::BackupApp(ui::Ui& u, const frame::FramePictures& p)
-    : ui(u),
-      frame{u, p,
-            frame::AboutInfo{ids::aboutWindow, 38, 39, 40, 41, 42, "Velmo, Sauvegarde - A propos",
-                             "Velmo, Sauvegarde - Version : 1.0.1"},
-            ids::mainWindow},
-      connectionErrorText(buildConnectionErrorText()) {}
-
-void buildMainWindow(BackupApp& app) {
-    ui::MenuSpec menu;
-    menu.titles = {
-        {"Fichier", {frame::quitEntry(app.frame, ids::menuQuit)}},
-        {"Aide",
-         {frame::siteEntry(app.frame, ids::menuSite), frame::forumEntry(app.frame, ids::menuForum),
-          frame::aboutEntry(app.frame, ids::menuAbout)}},
-    };
-    const std::vector<ControlSpec> controls = {
+frame::ProgramDescription describeBackupTool() {
+    frame::ProgramDescription d;
+    d.window = {ids::mainWindow, "Velmo Sauvegarde.", 376, 470};
+    d.menu = {{"Fichier", {frame::quitItem(ids::menuQuit)}},
+              {"Aide", {frame::siteItem(ids::menuSite), frame::forumItem(ids::menuForum), frame::aboutItem(ids::menuAbout)}}};
+    d.about = frame::AboutInfo{ids::aboutWindow, 38, 39, 40, 41, 42, "Velmo, Sauvegarde - A propos",
+                               "Velmo, Sauvegarde - Version : 1.0.1"};
+    d.controls = {
         {7, ControlKind::Label, 8, 8, 360, 16, "Pour pouvoir vous connecter sur votre serveur,"},
         {8, ControlKind::Label, 8, 24, 360, 16, "vous devez entrer vos informations de connexion."},
         {9, ControlKind::Label, 8, 56, 360, 16, "Toutes les informations ci-dessous ont dû vous être fournies"},
@@ -56,14 +37,14 @@ void buildMainWindow(BackupApp& app) {
         {26, ControlKind::Label, 68, 384, 288, 16, "Port."},
         {ids::connectButton, ControlKind::Button, 130, 420, 120, 24, "Connexion", FontRole::Large10},
     };
-    app.ui.createWindow(ui::WindowSpec{ids::mainWindow, "Velmo Sauvegarde.", 376, 470}, controls, &menu);
+    return d;
 }
 
 bool loadSettingsIntoForm(BackupApp& app) {
     const ConnectionSettingsLoad load = loadConnectionSettings(Tool::Backup);
     if (!load.fileOpened) return false;
     app.settings = load.settings;
-    ui::Ui& u = app.ui;
+    ui::Ui& u = app.ui();
     u.setText(ids::mainWindow, ids::addressField, app.settings.serverAddress);
     u.setText(ids::mainWindow, ids::userField, app.settings.userId);
     u.setChecked(ids::mainWindow, ids::passiveBox, app.settings.passiveFlag == 1);
