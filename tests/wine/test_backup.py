@@ -63,6 +63,7 @@ def run(t):
 def back_up(t, d, tools, password):
     app = t.start(os.path.join(tools, "Velmo_Sauvegarde.exe"), cwd=tools)
     main, pid = d.find("Velmo Sauvegarde.")
+    t.wait_until(lambda: d.gettext(main, 22) == FOLDER, "the settings loaded")  # the folder comes last
     t.check_eq([d.gettext(main, c) for c in (14, 17, 22)], ["127.0.0.1", "velmo", FOLDER], "fields from the settings")
     t.check_eq(d.check_state(main, 24), 1, "passive mode ticked")
     d.settext(main, 20, password)
