@@ -349,6 +349,22 @@ TEST_F(BackupProgram, ABackupInWhichEverythingFailedSaysSo) {
     EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", failedStatus}, {"mdp.php", failedStatus}}));
 }
 
+// A personal file the server refuses to send (it may not read it): not saved, and said.
+TEST_F(BackupProgram, AFileTheServerRefusesIsNotSaved) {
+    FtpPeer peer(PeerKind::Vsftpd);  // runs unprivileged
+    const Files server = guestbookOnServer();
+    putOnServer(peer, server);
+    stdfs::permissions(stdfs::path(peer.home()) / "livre-dor/chmod_perso/mdp.php", stdfs::perms::none);
+    startWithSettings(peer);
+    connect(peer.password());
+    ui.expectBox("Avertissement.", "La sauvegarde n'est pas complète.\r\n\r\n1 fichier n'a pas pu être sauvegardé.");
+    backUp();
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", savedStatus}, {"mdp.php", failedStatus}}));
+    auto wanted = wholeBackup();
+    wanted.erase("chmod_perso/mdp.php");
+    expectSameTree(treeOf(backupFolders().at(0)), expectedTree(wanted, server));
+}
+
 // Every byte of the file arrives, and then the server says the transfer failed: the file
 // is not saved, and the copy that arrived is not left in the backup.
 TEST_F(BackupProgram, ADownloadEndedByAFailureReplyIsNotKept) {
