@@ -9,6 +9,7 @@
 #include <string>
 
 #include "backup/backup_engine.h"
+#include "frame/connection_form.h"
 #include "frame/program.h"
 #include "settings/connection_settings.h"
 #include "ui/ui.h"
@@ -35,12 +36,15 @@ inline constexpr const char* missingSettingsText =
     "Le fichier contenant vos paramètres de connexion n'existe pas.\r\n\r\n"
     "Vous devez d'abord utiliser le logiciel \"Velmo_Navigateur\" pour générer celui-ci.";
 
-// The main window's table, menu and About window.
-frame::ProgramDescription describeBackupTool();
+// The connection fields of the main window, and the whole window with its menu and About
+// window.
+frame::ConnectionFormLayout backupFormLayout();
+frame::ProgramDescription describeBackupTool(const frame::ConnectionForm& form);
 
 struct BackupApp : std::enable_shared_from_this<BackupApp> {
-    explicit BackupApp(ui::Ui& ui) : program(ui, describeBackupTool()) {}
+    explicit BackupApp(ui::Ui& ui) : form(backupFormLayout()), program(ui, describeBackupTool(form)) {}
 
+    const frame::ConnectionForm form;
     frame::Program program;
     ui::Ui& ui() const { return program.ui(); }
 

@@ -1,7 +1,6 @@
 // The backup window (number 1): the two lists the engine fills and marks, "Sauvegarder"
 // that becomes "Fermer", and the engine's reporter that works on them.
 #include "backup/backup_app.h"
-#include "platform/text_codec.h"
 #include "suite/messages.h"
 
 namespace velmo::backup {
@@ -135,12 +134,11 @@ void backupButtonPressed(BackupApp& app) {
 
 void openBackupWindow(BackupApp& app) {
     ui::Ui& u = app.ui();
-    ConnectionSettings& s = app.settings;
-    s.serverAddress = text::trimBlanks(u.getText(ids::mainWindow, ids::addressField));
-    s.userId = text::trimBlanks(u.getText(ids::mainWindow, ids::userField));
-    s.password = text::trimBlanks(u.getText(ids::mainWindow, ids::passwordField));
-    s.passiveFlag = u.isChecked(ids::mainWindow, ids::passiveBox) ? 1 : 0;
-    s.port = portFromFieldText(u.getText(ids::mainWindow, ids::portField));
+    // The login values from the fields; the folder stays the settings file's.
+    const std::string folder = app.settings.guestbookFolder;
+    app.settings = app.form.read(u, frame::FormTexts::Trimmed);
+    app.settings.guestbookFolder = folder;
+    const ConnectionSettings& s = app.settings;
 
     // The job lives with the window: the backup goes on from where its listing logged in.
     app.windowJob = std::make_shared<BackupJob>();

@@ -41,6 +41,15 @@ Route onOpened(int windowId, std::function<void()> handler) {
     return route(ui::EventKind::Opened, windowId, -1, std::move(handler));
 }
 
+std::vector<ui::ControlSpec> tableInIdOrder(std::vector<std::vector<ui::ControlSpec>> parts) {
+    std::vector<ui::ControlSpec> table;
+    for (std::vector<ui::ControlSpec>& part : parts)
+        for (ui::ControlSpec& c : part) table.push_back(std::move(c));
+    std::stable_sort(table.begin(), table.end(),
+                     [](const ui::ControlSpec& a, const ui::ControlSpec& b) { return a.id < b.id; });
+    return table;
+}
+
 Program::Program(ui::Ui& ui, ProgramDescription description)
     : ui_(ui),
       description_(std::move(description)),

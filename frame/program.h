@@ -86,6 +86,10 @@ Route onDoubleClick(int control, std::function<void()> handler, int windowId = m
 Route onClose(int windowId, std::function<void()> handler);
 Route onOpened(int windowId, std::function<void()> handler);
 
+// One window table from several parts (the program's own rows, the connection form's), in
+// control number order, the order every window of the suite builds its controls in.
+std::vector<ui::ControlSpec> tableInIdOrder(std::vector<std::vector<ui::ControlSpec>> parts);
+
 class Program {
 public:
     // Decodes the frame's pictures (one that does not decode only loses its icon).

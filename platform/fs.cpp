@@ -4,20 +4,20 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/fs_path.h"
 #include "platform/text_codec.h"
 
 #ifdef _WIN32
 #include <share.h>
 #include <windows.h>
+
+#include "platform/clock.h"
 #endif
 
 namespace velmo::fs {
 namespace stdfs = std::filesystem;
 
-namespace {
-
-// CP1252 path text to the system's path form: UTF-16 on Windows, UTF-8 with '/' on POSIX.
-stdfs::path systemPath(const std::string& p) {
+stdfs::path detail::systemPath(const std::string& p) {
 #ifdef _WIN32
     return stdfs::path(text::cp1252ToWide(p));
 #else
@@ -28,6 +28,10 @@ stdfs::path systemPath(const std::string& p) {
 #endif
 }
 
+namespace {
+
+using detail::systemPath;
+
 std::string cp1252Name(const stdfs::path& p) {
 #ifdef _WIN32
     return text::wideToCp1252(p.wstring());
@@ -36,12 +40,21 @@ std::string cp1252Name(const stdfs::path& p) {
 #endif
 }
 
-std::FILE* openFile(const std::string& path, const char* mode) {
+// On Windows others may read while we hold the file and, unless `othersMayWrite`, nobody
+// else may write to it; POSIX has no such sharing rules.
+std::FILE* openFile(const std::string& path, const char* mode, bool othersMayWrite = false) {
 #ifdef _WIN32
     std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
-    // Others may read while we hold the file; nobody else may write to it.
-    return _wfsopen(systemPath(path).c_str(), wmode.c_str(), _SH_DENYWR);
+    // Another saver or reader holds a file for a moment: opening it for writing then waits
+    // up to about 0.2 s for it instead of failing at once.
+    const bool writes = wmode != L"rb";
+    for (int attempt = 0;; ++attempt) {
+        std::FILE* f = _wfsopen(systemPath(path).c_str(), wmode.c_str(), othersMayWrite ? _SH_DENYNO : _SH_DENYWR);
+        if (f || !writes || attempt >= 20 || _doserrno != ERROR_SHARING_VIOLATION) return f;
+        clock::sleepMs(10);
+    }
 #else
+    (void)othersMayWrite;
     return std::fopen(systemPath(path).c_str(), mode);
 #endif
 }
@@ -94,29 +107,6 @@ bool readWholeFile(const std::string& path, std::string& out) {
     return ok;
 }
 
-bool replaceFileContents(const std::string& path, const std::string& data) {
-    const std::string sibling = path + ".nouveau";
-    std::FILE* f = openFile(sibling, "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        removeFile(sibling);
-        return false;
-    }
-#ifdef _WIN32
-    ok = MoveFileExW(systemPath(sibling).c_str(), systemPath(path).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    std::error_code ec;
-    stdfs::rename(systemPath(sibling), systemPath(path), ec);
-    ok = !ec;
-#endif
-    if (!ok) removeFile(sibling);
-    return ok;
-}
-
 bool appendToFile(const std::string& path, const std::string& data) {
     std::FILE* f = openFile(path, "ab");
     if (!f) return false;
@@ -150,8 +140,8 @@ File::~File() { close(); }
 
 bool File::open(const std::string& path, Mode mode) {
     close();
-    const char* m = mode == Mode::Read ? "rb" : mode == Mode::CreateReadWrite ? "w+b" : "r+b";
-    handle_ = openFile(path, m);
+    const char* m = mode == Mode::CreateReadWrite ? "w+b" : mode == Mode::ReadWriteExisting ? "r+b" : "rb";
+    handle_ = openFile(path, m, mode == Mode::ReadLettingOthersWrite);
     return handle_ != nullptr;
 }
 

@@ -25,8 +25,15 @@ struct FolderEntry {
 bool listFolder(const std::string& folder, std::vector<FolderEntry>& out);
 
 bool readWholeFile(const std::string& path, std::string& out);
-// Writes `data` beside `path` and then replaces `path` with it, so a crash mid-write
-// never leaves a truncated file.
+// Replaces the whole contents of `path` (creating it when missing) so that no reader and
+// no crash ever finds a mixed or truncated file, and two writers at once leave one
+// writer's whole contents. The bytes go to a fresh sibling with a name of its own
+// ("<name>.nouveau-<process>-<n>"), which then takes the file's place; the file keeps its
+// permissions (and owner where the system allows), and a symbolic link on the way stays a
+// link, its target being replaced. When the folder refuses a new file (or the file cannot
+// be renamed over) but the existing file is writable, the file is rewritten in place,
+// writers taking turns on it. False, with the old file whole, when the new contents could
+// not be written, and for a folder or anything else that is not a regular file.
 bool replaceFileContents(const std::string& path, const std::string& data);
 // Appends to a file, creating it when missing.
 bool appendToFile(const std::string& path, const std::string& data);
@@ -39,7 +46,10 @@ bool changeDirectory(const std::string& path);
 // A file handle for streamed reads or writes (the FTP transfers).
 class File {
 public:
-    enum class Mode { Read, CreateReadWrite, ReadWriteExisting };
+    // On Windows every mode lets others read, and all but ReadLettingOthersWrite keep
+    // others from writing while the file is open (so that one opens a file another
+    // program holds open for writing).
+    enum class Mode { Read, CreateReadWrite, ReadWriteExisting, ReadLettingOthersWrite };
     File() = default;
     ~File();
     File(const File&) = delete;

@@ -7,12 +7,13 @@
 #      tools, livre-dor, softwareDatas, sauvegardes and misesAJour,
 #   4. starts a demo FTP server on 127.0.0.1 (pyftpdlib; login folder build/demo-ftp, which
 #      holds an installed guestbook in mon-livre-dor for the folder locator to find and the
-#      backup tool to save) and prints its address, port, user and password,
+#      backup tool to save) and prints its address, port, user and password, and a demo
+#      official site for the updater (sample/site-officiel over HTTP on 127.0.0.1),
 #   5. starts the launcher under Wine on $DISPLAY; with no display it uses a virtual X
 #      server, saves build/demo/screenshot.png and says how to get a display.
-# The FTP server stops when the programs have ended.
+# The servers stop when the programs have ended.
 #
-# Environment: VELMO_DEMO_PORT (default 2121), VELMO_DEMO_USER (velmo),
+# Environment: VELMO_DEMO_PORT (default 2121), VELMO_DEMO_HTTP_PORT (8089), VELMO_DEMO_USER (velmo),
 # VELMO_DEMO_PASSWORD (demo), VELMO_SKIP_INSTALL=1 to skip step 1, VELMO_DEMO_BUILD=DIR
 # to take the programs from an already built Windows tree (skips steps 1 and 2),
 # VELMO_DEMO_GUESTBOOK (mon-livre-dor) names the installed guestbook's folder ("" for none;
@@ -22,6 +23,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
 PORT=${VELMO_DEMO_PORT:-2121}
+HTTP_PORT=${VELMO_DEMO_HTTP_PORT:-8089}
 USER_NAME=${VELMO_DEMO_USER:-velmo}
 PASSWORD=${VELMO_DEMO_PASSWORD:-demo}
 WIN=${VELMO_DEMO_BUILD:-$ROOT/build/windows}
@@ -65,6 +67,10 @@ for tool in Velmo_Navigateur.exe Velmo_Sauvegarde.exe Velmo_Maj.exe; do
   exe=$(built "$tool")
   if [[ -n $exe ]]; then cp "$exe" "$DEMO/Tools/"; fi
 done
+# The demo's updater is the local-site build of Velmo_Maj: its official site is the
+# sample one served below (the delivered program asks the address it was built with).
+maj=$(built velmo_maj_local_site.exe)
+if [[ -n $maj ]]; then cp "$maj" "$DEMO/Tools/Velmo_Maj.exe"; fi
 launcher=$(built Velmo_Menu.exe)
 if [[ -n $launcher ]]; then
   cp "$launcher" "$DEMO/"
@@ -86,6 +92,19 @@ trap 'kill "$FTP_PID" 2>/dev/null || true; wait "$FTP_PID" 2>/dev/null || true' 
 read -r -t 30 ready <&"${FTP[0]}" || die "the demo FTP server did not start (see $DEMO/ftp-server.log)"
 [[ $ready == ready* ]] || die "the demo FTP server said: $ready"
 
+say "starting the demo official site"
+/usr/bin/python3 "$ROOT/scripts/demo_http_server.py" --root "$ROOT/sample/site-officiel" \
+  --port "$HTTP_PORT" --log "$DEMO/http-server.log" >"$DEMO/http-server.out" 2>&1 &
+HTTP_PID=$!
+trap 'kill "$FTP_PID" "$HTTP_PID" 2>/dev/null || true; wait "$FTP_PID" "$HTTP_PID" 2>/dev/null || true' EXIT
+for _ in $(seq 300); do
+  grep -q '^ready' "$DEMO/http-server.out" 2>/dev/null && break
+  kill -0 "$HTTP_PID" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q '^ready' "$DEMO/http-server.out" || die "the demo official site did not start: $(cat "$DEMO/http-server.out")"
+export VELMO_LOCAL_SITE_URL="http://127.0.0.1:$HTTP_PORT/velmo-maj/"
+
 cat <<EOF
 
   Demo FTP server (only on this machine):
@@ -97,6 +116,13 @@ cat <<EOF
 
   In the launcher, click "Velmo, Transfert.", fill in the form with these values, press
   "Valider"; at the end the link generator opens (any http:// address will do).
+
+  Updates: the launcher's "Vérifier les mises à jour" starts Velmo_Maj, whose official
+  site is $VELMO_LOCAL_SITE_URL
+  (sample/site-officiel: versions 2.10.0, then 2.20.0). Install the guestbook first, then
+  "Vérifier les mises à jour", and in the second tab type the password and press
+  "Appliquer les mises à jour". To start again from 2.0.0, delete
+  build/demo/Tools/misesAJour/__NumeroDeVersion_Script_Local.pcfg.
 
 EOF
 if [[ -n $GUESTBOOK ]]; then

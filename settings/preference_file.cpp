@@ -13,20 +13,31 @@ namespace {
 
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
-// Letter case is folded for A-Z and for the accented capitals of the Latin-1 range
-// (\xC0-\xDE but the multiplication sign), whose UTF-8 forms are C3 80 to C3 9E.
+// Letter case is folded for A-Z, for the accented capitals of the Latin-1 range (\xC0-\xDE
+// but the multiplication sign; UTF-8 C3 80 to C3 9E) and for the four capitals CP1252 adds
+// in \x80-\x9F: \x8A \x8C \x8E \x9F (U+0160 U+0152 U+017D U+0178) fold to \x9A \x9C \x9E
+// \xFF (U+0161 U+0153 U+017E U+00FF).
 std::string foldCase(const std::string& s, bool utf8) {
     std::string out = s;
     for (std::size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
+        const unsigned char c = static_cast<unsigned char>(out[i]);
         if (c >= 'A' && c <= 'Z') {
             out[i] = static_cast<char>(c + 0x20);
-        } else if (!utf8 && c >= 0xC0 && c <= 0xDE && c != 0xD7) {
-            out[i] = static_cast<char>(c + 0x20);
-        } else if (utf8 && c == 0xC3 && i + 1 < out.size()) {
-            unsigned char d = static_cast<unsigned char>(out[i + 1]);
-            if (d >= 0x80 && d <= 0x9E && d != 0x97) out[i + 1] = static_cast<char>(d + 0x20);
-            ++i;
+        } else if (!utf8) {
+            if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || c == 0x8A || c == 0x8C || c == 0x8E)
+                out[i] = static_cast<char>(c + (c >= 0xC0 ? 0x20 : 0x10));
+            else if (c == 0x9F)
+                out[i] = '\xFF';
+        } else if ((c == 0xC3 || c == 0xC5) && i + 1 < out.size()) {
+            const unsigned char d = static_cast<unsigned char>(out[++i]);
+            if (c == 0xC3 && d >= 0x80 && d <= 0x9E && d != 0x97) {
+                out[i] = static_cast<char>(d + 0x20);
+            } else if (c == 0xC5 && (d == 0xA0 || d == 0x92 || d == 0xBD)) {
+                out[i] = static_cast<char>(d + 1);
+            } else if (c == 0xC5 && d == 0xB8) {  // U+0178 to U+00FF
+                out[i - 1] = '\xC3';
+                out[i] = '\xBF';
+            }
         }
     }
     return out;
@@ -58,10 +69,12 @@ bool PreferenceFile::open(const std::string& path) {
     path_ = path;
     // The file is read whole and the handle let go at once: `close` replaces the file by
     // renaming a fresh copy over it, which an open handle of ours would block on Windows.
+    // On Windows the last way in is for a file another program holds open for writing.
     fs::File file;
     if (fs::fileExists(path) && file.open(path, fs::File::Mode::ReadWriteExisting)) {
         state_ = State::Writable;
-    } else if (fs::fileExists(path) && file.open(path, fs::File::Mode::Read)) {
+    } else if (fs::fileExists(path) && (file.open(path, fs::File::Mode::Read) ||
+                                        file.open(path, fs::File::Mode::ReadLettingOthersWrite))) {
         state_ = State::ReadOnly;
     } else {
         state_ = State::OpenFailed;
@@ -139,8 +152,8 @@ void PreferenceFile::materializePendingGroup() {
 
 bool PreferenceFile::selectGroup(const std::string& group) {
     if (group.empty()) {
+        // The cursor stays: a comment written next still follows the last written item.
         currentGroup_ = items_.end();
-        cursor_ = items_.end();
         groupPending_ = false;
         pendingGroup_.clear();
         return true;

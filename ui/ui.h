@@ -191,6 +191,8 @@ public:
     virtual void setProgressRange(int windowId, int controlId, int min, int max) = 0;
     virtual void setProgress(int windowId, int controlId, int value) = 0;
     virtual int getProgress(int windowId, int controlId) = 0;
+    // Colour of a label's text (black until set; a link keeps its own two colours).
+    virtual void setTextColour(int windowId, int controlId, Colour colour) = 0;
 
     // List box lines (0-based).
     virtual int addLine(int windowId, int controlId, const std::string& text) = 0;
@@ -211,6 +213,8 @@ public:
     virtual void setRowChecked(int windowId, int controlId, int row, bool checked) = 0;
     virtual bool isRowChecked(int windowId, int controlId, int row) = 0;
     virtual void selectRow(int windowId, int controlId, int row) = 0;
+    // Colour of the text of a whole row (black until set; cleared rows lose it).
+    virtual void setRowColour(int windowId, int controlId, int row, Colour colour) = 0;
     virtual int selectedRow(int windowId, int controlId) = 0;
 
     // Tab panels.

@@ -138,6 +138,8 @@ public:
     FWD(void, setCell, (int w, int c, int r, int col, const std::string& t), (w, c, r, col, t))
     FWD(std::string, getCell, (int w, int c, int r, int col), (w, c, r, col))
     FWD(void, setRowChecked, (int w, int c, int r, bool v), (w, c, r, v))
+    FWD(void, setTextColour, (int w, int c, ui::Colour v), (w, c, v))
+    FWD(void, setRowColour, (int w, int c, int r, ui::Colour v), (w, c, r, v))
     FWD(bool, isRowChecked, (int w, int c, int r), (w, c, r))
     FWD(ui::Event, waitEvent, (), ()) FWD(void, postQuit, (), ()) FWD(void, wake, (int w), (w))
     FWD(bool, post, (int w, std::function<void()> task), (w, std::move(task)))

@@ -1,11 +1,11 @@
 #include "settings/preference_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/fsuid.h>
 
 #include <functional>
 
 #include "platform/fs.h"
+#include "tests/support/reduced_rights.h"
 #include "tests/support/scratch_folder.h"
 
 namespace velmo {
@@ -56,10 +56,16 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
              EXPECT_FALSE(f.beginKeys());
          },
          ""},
-        {"a key in other letter cases (accented ones too) is replaced in its place",
-         "transfert = 1\r\nFTP_adresse = old\r\nCl\xE9 = 1\r\n",
-         [](PreferenceFile& f) { f.writeString("ftp_adresse", "new.example"); f.writeInteger("CL\xC9", 2); },
-         "transfert = 1\r\nftp_adresse = new.example\r\nCL\xC9 = 2\r\n"},
+        {"a key in other letter cases (accented ones too, and CP1252's \x8A \x8C \x8E \x9F) is replaced in its place",
+         "transfert = 1\r\nFTP_adresse = old\r\nCl\xE9 = 1\r\n\x9A\x9C\x9E\xFF = 1\r\n[gr\xFF]\r\n",
+         [](PreferenceFile& f) {
+             f.writeString("ftp_adresse", "new.example");
+             f.writeInteger("CL\xC9", 2);
+             EXPECT_EQ(f.readInteger("\x8A\x8C\x8E\x9F", 0), 1);
+             f.writeInteger("\x8A\x8C\x8E\x9F", 2);
+             EXPECT_TRUE(f.selectGroup("GR\x9F"));
+         },
+         "transfert = 1\r\nftp_adresse = new.example\r\nCL\xC9 = 2\r\n\x8A\x8C\x8E\x9F = 2\r\n[gr\xFF]\r\n"},
         {"new keys: a top one on the first line, a group's before the next header, a missing group's "
          "after a new header at the end",
          "[Grp_A]\r\nx = 1\r\n[Grp_B]\r\ny = 2\r\n",
@@ -72,6 +78,18 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
              f.writeInteger("k", 7);
          },
          "top = v\r\n[Grp_A]\r\nx = 1\r\nz = 3\r\n[Grp_B]\r\ny = 2\r\n[Grp_Nouveau]\r\nk = 7\r\n"},
+        {"selecting the top section leaves the cursor: a comment still follows the last written key",
+         "a = 1\r\n[G]\r\nk = 1\r\n[H]\r\n",
+         [](PreferenceFile& f) {
+             f.selectGroup("G");
+             f.writeInteger("k", 2);
+             EXPECT_TRUE(f.selectGroup(""));
+             EXPECT_EQ(f.readInteger("a", 0), 1);
+             f.writeComment("apres k");
+             f.writeInteger("b", 3);
+             f.writeComment("apres b");
+         },
+         "a = 1\r\nb = 3\r\n; apres b\r\n[G]\r\nk = 2\r\n; apres k\r\n[H]\r\n"},
         {"leading blanks and text after a header go, '; ' is restored; comments go first or after the header",
          "  ;direct\r\n   [G]  trailing text\r\n\tk\t =\t v  \r\n[H]\r\n",
          [](PreferenceFile& f) { f.writeComment("added"); f.selectGroup("G"); f.writeComment("sous le titre"); },
@@ -85,17 +103,19 @@ TEST(PreferenceFileRewrite, ReadsLayoutAndInsertionRules) {
          "[Grp sans fin]\r\nseul = \r\n"},
         // "é" is the single byte E9 in the program's texts and C3 A9 in a file marked as UTF-8.
         {"a UTF-8 file is read and written in the callers' CP1252",
-         bom + "caf\xC3\xA9 = cr\xC3\xA8me \r\n[Gr\xC3\xA9]\r\nn\xC3\xA9=1\r\n",
+         bom + "caf\xC3\xA9 = cr\xC3\xA8me \r\n\xC5\xA1\xC5\x93\xC5\xBE\xC3\xBF = oui\r\n[Gr\xC3\xA9]\r\nn\xC3\xA9=1\r\n",
          [](PreferenceFile& f) {
              EXPECT_TRUE(f.isUtf8());
              EXPECT_EQ(f.readString("CAF\xC3\xA9", "?"), "?");
              EXPECT_EQ(f.readString("café", ""), "crème");
+             EXPECT_EQ(f.readString("\x8A\x8C\x8E\x9F", ""), "oui");  // U+0161 U+0153 U+017E U+00FF
              ASSERT_TRUE(f.selectGroup("GRÉ"));  // accented capitals match in UTF-8 too
              ASSERT_TRUE(f.beginKeys() && f.nextKey());
              EXPECT_EQ(f.currentKeyName(), "né");
              f.writeString("clé", "été");
          },
-         bom + "\r\ncaf\xC3\xA9 = cr\xC3\xA8me \r\n[Gr\xC3\xA9]\r\nn\xC3\xA9 = 1\r\ncl\xC3\xA9 = \xC3\xA9t\xC3\xA9\r\n"},
+         bom + "\r\ncaf\xC3\xA9 = cr\xC3\xA8me \r\n\xC5\xA1\xC5\x93\xC5\xBE\xC3\xBF = oui\r\n[Gr\xC3\xA9]\r\nn\xC3\xA9 = 1\r\n"
+               "cl\xC3\xA9 = \xC3\xA9t\xC3\xA9\r\n"},
         {"the mark's own empty line is read back, and a marked file with no items keeps its mark", bom + "\r\n",
          [](PreferenceFile& f) { f.writeComment("déjà"); }, bom + "\r\n; d\xC3\xA9j\xC3\xA0\r\n"},
         // Found by fuzz/preference_file: written as it was read, the first line would begin
@@ -136,14 +156,17 @@ TEST(PreferenceFileFailures, CreateReplacesOnCloseOrReportsAndAMissingFileAppear
         EXPECT_TRUE(f.close());
         EXPECT_EQ(readBytes(path), write ? "transfert = 1\r\n" : "");
     }
-    // When the replacement cannot be written beside the file, close says so and the old
-    // file stays whole (a fresh create does not empty it before close).
+    // When the replacement cannot be written beside the file (here: writes stop at the
+    // second byte), close says so and the old file stays whole (a fresh create does not
+    // empty it before close).
     writeBytes(path, "old = contents\r\n");
-    sfs::create_directory(path + ".nouveau");
     ASSERT_TRUE(f.create(path));
     EXPECT_EQ(readBytes(path), "old = contents\r\n");
     f.writeInteger("transfert", 0);
-    EXPECT_FALSE(f.close());
+    {
+        testing::FileSizeLimit limit(2);
+        EXPECT_FALSE(f.close());
+    }
     EXPECT_EQ(readBytes(path), "old = contents\r\n");
     // Missing file: defaults, and nothing on disk unless something was written.
     const std::string missing = dir.file("absent.pcfg");
@@ -157,7 +180,7 @@ TEST(PreferenceFileFailures, CreateReplacesOnCloseOrReportsAndAMissingFileAppear
     EXPECT_EQ(readBytes(missing), "transfert = 0\r\n");
 }
 
-TEST(PreferenceFileFailures, AReadOnlyFileIsReadButNeverWritten) {
+TEST(PreferenceFileFailures, AReadOnlyFileIsNeverWrittenAndAReadOnlyFoldersFileIsWrittenInPlace) {
     ScratchFolder dir;
     const std::string locked = dir.file("lecture.pcfg");
     writeBytes(locked, "k=1\n");
@@ -165,20 +188,38 @@ TEST(PreferenceFileFailures, AReadOnlyFileIsReadButNeverWritten) {
     // folder that account may write, so only the file's own permissions stop a rewrite.
     sfs::permissions(dir.path, sfs::perms::all);
     sfs::permissions(locked, sfs::perms::owner_read | sfs::perms::group_read | sfs::perms::others_read);
-    struct OrdinaryRights {
-        OrdinaryRights() { ::setfsuid(65534); }
-        ~OrdinaryRights() { ::setfsuid(0); }
-    } rights;
-    fs::File probe;
-    if (probe.open(locked, fs::File::Mode::ReadWriteExisting)) GTEST_SKIP() << "the file stayed writable";
     PreferenceFile f;
-    ASSERT_TRUE(f.open(locked));
-    EXPECT_TRUE(f.isReadOnly());
+    {
+        testing::OrdinaryRights rights;
+        fs::File probe;
+        if (probe.open(locked, fs::File::Mode::ReadWriteExisting)) GTEST_SKIP() << "the file stayed writable";
+        ASSERT_TRUE(f.open(locked));
+        EXPECT_TRUE(f.isReadOnly());
+        f.writeInteger("k", 2);
+        EXPECT_EQ(f.readInteger("k", 0), 2);  // changes live in memory
+        EXPECT_FALSE(f.close());
+        EXPECT_EQ(readBytes(locked), "k=1\n");
+        EXPECT_FALSE(f.create(locked));
+    }
+
+    // A folder that takes no new file, holding a writable one: both ways of saving still
+    // reach the file (rewritten in place), and nothing else appears in the folder.
+    const std::string writable = dir.file("ecriture.pcfg");
+    writeBytes(writable, "k = 1\r\nautre = ligne plus longue que la suite\r\n");
+    sfs::permissions(writable, sfs::perms::all);
+    sfs::permissions(dir.path, sfs::perms::owner_all | sfs::perms::group_read | sfs::perms::group_exec |
+                                   sfs::perms::others_read | sfs::perms::others_exec);
+    testing::OrdinaryRights rights;
+    ASSERT_TRUE(f.open(writable));
+    EXPECT_FALSE(f.isReadOnly());
     f.writeInteger("k", 2);
-    EXPECT_EQ(f.readInteger("k", 0), 2);  // changes live in memory
-    EXPECT_FALSE(f.close());
-    EXPECT_EQ(readBytes(locked), "k=1\n");
-    EXPECT_FALSE(f.create(locked));
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(readBytes(writable), "k = 2\r\nautre = ligne plus longue que la suite\r\n");
+    ASSERT_TRUE(f.create(writable));
+    f.writeInteger("k", 3);
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(readBytes(writable), "k = 3\r\n");
+    EXPECT_EQ(std::distance(sfs::directory_iterator(dir.path), sfs::directory_iterator()), 2);
 }
 
 }  // namespace

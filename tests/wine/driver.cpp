@@ -272,7 +272,7 @@ std::vector<std::vector<std::wstring>> readMenu(HWND window) {
   return menu;
 }
 
-// ---- report lists: item texts and states live in the program's memory -------------
+// ---- report lists, read and ticked through a buffer in the target process ----------
 
 struct RemoteMemory {
   Process process;
@@ -292,24 +292,29 @@ struct RemoteMemory {
   }
 };
 
-constexpr size_t cellChars = 1024;
-
-// One row as "CHECKED<TAB>CELL<TAB>CELL...", CHECKED 1 when its check box is ticked.
-std::wstring reportRow(HWND list, RemoteMemory& mem, int row, int columns) {
-  LRESULT state = sendTimeout(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
-  std::wstring line = (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? L"1" : L"0";
-  for (int column = 0; column < columns; ++column) {
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.cchTextMax = cellChars;
-    item.pszText = reinterpret_cast<wchar_t*>(mem.base + sizeof item);
-    mem.write(0, &item, sizeof item);
-    LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(mem.base));
-    std::wstring text(static_cast<size_t>(n), L'\0');
-    mem.read(sizeof item, text.data(), text.size() * sizeof(wchar_t));
-    line += L"\t" + escape(text);
+// Each row as its cells joined by TAB (escaped), columns 0 to `columns` - 1.
+std::vector<std::wstring> readReportList(HWND list, int columns) {
+  constexpr size_t textChars = 1024;
+  RemoteMemory mem(processOf(list), sizeof(LVITEMW) + textChars * sizeof(wchar_t));
+  std::vector<std::wstring> rows;
+  LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
+  for (LRESULT row = 0; row < count; ++row) {
+    std::wstring line;
+    for (int column = 0; column < columns; ++column) {
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = reinterpret_cast<wchar_t*>(mem.base + sizeof(LVITEMW));
+      item.cchTextMax = static_cast<int>(textChars);
+      mem.write(0, &item, sizeof item);
+      LRESULT n = sendTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                              reinterpret_cast<LPARAM>(mem.base));
+      std::wstring text(static_cast<size_t>(n), L'\0');
+      if (n > 0) mem.read(sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
+      line += (column ? L"\t" : L"") + escape(text);
+    }
+    rows.push_back(line);
   }
-  return line;
+  return rows;
 }
 
 // ---- message boxes ------------------------------------------------------------------
@@ -379,13 +384,22 @@ void run(const Args& args) {
       sendTimeout(lb, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
       emit(escape(buf.data()));
     }
-  } else if (cmd == L"rows") {  // rows HWND ID -> "CHECKED<TAB>CELL..." per report-list row
+  } else if (cmd == L"listview") {  // listview HWND ID COLUMNS -> "CELL<TAB>CELL..." per row
+    for (const std::wstring& row : readReportList(controlArg(a(1), a(2)), static_cast<int>(number(a(3)))))
+      emit(row);
+  } else if (cmd == L"tab") {  // tab HWND ID INDEX (posted: selects it and notifies, as a click)
+    post(controlArg(a(1), a(2)), TCM_SETCURFOCUS, static_cast<WPARAM>(number(a(3))), 0);
+  } else if (cmd == L"tabsel") {  // tabsel HWND ID -> selected tab
+    emit(num(sendTimeout(controlArg(a(1), a(2)), TCM_GETCURSEL, 0, 0)));
+  } else if (cmd == L"enabled") {  // enabled HWND ID -> 0/1
+    emit(num(IsWindowEnabled(controlArg(a(1), a(2))) ? 1 : 0));
+  } else if (cmd == L"ticks") {  // ticks HWND ID -> 0/1 per report-list row (its check box)
     HWND list = controlArg(a(1), a(2));
     LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
-    HWND header = reinterpret_cast<HWND>(sendTimeout(list, LVM_GETHEADER, 0, 0));
-    int columns = header ? static_cast<int>(sendTimeout(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
-    RemoteMemory mem(processOf(list), sizeof(LVITEMW) + cellChars * sizeof(wchar_t));
-    for (LRESULT row = 0; row < count; ++row) emit(reportRow(list, mem, static_cast<int>(row), columns));
+    for (LRESULT row = 0; row < count; ++row) {
+      LRESULT state = sendTimeout(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+      emit((state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? L"1" : L"0");
+    }
   } else if (cmd == L"tickrow") {  // tickrow HWND ID ROW 0|1 (a report-list row's check box)
     HWND list = controlArg(a(1), a(2));
     LVITEMW item{};
@@ -395,8 +409,6 @@ void run(const Args& args) {
     mem.write(0, &item, sizeof item);
     if (!sendTimeout(list, LVM_SETITEMSTATE, static_cast<WPARAM>(number(a(3))), reinterpret_cast<LPARAM>(mem.base)))
       fail(L"LVM_SETITEMSTATE refused");
-  } else if (cmd == L"enabled") {  // enabled HWND ID -> 0/1
-    emit(IsWindowEnabled(controlArg(a(1), a(2))) ? L"1" : L"0");
   } else if (cmd == L"menu") {  // menu HWND COMMAND_ID (posted WM_COMMAND, as a menu click)
     post(windowArg(a(1)), WM_COMMAND, MAKEWPARAM(number(a(2)), 0), 0);
   } else if (cmd == L"menubar") {  // menubar HWND -> one title per line

@@ -60,6 +60,11 @@ def run(t):
                 != open(os.path.join(remote, p), "rb").read()], [], "files whose bytes differ")
 
 
+def rows(d, win, ctrl):
+    """[(ticked, (name, status))] of one of the two lists."""
+    return list(zip(d.ticks(win, ctrl), d.listview(win, ctrl, 2)))
+
+
 def back_up(t, d, tools, password):
     app = t.start(os.path.join(tools, "Velmo_Sauvegarde.exe"), cwd=tools)
     main, pid = d.find("Velmo Sauvegarde.")
@@ -70,7 +75,7 @@ def back_up(t, d, tools, password):
     d.click(main, 27)
     win, _ = d.find(BACKUP_WINDOW)
     t.wait_until(lambda: d.enabled(win, 32), "the lists filled", timeout=30)
-    skins, files = d.rows(win, 29), d.rows(win, 31)
+    skins, files = rows(d, win, 29), rows(d, win, 31)
     t.check_eq(sorted(s[1][0] for s in skins), ["jardin", "nuit_etoilee"], "skin rows")
     t.check_eq(len(files), 8, "personal file rows")
     t.check_eq({(ticked, cells[1]) for ticked, cells in skins + files}, {(True, "Non sauvegardé.")}, "rows as listed")
@@ -81,7 +86,7 @@ def back_up(t, d, tools, password):
     t.check_eq((title, text.split("\r\n")[0]), ("Information.", "Les fichiers ont bien été sauvegardés."), "summary")
     d.answer(box)
     t.wait_until(lambda: d.gettext(win, 32) == "Fermer", "the button renamed")
-    skins, files = d.rows(win, 29), d.rows(win, 31)
+    skins, files = rows(d, win, 29), rows(d, win, 31)
     t.check_eq({cells[1] for _, cells in skins}, {"6 fichier(s) sauvegardé(s)."}, "skin statuses")
     t.check_eq(sorted(cells[1] for _, cells in files), ["Non sauvegardé."] + ["Sauvegardé."] * 7, "file statuses")
     t.screenshot("backup-done")

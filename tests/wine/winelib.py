@@ -242,20 +242,6 @@ class Driver:
     def listbox(self, hwnd, ctrl):
         return [unescape(x) for x in self.call("listbox", hwnd, ctrl)]
 
-    def rows(self, hwnd, ctrl):
-        """[(ticked, [cell, ...])] of a report list, row by row."""
-        out = []
-        for line in self.call("rows", hwnd, ctrl):
-            fields = line.split("\t")
-            out.append((fields[0] == "1", [unescape(f) for f in fields[1:]]))
-        return out
-
-    def tick_row(self, hwnd, ctrl, row, ticked):
-        self.call("tickrow", hwnd, ctrl, row, 1 if ticked else 0)
-
-    def enabled(self, hwnd, ctrl):
-        return self.fields("enabled", hwnd, ctrl)[0] == "1"
-
     def menu_command(self, hwnd, command_id):
         self.call("menu", hwnd, command_id)
 
@@ -276,6 +262,27 @@ class Driver:
         """Presses `button` of the box and waits until the box is gone."""
         self.call("answer", box, button)
         self.wait_gone(box)
+
+    def listview(self, hwnd, ctrl, columns):
+        """The rows of a report list, each a tuple of its first `columns` cells."""
+        return [tuple(unescape(c) for c in line.split("\t")) for line in self.call("listview", hwnd, ctrl, columns)]
+
+    def ticks(self, hwnd, ctrl):
+        """Whether each row of a report list with check boxes is ticked."""
+        return [line == "1" for line in self.call("ticks", hwnd, ctrl)]
+
+    def tick_row(self, hwnd, ctrl, row, ticked):
+        self.call("tickrow", hwnd, ctrl, row, 1 if ticked else 0)
+
+    def choose_tab(self, hwnd, ctrl, index):
+        """Selects a tab of a tab panel as a click does (the program is told)."""
+        self.call("tab", hwnd, ctrl, index)
+
+    def selected_tab(self, hwnd, ctrl):
+        return int(self.fields("tabsel", hwnd, ctrl)[0])
+
+    def enabled(self, hwnd, ctrl):
+        return self.fields("enabled", hwnd, ctrl)[0] == "1"
 
     def close(self, hwnd):
         self.call("close", hwnd)
@@ -343,6 +350,18 @@ class WineTest:
                                     stderr=subprocess.STDOUT)
         self._procs.append(proc)
         return proc
+
+    def start_server(self, argv, what):
+        """Starts a local server (scripts/demo_*_server.py) that prints one line
+        "ready key=value ..." once it listens; returns the values as a dict. The server is
+        stopped with the test."""
+        with open(os.path.join(self.results, what + ".log"), "ab") as logf:
+            proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=logf, stdin=subprocess.DEVNULL)
+        self._procs.append(proc)
+        line = proc.stdout.readline().decode()
+        if not line.startswith("ready "):
+            raise HarnessError("%s did not start: %r" % (what, line))
+        return dict(f.split("=", 1) for f in line.split()[1:])
 
     def wait_process(self, proc, timeout=30):
         """Exit code of a program started with start(), waiting at most `timeout` s."""

@@ -348,6 +348,22 @@ int HeadlessUi::getProgress(int windowId, int controlId) {
     return c ? c->s.progress : 0;
 }
 
+void HeadlessUi::setTextColour(int windowId, int controlId, Colour colour) {
+    std::lock_guard lock(mutex_);
+    if (Control* c = findControl(windowId, controlId); c && c->s.kind == ControlKind::Label) {
+        c->s.colour = colour;
+        changedLocked();
+    }
+}
+
+void HeadlessUi::setRowColour(int windowId, int controlId, int row, Colour colour) {
+    std::lock_guard lock(mutex_);
+    Control* c = findControl(windowId, controlId);
+    if (!c || row < 0 || row >= static_cast<int>(c->s.rows.size())) return;
+    c->s.rows[row].colour = colour;
+    changedLocked();
+}
+
 // ---------------------------------------------------------------- list box
 
 int HeadlessUi::addLine(int windowId, int controlId, const std::string& text) {

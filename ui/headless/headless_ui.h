@@ -29,6 +29,7 @@ struct RowState {
     std::vector<std::string> cells;
     int image = -1;
     bool checked = false;
+    Colour colour;
 };
 
 struct ControlState {
@@ -56,7 +57,7 @@ struct ControlState {
     std::vector<std::string> tabs;
     int selectedTab = 0;
     int panelId = -1, tabIndex = 0;
-    Colour colour, hoverColour;
+    Colour colour, hoverColour;  // a label's text colour, a link's two colours
 };
 
 struct WindowState {
@@ -114,6 +115,7 @@ public:
     void setProgressRange(int windowId, int controlId, int min, int max) override;
     void setProgress(int windowId, int controlId, int value) override;
     int getProgress(int windowId, int controlId) override;
+    void setTextColour(int windowId, int controlId, Colour colour) override;
     int addLine(int windowId, int controlId, const std::string& text) override;
     void setLine(int windowId, int controlId, int index, const std::string& text) override;
     std::string getLine(int windowId, int controlId, int index) override;
@@ -130,6 +132,7 @@ public:
     void setRowChecked(int windowId, int controlId, int row, bool checked) override;
     bool isRowChecked(int windowId, int controlId, int row) override;
     void selectRow(int windowId, int controlId, int row) override;
+    void setRowColour(int windowId, int controlId, int row, Colour colour) override;
     int selectedRow(int windowId, int controlId) override;
     void selectTab(int windowId, int controlId, int tab) override;
     int selectedTab(int windowId, int controlId) override;

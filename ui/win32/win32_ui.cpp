@@ -119,6 +119,8 @@ struct WControl {
     int x = 0, y = 0, width = 0, height = 0;  // in the window's client area
     int panelId = -1, tabIndex = 0;
     COLORREF colour = 0, hoverColour = 0;
+    bool hasTextColour = false;          // a label given a colour by setTextColour
+    std::vector<COLORREF> rowColours;    // report lists: per row, black past the end
     bool hovering = false;
     int quiet = 0;  // programmatic text change under way: no Changed event
     bool hasTooltip = false;
@@ -503,6 +505,13 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (!c || c->hwnd != nm->hwndFrom) break;
             if (c->kind == ControlKind::ReportList && nm->code == NM_DBLCLK) {
                 push({EventKind::DoubleClick, w->id, c->id});
+            } else if (c->kind == ControlKind::ReportList && nm->code == NM_CUSTOMDRAW) {
+                // Row colours: asked for each row, then the list draws it as usual.
+                auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lp);
+                if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+                if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.dwItemSpec < c->rowColours.size())
+                    draw->clrText = c->rowColours[draw->nmcd.dwItemSpec];
+                return CDRF_DODEFAULT;
             } else if (c->kind == ControlKind::TabPanel && nm->code == TCN_SELCHANGE) {
                 showPages(*w, *c);
                 push({EventKind::Command, w->id, c->id});
@@ -511,7 +520,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_CTLCOLORSTATIC: {
             WControl* c = controlOf(GetDlgCtrlID(reinterpret_cast<HWND>(lp)));
-            if (c && c->kind == ControlKind::Link) {
+            if (c && (c->kind == ControlKind::Link || c->hasTextColour)) {
                 HDC dc = reinterpret_cast<HDC>(wp);
                 SetTextColor(dc, c->hovering ? c->hoverColour : c->colour);
                 SetBkMode(dc, TRANSPARENT);
@@ -761,6 +770,15 @@ public:
         return static_cast<int>(send(windowId, controlId, PBM_GETPOS, 0, 0));
     }
 
+    void setTextColour(int windowId, int controlId, Colour colour) override {
+        onControl(windowId, controlId, false, [&](WWindow&, WControl& c) {
+            if (c.kind != ControlKind::Label) return false;
+            c.colour = toColorref(colour);
+            c.hasTextColour = true;
+            return InvalidateRect(c.hwnd, nullptr, TRUE) != 0;
+        });
+    }
+
     int addLine(int windowId, int controlId, const std::string& text) override {
         std::wstring t = wide(text);
         LRESULT r = send(windowId, controlId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()), LB_ERR);
@@ -839,7 +857,12 @@ public:
     int rowCount(int windowId, int controlId) override {
         return static_cast<int>(send(windowId, controlId, LVM_GETITEMCOUNT, 0, 0));
     }
-    void clearRows(int windowId, int controlId) override { send(windowId, controlId, LVM_DELETEALLITEMS, 0, 0); }
+    void clearRows(int windowId, int controlId) override {
+        onControl(windowId, controlId, false, [&](WWindow&, WControl& c) {
+            c.rowColours.clear();
+            return SendMessageW(c.hwnd, LVM_DELETEALLITEMS, 0, 0) != 0;
+        });
+    }
 
     void setRowChecked(int windowId, int controlId, int row, bool checked) override {
         LVITEMW item{};
@@ -864,6 +887,14 @@ public:
             SendMessageW(c.hwnd, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&set));
             SendMessageW(c.hwnd, LVM_ENSUREVISIBLE, row, FALSE);
             return true;
+        });
+    }
+    void setRowColour(int windowId, int controlId, int row, Colour colour) override {
+        onControl(windowId, controlId, false, [&](WWindow&, WControl& c) {
+            if (row < 0 || row >= static_cast<int>(SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0))) return false;
+            if (c.rowColours.size() <= static_cast<std::size_t>(row)) c.rowColours.resize(row + 1, RGB(0, 0, 0));
+            c.rowColours[row] = toColorref(colour);
+            return SendMessageW(c.hwnd, LVM_REDRAWITEMS, row, row) != 0;
         });
     }
     int selectedRow(int windowId, int controlId) override {

@@ -1,0 +1,69 @@
+// The update client's HTTP/1.1 GET: fetches one address over plain HTTP and stores the
+// body as a file. The only network peer of the updater besides FTP.
+//
+// What makes a download succeed: a "200" answer whose whole body arrived in the framing
+// its head announced (all Content-Length bytes, every chunk up to the last one, or, with
+// neither, a body ended by the server closing the connection). Everything else fails and
+// leaves the destination file as it was: an error status, a body cut short, a malformed
+// head or chunk size, a body over the size bound, a server that stays silent or keeps
+// sending past the time bound.
+//
+// Redirects: a 301, 302, 303, 307 or 308 answer is followed to its Location (relative
+// values resolved against the address asked) for at most maxRedirects hops; its own body
+// is never stored. A Location that leaves plain HTTP ("https://...") fails cleanly.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "http/response_parser.h"
+
+namespace velmo::http {
+
+struct DownloadLimits {
+    int firstByteWaitMs = 10000;   // after the request, until the server starts answering
+    int readWaitMs = 10000;        // the longest silence between two later reads
+    int sendLimitSeconds = 10;     // to hand the whole request to the connection
+    int responseLimitMs = 120000;  // one whole answer, however steadily it trickles in
+    int maxRedirects = 5;
+    ResponseLimits response;
+};
+
+enum class DownloadError {
+    None,
+    BadUrl,            // not an http:// address this client can use
+    NotHttp,           // the address (or a redirect's Location) is https:// or another scheme
+    ConnectFailed,
+    SendFailed,
+    NoAnswer,          // nothing came within firstByteWaitMs
+    Stalled,           // silence past readWaitMs in the middle of an answer
+    TooSlow,           // the answer was still not complete after responseLimitMs
+    Malformed,         // the response parser refused the bytes (see parseError)
+    HttpStatus,        // an answer other than 200 and the redirects (see status)
+    TooManyRedirects,
+    RedirectWithoutLocation,
+    CannotWrite,       // the destination file could not be written
+};
+
+struct DownloadResult {
+    DownloadError error = DownloadError::None;
+    ParseError parseError = ParseError::None;  // with Malformed
+    int status = 0;                            // of the last answer, 0 when none came
+    int redirects = 0;
+    std::string finalUrl;                      // the address the body came from
+    std::int64_t bodyBytes = 0;
+    bool ok() const { return error == DownloadError::None; }
+};
+
+// Fetches `url` (following redirects) into `body`.
+DownloadResult fetchUrl(const std::string& url, std::string& body, const DownloadLimits& limits = {});
+
+// Fetches `url` and, only when the whole body arrived, replaces `destinationPath` with it
+// (written beside it first, so a failure never leaves a part of a file in its place).
+DownloadResult downloadFile(const std::string& url, const std::string& destinationPath,
+                            const DownloadLimits& limits = {});
+
+// Short English names of the errors, for logs and test messages.
+const char* errorName(DownloadError error);
+const char* errorName(ParseError error);
+
+}  // namespace velmo::http

@@ -1,0 +1,89 @@
+// The GET client against real HTTP servers: nginx with each body framing and each
+// redirect, and python's http.server (HTTP/1.0 answers, a relative folder redirect).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "http/download.h"
+#include "tests/support/http_peers.h"
+#include "tests/support/scratch_folder.h"
+
+using namespace velmo::http;
+using velmo::testing::ScratchFolder;
+using velmo::testsupport::HttpPeer;
+using velmo::testsupport::HttpPeerKind;
+
+namespace {
+
+// Every byte value, line ends of each kind and a chunk-size-looking line, over several
+// of nginx's chunks.
+std::string awkwardBytes() {
+    std::string bytes;
+    for (int round = 0; round < 200; ++round) {
+        for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+        bytes += "\r\n0\r\n\r\n\n\r";
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(DownloadRealServers, NginxFramingsAndRedirectsGiveTheFileByteForByte) {
+    HttpPeer web(HttpPeerKind::Nginx);
+    const std::string bytes = awkwardBytes();
+    web.writeFile("velmo-maj/maj_2010000/img/fond.velmo", bytes);
+    struct Row {
+        std::string path;
+        int redirects;
+    };
+    const std::vector<Row> rows = {
+        {"velmo-maj/maj_2010000/img/fond.velmo", 0},
+        {"chunked/velmo-maj/maj_2010000/img/fond.velmo", 0},
+        {"close/velmo-maj/maj_2010000/img/fond.velmo", 0},
+        {"redirect/301/velmo-maj/maj_2010000/img/fond.velmo", 1},
+        {"redirect/302/velmo-maj/maj_2010000/img/fond.velmo", 1},
+        {"redirect/303/velmo-maj/maj_2010000/img/fond.velmo", 1},
+        {"redirect/307/velmo-maj/maj_2010000/img/fond.velmo", 1},
+    };
+    for (const Row& r : rows) {
+        ScratchFolder dir;
+        const DownloadResult got = downloadFile(web.url(r.path), dir.file("fond.php"));
+        ASSERT_TRUE(got.ok()) << r.path << ": " << errorName(got.error) << " " << errorName(got.parseError);
+        EXPECT_EQ(got.redirects, r.redirects) << r.path;
+        EXPECT_EQ(got.finalUrl, web.url(r.redirects ? "velmo-maj/maj_2010000/img/fond.velmo" : r.path)) << r.path;
+        EXPECT_TRUE(dir.readFile("fond.php") == bytes) << r.path << ": the stored file differs";
+    }
+
+    ScratchFolder dir;
+    DownloadResult got = downloadFile(web.url("velmo-maj/missing.pcfg"), dir.file("f"));
+    EXPECT_EQ(got.error, DownloadError::HttpStatus);
+    EXPECT_EQ(got.status, 404);
+    got = downloadFile(web.url("to-https/velmo-maj/maj_2010000/img/fond.velmo"), dir.file("f"));
+    EXPECT_EQ(got.error, DownloadError::NotHttp);
+    got = downloadFile(web.url("loop"), dir.file("f"));
+    EXPECT_EQ(got.error, DownloadError::TooManyRedirects);
+    EXPECT_EQ(got.redirects, DownloadLimits{}.maxRedirects);
+    EXPECT_FALSE(std::filesystem::exists(dir / "f"));
+}
+
+TEST(DownloadRealServers, PythonHttpServerAnswersAndFolderRedirect) {
+    HttpPeer web(HttpPeerKind::PythonHttpServer);
+    const std::string bytes = awkwardBytes();
+    web.writeFile("velmo-maj/maj_2010000/livre_lire.velmo", bytes);
+    ScratchFolder dir;
+    DownloadResult got = downloadFile(web.url("velmo-maj/maj_2010000/livre_lire.velmo"), dir.file("livre_lire.php"));
+    ASSERT_TRUE(got.ok()) << errorName(got.error) << " " << errorName(got.parseError);
+    EXPECT_TRUE(dir.readFile("livre_lire.php") == bytes);
+
+    // A folder asked without its slash: 301 to "/velmo-maj/", then the listing page.
+    got = downloadFile(web.url("velmo-maj"), dir.file("listing.html"));
+    ASSERT_TRUE(got.ok()) << errorName(got.error);
+    EXPECT_EQ(got.redirects, 1);
+    EXPECT_EQ(got.finalUrl, web.url("velmo-maj/"));
+    EXPECT_NE(dir.readFile("listing.html").find("maj_2010000/"), std::string::npos);
+
+    got = downloadFile(web.url("velmo-maj/maj_2020000/_Fichier_Maj_xxx.pcfg"), dir.file("f"));
+    EXPECT_EQ(got.error, DownloadError::HttpStatus);
+    EXPECT_EQ(got.status, 404);
+}

@@ -1,0 +1,134 @@
+// What the updater's engine tests share: a reporter that records everything the engines
+// tell the window, a `Tools` folder as the suite delivers it (the current directory while
+// a test runs), and an official site published on a real HTTP server.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/http_peers.h"
+#include "tests/support/scratch_folder.h"
+#include "updater/official_site.h"
+#include "updater/updater_reporter.h"
+
+namespace velmo::updater::testing {
+
+struct Box {
+    std::string title, text;
+    BoxIcon icon;
+    bool fatal;
+};
+
+class RecordingReporter : public UpdaterReporter {
+public:
+    std::string installed = "inconnu", latest = "inconnu";
+    int statusCalls = 0;
+    bool upToDate = false;
+    std::string statusText;
+    std::vector<std::string> description;
+    std::vector<std::pair<std::string, std::string>> rows;  // name, status
+    std::vector<std::string> actions;
+    std::vector<Box> boxes;
+
+    void showInstalledVersion(const std::string& t) override { installed = t; }
+    void showLatestVersion(const std::string& t) override { latest = t; }
+    void showVersionStatus(bool ok, const std::string& t) override {
+        ++statusCalls;
+        upToDate = ok;
+        statusText = t;
+    }
+    void clearDescription() override { description.clear(); }
+    void addDescriptionLine(const std::string& l) override { description.push_back(l); }
+    void clearFileRows() override { rows.clear(); }
+    void addFileRow(const std::string& name, const std::string& status) override { rows.emplace_back(name, status); }
+    void setRowStatus(int row, const std::string& status) override {
+        ASSERT_GE(row, 0);
+        ASSERT_LT(static_cast<std::size_t>(row), rows.size());
+        rows[static_cast<std::size_t>(row)].second = status;
+    }
+    void setActionStatus(const std::string& t) override { actions.push_back(t); }
+    void message(const std::string& title, const std::string& text, BoxIcon icon) override {
+        boxes.push_back({title, text, icon, false});
+    }
+    void fatal(const std::string& title, const std::string& text, BoxIcon icon) override {
+        boxes.push_back({title, text, icon, true});
+    }
+
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& r : rows) out.push_back(r.second);
+        return out;
+    }
+};
+
+// The updater's working directory: Tools with misesAJour/ and softwareDatas/ (and the
+// connection settings file the window would have loaded).
+struct ToolsFolder {
+    velmo::testing::ScratchFolder dir{velmo::testing::ScratchFolder::Enter};
+    explicit ToolsFolder(bool withWorkFolder = true) {
+        std::filesystem::create_directories(dir / "softwareDatas");
+        if (withWorkFolder) std::filesystem::create_directories(dir / "misesAJour");
+        dir.writeFile("softwareDatas/config.pcfg", "transfert = 1\r\nFTP_adresse = old.example\r\n");
+    }
+    void setInstalledScript(std::int32_t version) const {
+        dir.writeFile("misesAJour/__NumeroDeVersion_Script_Local.pcfg",
+                      "[Grp_NumeroDeVersion_Script_Local]\r\nversionDuScript_Local = " + std::to_string(version) + "\r\n");
+    }
+    void setUpdaterVersion(std::int32_t version) const {
+        dir.writeFile("misesAJour/__NumeroDeVersion_Exe_Local.pcfg",
+                      "[Grp_NumeroDeVersion_Exe_Local]\r\nversionExecutableMaj_Local = " + std::to_string(version) + "\r\n");
+    }
+};
+
+// One update package as the official site publishes it.
+struct Package {
+    std::vector<std::string> lines;
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+    std::vector<std::string> chmods;
+    std::map<std::string, std::string> contents;  // package path -> bytes (missing: not published)
+
+    std::string descriptionText() const {
+        std::string t;
+        auto group = [&t](const char* name, const std::vector<std::string>& values, const char* key) {
+            t += std::string("[") + name + "]\r\n";
+            for (std::size_t i = 0; i < values.size(); ++i) t += key + std::to_string(i + 1) + " = " + values[i] + "\r\n";
+        };
+        group("Grp_DescriptionMaj", lines, "ligne");
+        group("Grp_ListeFichiersATelecharger", files, "fichier");
+        group("Grp_ListeDossiersACreer", folders, "dossier");
+        group("Grp_ListeChmodAAppliquer", chmods, "chmod");
+        return t;
+    }
+};
+
+// The official site below "velmo-maj/" on a real server.
+class OfficialSiteOnPeer {
+public:
+    explicit OfficialSiteOnPeer(velmo::testsupport::HttpPeerKind kind = velmo::testsupport::HttpPeerKind::Nginx)
+        : web(kind) {}
+
+    // Keys in the given order: version -> lowest updater version.
+    void publishList(const std::vector<std::pair<std::int32_t, std::int32_t>>& versions) const {
+        std::string t = "[Grp_NumeroDeVersion_Exe_Script_SiteOfficiel]\r\n";
+        for (const auto& [v, exe] : versions) t += std::to_string(v) + " = " + std::to_string(exe) + "\r\n";
+        web.writeFile("velmo-maj/_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg", t);
+    }
+    void publishPackage(std::int32_t version, const Package& p) const {
+        const std::string folder = "velmo-maj/maj_" + std::to_string(version) + "/";
+        web.writeFile(folder + "_Fichier_Maj_xxx.pcfg", p.descriptionText());
+        for (const auto& [path, bytes] : p.contents) web.writeFile(folder + path, bytes);
+    }
+    OfficialSite site() const {
+        OfficialSite s;
+        s.baseUrl = web.url("velmo-maj/");
+        return s;
+    }
+
+    velmo::testsupport::HttpPeer web;
+};
+
+}  // namespace velmo::updater::testing

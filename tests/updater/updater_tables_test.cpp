@@ -1,0 +1,105 @@
+// The updater's rules that need neither window nor network: which published version comes
+// next, how versions are written, which description paths are refused, and the names a
+// package path gives.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "updater/update_description.h"
+#include "updater/version_choice.h"
+#include "updater/version_files.h"
+
+using namespace velmo::updater;
+
+TEST(VersionChoice, OneUpdateAtATimeAndTheObsoleteUpdaterCheck) {
+    const std::vector<PublishedVersion> list = {{2000000, 1000000}, {2010000, 1010000}, {2020000, 1000000}};
+    struct Row {
+        std::int32_t installed;
+        std::int32_t target, latest, required;
+        bool newer;
+    };
+    const std::vector<Row> rows = {
+        {2000000, 2010000, 2020000, 1010000, true},  // the first newer one, not the newest
+        {2010000, 2020000, 2020000, 1000000, true},
+        {2020000, 2020000, 2020000, 0, false},       // up to date: target is the installed one
+        {2030000, 2020000, 2020000, 0, false},       // newer than published: the last one is offered
+        {0, 2000000, 2020000, 1000000, true},
+    };
+    for (const Row& r : rows) {
+        const VersionChoice c = chooseVersion(list, r.installed);
+        EXPECT_EQ(c.target, r.target) << r.installed;
+        EXPECT_EQ(c.latest, r.latest) << r.installed;
+        EXPECT_EQ(c.requiredUpdater, r.required) << r.installed;
+        EXPECT_EQ(c.newerFound, r.newer) << r.installed;
+    }
+    // A list out of order still offers the first newer key in file order.
+    const VersionChoice c = chooseVersion({{2020000, 0}, {2010000, 0}}, 2000000);
+    EXPECT_EQ(c.target, 2020000);
+    EXPECT_EQ(c.latest, 2010000);
+}
+
+TEST(VersionFiles, VersionsAreWrittenAndReadAsTheSiteWritesThem) {
+    EXPECT_EQ(formatVersion(2010003), "2.10.3");
+    EXPECT_EQ(formatVersion(1000000), "1.0.0");
+    EXPECT_EQ(formatVersion(2020000), "2.20.0");
+    EXPECT_EQ(formatVersion(2123456), "2.123.456");
+    EXPECT_EQ(formatVersion(12), "1.2.0");
+    EXPECT_EQ(formatVersion(0), "0.0.0");
+    EXPECT_EQ(versionNumber(" \t2010000abc"), 2010000);
+    EXPECT_EQ(versionNumber("-5"), -5);
+    EXPECT_EQ(versionNumber("maj"), 0);
+    EXPECT_EQ(versionNumber("99999999999999"), 2147483647);
+}
+
+TEST(UpdateDescription, PathsThatLeaveTheirFolderAreRefused) {
+    struct Row {
+        const char* path;
+        bool asFile, asFolder;  // accepted as a file entry, as a folder / permission entry
+    };
+    const std::vector<Row> rows = {
+        {"livre_lire.velmo", true, true},
+        {"skins/defaut/fond.velmo", true, true},
+        {"skins/nouveau/", false, true},
+        {"mon dossier/é.velmo", true, true},
+        {"../index.php", false, false},
+        {"skins/../../x", false, false},
+        {"skins/..", false, false},
+        {"./a", false, false},
+        {"/etc/passwd", false, false},
+        {"C:/Windows/x", false, false},
+        {"c:x", false, false},
+        {"skins\\defaut\\fond.velmo", false, false},
+        {"a//b", false, false},
+        {"", false, false},
+        {"/", false, false},
+        {"a\r\nDELE x", false, false},
+        {"tab\there", false, false},
+    };
+    for (const Row& r : rows) {
+        std::string refused;
+        UpdateDescription asFile;
+        asFile.files = {"ok.velmo", r.path};
+        EXPECT_EQ(findUnsafePath(asFile, refused), !r.asFile) << r.path;
+        if (!r.asFile) {
+            EXPECT_EQ(refused, r.path);
+        }
+        for (int list = 0; list < 2; ++list) {
+            UpdateDescription d;
+            (list == 0 ? d.folders : d.chmods) = {r.path};
+            EXPECT_EQ(findUnsafePath(d, refused), !r.asFolder) << r.path << " list " << list;
+        }
+    }
+}
+
+TEST(UpdateDescription, ServerNamesAndFolders) {
+    EXPECT_EQ(toServerName("skins/defaut/fond.velmo"), "skins/defaut/fond.php");
+    EXPECT_EQ(toServerName("a.velmo.velmo"), "a.php.php");
+    EXPECT_EQ(toServerName("A.VELMO"), "A.VELMO");
+    EXPECT_EQ(toServerName("x.velmox"), "x.phpx");
+    EXPECT_EQ(lastPart("skins/defaut/fond.velmo"), "fond.velmo");
+    EXPECT_EQ(lastPart("livre_lire.velmo"), "livre_lire.velmo");
+    EXPECT_EQ(folderParts("skins/defaut/fond.velmo"), (std::vector<std::string>{"skins", "defaut"}));
+    EXPECT_EQ(folderParts("skins/nouveau/"), (std::vector<std::string>{"skins", "nouveau"}));
+    EXPECT_TRUE(folderParts("livre_lire.velmo").empty());
+}

@@ -1,0 +1,41 @@
+// The phases of one installation (update_apply.h), each in its own file. Internal to the
+// updater's engine.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "settings/connection_settings.h"
+#include "updater/official_site.h"
+#include "updater/update_description.h"
+#include "updater/updater_reporter.h"
+
+namespace velmo::updater {
+
+struct ApplyRun {
+    const OfficialSite& site;
+    UpdaterReporter& reporter;
+    ConnectionSettings settings;  // trimmed form values
+    std::string packageFolder;
+    UpdateDescription description;
+    std::string startDirectory;   // the FTP login directory
+    std::string guestbookPath;    // startDirectory joined with the guestbook folder
+    // Per file row: false once its download or its upload failed.
+    std::vector<bool> fileOk;
+    // Local paths of the failed files, in row order: what the journal lists.
+    std::vector<std::string> failedFiles;
+
+    // "misesAJour/<package>/" + the server name of the package path.
+    std::string localCopy(const std::string& packagePath) const;
+    void markFailed(std::size_t row);
+};
+
+// Downloads every file of the package into the local mirror (folders made as needed).
+void downloadPackageFiles(ApplyRun& run);
+// Makes the description's folders below the guestbook folder (the session is in it).
+void createServerFolders(ApplyRun& run);
+// Sends every downloaded file into its folder below the guestbook folder.
+void uploadPackageFiles(ApplyRun& run);
+// CHMOD 777 on each listed path over a control channel of its own ("Chmod." ticked).
+void applyPermissionList(ApplyRun& run);
+
+}  // namespace velmo::updater

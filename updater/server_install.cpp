@@ -1,0 +1,88 @@
+// The server phases: folders, uploads and permissions, all relative to the guestbook
+// folder below the FTP login directory.
+#include "ftp/control_channel.h"
+#include "ftp/ftp_session.h"
+#include "platform/clock.h"
+#include "updater/apply_steps.h"
+#include "updater/update_apply.h"
+#include "updater/updater_texts.h"
+
+namespace velmo::updater {
+namespace {
+
+// Waits for a background send to end. False when it failed or could not start.
+bool sendOneFile(const std::string& localPath, const std::string& remoteName) {
+    if (!ftp::sendFile(updaterSession, localPath, remoteName, true)) return false;
+    clock::sleepMs(10);
+    for (;;) {
+        const ftp::TransferStatus status = ftp::transferStatus(updaterSession);
+        if (status.ended()) return status.phase == ftp::TransferDone;
+        clock::sleepMs(100);
+    }
+}
+
+// Enters each folder in turn; false at the first one that cannot be entered.
+bool enterFolders(const std::vector<std::string>& parts) {
+    for (const std::string& part : parts)
+        if (!ftp::changeDirectory(updaterSession, part)) return false;
+    return true;
+}
+
+}  // namespace
+
+void createServerFolders(ApplyRun& run) {
+    for (const std::string& entry : run.description.folders) {
+        std::vector<std::string> parts = folderParts(entry);
+        if (parts.size() == 1) {
+            run.reporter.setActionStatus("Création du dossier : " + parts[0]);
+            ftp::makeDirectory(updaterSession, parts[0]);
+            continue;
+        }
+        // "skins/nouveau/": make (or find) each level and enter it. A level that cannot be
+        // entered ends the entry: the levels below would land in the wrong folder.
+        for (const std::string& part : parts) {
+            run.reporter.setActionStatus("Création du dossier : " + part);
+            ftp::makeDirectory(updaterSession, part);
+            if (!ftp::changeDirectory(updaterSession, part)) break;
+        }
+        ftp::changeDirectory(updaterSession, run.guestbookPath);
+    }
+}
+
+void uploadPackageFiles(ApplyRun& run) {
+    bool lost = false;  // the guestbook folder could not be entered again
+    for (std::size_t row = 0; row < run.description.files.size(); ++row) {
+        if (!run.fileOk[row] || lost) {
+            run.markFailed(row);
+            run.reporter.setRowStatus(static_cast<int>(row), texts::rowFailed);
+            continue;
+        }
+        const std::string& path = run.description.files[row];
+        const std::string name = toServerName(lastPart(path));
+        const std::vector<std::string> parts = folderParts(toServerName(path));
+        run.reporter.setActionStatus("Envoie vers serveur : " + name);
+        // A file whose folder cannot be entered is not sent anywhere else.
+        const bool sent = enterFolders(parts) && sendOneFile(run.localCopy(path), name);
+        if (!sent) run.markFailed(row);
+        run.reporter.setRowStatus(static_cast<int>(row), sent ? texts::rowSent : texts::rowFailed);
+        if (!parts.empty() && !ftp::changeDirectory(updaterSession, run.guestbookPath)) lost = true;
+    }
+}
+
+void applyPermissionList(ApplyRun& run) {
+    const ConnectionSettings& s = run.settings;
+    ftp::ControlChannel channel(updaterReplyWaitLimitMs);
+    if (s.serverAddress.empty() || s.userId.empty() || s.password.empty() || !channel.connect(s.serverAddress, s.port) ||
+        channel.login(s.userId, s.password) == ftp::CommandRejected) {
+        run.reporter.message("Avertissement.", texts::connectionError(), BoxIcon::Warning);
+        return;
+    }
+    for (std::string path : run.description.chmods) {
+        if (path.back() == '/') path.pop_back();
+        run.reporter.setActionStatus("Chmod de : " + lastPart(path));
+        channel.chmod(s.guestbookFolder + "/" + path, "777");
+    }
+    channel.close();
+}
+
+}  // namespace velmo::updater

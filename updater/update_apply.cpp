@@ -1,0 +1,120 @@
+#include "updater/update_apply.h"
+
+#include "ftp/ftp_session.h"
+#include "platform/clock.h"
+#include "platform/text_codec.h"
+#include "settings/error_journal.h"
+#include "updater/apply_steps.h"
+#include "updater/updater_texts.h"
+#include "updater/version_files.h"
+
+namespace velmo::updater {
+namespace {
+
+ConnectionSettings trimmedForm(const ConnectionSettings& form) {
+    ConnectionSettings s = form;
+    s.serverAddress = text::trimBlanks(s.serverAddress);
+    s.userId = text::trimBlanks(s.userId);
+    s.password = text::trimBlanks(s.password);
+    s.guestbookFolder = text::trimBlanks(s.guestbookFolder);
+    return s;
+}
+
+// The login directory and the folder joined by one "/" (none added after a final "/").
+std::string joinServerPath(const std::string& directory, const std::string& folder) {
+    if (!directory.empty() && directory.back() == '/') return directory + folder;
+    return directory + "/" + folder;
+}
+
+// Reads and checks the mirrored description; false (message given) when unusable.
+bool loadDescription(ApplyRun& run) {
+    const std::string path = std::string(workFolder) + run.packageFolder + "/" + descriptionFileName;
+    if (run.packageFolder.empty() || !readUpdateDescription(path, run.description)) {
+        run.reporter.message("AVERTISSEMENT.", texts::cannotReadDescription("CD"), BoxIcon::None);
+        return false;
+    }
+    std::string unsafe;
+    if (findUnsafePath(run.description, unsafe)) {
+        run.reporter.message("ATTENTION.", texts::unsafeDescriptionPath(unsafe), BoxIcon::Error);
+        return false;
+    }
+    run.fileOk.assign(run.description.files.size(), true);
+    return true;
+}
+
+// Opens the session and enters the guestbook folder; false (message given, `failure`
+// set) otherwise.
+bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
+    const ConnectionSettings& s = run.settings;
+    run.reporter.setActionStatus("Création de dossier en cours de préparation.");
+    if (!ftp::open(updaterSession, {s.serverAddress, s.userId, s.password, s.passiveFlag == 1, s.port})) {
+        run.reporter.setActionStatus(texts::noAction);
+        run.reporter.message("Avertissement.", texts::connectionError(), BoxIcon::Warning);
+        failure = ApplyOutcome::ConnectionFailed;
+        return false;
+    }
+    run.startDirectory = ftp::currentDirectory(updaterSession);
+    run.guestbookPath = joinServerPath(run.startDirectory, s.guestbookFolder);
+    if (!ftp::changeDirectory(updaterSession, s.guestbookFolder)) {
+        ftp::close(updaterSession);
+        run.reporter.setActionStatus(texts::noAction);
+        run.reporter.message("Information.", texts::guestbookFolderMissing(s.guestbookFolder), BoxIcon::Information);
+        failure = ApplyOutcome::FolderMissing;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const ConnectionSettings& form,
+                         UpdaterReporter& reporter) {
+    ApplyRun run{site, reporter, trimmedForm(form), state.packageFolder(), {}, {}, {}, {}, {}};
+    saveConnectionSettings(Tool::Updater, run.settings);
+    if (run.settings.password.empty()) {
+        reporter.message("Information.", texts::passwordMissing, BoxIcon::Information);
+        return ApplyOutcome::PasswordMissing;
+    }
+    if (!loadDescription(run)) return ApplyOutcome::Refused;
+
+    reporter.setActionStatus("Téléchargement en cours de préparation.");
+    downloadPackageFiles(run);
+    ApplyOutcome failure = ApplyOutcome::ConnectionFailed;
+    if (!openGuestbookFolder(run, failure)) return failure;
+    createServerFolders(run);
+    reporter.setActionStatus("Transfert en cours de préparation.");
+    uploadPackageFiles(run);
+    ftp::close(updaterSession);
+    // Lets the server finish with the session before the control channel logs in again.
+    clock::sleepMs(500);
+
+    if (run.settings.permissionFlag == 1) {
+        reporter.setActionStatus("Chmod en cours de préparation.");
+        applyPermissionList(run);
+    }
+
+    const std::int32_t target = state.targetVersion;
+    const bool complete = run.failedFiles.empty();
+    if (complete) {
+        if (writeLocalVersion(scriptVersionFile, target)) {
+            reporter.showInstalledVersion(formatVersion(target));
+            const bool upToDate = target == state.latestVersion;
+            reporter.showVersionStatus(upToDate, upToDate ? texts::upToDate : texts::notUpToDate);
+        } else {
+            reporter.message("Information.", texts::cannotOpen(scriptVersionFile.name), BoxIcon::Information);
+        }
+    } else {
+        writeErrorJournal(run.failedFiles, run.settings, updaterJournalPath);
+    }
+    reporter.clearDescription();
+    reporter.setActionStatus(texts::finished);
+    if (complete)
+        reporter.message("Information.", texts::updateDone(), BoxIcon::Information);
+    else
+        reporter.message("Avertissement.", texts::updateIncomplete(run.failedFiles.size(), updaterJournalPath),
+                         BoxIcon::Warning);
+    state.applyLocked = true;
+    return complete ? ApplyOutcome::Installed : ApplyOutcome::Incomplete;
+}
+
+}  // namespace velmo::updater

@@ -1,0 +1,36 @@
+// The installation of the update a check selected ("Appliquer les mises à jour"): the
+// package's files are downloaded into "misesAJour/<package>/", the package's folders are
+// made on the server, the files are sent into the guestbook folder, the listed paths get
+// the permissions 777 when "Chmod." is ticked, and the new version is recorded.
+//
+// The version is recorded only when every file of the package was downloaded and sent;
+// otherwise the failed files are journalled in "softwareDatas/log-erreur-Update.txt", no
+// row of theirs reads "Transféré.", and the final message says so. Runs in a worker
+// thread of the window and reports through UpdaterReporter.
+#pragma once
+#include "settings/connection_settings.h"
+#include "updater/official_site.h"
+#include "updater/updater_reporter.h"
+
+namespace velmo::updater {
+
+// The FTP session number of the updater and the reply wait of its control channel.
+inline constexpr int updaterSession = 33;
+inline constexpr int updaterReplyWaitLimitMs = 5000;
+
+enum class ApplyOutcome {
+    PasswordMissing,
+    Refused,           // the description is unreadable or names a refused path: nothing done
+    ConnectionFailed,  // the FTP session could not be opened
+    FolderMissing,     // the guestbook folder is not on the server
+    Installed,         // every file is on the server and the version is recorded
+    Incomplete,        // some file failed: journalled, version not recorded
+};
+
+// `form`: the connection form as typed (address, user ID, password and folder are trimmed
+// here); its permission flag is the "Chmod." box. The form's values are saved to the
+// connection settings file first, whatever follows.
+ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const ConnectionSettings& form,
+                         UpdaterReporter& reporter);
+
+}  // namespace velmo::updater

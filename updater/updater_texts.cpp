@@ -1,0 +1,50 @@
+#include "updater/updater_texts.h"
+
+namespace velmo::updater::texts {
+
+std::string officialFileMissing(const std::string& name) {
+    return "Le fichier : \"" + name + "\" se trouvant sur le site officiel est absent.\r\n\r\n"
+           "Contactez le webmaster du site pour lui signaler, sinon vous ne pourrez plus faire de mise à jour.\r\n"
+           "[Distant - Erreur : TFSALMSSO]";
+}
+
+std::string cannotOpen(const std::string& name) { return "Impossible d'ouvrir le fichier \"" + name + "\"."; }
+
+std::string cannotReadDescription(const char* code) {
+    return std::string("Impossible de lire les infos de : \"_Fichier_Maj_xxx.pcfg\". [Local - Erreur : ") + code + "]";
+}
+
+std::string unsafeDescriptionPath(const std::string& value) {
+    return "La description de la mise à jour contient un chemin refusé :\r\n\"" + value + "\"\r\n\r\n"
+           "Rien n'a été téléchargé ni envoyé. Contactez le webmaster du site officiel pour lui signaler.";
+}
+
+std::string guestbookFolderMissing(const std::string& folder) {
+    return "Le dossier \"" + folder + "\" n'existe pas sur votre serveur.\r\n"
+           "Il doit y avoir une erreur dans le fichier de configuration à propos du nom du répertoire de "
+           "destination du livre d'or.";
+}
+
+std::string connectionError() {
+    return "Impossible de se connecter.\r\n\r\n"
+           "Raisons possibles :\r\n"
+           " > Vos identifiants de connexion ne sont pas bon.\r\n"
+           " > Votre pare-feu empêche la connexion.\r\n\r\n"
+           "Tentez à nouveau de vous reconnecter.";
+}
+
+std::string updateDone() {
+    return "La mise à jour à été effectuée.\r\n\r\n"
+           "Retournez sur l'onglet \"Vérifier les mises à jour\" pour voir s'il n'y a pas d'autres mises à jour "
+           "de disponible.";
+}
+
+std::string updateIncomplete(std::size_t failedCount, const std::string& journalPath) {
+    return "La mise à jour n'a pas été effectuée entièrement : " + std::to_string(failedCount) +
+           " fichier(s) n'ont pas pu être transférés.\r\n"
+           "La liste se trouve dans le fichier \"" + journalPath + "\".\r\n\r\n"
+           "Votre version n'a pas été changée. Retournez sur l'onglet \"Vérifier les mises à jour\" pour "
+           "recommencer la mise à jour.";
+}
+
+}  // namespace velmo::updater::texts

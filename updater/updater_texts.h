@@ -1,0 +1,42 @@
+// The updater's own message and status texts (CP1252 once compiled), in one place.
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace velmo::updater::texts {
+
+// File list statuses.
+inline constexpr const char* rowToUpdate = "A mettre à jour.";
+inline constexpr const char* rowReceived = "Réceptionné.";
+inline constexpr const char* rowSent = "Transféré.";
+// A file whose download or upload failed.
+inline constexpr const char* rowFailed = "Non transféré.";
+
+// "Actions en cours" line.
+inline constexpr const char* noAction = "Aucune action en cours.";
+inline constexpr const char* finished = "Opérations terminées.";
+
+inline constexpr const char* upToDate = "Votre version est à jour.";
+inline constexpr const char* notUpToDate = "Votre version n'est pas à jour.";
+// The announcement lines are centred in the description area by leading blanks.
+inline constexpr std::size_t announcementIndent = 86;
+inline constexpr const char* noUpdate = "Aucune mise à jour de disponible.";
+inline constexpr const char* updateAvailable = "Une mise à jour est disponible.";
+
+inline constexpr const char* obsoleteUpdater =
+    "Cette version de Velmo, Maj est obsolète, veuillez récupérer une version plus récente sur le site officiel.";
+inline constexpr const char* passwordMissing = "Vous avez oublié de remplir le champ du mot de passe.";
+
+std::string officialFileMissing(const std::string& name);
+std::string cannotOpen(const std::string& name);
+std::string cannotReadDescription(const char* code);  // "CD", "UFVF"
+std::string unsafeDescriptionPath(const std::string& value);
+std::string guestbookFolderMissing(const std::string& folder);
+std::string connectionError();
+std::string updateDone();
+std::string updateIncomplete(std::size_t failedCount, const std::string& journalPath);
+// Check-tab lock messages.
+inline constexpr const char* checkFirst = "Vous devez d'abord vérifier l'existence de mises à jour.";
+inline constexpr const char* nothingToInstall = "Il n'y a pas de mises à jour.";
+
+}  // namespace velmo::updater::texts
