@@ -35,6 +35,16 @@ bool enterBelowLogin(const BackupJob& job, const std::string& path) {
     return ftp::changeDirectory(session, job.loginDirectory) && ftp::changeDirectory(session, path);
 }
 
+// The names of `kind` in `path` below the login directory, except `skipped`. True with
+// none when the server says the folder is not there; false when it could not be read
+// whole (listing cut or refused, connection lost).
+bool namesIn(const BackupJob& job, const std::string& path, ftp::EntryKind kind,
+             std::initializer_list<const char*> skipped, std::vector<std::string>& names) {
+    names.clear();
+    if (!enterBelowLogin(job, path)) return ftp::isAlive(session);
+    return listNames(kind, skipped, names);
+}
+
 // One file into `localPath`. A failed download leaves no file: a truncated copy in a
 // backup would pass for a good one.
 bool download(const std::string& remoteName, const std::string& localPath) {
@@ -126,17 +136,21 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
     reporter.clearSources();
     job.loginDirectory = ftp::currentDirectory(session);
 
-    std::vector<std::string> names;
-    if (ftp::changeDirectory(session, s.guestbookFolder + "/skins") &&
-        listNames(ftp::EntryDirectory, {".", ".."}, names)) {
-        for (const std::string& name : names) reporter.addSource(SourceList::Skins, name);
-    }
-    if (enterBelowLogin(job, s.guestbookFolder + "/chmod_perso") &&
-        listNames(ftp::EntryFile, {"index.php", "code_ecrit.php"}, names)) {
-        for (const std::string& name : names) reporter.addSource(SourceList::PersonalFiles, name);
-    }
-    // Not busy any more before the user is told the lists are ready.
+    std::vector<std::string> skins, files;
+    // Without the login directory no folder can be found again.
+    const bool whole = !job.loginDirectory.empty() &&
+                       namesIn(job, s.guestbookFolder + "/skins", ftp::EntryDirectory, {".", ".."}, skins) &&
+                       namesIn(job, s.guestbookFolder + "/chmod_perso", ftp::EntryFile,
+                               {"index.php", "code_ecrit.php"}, files);
+    // Not busy any more before the user is told how the listing went.
     reporter.setBusy(false);
+    if (!whole) {
+        ftp::close(session);  // the window goes: a new "Connexion" logs in again
+        reporter.listingFailed();
+        return false;
+    }
+    for (const std::string& name : skins) reporter.addSource(SourceList::Skins, name);
+    for (const std::string& name : files) reporter.addSource(SourceList::PersonalFiles, name);
     reporter.sourcesListed();
     return true;
 }

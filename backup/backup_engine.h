@@ -33,6 +33,9 @@ public:
 
     // Listing.
     virtual void loginFailed() = 0;   // says so; the window is then closed
+    // A folder that is there could not be read whole: says so; the window is then closed
+    // (lists that lack what could not be read would pass for the whole guestbook).
+    virtual void listingFailed() = 0;
     virtual void clearSources() = 0;
     // A new last row: the name, checked, status notSavedStatus.
     virtual void addSource(SourceList list, const std::string& name) = 0;
@@ -57,9 +60,10 @@ struct BackupJob {
 
 // Opens session 33 with the record and fills both lists in the server's order: the
 // sub-folders of folder/skins ("." and ".." left out) and the plain files of
-// folder/chmod_perso ("index.php" and "code_ecrit.php" left out). A folder that cannot be
-// entered or listed leaves its list empty. False (after reporter.loginFailed) when the
-// login failed. The session stays open for runBackup.
+// folder/chmod_perso ("index.php" and "code_ecrit.php" left out). A folder the server says
+// is not there leaves its list empty. False after reporter.loginFailed when the login
+// failed, and after reporter.listingFailed when a listing was cut, refused or lost with
+// the connection. The session stays open for runBackup.
 bool listBackupSources(BackupJob& job, BackupReporter& reporter);
 
 // Downloads the checked rows into a new folder made by createBackupFolder inside

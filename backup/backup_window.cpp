@@ -28,6 +28,11 @@ public:
         ui().messageBox(suite::titles::warning, suite::connectionErrorText, ui::MessageIcon::Warning);
         onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
     }
+    void listingFailed() override {
+        if (!mine()) return;
+        ui().messageBox(suite::titles::warning, listingFailedText, ui::MessageIcon::Warning);
+        onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
+    }
     void clearSources() override {
         onWindow([](BackupApp&, ui::Ui& u) {
             u.clearRows(ids::backupWindow, ids::skinsList);

@@ -365,15 +365,43 @@ TEST_F(BackupProgram, AFileTheServerRefusesIsNotSaved) {
     expectSameTree(treeOf(backupFolders().at(0)), expectedTree(wanted, server));
 }
 
+// The server's side of "CWD /", "CWD livre-dor/chmod_perso" and a passive LIST up to its
+// data, in a scripted conversation.
+testsupport::ScriptedServer& listChmodPerso(testsupport::ScriptedServer& host, const std::string& listing) {
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
+    host.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("LIST\r\n").reply("150 ok\r\n");
+    return host.acceptData().sendData(listing);
+}
+
+// The listing of the personal files is cut by the server: no list passes for the whole
+// guestbook, the user is told, and the window closes.
+TEST_F(BackupProgram, AListingCutShortIsSaidAndClosesTheWindow) {
+    testsupport::ScriptedServer host;
+    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    listChmodPerso(host, "-rw-r--r-- 1 web web 7 Jan 1 12:00 livre.txt\r\n").reply("426 Connexion interrompue\r\n");
+    host.start();
+    startWithSettings(ConnectionSettings{"127.0.0.1", "velmo", "", "livre-dor", 0, 1, host.port()});
+    ui.expectBox("Avertissement.", "La liste des skins et des fichiers n'a pas pu être lue en entier.");
+    ui.typeText(ids::mainWindow, ids::passwordField, "secret");
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::connectButton));
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() == 1 && !ui.windowExists(ids::backupWindow); }));
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); }));
+    EXPECT_FALSE(stdfs::exists(tools.root / "Tools/sauvegardes"));
+    EXPECT_TRUE(host.finish()) << host.report();
+}
+
 // Every byte of the file arrives, and then the server says the transfer failed: the file
 // is not saved, and the copy that arrived is not left in the backup.
 TEST_F(BackupProgram, ADownloadEndedByAFailureReplyIsNotKept) {
     testsupport::ScriptedServer host;
     host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
-    host.expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
-    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
-    host.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("LIST\r\n").reply("150 ok\r\n").acceptData();
-    host.sendData("-rw-r--r-- 1 web web 7 Jan 1 12:00 livre.txt\r\n").reply("226 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");  // still there: the folder is missing
+    listChmodPerso(host, "-rw-r--r-- 1 web web 7 Jan 1 12:00 livre.txt\r\n").reply("226 ok\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");  // "Sauvegarder"
     host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
     host.expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("RETR livre.txt\r\n").reply("150 ok\r\n").acceptData();
