@@ -5,16 +5,19 @@
 #   2. builds the Windows programs (scripts/build.sh windows -> build/windows),
 #   3. lays out build/demo/ as the suite is delivered: Velmo_Menu.exe, Tools/ with the
 #      tools, livre-dor, softwareDatas, sauvegardes and misesAJour,
-#   4. starts a demo FTP server on 127.0.0.1 (pyftpdlib; login folder build/demo-ftp) and
-#      prints its address, port, user and password, and a demo official site for the
-#      updater (sample/site-officiel over HTTP on 127.0.0.1),
+#   4. starts a demo FTP server on 127.0.0.1 (pyftpdlib; login folder build/demo-ftp, which
+#      holds an installed guestbook in mon-livre-dor for the folder locator to find and the
+#      backup tool to save) and prints its address, port, user and password, and a demo
+#      official site for the updater (sample/site-officiel over HTTP on 127.0.0.1),
 #   5. starts the launcher under Wine on $DISPLAY; with no display it uses a virtual X
 #      server, saves build/demo/screenshot.png and says how to get a display.
 # The servers stop when the programs have ended.
 #
 # Environment: VELMO_DEMO_PORT (default 2121), VELMO_DEMO_HTTP_PORT (8089), VELMO_DEMO_USER (velmo),
 # VELMO_DEMO_PASSWORD (demo), VELMO_SKIP_INSTALL=1 to skip step 1, VELMO_DEMO_BUILD=DIR
-# to take the programs from an already built Windows tree (skips steps 1 and 2).
+# to take the programs from an already built Windows tree (skips steps 1 and 2),
+# VELMO_DEMO_GUESTBOOK (mon-livre-dor) names the installed guestbook's folder ("" for none;
+# sample/make_installed_guestbook.py writes it when it is missing).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -26,6 +29,7 @@ PASSWORD=${VELMO_DEMO_PASSWORD:-demo}
 WIN=${VELMO_DEMO_BUILD:-$ROOT/build/windows}
 DEMO=$ROOT/build/demo
 FTP_HOME=$ROOT/build/demo-ftp
+GUESTBOOK=${VELMO_DEMO_GUESTBOOK-mon-livre-dor}
 
 say() { printf 'run: %s\n' "$*"; }
 die() { printf 'run: ERROR: %s\n' "$*" >&2; exit 1; }
@@ -77,6 +81,10 @@ fi
 
 say "starting the demo FTP server"
 mkdir -p "$FTP_HOME"
+# An installed guestbook, left as it is once there (the user's own changes stay).
+if [[ -n $GUESTBOOK && ! -e $FTP_HOME/$GUESTBOOK ]]; then
+  /usr/bin/python3 "$ROOT/sample/make_installed_guestbook.py" "$FTP_HOME" --folder "$GUESTBOOK"
+fi
 coproc FTP { exec /usr/bin/python3 "$ROOT/scripts/demo_ftp_server.py" --home "$FTP_HOME" \
   --port "$PORT" --user "$USER_NAME" --password "$PASSWORD" --log "$DEMO/ftp-server.log" 2>&1; }
 FTP_PID=$FTP_PID
@@ -117,6 +125,14 @@ cat <<EOF
   build/demo/Tools/misesAJour/__NumeroDeVersion_Script_Local.pcfg.
 
 EOF
+if [[ -n $GUESTBOOK ]]; then
+  cat <<EOF
+  A guestbook is already installed there, in "$GUESTBOOK": "Velmo, Navigateur." finds it
+  (double-click its folder, then "Tester"), and "Velmo, Sauvegarde." then saves its skins
+  and personal files into build/demo/Tools/sauvegardes.
+
+EOF
+fi
 
 /usr/bin/python3 "$ROOT/scripts/demo_wine.py" --demo "$DEMO" --prefix "$ROOT/build/demo-wine" \
   --build-dir "$WIN"

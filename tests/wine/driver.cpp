@@ -474,6 +474,22 @@ void run(const Args& args) {
     emit(num(sendTimeout(controlArg(a(1), a(2)), TCM_GETCURSEL, 0, 0)));
   } else if (cmd == L"enabled") {  // enabled HWND ID -> 0/1
     emit(num(IsWindowEnabled(controlArg(a(1), a(2))) ? 1 : 0));
+  } else if (cmd == L"ticks") {  // ticks HWND ID -> 0/1 per report-list row (its check box)
+    HWND list = controlArg(a(1), a(2));
+    LRESULT count = sendTimeout(list, LVM_GETITEMCOUNT, 0, 0);
+    for (LRESULT row = 0; row < count; ++row) {
+      LRESULT state = sendTimeout(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+      emit((state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? L"1" : L"0");
+    }
+  } else if (cmd == L"tickrow") {  // tickrow HWND ID ROW 0|1 (a report-list row's check box)
+    HWND list = controlArg(a(1), a(2));
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(number(a(4)) ? 2 : 1);
+    RemoteBlock mem(processOf(list), sizeof item);
+    mem.put(0, &item, sizeof item);
+    if (!sendTimeout(list, LVM_SETITEMSTATE, static_cast<WPARAM>(number(a(3))), reinterpret_cast<LPARAM>(mem.at)))
+      fail(L"LVM_SETITEMSTATE refused");
   } else if (cmd == L"menu") {  // menu HWND COMMAND_ID (posted WM_COMMAND, as a menu click)
     post(windowArg(a(1)), WM_COMMAND, MAKEWPARAM(number(a(2)), 0), 0);
   } else if (cmd == L"menubar") {  // menubar HWND -> one title per line

@@ -286,6 +286,13 @@ class Driver:
                 for line in self.call("listview", hwnd, ctrl, columns, *(["pictures"] if pictures else []))]
         return [(int(r[0]),) + r[1:] for r in rows] if pictures else rows
 
+    def ticks(self, hwnd, ctrl):
+        """Whether each row of a report list with check boxes is ticked."""
+        return [line == "1" for line in self.call("ticks", hwnd, ctrl)]
+
+    def tick_row(self, hwnd, ctrl, row, ticked):
+        self.call("tickrow", hwnd, ctrl, row, 1 if ticked else 0)
+
     def choose_tab(self, hwnd, ctrl, index):
         """Selects a tab of a tab panel as a click does (the program is told)."""
         self.call("tab", hwnd, ctrl, index)

@@ -1,0 +1,94 @@
+// Everything Velmo_Sauvegarde's threads share: the program (window table, routes, loop),
+// the window and control numbers, the connection record, and the flags the event loop and
+// the engine's workers exchange.
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "backup/backup_engine.h"
+#include "frame/connection_form.h"
+#include "frame/program.h"
+#include "settings/connection_settings.h"
+#include "ui/ui.h"
+
+namespace velmo::backup {
+
+namespace ids {
+// Windows.
+constexpr int mainWindow = frame::mainWindow;
+constexpr int backupWindow = 1;
+constexpr int aboutWindow = 37;
+// Menu entries.
+constexpr int menuSite = 3, menuForum = 4, menuAbout = 5, menuQuit = 6;
+// Main window controls.
+constexpr int addressField = 14, userField = 17, passwordField = 20, folderField = 22, passiveBox = 24,
+              portField = 25, connectButton = 27;
+// Backup window controls.
+constexpr int skinsList = 29, filesList = 31, backupButton = 32;
+}  // namespace ids
+
+inline constexpr const char* backupButtonText = "Sauvegarder";
+inline constexpr const char* closeButtonText = "Fermer";
+inline constexpr const char* listingFailedText =
+    "La liste des skins et des fichiers n'a pas pu être lue en entier.\r\n\r\n"
+    "Raisons possibles :\r\n"
+    " > La connexion a été interrompue.\r\n"
+    " > Le serveur a refusé d'envoyer la liste.\r\n\r\n"
+    "Tentez à nouveau de vous reconnecter.";
+inline constexpr const char* missingSettingsText =
+    "Le fichier contenant vos paramètres de connexion n'existe pas.\r\n\r\n"
+    "Vous devez d'abord utiliser le logiciel \"Velmo_Navigateur\" pour générer celui-ci.";
+
+// The connection fields of the main window, and the whole window with its menu and About
+// window.
+frame::ConnectionFormLayout backupFormLayout();
+frame::ProgramDescription describeBackupTool(const frame::ConnectionForm& form);
+
+struct BackupApp : std::enable_shared_from_this<BackupApp> {
+    explicit BackupApp(ui::Ui& ui) : form(backupFormLayout()), program(ui, describeBackupTool(form)) {}
+
+    const frame::ConnectionForm form;
+    frame::Program program;
+    ui::Ui& ui() const { return program.ui(); }
+
+    // Filled from the settings file at start; "Connexion" replaces the login values. The
+    // guestbook folder stays the one of the file.
+    ConnectionSettings settings;
+
+    // `listingStarted`: the listing of the open backup window has been started.
+    // `busy`: the engine works for the open window, whose close box is then ignored.
+    // A failed login's close request is a task handed to the event loop that names its
+    // window: it closes that window only, never a later one.
+    std::atomic<bool> listingStarted{false};
+    std::atomic<bool> busy{false};
+    // Each backup window opened gets the next number; 0 while none is open. Written by
+    // the event loop only.
+    std::atomic<int> openWindowNumber{0};
+    int windowsOpened = 0;
+    // The open window's job (event loop only); its workers hold it too.
+    std::shared_ptr<BackupJob> windowJob;
+
+    // One engine worker on session 33 at a time: a listing still logging in for a window
+    // the user closed finishes before the next window's listing starts.
+    std::mutex engineLock;
+};
+
+// The engine's workers run detached: the program does not wait for them when it ends.
+// waitForWorkers blocks until every worker started so far has ended (tests).
+void startWorker(std::function<void()> body);
+void waitForWorkers();
+
+// The settings file into the fields and the record; false when the file is missing.
+bool loadSettingsIntoForm(BackupApp& app);
+// "Connexion": the record from the fields, then the backup window.
+void openBackupWindow(BackupApp& app);
+// "Fermer" or the close box: the backup window goes, the main window comes back.
+void closeBackupWindow(BackupApp& app);
+// The backup window's routes: its first showing starts the listing, its button starts the
+// backup or (as "Fermer") closes it, its close box closes it unless the engine is busy.
+std::vector<frame::Route> backupWindowRoutes(BackupApp& app);
+
+}  // namespace velmo::backup

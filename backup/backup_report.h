@@ -1,0 +1,47 @@
+// What a backup tells the user: the status texts of the rows and the closing message, made
+// from what the backup counted. A file counts as saved only when its download succeeded;
+// everything else is said as a failure, never as a saved file.
+#pragma once
+#include <string>
+
+namespace velmo::backup {
+
+// Row statuses.
+inline constexpr const char* notSavedStatus = "Non sauvegardé.";
+inline constexpr const char* inProgressStatus = "En cours...";
+inline constexpr const char* savedStatus = "Sauvegardé.";
+inline constexpr const char* failedStatus = "Échec de la sauvegarde.";
+
+// What one skin, or a whole backup, came to.
+struct BackupTally {
+    int savedFiles = 0;
+    int failedFiles = 0;    // downloads that failed, and files that could not be asked for
+    int unreadFolders = 0;  // image folders that exist (or may) but could not be listed
+    bool anyFailure() const { return failedFiles > 0 || unreadFolders > 0; }
+    BackupTally& operator+=(const BackupTally& other);
+};
+
+// A skin's status: "N fichier(s) sauvegardé(s)." when nothing failed, failedStatus when
+// nothing was saved, and "N sauvegardé(s), M échec(s)." in between (an unread image folder
+// counts as one failure there).
+std::string skinStatus(const BackupTally& skin);
+
+struct BackupOutcome {
+    std::string folderName;  // inside "sauvegardes"; "" when no folder could be made
+    BackupTally tally;
+};
+
+// The closing message. Saved: every attempted file was saved (or nothing was checked);
+// Incomplete: some files were saved and some were not; NothingSaved: every attempt failed;
+// NoFolder: no backup folder could be made, so nothing was tried.
+enum class SummaryKind { Saved, Incomplete, NothingSaved, NoFolder };
+
+struct BackupSummary {
+    SummaryKind kind = SummaryKind::Saved;
+    std::string title;
+    std::string text;
+};
+
+BackupSummary summarize(const BackupOutcome& outcome);
+
+}  // namespace velmo::backup
