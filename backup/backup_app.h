@@ -76,11 +76,6 @@ struct BackupApp : std::enable_shared_from_this<BackupApp> {
     std::mutex engineLock;
 };
 
-// The engine's workers run detached: the program does not wait for them when it ends.
-// waitForWorkers blocks until every worker started so far has ended (tests).
-void startWorker(std::function<void()> body);
-void waitForWorkers();
-
 // The settings file into the fields and the record; false when the file is missing.
 bool loadSettingsIntoForm(BackupApp& app);
 // "Connexion": the record from the fields, then the backup window.

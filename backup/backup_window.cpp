@@ -1,6 +1,7 @@
 // The backup window (number 1): the two lists the engine fills and marks, "Sauvegarder"
 // that becomes "Fermer", and the engine's reporter that works on them.
 #include "backup/backup_app.h"
+#include "platform/worker.h"
 #include "suite/messages.h"
 
 namespace velmo::backup {
@@ -112,7 +113,7 @@ void startEngineStep(BackupApp& app, std::function<void(BackupJob&, BackupReport
     const std::shared_ptr<BackupApp> shared = app.shared_from_this();
     const std::shared_ptr<BackupJob> job = app.windowJob;
     const int window = app.openWindowNumber;
-    startWorker([shared, job, window, step = std::move(step)] {
+    worker::start([shared, job, window, step = std::move(step)] {
         std::lock_guard<std::mutex> lock(shared->engineLock);
         WindowReporter reporter(shared, window);
         step(*job, reporter);

@@ -1,11 +1,10 @@
-#include <cstdlib>
-
 #include "backup/backup_tool.h"
+#include "platform/worker.h"
 #include "ui/entry.h"
 
 int programMain() {
     auto ui = velmo::ui::makeUi();
-    // exit() rather than a return: a listing worker may still be logging in, and the window
-    // system it reports to must not be torn down under it.
-    std::exit(velmo::backup::runBackupTool(*ui));
+    // A listing worker may still be logging in after the window closed: the program then
+    // ends at once, without tearing down the window system it reports to.
+    return velmo::worker::endProgram(velmo::backup::runBackupTool(*ui));
 }

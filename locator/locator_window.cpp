@@ -1,16 +1,15 @@
 #include "locator/locator_window.h"
 
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "locator/locator_app.h"
 #include "locator/locator_texts.h"
 #include "platform/net.h"
+#include "platform/worker.h"
 #include "settings/connection_settings.h"
 #include "suite/messages.h"
 
@@ -21,23 +20,6 @@ namespace {
 using frame::mainWindow;
 using ui::MessageIcon;
 namespace titles = suite::titles;
-
-std::mutex workersLock;
-std::condition_variable workersEnded;
-int runningWorkers = 0;
-
-void startWorker(std::function<void()> body) {
-    {
-        std::lock_guard<std::mutex> lock(workersLock);
-        ++runningWorkers;
-    }
-    std::thread([body = std::move(body)]() mutable {
-        body();
-        body = nullptr;  // what it shares goes before the worker counts as ended
-        std::lock_guard<std::mutex> lock(workersLock);
-        if (--runningWorkers == 0) workersEnded.notify_all();
-    }).detach();
-}
 
 // Not connected: "Connexion" and the connection fields enabled, the rest disabled, the
 // list and the listing it showed gone, the run over.
@@ -101,7 +83,7 @@ void connect(LocatorApp& app) {
     const ConnectionSettings s = app.form.read(u, frame::FormTexts::Trimmed);
     const int run = app.engine->beginRun(s);
     auto reporter = std::make_shared<WindowReporter>(app.shared_from_this());
-    startWorker([engine = app.engine, reporter, run, s] { engine->connectAndList(run, s, *reporter); });
+    worker::start([engine = app.engine, reporter, run, s] { engine->connectAndList(run, s, *reporter); });
 }
 
 void cancel(LocatorApp& app) {
@@ -151,8 +133,7 @@ LocatorApp::LocatorApp(ui::Ui& ui)
       helpText(locator::helpText(runsOnWindows7())) {}
 
 void waitForListingWorkers() {
-    std::unique_lock<std::mutex> lock(workersLock);
-    workersEnded.wait(lock, [] { return runningWorkers == 0; });
+    worker::waitForAll();
 }
 
 int runLocator(ui::Ui& ui) {

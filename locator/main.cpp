@@ -1,11 +1,10 @@
-#include <cstdlib>
-
 #include "locator/locator_window.h"
+#include "platform/worker.h"
 #include "ui/entry.h"
 
 int programMain() {
     auto ui = velmo::ui::makeUi();
-    // exit() rather than a return: a connect-and-list may still wait on the server, and the
-    // window system its tasks use must not be torn down under it.
-    std::exit(velmo::locator::runLocator(*ui));
+    // A connect-and-list may still wait on the server after the window closed: the program
+    // then ends at once, without tearing down the window system its tasks use.
+    return velmo::worker::endProgram(velmo::locator::runLocator(*ui));
 }

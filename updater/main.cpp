@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "deployment.h"
+#include "platform/worker.h"
 #include "ui/entry.h"
 #include "updater/updater_window.h"
 
@@ -15,5 +16,5 @@ int programMain() {
 #else
     site.baseUrl = velmo::deployment::updateBaseUrl;
 #endif
-    std::exit(velmo::updater::runUpdater(*ui, site));
+    return velmo::worker::endProgram(velmo::updater::runUpdater(*ui, site));
 }

@@ -1,9 +1,9 @@
 // Start, event loop and end of Velmo_Maj, and its one worker thread.
 #include "updater/updater_window.h"
 
-#include <thread>
 
 #include "ftp/ftp_session.h"
+#include "platform/worker.h"
 #include "settings/connection_settings.h"
 #include "suite/messages.h"
 #include "updater/update_apply.h"
@@ -33,27 +33,19 @@ bool startWorker(UpdaterApp& app, std::function<void()> body) {
     if (app.workerBusy) return false;
     app.workerBusy = true;
     setButtonsEnabled(app.ui, false);
-    {
-        std::lock_guard<std::mutex> lock(app.workerLock);
-        ++app.workersRunning;
-    }
-    std::thread([&app, body = std::move(body)] {
+    const bool started = worker::start([&app, body = std::move(body)] {
         body();
         // The buttons come back in the main thread, after everything the worker showed.
         app.program.post([&app] {
             app.workerBusy = false;
             setButtonsEnabled(app.ui, true);
         });
-        std::lock_guard<std::mutex> lock(app.workerLock);
-        --app.workersRunning;
-        app.workerIdle.notify_all();
-    }).detach();
-    return true;
-}
-
-void waitForWorker(UpdaterApp& app) {
-    std::unique_lock<std::mutex> lock(app.workerLock);
-    app.workerIdle.wait(lock, [&app] { return app.workersRunning == 0; });
+    });
+    if (!started) {
+        app.workerBusy = false;
+        setButtonsEnabled(app.ui, true);
+    }
+    return started;
 }
 
 int runUpdater(ui::Ui& ui, const OfficialSite& site) {
@@ -88,7 +80,7 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site) {
     const int code = program.run();
     // The window is gone; a check or an installation still running is let finish (its
     // network waits are bounded) rather than cut off halfway through the server's files.
-    waitForWorker(app);
+    worker::waitForAll();
     ftp::closeAllSessions();
     return code;
 }

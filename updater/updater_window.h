@@ -4,9 +4,7 @@
 // installs it). No menu. Closing it returns to the launcher.
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 
 #include "frame/connection_form.h"
 #include "frame/program.h"
@@ -43,9 +41,6 @@ struct UpdaterApp {
     // One worker at a time: a check and an installation must not mix their file lists and
     // versions. Both buttons stay disabled while it runs.
     bool workerBusy = false;  // main thread only
-    std::mutex workerLock;
-    std::condition_variable workerIdle;
-    int workersRunning = 0;  // under workerLock
 };
 
 // Where the connection form lies: on the installation tab's page.
@@ -66,7 +61,5 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site);
 // Starts a worker for `body` unless one is running (false then); main thread only. The
 // buttons are disabled until it ends.
 bool startWorker(UpdaterApp& app, std::function<void()> body);
-// Blocks until no worker runs (the program's end).
-void waitForWorker(UpdaterApp& app);
 
 }  // namespace velmo::updater

@@ -18,6 +18,7 @@
 #include "backup/backup_app.h"
 #include "backup/backup_tool.h"
 #include "ftp/control_channel.h"
+#include "platform/worker.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
@@ -128,7 +129,7 @@ protected:
             ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); });
             closeProgram();
         }
-        waitForWorkers();
+        ASSERT_TRUE(worker::waitForAll(std::chrono::minutes(1))) << "a worker never ended";
         EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
         EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
