@@ -17,10 +17,10 @@ bool matches(const Route& r, const ui::Event& e) {
 
 }  // namespace
 
-MenuItem quitItem(int id) { return {id, "Quitter", nullptr, FrameIcon::Quit, CommonEntry::Quit}; }
-MenuItem siteItem(int id) { return {id, "Site de Velmo, livre d'or", nullptr, FrameIcon::Link, CommonEntry::Site}; }
-MenuItem forumItem(int id) { return {id, "Forum de Velmo, livre d'or", nullptr, FrameIcon::Link, CommonEntry::Forum}; }
-MenuItem aboutItem(int id) { return {id, "A propos", nullptr, FrameIcon::About, CommonEntry::About}; }
+MenuItem quitItem(int id) { return {id, quitEntryText, nullptr, FrameIcon::Quit, CommonEntry::Quit}; }
+MenuItem siteItem(int id) { return {id, siteEntryText, nullptr, FrameIcon::Link, CommonEntry::Site}; }
+MenuItem forumItem(int id) { return {id, forumEntryText, nullptr, FrameIcon::Link, CommonEntry::Forum}; }
+MenuItem aboutItem(int id) { return {id, aboutEntryText, nullptr, FrameIcon::About, CommonEntry::About}; }
 
 Route onMenu(int entry, std::function<void()> handler) {
     return route(ui::EventKind::Menu, mainWindow, entry, std::move(handler));
@@ -76,12 +76,6 @@ Program::Program(ui::Ui& ui, ProgramDescription description)
             }
         }
     }
-    if (description_.about) {
-        const AboutInfo& about = *description_.about;
-        frameRoutes_.push_back(onClose(about.windowId, [this] { closeAboutWindow(frame_); }));
-        frameRoutes_.push_back(
-            onCommand(about.linkId, [this] { openInBrowser(ui_, officialSiteAddress()); }, about.windowId));
-    }
 }
 
 void Program::addRoutes(std::vector<Route> routes) {
@@ -125,6 +119,7 @@ void Program::dispatch(const ui::Event& e) {
         quitting_ = true;
         return;
     }
+    if (description_.about && handleAboutEvent(frame_, e)) return;
     if (const Route* r = routeFor(e)) {
         // A copy: the handler may add routes, which moves the table.
         const std::function<void()> handler = r->handler;

@@ -98,7 +98,8 @@ public:
     Program& operator=(const Program&) = delete;
 
     // Adds rows to the route table. A program's route takes precedence over what the
-    // frame does with the same event (the close box, a common entry); a later row for
+    // frame does with the same event (the main window's close box, a common entry), but
+    // not over the About window's own events (its close box and link); a later row for
     // the same event replaces an earlier one.
     void addRoutes(std::vector<Route> routes);
 

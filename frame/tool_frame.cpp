@@ -101,19 +101,19 @@ void returnToLauncher(ui::Ui& ui) {
 }
 
 ui::MenuEntry quitEntry(const Frame& frame, int id) {
-    return {id, "Quitter", &frame.pictures.quitIcon};
+    return {id, quitEntryText, &frame.pictures.quitIcon};
 }
 
 ui::MenuEntry siteEntry(const Frame& frame, int id) {
-    return {id, "Site de Velmo, livre d'or", &frame.pictures.linkIcon};
+    return {id, siteEntryText, &frame.pictures.linkIcon};
 }
 
 ui::MenuEntry forumEntry(const Frame& frame, int id) {
-    return {id, "Forum de Velmo, livre d'or", &frame.pictures.linkIcon};
+    return {id, forumEntryText, &frame.pictures.linkIcon};
 }
 
 ui::MenuEntry aboutEntry(const Frame& frame, int id) {
-    return {id, "A propos", &frame.pictures.aboutIcon};
+    return {id, aboutEntryText, &frame.pictures.aboutIcon};
 }
 
 void bringWindowToFront(ui::Ui& ui, int windowId) {

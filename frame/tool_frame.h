@@ -55,7 +55,12 @@ bool handleAboutEvent(const Frame& frame, const ui::Event& event);
 // will close. The caller then ends its loop.
 void returnToLauncher(ui::Ui& ui);
 
-// The common menu entries with their icons, for a program's menu table.
+// The common menu entries' texts, and the entries with their icons for a program's menu
+// table (frame/program.h has them as menu items the skeleton routes itself).
+inline constexpr const char* quitEntryText = "Quitter";
+inline constexpr const char* siteEntryText = "Site de Velmo, livre d'or";
+inline constexpr const char* forumEntryText = "Forum de Velmo, livre d'or";
+inline constexpr const char* aboutEntryText = "A propos";
 ui::MenuEntry quitEntry(const Frame& frame, int id);
 ui::MenuEntry siteEntry(const Frame& frame, int id);
 ui::MenuEntry forumEntry(const Frame& frame, int id);

@@ -7,13 +7,13 @@
 // in the installer), then connect, login, any number of chmod, close (or let the
 // destructor close). Each object is one conversation with its own connection and its own
 // last reply, so two conversations at once (the installer allows it) do not disturb each
-// other. One object is used by one thread at a time.
+// other. One object is used by one thread at a time. Lines go through the shared control
+// connection (ftp/control_connection.h); this class adds its own pacing and reply rules.
 #pragma once
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
-#include "platform/net.h"
+#include "ftp/control_connection.h"
 
 namespace velmo::ftp {
 
@@ -27,7 +27,7 @@ inline constexpr const char* ReplyTimeOut = "TimeOut";
 class ControlChannel {
 public:
     // Every reply wait gives the server up to replyWaitLimitMs for the first byte.
-    // loginBoundMs bounds how long login keeps skipping replies it does not know.
+    // loginBoundMs bounds how long login may take, whatever the server answers.
     explicit ControlChannel(int replyWaitLimitMs, int loginBoundMs = DefaultLoginBoundMs);
     ~ControlChannel();
     ControlChannel(const ControlChannel&) = delete;
@@ -36,21 +36,27 @@ public:
     // Opens the TCP connection and reads the greeting; true only for a 220 greeting.
     // On false the connection is closed again (a refusing or silent server included).
     bool connect(const std::string& server, int port);
-    bool connected() const { return socket_.valid(); }
+    bool connected() const { return connection_.connected(); }
     void close();
 
-    // One reply wait: the whole reply as one text (lines joined with their CR LF inside,
-    // trailing LF, CR and blanks removed), "TimeOut" when nothing came within the first
-    // wait, "" when no connection is open or no receive buffer could be had.
+    // One reply wait, after a 10 ms pause: up to firstWaitMs for the first byte, then
+    // the reply's lines until its last line, or until the server has been quiet for
+    // 50 ms (1000 ms after a read of more than 150 bytes). The result is the reply as one
+    // text (lines joined with CR LF, trailing LF, CR and blanks removed, at most
+    // MaxReplyBytes), "TimeOut" when nothing came, "" when no connection is open. A reply
+    // still coming ReplyCompletionMarginMs after the first wait's limit is given up with
+    // its connection ("TimeOut"): what followed would pass for the next reply.
     std::string readReply(int firstWaitMs);
     std::string readReply() { return readReply(replyWaitLimit_); }
 
-    // Sends every byte of `line` as given (the caller includes the CR LF).
+    // Sends every byte of `line` as given (the caller includes the CR LF), after dropping
+    // whatever the server sent unasked.
     void sendLine(const std::string& line);
 
     // USER, then PASS when asked (331), then TYPE A once the user is in (230); accepted
     // when TYPE A is answered with 200, rejected on 530, timed out when the server stops
-    // answering.
+    // answering. Past loginBoundMs (a server that keeps asking for the password, or keeps
+    // answering TYPE A with 230) it ends rejected.
     CommandResult login(const std::string& userId, const std::string& password);
 
     // word + " " + mode + " " + path; accepted only on 200.
@@ -65,21 +71,17 @@ public:
     int replyWaitLimit() const { return replyWaitLimit_; }
 
     static constexpr int DefaultLoginBoundMs = 15000;
-    // Size of the receive buffer of one reply wait.
-    static constexpr std::size_t ReceiveBufferSize = 32000;
+    static constexpr int ReplyCompletionMarginMs = 2000;
     // A reply longer than this ends there: a server that never stops sending cannot make
     // a reply wait last forever or grow without end.
-    static constexpr std::size_t MaxReplyBytes = 64 * 1024;
+    static constexpr std::size_t MaxReplyBytes = ReplyAssembler::MaxBytes;
 
 private:
     int replyWaitLimit_;
     int loginBoundMs_;
-    net::Socket socket_;
+    ControlConnection connection_;
     std::string lastReply_;
 };
-
-// Text of the last reply wait of any conversation in the process (locked).
-std::string lastReplyText();
 
 // First three characters of a reply text (fewer when the text is shorter).
 std::string replyCode(const std::string& reply);

@@ -37,7 +37,9 @@ void startSessions();
 void closeAllSessions();
 
 // Connects, drains the greeting, sends USER (expects 331) and PASS (expects 230).
-// Opening a number already in use first closes the session that had it.
+// Opening a number already in use first closes the session that had it. In passive mode
+// the data connections go to the address this control connection reached, at the port a
+// 227 reply names; the address in the reply is not followed.
 bool open(int session, const std::string& server, const std::string& userId,
           const std::string& password, bool passive, int port);
 bool open(int session, const Account& account);
@@ -48,6 +50,10 @@ std::string currentDirectory(int session);   // quoted path of the 257 reply, or
 bool changeDirectory(int session, const std::string& directory);  // ".." sends CDUP
 bool makeDirectory(int session, const std::string& directory);
 
+// True only for a whole listing: the server closed the data connection after it, it
+// stayed within ListingParser's limits, and the final reply was a completion (2xx).
+// Otherwise false with no entries: a stalled, cut or refused listing is never shown as
+// the folder's content. The entries are stepped through with nextEntry.
 bool listDirectory(int session);
 bool nextEntry(int session);
 std::string entryName(int session);
@@ -68,9 +74,11 @@ TransferStatus transferStatus(int session);
 // Asks a running transfer to stop and waits until it has ended; gives its final status.
 TransferStatus abortTransfer(int session);
 
-// How long a reply (or a data connection) may stay silent before the waiting operation
-// gives up and the control connection is treated as lost. 120 000 ms unless a test sets
-// a shorter limit; applies to every session, from the next wait on.
+// How long a whole reply may take (however it is cut into pieces), and how long a data
+// connection may stay silent, before the waiting operation gives up and the control
+// connection is treated as lost. 120 000 ms unless a test sets a shorter limit; applies
+// to every session, from the next wait on. (How replies are read and kept in step with
+// their commands: ftp/control_connection.h.)
 void setSilenceLimitMs(int ms);
 int silenceLimitMs();
 

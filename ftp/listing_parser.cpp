@@ -1,5 +1,6 @@
 #include "ftp/listing_parser.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "ftp/ftp_session.h"
@@ -60,10 +61,17 @@ std::size_t ListingParser::room() const {
     return MaxChunk - buffer_.size();
 }
 
+void ListingParser::stop() {
+    ended_ = true;
+    buffer_.clear();
+}
+
 void ListingParser::feed(const char* data, std::size_t size) {
     if (ended_) return;
-    const std::size_t space = room();
-    buffer_.append(data, size < space ? size : space);
+    const std::size_t taken = std::min(size, room());
+    fed_ += taken;
+    if (fed_ > MaxBytes) return stop();
+    buffer_.append(data, taken);
     std::size_t pos = 0;
     for (;;) {
         while (pos < buffer_.size() && isBreak(buffer_[pos])) ++pos;
@@ -72,21 +80,14 @@ void ListingParser::feed(const char* data, std::size_t size) {
         if (end == buffer_.size()) break;  // no break yet: held back for the next chunk
         ListingEntry entry;
         if (parseListingLine(buffer_.substr(pos, end - pos), entry)) {
+            if (entries_.size() >= MaxEntries) return stop();
             entries_.push_back(std::move(entry));
-            if (entries_.size() >= MaxEntries) {
-                ended_ = true;
-                buffer_.clear();
-                return;
-            }
         }
         pos = end;
     }
     buffer_.erase(0, pos);
-    if (buffer_.size() >= MaxChunk) {
-        // A line that cannot fit: the listing stops here.
-        ended_ = true;
-        buffer_.clear();
-    }
+    // A line that cannot fit: the parse stops here.
+    if (buffer_.size() >= MaxChunk) stop();
 }
 
 std::vector<ListingEntry> ListingParser::takeEntries() {

@@ -22,25 +22,31 @@ struct ListingEntry {
 // Chunks of at most 1023 bytes go behind what is left of the previous one in a 1024-byte
 // buffer. A line is taken once its CR or LF has arrived: with nine fields it becomes an
 // entry, with fewer (a "total 12" line) it is skipped. A line that does not fit the
-// buffer ends the listing, and so does reaching MaxEntries; the entries before stand.
-// Bytes after the last line break when the data ends are not a line and are dropped.
+// buffer ends the parse, and so does an entry past MaxEntries or data past MaxBytes (so
+// the memory a listing takes stays bounded); the listing is then incomplete and the
+// session reports it as failed. Bytes after the last line break when the data ends are
+// not a line and are dropped. Where the chunks are cut changes nothing.
 class ListingParser {
 public:
     static constexpr std::size_t BufferSize = 1024;
     static constexpr std::size_t MaxChunk = BufferSize - 1;
     static constexpr std::size_t MaxEntries = 100000;
+    static constexpr std::size_t MaxBytes = 16 * 1024 * 1024;
 
-    // How many bytes the next chunk may hold; 0 once the listing has ended.
+    // How many bytes the next chunk may hold; 0 once the parse has ended.
     std::size_t room() const;
     void feed(const char* data, std::size_t size);
-    // True once an over-long line or the entry limit stopped the parse.
+    // True once an over-long line or a limit stopped the parse: the entries are not the
+    // whole listing.
     bool ended() const { return ended_; }
     const std::vector<ListingEntry>& entries() const { return entries_; }
     std::vector<ListingEntry> takeEntries();
 
 private:
+    void stop();
     std::string buffer_;
     std::vector<ListingEntry> entries_;
+    std::size_t fed_ = 0;
     bool ended_ = false;
 };
 

@@ -25,6 +25,16 @@ void ReplyFramer::feed(const char* data, std::size_t size) {
 
 void ReplyFramer::cut() {
     while (pending_.size() < MaxPendingLines) {
+        if (inOverlong_) {
+            std::size_t end = 0;
+            while (end < buffer_.size() && !isBreak(buffer_[end])) ++end;
+            buffer_.erase(0, end);  // the rest of the long line: dropped
+            if (buffer_.empty()) return;
+            pending_.push_back(std::move(overlong_));
+            overlong_.clear();
+            inOverlong_ = false;
+            continue;
+        }
         std::size_t start = 0;
         while (start < buffer_.size() && isBreak(buffer_[start])) ++start;
         if (start > 0) buffer_.erase(0, start);
@@ -32,11 +42,13 @@ void ReplyFramer::cut() {
         std::size_t end = 0;
         while (end < buffer_.size() && !isBreak(buffer_[end])) ++end;
         if (end == buffer_.size()) {
-            // No break yet: wait for the rest, unless the buffer can take no more.
+            // No break yet: wait for the rest. A buffer full of one line keeps that much
+            // of it and drops the rest up to the break.
             if (buffer_.size() < MaxRead) return;
-            pending_.push_back(buffer_);
+            overlong_.swap(buffer_);
             buffer_.clear();
-            return;
+            inOverlong_ = true;
+            continue;
         }
         pending_.push_back(buffer_.substr(0, end));
         buffer_.erase(0, end);
@@ -51,15 +63,45 @@ bool ReplyFramer::takeLine(std::string& line) {
     return true;
 }
 
+bool ReplyFramer::holdsPartial() const {
+    if (inOverlong_) return true;
+    for (char c : buffer_)
+        if (!isBreak(c)) return true;
+    return false;
+}
+
+bool ReplyFramer::takePartial(std::string& line) {
+    cut();
+    if (!pending_.empty() || !holdsPartial()) return false;
+    if (inOverlong_) {
+        line = std::move(overlong_);
+        overlong_.clear();
+        inOverlong_ = false;
+    } else {
+        std::size_t start = 0;
+        while (start < buffer_.size() && isBreak(buffer_[start])) ++start;
+        line = buffer_.substr(start);
+    }
+    buffer_.clear();
+    return true;
+}
+
 void ReplyFramer::clear() {
     buffer_.clear();
     pending_.clear();
+    overlong_.clear();
+    inOverlong_ = false;
 }
 
 bool ReplyAssembler::addLine(const std::string& line) {
     if (complete_) return true;
     ++lines_;
     bytes_ += line.size() + 2;
+    if (text_.size() < MaxBytes) {
+        if (lines_ > 1) text_ += "\r\n";
+        text_ += line;
+        if (text_.size() > MaxBytes) text_.resize(MaxBytes);
+    }
     if (lines_ == 1) {
         first_ = line.substr(0, MaxKeptLine);
         if (line.size() >= 4 && line[3] == '-' && startsWithCode(line)) {

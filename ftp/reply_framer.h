@@ -12,9 +12,11 @@ namespace velmo::ftp {
 //
 // Lines break at CR and LF; a run of them is one break, so no line is empty. Bytes after
 // the last break stay in the buffer and are completed by the next read (a reply split
-// across TCP segments reads as whole lines). When 4095 bytes hold no break at all, they
-// are handed out as one line so that reading can go on. When the table is full, the
-// remaining bytes are cut only after lines have been taken.
+// across TCP segments reads as whole lines); takePartial hands them out as a line when the
+// reader knows no more is coming (the server went quiet or closed). A line longer than
+// 4095 bytes is consumed whole: its first 4095 bytes are kept and the rest is dropped up
+// to its break, so the line after it starts where the server started it. When the table
+// is full, the remaining bytes are cut only after lines have been taken.
 class ReplyFramer {
 public:
     static constexpr std::size_t BufferSize = 4096;
@@ -28,6 +30,11 @@ public:
     void feed(const char* data, std::size_t size);
     // The next line, without its break. False when more bytes are needed.
     bool takeLine(std::string& line);
+    // True when bytes of a line whose break has not come yet are held.
+    bool holdsPartial() const;
+    // The held bytes of an unfinished line, as a line (call once takeLine gave false).
+    // The line is then over: what follows starts a new one.
+    bool takePartial(std::string& line);
     std::size_t pendingLines() const { return pending_.size(); }
     void clear();
 
@@ -35,6 +42,9 @@ private:
     void cut();
     std::string buffer_;
     std::deque<std::string> pending_;
+    // The kept start of a line longer than MaxRead while the rest of it is being dropped.
+    std::string overlong_;
+    bool inOverlong_ = false;
 };
 
 // One reply, line by line. The first line's code decides: when its fourth character is
@@ -57,11 +67,14 @@ public:
     bool overLimit() const { return overLimit_; }
     // The first line (cut to MaxKeptLine): its code is the reply's code.
     const std::string& firstLine() const { return first_; }
+    // Every line so far joined with CR LF between them, cut at MaxBytes.
+    const std::string& text() const { return text_; }
     std::size_t lineCount() const { return lines_; }
     void reset();
 
 private:
     std::string first_;
+    std::string text_;
     std::string code_;  // three digits while a multi-line reply runs
     std::size_t lines_ = 0;
     std::size_t bytes_ = 0;

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "frame/tool_frame.h"
+#include "ftp/ftp_session.h"
 #include "installer/installer_app.h"
 #include "installer/link_generator.h"
 #include "installer/permission_runs.h"
 #include "installer/upload_engine.h"
 #include "platform/fs.h"
-#include "platform/net.h"
 #include "platform/process.h"
 #include "platform/text_codec.h"
 #include "settings/connection_settings.h"
@@ -146,7 +146,7 @@ int runInstaller(ui::Ui& ui) {
     app->writableModesApplied = false;
     app->restrictedModesRestored = false;
     app->themedFileBar = hasGlidingProgressBars();
-    net::startNetworking();
+    ftp::startSessions();  // networking, for the sessions and the control channel alike
 
     if (!fs::isDirectory("livre-dor")) {
         ui.messageBox("ATTENTION.", missingGuestbookText, MessageIcon::Error);

@@ -46,9 +46,11 @@ public:
     bool waitReadable(int timeoutMs);
     bool waitWritable(int timeoutMs);
 
-    // Local / remote IPv4 address ("127.0.0.1") and port of a connected or bound socket.
+    // Local IPv4 address ("127.0.0.1") and port of a connected or bound socket; the
+    // address of the peer of a connected one ("" when there is none).
     std::string localAddress() const;
     int localPort() const;
+    std::string peerAddress() const;
 
     // Half-close of the sending side (tests use it to end a data stream cleanly).
     void shutdownSend();

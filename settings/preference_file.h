@@ -78,8 +78,8 @@ private:
     State state_ = State::None;
     std::string path_;
     bool modified_ = false;
-    pcfg::Text text_;                            // encoding and items, in file order
-    ItemList& items_ = text_.items;
+    pcfg::Text text_;                // encoding and items, in file order
+    ItemList& items_ = text_.items;  // the items, under a shorter name
     ItemPos currentGroup_ = items_.end();  // end(): the top section
     ItemPos cursor_ = items_.end();        // end(): before the first item / nowhere
     bool groupPending_ = false;

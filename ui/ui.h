@@ -177,7 +177,8 @@ public:
     virtual bool addControl(int windowId, const ControlSpec& control) = 0;
     virtual void removeControl(int windowId, int controlId) = 0;
     virtual bool controlExists(int windowId, int controlId) = 0;
-    // Programmatic changes raise no events.
+    // Programmatic changes raise no events. A text field with the keyboard focus keeps
+    // its caret at the end of the new text, so that typing goes on after it.
     virtual void setText(int windowId, int controlId, const std::string& text) = 0;
     virtual std::string getText(int windowId, int controlId) = 0;
     virtual void setChecked(int windowId, int controlId, bool checked) = 0;

@@ -165,6 +165,17 @@ std::string Socket::localAddress() const {
     return buf;
 }
 
+std::string Socket::peerAddress() const {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (!valid() || ::getpeername(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&sa), &len) != 0 ||
+        sa.sin_family != AF_INET)
+        return std::string();
+    char buf[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &sa.sin_addr, buf, sizeof buf);
+    return buf;
+}
+
 int Socket::localPort() const {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;

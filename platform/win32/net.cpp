@@ -132,6 +132,14 @@ std::string Socket::localAddress() const {
     return inet_ntoa(sa.sin_addr);
 }
 
+std::string Socket::peerAddress() const {
+    sockaddr_in sa{};
+    int len = sizeof sa;
+    if (!valid() || getpeername(raw(handle_), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET)
+        return std::string();
+    return inet_ntoa(sa.sin_addr);
+}
+
 int Socket::localPort() const {
     sockaddr_in sa{};
     int len = sizeof sa;

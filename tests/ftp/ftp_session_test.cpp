@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ftp/ftp_session.h"
+#include "ftp/listing_parser.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "tests/support/scripted_server.h"
@@ -40,9 +41,9 @@ std::string sentAfterClose(ScriptedServer& server, const std::string& what = "")
 // Server side of a transfer: TYPE, PASV or PORT, the transfer command and its first reply,
 // then the data connection unless that reply refused the transfer.
 ScriptedServer& startTransfer(ScriptedServer& s, const char* type, bool passive, const std::string& command,
-                              const std::string& startReply = "150 go\r\n") {
+                              const std::string& startReply = "150 go\r\n", const std::string& pasvHost = "127,0,0,1") {
     s.expect(std::string("TYPE ") + type + "\r\n").reply("200 ok\r\n");
-    if (passive) s.expect("PASV\r\n").pasv();
+    if (passive) s.expect("PASV\r\n").pasv("", pasvHost);
     else s.expectPort().reply("200 PORT command successful\r\n");
     s.expect(command).reply(startReply);
     if (startReply[0] != '1') return s;
@@ -174,26 +175,41 @@ TEST_F(FtpSessionTest, ListingsAreReadWholeOrRefusedAndTheirRepliesDrained) {
         longListing += "-rw-r--r-- 1 web web " + std::to_string(i) + " Jan 1 12:00 image " + std::to_string(i) + "\r\n";
         longEntries.push_back("image " + std::to_string(i) + " f " + std::to_string(i));
     }
+    std::string overCap;
+    for (std::size_t i = 0; i <= ListingParser::MaxEntries; ++i) overCap += "-rw-r--r-- 1 a b 1 Jan 1 12:00 f" + std::to_string(i) + "\n";
+    const std::string complete = "226 Transfer complete\r\n";
     struct Row {
         const char* what;
         const char* startReply;
         std::string data;
+        bool listed;
         std::vector<std::string> entries;  // name, kind (d or f), size
+        std::string finalReply = "226 Transfer complete\r\n";
+        bool dataLeftOpen = false;
     };
     const Row rows[] = {
         {"folder, then many data reads", "125 Data connection already open\r\n",
-         "drwxr-xr-x 2 web web 4096 Jan 1 12:00 my folder\r\n" + longListing, longEntries},
-        {"refused", "550 No listing\r\n", "", {}},
+         "drwxr-xr-x 2 web web 4096 Jan 1 12:00 my folder\r\n" + longListing, true, longEntries},
+        {"refused", "550 No listing\r\n", "", false, {}},
+        // A listing the server did not finish is no listing (the locator would show a
+        // cut or empty folder as the real one).
+        {"the server ends the transfer with 426", "150 go\r\n", longListing, false, {}, "426 Connection closed; transfer aborted\r\n"},
+        {"the data connection never closes", "150 go\r\n", longListing, false, {}, complete, true},
+        {"one entry over the cap", "150 go\r\n", overCap, false, {}},
     };
     for (const Row& r : rows) {
+        // Short only where the session must give up on a data connection that never closes.
+        setSilenceLimitMs(r.dataLeftOpen ? 1000 : 120000);
         const bool started = r.startReply[0] == '1';
         ScriptedServer server;
+        // Parsing 100 001 entries under the sanitizers outlasts the default step limit.
+        server.setStepLimit(60000);
         startTransfer(login(server), "A", true, "LIST\r\n", r.startReply);
-        if (started) server.sendData(r.data).reply("226 Transfer complete\r\n");
+        if (started) server.sendData(r.data, r.dataLeftOpen).reply(r.finalReply);
         server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server)) << r.what;
-        EXPECT_EQ(listDirectory(sessionNumber), started) << r.what;
+        EXPECT_EQ(listDirectory(sessionNumber), r.listed) << r.what;
         std::vector<std::string> entries;
         while (nextEntry(sessionNumber))
             entries.push_back(entryName(sessionNumber) + (entryKind(sessionNumber) == EntryDirectory ? " d " : " f ") +
@@ -213,9 +229,14 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
         const char* startReply;
         const char* finalReply;  // nullptr: the server drops the connection instead
         bool succeeds;
+        const char* pasvHost = "127,0,0,1";
     };
     const Row rows[] = {
         {"STOR passive, 226", true, true, 10000, "150 Ok to send data\r\n", "226 Transfer complete\r\n", true},
+        // The data goes to the server of the session, never to the host a 227 names
+        // (FTP bounce; servers behind NAT name their inner address).
+        {"STOR passive, 227 names another host", true, true, 5000, "150 go\r\n", "226 Transfer complete\r\n", true,
+         "127,0,0,2"},
         {"STOR active, empty file", true, false, 0, "125 Data connection already open\r\n", "226-Done\r\n226 Bye\r\n", true},
         {"STOR disk full 552 after the data", true, true, 9000, "150 go\r\n", "552 Exceeded storage allocation\r\n", false},
         {"STOR no final reply", true, true, 100, "150 go\r\n", nullptr, false},
@@ -234,7 +255,7 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
             ASSERT_TRUE(fs::replaceFileContents(local, content));
         }
         ScriptedServer server;
-        startTransfer(login(server), "I", r.passive, command, r.startReply);
+        startTransfer(login(server), "I", r.passive, command, r.startReply, r.pasvHost);
         if (started && r.upload) server.receiveData();
         if (started && !r.upload) server.sendData(content);
         if (!r.finalReply) server.drop();
@@ -318,4 +339,51 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
     EXPECT_FALSE(openOn(endless));
     endless.finish();
     EXPECT_EQ(endless.received(), "");
+}
+
+TEST_F(FtpSessionTest, OverLongAndUnaskedLinesDoNotShiftLaterReplies) {
+    // A 257 whose line is longer than the reply buffer, its end coming in a later
+    // segment; then a reply said twice. Each command still reads its own reply.
+    const std::string longPath = "/" + std::string(5000, 'p');
+    ScriptedServer server;
+    login(server)
+        .expect("PWD\r\n").replySplit({"257 \"" + longPath.substr(0, 4500), longPath.substr(4500) + "\" is current\r\n"}, 100)
+        .expect("CWD www\r\n").reply("250 ok\r\n250 said twice\r\n")
+        .expect("MKD livre\r\n").reply("257 \"/www/livre\" created\r\n")
+        .expect("PWD\r\n").reply("257 \"/www\"\r\n");
+    server.start();
+    ASSERT_TRUE(openOn(server));
+    EXPECT_EQ(currentDirectory(sessionNumber), "") << "a path past the kept 1023 characters is not made up";
+    EXPECT_TRUE(changeDirectory(sessionNumber, "www"));
+    EXPECT_TRUE(makeDirectory(sessionNumber, "livre"));
+    EXPECT_EQ(currentDirectory(sessionNumber), "/www");
+    EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\nCWD www\r\nMKD livre\r\nPWD\r\n");
+}
+
+TEST_F(FtpSessionTest, RepliesWithoutTheirLastLineEndAreReadAfterAShortQuiet) {
+    // Well inside the silence limit: the session must not wait for a line end that never comes.
+    setSilenceLimitMs(5000);
+    ScriptedServer server;
+    server.reply("220-Hello\r\n220 ready")
+        .expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").reply("230 Logged in\r\n")
+        .expect("PWD\r\n").reply("257 \"/www\" is current");
+    server.start();
+    ASSERT_TRUE(openOn(server));
+    EXPECT_EQ(currentDirectory(sessionNumber), "/www");
+    EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n");
+}
+
+TEST_F(FtpSessionTest, AReplyDrippedPastTheSilenceLimitEndsTheSession) {
+    // Every byte comes well within the limit, the whole greeting does not.
+    setSilenceLimitMs(300);
+    std::vector<std::string> drops;
+    for (char c : std::string("220 ") + std::string(60, 'w') + "\r\n") drops.emplace_back(1, c);
+    ScriptedServer server;
+    server.replySplit(drops, 15).expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").reply("230 Logged in\r\n");
+    server.start();
+    EXPECT_FALSE(openOn(server));
+    server.finish();
+    EXPECT_EQ(server.received(), "") << "nothing is sent after a greeting that never ended in time";
 }

@@ -99,7 +99,7 @@ TEST(ListingParser, WhereTheListingStops) {
     }
 }
 
-TEST(ListingParser, EntryCountIsCapped) {
+TEST(ListingParser, EntryCountAndBytesAreCapped) {
     ListingParser parser;
     const std::string line = "-rw-r--r-- 1 a b 1 Jan 1 12:00 f\n";
     std::string block;
@@ -108,6 +108,22 @@ TEST(ListingParser, EntryCountIsCapped) {
         parser.feed(block.data(), std::min(parser.room(), block.size()));
     EXPECT_TRUE(parser.ended());
     EXPECT_EQ(parser.entries().size(), ListingParser::MaxEntries);
+
+    // Exactly at the cap, with nothing after it, the listing is whole.
+    ListingParser full;
+    for (std::size_t i = 0; i < ListingParser::MaxEntries; ++i) full.feed(line.data(), line.size());
+    EXPECT_FALSE(full.ended());
+
+    // Long lines that are no entries ("total"-like text): the bytes are capped too.
+    ListingParser wide;
+    const std::string junk = std::string(1000, 'j') + "\n";
+    std::size_t fed = 0;
+    while (wide.room() > 0 && fed <= ListingParser::MaxBytes + junk.size()) {
+        wide.feed(junk.data(), junk.size());
+        fed += junk.size();
+    }
+    EXPECT_TRUE(wide.ended());
+    EXPECT_TRUE(wide.entries().empty());
 }
 
 TEST(Decimal64, SignDigitsAndLimits) {

@@ -13,12 +13,15 @@ TEST(ReplyFramer, CutsReadsIntoLines) {
         const char* what;
         std::vector<std::string> reads;
         std::vector<std::string> lines;
+        std::string tail;  // what is held of a line without its break ("" for none)
     };
     const std::vector<Row> rows = {
         {"split across reads", {"22", "0 hel", "lo\r", "\n331 x\r\n"}, {"220 hello", "331 x"}},
         {"break split between reads", {"220 a\r", "\n", "230 b\r\n"}, {"220 a", "230 b"}},
         {"runs of CR and LF are one break", {"\r\n\r\n220 a\r\r\n\n\n230 b\n\r"}, {"220 a", "230 b"}},
         {"CR alone", {"220 a\r230 b\r"}, {"220 a", "230 b"}},
+        {"last line without its break", {"220-a\r\n", "220 b"}, {"220-a"}, "220 b"},
+        {"only breaks after the last line", {"220 a\r\n\r"}, {"220 a"}},
     };
     for (const Row& r : rows) {
         ReplyFramer framer;
@@ -29,6 +32,11 @@ TEST(ReplyFramer, CutsReadsIntoLines) {
             while (framer.takeLine(line)) lines.push_back(line);
         }
         EXPECT_EQ(lines, r.lines) << r.what;
+        EXPECT_EQ(framer.holdsPartial(), !r.tail.empty()) << r.what;
+        std::string tail;
+        EXPECT_EQ(framer.takePartial(tail), !r.tail.empty()) << r.what;
+        EXPECT_EQ(tail, r.tail) << r.what;
+        EXPECT_FALSE(framer.holdsPartial()) << r.what << ": the tail was a line of its own";
     }
 }
 
@@ -42,11 +50,18 @@ TEST(ReplyFramer, BuffersAtMost4095BytesAnd128Lines) {
     ASSERT_TRUE(framer.takeLine(line));
     EXPECT_EQ(framer.readRoom(), 4095u);
 
-    // 4095 bytes without a break are handed out as one line so that reading goes on.
+    // A line longer than 4095 bytes keeps its first 4095 and drops the rest up to its
+    // break, however the reads cut it: reading goes on, and the next line is its own.
     const std::string junk(5000, 'x');
     framer.feed(junk.data(), junk.size());
+    EXPECT_FALSE(framer.takeLine(line)) << "its break has not come";
+    EXPECT_EQ(framer.readRoom(), 4095u);
+    framer.feed(junk.data(), 3000);
+    framer.feed("xx\r\n331 next\r\n", 14);
     ASSERT_TRUE(framer.takeLine(line));
     EXPECT_EQ(line, junk.substr(0, 4095));
+    ASSERT_TRUE(framer.takeLine(line));
+    EXPECT_EQ(line, "331 next");
     EXPECT_FALSE(framer.takeLine(line));
     EXPECT_EQ(framer.readRoom(), 4095u);
 

@@ -149,8 +149,13 @@ ScriptedServer& ScriptedServer::stream(const std::string& chunk, std::size_t tot
     });
 }
 
-ScriptedServer& ScriptedServer::pasv(const std::string& tail) {
-    return add("pasv()", [tail](ScriptedServer& s) {
+ScriptedServer& ScriptedServer::pasv(const std::string& tail, const std::string& host) {
+    return add("pasv(" + host + ")", [tail, host](ScriptedServer& s) {
+        // A client that followed the address must still reach nothing but loopback.
+        if (host.rfind("127,", 0) != 0) {
+            s.fail("pasv() may only name loopback addresses, not " + host);
+            return false;
+        }
         if (!s.ensureControl()) return false;
         s.dataListener_ = net::Socket::listenOn("127.0.0.1", 0, 2);
         int p = s.dataListener_.localPort();
@@ -158,7 +163,7 @@ ScriptedServer& ScriptedServer::pasv(const std::string& tail) {
             s.fail("no data listener");
             return false;
         }
-        std::string line = "227 Entering Passive Mode (127,0,0,1," + std::to_string(p / 256) + "," +
+        std::string line = "227 Entering Passive Mode (" + host + "," + std::to_string(p / 256) + "," +
                            std::to_string(p % 256) + ")" + tail + "\r\n";
         return s.sendBytes(s.control_, line, false);
     });

@@ -72,8 +72,9 @@ public:
 
     // Passive mode: opens a data listener on 127.0.0.1 and replies
     // "227 Entering Passive Mode (127,0,0,1,p1,p2)" + tail + "\r\n" (tail "." for servers
-    // that end the line with a dot).
-    ScriptedServer& pasv(const std::string& tail = "");
+    // that end the line with a dot). `host` replaces the "127,0,0,1" the reply names (a
+    // server naming another address than its own); the listener stays on 127.0.0.1.
+    ScriptedServer& pasv(const std::string& tail = "", const std::string& host = "127,0,0,1");
     // Accepts the client's data connection on the listener of the last pasv().
     ScriptedServer& acceptData();
     // Active mode: reads the client's next line, which must be "PORT h1,h2,h3,h4,p1,p2\r\n"

@@ -31,7 +31,10 @@ struct Failure {
 
 [[noreturn]] void fail(const std::wstring& reason) { throw Failure{reason}; }
 
-constexpr UINT sendTimeoutMs = 5000;
+// How long a read may wait for the program to answer. A program that is busy starting (a
+// loaded machine runs the installer's first scan for several seconds before its loop
+// pumps) still answers within it; only a hung one does not.
+constexpr UINT sendTimeoutMs = 30000;
 
 std::string toUtf8(const std::wstring& w) {
   int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
@@ -136,7 +139,9 @@ HWND controlArg(const std::wstring& window, const std::wstring& id) {
 
 LRESULT sendTimeout(HWND h, UINT msg, WPARAM w, LPARAM l) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG, sendTimeoutMs, &result))
+  // Not SMTO_ABORTIFHUNG: the system takes a program that has not pumped for 5 s as hung,
+  // which a busy start-up is not.
+  if (!SendMessageTimeoutW(h, msg, w, l, SMTO_NORMAL, sendTimeoutMs, &result))
     fail(L"window " + hexHandle(h) + L" did not answer message " + num(msg));
   return static_cast<LRESULT>(result);
 }
@@ -335,6 +340,46 @@ void post(HWND h, UINT msg, WPARAM w, LPARAM l) {
   if (!PostMessageW(h, msg, w, l)) fail(L"post failed");
 }
 
+// ---- real input: through the system's input queue, as a user's mouse and keyboard ------
+
+void sendInputs(std::vector<INPUT>& inputs) {
+  const UINT n = static_cast<UINT>(inputs.size());
+  if (SendInput(n, inputs.data(), sizeof(INPUT)) != n) fail(L"SendInput refused the input");
+}
+
+// A left click at the right end of the control (inside its border, past any text), where
+// a user clicks to type after what a field holds.
+void mouseClickAtEnd(HWND control) {
+  RECT r{};
+  if (!GetWindowRect(control, &r)) fail(L"no place for the control");
+  const int x = r.right - 6, y = (r.top + r.bottom) / 2;
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  std::vector<INPUT> in(3);
+  for (INPUT& i : in) i.type = INPUT_MOUSE;
+  in[0].mi.dx = static_cast<LONG>(x * 65535LL / (w - 1));
+  in[0].mi.dy = static_cast<LONG>(y * 65535LL / (h - 1));
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  sendInputs(in);
+}
+
+// Each character as a key press and release (a Unicode key event), to whatever window
+// has the keyboard focus, as typing does.
+void typeKeys(const std::wstring& text) {
+  std::vector<INPUT> in;
+  for (wchar_t c : text) {
+    for (DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+      INPUT i{};
+      i.type = INPUT_KEYBOARD;
+      i.ki.wScan = c;
+      i.ki.dwFlags = KEYEVENTF_UNICODE | up;
+      in.push_back(i);
+    }
+  }
+  if (!in.empty()) sendInputs(in);
+}
+
 // ---- commands -----------------------------------------------------------------------
 
 void run(const Args& args) {
@@ -361,6 +406,17 @@ void run(const Args& args) {
       fail(L"WM_SETTEXT refused");
   } else if (cmd == L"click") {  // click HWND ID
     post(controlArg(a(1), a(2)), BM_CLICK, 0, 0);
+  } else if (cmd == L"mouseclick") {  // mouseclick HWND ID (a real click at its right end)
+    mouseClickAtEnd(controlArg(a(1), a(2)));
+  } else if (cmd == L"type") {  // type TEXT (real key presses to the focused window)
+    typeKeys(unescape(a(1)));
+  } else if (cmd == L"focused") {  // focused HWND -> id of the control with the keyboard
+    // focus in the window's thread (0: none)
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(windowArg(a(1)), nullptr), &info))
+      fail(L"GetGUIThreadInfo failed");
+    emit(num(info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0));
   } else if (cmd == L"check") {  // check HWND ID -> 0/1/2
     emit(num(sendTimeout(controlArg(a(1), a(2)), BM_GETCHECK, 0, 0)));
   } else if (cmd == L"progress") {  // progress HWND ID -> "POS LOW HIGH"

@@ -10,7 +10,6 @@ address. Then the server's folder is compared with the local tree.
 
 import os
 import secrets
-import shutil
 import subprocess
 
 import winelib
@@ -42,13 +41,8 @@ def files_below(top, skip=lambda rel, name: False):
 
 
 def run(t):
-    exe = t.exe("Velmo_Transfert.exe")
-    tools = os.path.join(t.workdir, "Tools")
-    os.makedirs(os.path.join(tools, "softwareDatas"))
-    shutil.copy2(exe, tools)
     # The build puts the sample guestbook beside the program; that is the one sent.
-    shutil.copytree(os.path.join(os.path.dirname(exe), "livre-dor"),
-                    os.path.join(tools, "livre-dor"))
+    tools = t.installer_tools()
     ftp_home = os.path.join(t.root, "ftp-home")
     server, port, password = start_ftp(t, ftp_home)
     try:

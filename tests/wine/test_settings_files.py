@@ -18,10 +18,17 @@ def run(t):
         f.write(b"ancien = 1\r\n")
     link = os.path.join(t.workdir, "lien.pcfg")
     os.symlink(os.path.join("reel", "config.pcfg"), link)
-    done = subprocess.run([winelib.WINE, t.exe("velmo_settings_files.exe")], cwd=t.workdir, env=t.env,
-                          stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
-    out = done.stdout.decode("cp1252", "replace")
-    winelib.log(out)
+    # The output goes to a file first, so a program that hangs still shows how far it got.
+    out_path = os.path.join(t.root, "settings_files.out")
+    with open(out_path, "wb") as out_file:
+        try:
+            done = subprocess.run([winelib.WINE, t.exe("velmo_settings_files.exe")], cwd=t.workdir,
+                                  env=t.env, stdin=subprocess.DEVNULL, stdout=out_file,
+                                  stderr=subprocess.STDOUT, timeout=240)
+        finally:
+            with open(out_path, "rb") as f:
+                out = f.read().decode("cp1252", "replace")
+            winelib.log(out)
     for line in out.splitlines():
         if line.startswith("FAILED"):
             t.check(False, line)

@@ -232,6 +232,18 @@ class Driver:
     def click(self, hwnd, ctrl):
         self.call("click", hwnd, ctrl)
 
+    def mouse_click(self, hwnd, ctrl):
+        """A real left click (through the mouse input) at the right end of the control."""
+        self.call("mouseclick", hwnd, ctrl)
+
+    def type_keys(self, text):
+        """Real key presses, one per character, to the window with the keyboard focus."""
+        self.call("type", text)
+
+    def focused(self, hwnd):
+        """Number of the control with the keyboard focus in the window's thread, 0 none."""
+        return int(self.fields("focused", hwnd)[0])
+
     def check_state(self, hwnd, ctrl):
         return int(self.fields("check", hwnd, ctrl)[0])
 
@@ -334,6 +346,18 @@ class WineTest:
         """Path of a host program of the native build (e.g. run_peer, to start an FTP peer)."""
         return _find_below(os.environ.get("VELMO_NATIVE_BUILD",
                                           os.path.join(REPO, "build", "native")), name, "native")
+
+    def installer_tools(self):
+        """Lays out Tools/ below the working folder as the suite delivers the installer:
+        Velmo_Transfert.exe, its guestbook folder livre-dor (the sample the build put
+        beside the program) and an empty softwareDatas. Returns the path of Tools."""
+        exe = self.exe("Velmo_Transfert.exe")
+        tools = os.path.join(self.workdir, "Tools")
+        os.makedirs(os.path.join(tools, "softwareDatas"))
+        shutil.copy2(exe, tools)
+        shutil.copytree(os.path.join(os.path.dirname(exe), "livre-dor"),
+                        os.path.join(tools, "livre-dor"))
+        return tools
 
     def start(self, exe, cwd=None):
         """Starts a Windows program under Wine with `cwd` as working folder."""

@@ -1,0 +1,78 @@
+// One FTP control connection: the TCP socket, the reply framer and assembler, "send a line"
+// and "read one reply" within a bound. The session layer and the control-channel client
+// both talk through it; each puts its own wait rules on top (ReplyWait).
+//
+// Keeping the two sides in step: a reply is read to its last line (or given up); bytes
+// that arrive when no reply is awaited (an unsolicited line, the tail of a reply that was
+// given up) are dropped before the next line is sent, so one stray line cannot make every
+// later command read the reply of the one before. A connection that can no longer be kept
+// in step (a line not sent whole, a reply that did not end within its bound, the peer
+// gone) is closed; every later send or read then fails at once.
+//
+// One thread at a time uses a connection. Texts are CP1252 bytes.
+#pragma once
+#include <atomic>
+#include <string>
+
+#include "ftp/reply_framer.h"
+#include "platform/net.h"
+
+namespace velmo::ftp {
+
+// How long one reply may take, all in milliseconds from the start of the wait.
+struct ReplyWait {
+    int firstByteMs = 0;    // nothing at all by then: no reply
+    int wholeReplyMs = 0;   // the reply has not ended by then: the connection is given up
+    // Once bytes have come, a quiet spell this long (after a read of at most
+    // largePieceBytes, or of more) makes the held tail of an unfinished line a line.
+    int quietMs = 0;
+    int quietAfterLargePieceMs = 0;
+    std::size_t largePieceBytes = 0;
+    // When set, that quiet spell also ends the reply as it stands (the control channel's
+    // rule); otherwise the reply goes on until its last line or wholeReplyMs.
+    bool quietEndsReply = false;
+    // When set and raised, the wait ends (a transfer being aborted).
+    const std::atomic<bool>* abort = nullptr;
+};
+
+enum class ReplyEnd {
+    Complete,    // the reply's last line came
+    EndedEarly,  // some of it came, then quiet (quietEndsReply) or the peer closed
+    NoReply,     // not a byte within firstByteMs, or the peer closed first
+    TooSlow,     // started but not ended within wholeReplyMs (connection closed)
+    OverLimit,   // longer than the assembler takes (ReplyAssembler::MaxLines / MaxBytes)
+    Aborted,     // the abort flag was raised
+};
+
+class ControlConnection {
+public:
+    // Starts the platform's networking (once per process), connects and switches the
+    // socket to non-blocking; false when the server cannot be reached.
+    bool connect(const std::string& server, int port);
+    bool connected() const { return socket_.valid(); }
+    void close();
+
+    // Drops whatever the server sent unasked, then sends every byte of `line`, retrying
+    // while the socket is full for at most limitSeconds (whole seconds on the local
+    // clock). False (connection closed) when the line could not be sent whole.
+    bool sendLine(const std::string& line, int limitSeconds);
+
+    // Reads one reply into `reply` (reset first) under the rules of `wait`.
+    ReplyEnd readReply(ReplyAssembler& reply, const ReplyWait& wait);
+
+    // IPv4 addresses of this end and of the server on this connection.
+    std::string localAddress() const { return socket_.localAddress(); }
+    std::string peerAddress() const { return socket_.peerAddress(); }
+
+private:
+    void dropUnsolicited();
+    net::Socket socket_;
+    ReplyFramer framer_;
+};
+
+// The platform's networking, started once for every connection of the process (the
+// session layer's start and end call these too); stopping undoes a start, if any.
+void startNetworkingOnce();
+void stopStartedNetworking();
+
+}  // namespace velmo::ftp

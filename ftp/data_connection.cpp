@@ -1,0 +1,107 @@
+// One session's data connections: PASV or PORT, the server's connection in active mode,
+// and reads and sends on the data connection.
+#include <algorithm>
+
+#include "ftp/session.h"
+#include "ftp/wire_text.h"
+#include "platform/clock.h"
+
+namespace velmo::ftp {
+namespace {
+
+constexpr int dataSendLimitSeconds = 5000;
+constexpr int activeWaitMs = 30000;
+constexpr int acceptProbeMs = 100;
+constexpr int ioStepMs = 50;
+constexpr int portBacklog = 100;
+
+// Waits until the socket has bytes (or is closed), at most the silence limit; `abort`,
+// when given and raised, ends the wait too.
+bool waitForBytes(net::Socket& s, const std::atomic<bool>* abort) {
+    const std::uint64_t start = clock::tickMs();
+    const std::uint64_t limit = static_cast<std::uint64_t>(std::max(0, silenceLimitMs()));
+    for (;;) {
+        if (abort && abort->load()) return false;
+        const std::uint64_t spent = clock::tickMs() - start;
+        if (spent >= limit) return false;
+        const int step = static_cast<int>(std::min<std::uint64_t>(ioStepMs, limit - spent));
+        if (s.waitReadable(step)) return true;
+    }
+}
+
+}  // namespace
+
+bool Session::openData(DataChannel& dc, bool watchAbort) {
+    if (passive) {
+        std::string pasvLine, reply;
+        commandLine("PASV", pasvLine);
+        if (!exchange(pasvLine, "227", &reply, watchAbort)) return false;
+        std::string named;
+        int port = 0;
+        if (!parsePasvReply(reply, named, port)) return false;
+        // Only the port is taken from the reply: the data goes to the server this session
+        // talks to, never to another host a hostile server (or one behind NAT) names.
+        const std::string host = control.peerAddress();
+        if (host.empty()) return false;
+        dc.data = net::Socket::connectTo(host, port);
+        return dc.data.valid() && dc.data.setNonBlocking(true);
+    }
+    const std::string address = control.localAddress();
+    dc.listener = net::Socket::listenOn(address, 0, portBacklog);
+    if (!dc.listener.valid()) return false;
+    const std::string argument = formatPortArgument(address, dc.listener.localPort());
+    std::string portLine;
+    if (argument.empty() || !commandLine("PORT", argument, portLine)) return false;
+    return exchange(portLine, "200", nullptr, watchAbort);
+}
+
+bool Session::acceptData(DataChannel& dc, bool watchAbort) {
+    if (passive) return true;
+    const std::uint64_t start = clock::tickMs();
+    for (;;) {
+        if (watchAbort && abortRequested.load()) return false;
+        if (dc.listener.waitReadable(acceptProbeMs)) break;
+        if (clock::tickMs() - start >= static_cast<std::uint64_t>(activeWaitMs)) return false;
+    }
+    dc.data = dc.listener.accept();
+    if (!dc.data.valid() || !dc.data.setNonBlocking(true)) return false;
+    const std::uint64_t probeStart = clock::tickMs();
+    while (!dc.data.waitWritable(ioStepMs)) {
+        if (clock::tickMs() - probeStart >= static_cast<std::uint64_t>(activeWaitMs)) break;
+    }
+    return true;
+}
+
+DataRead Session::readData(net::Socket& s, char* buffer, std::size_t size, std::size_t& got, bool watchAbort) {
+    const std::atomic<bool>* abort = watchAbort ? &abortRequested : nullptr;
+    got = 0;
+    for (;;) {
+        if (abort && abort->load()) return DataRead::Aborted;
+        const net::IoResult r = s.receiveSome(buffer, size, got);
+        if (r == net::IoResult::Done) return DataRead::Data;
+        if (r == net::IoResult::Closed) return DataRead::End;
+        // A reset connection may have lost data: that is no end of it.
+        if (r == net::IoResult::Error) return DataRead::Broken;
+        if (!waitForBytes(s, abort)) return abort && abort->load() ? DataRead::Aborted : DataRead::Stalled;
+    }
+}
+
+bool Session::sendData(net::Socket& s, const char* data, std::size_t size) {
+    const std::int64_t start = clock::wallSeconds();
+    while (size > 0) {
+        if (abortRequested.load()) return false;
+        std::size_t moved = 0;
+        const net::IoResult r = s.sendSome(data, size, moved);
+        if (r == net::IoResult::Done) {
+            data += moved;
+            size -= moved;
+            continue;
+        }
+        if (r != net::IoResult::WouldBlock) return false;
+        if (clock::wallSeconds() - start >= dataSendLimitSeconds) return false;
+        s.waitWritable(ioStepMs);
+    }
+    return true;
+}
+
+}  // namespace velmo::ftp

@@ -1,0 +1,118 @@
+// One session's listings and file transfers: the command sequence, the data, and the
+// final reply that decides.
+#include <vector>
+
+#include "ftp/session.h"
+#include "ftp/wire_text.h"
+#include "platform/fs.h"
+
+namespace velmo::ftp {
+namespace {
+
+constexpr std::size_t transferChunk = 4096;
+
+}  // namespace
+
+bool Session::beginTransfer(DataChannel& dc, const std::string& typeLine, const std::string& transferLine,
+                            bool watchAbort) {
+    if (!exchange(typeLine, "200", nullptr, watchAbort) || !openData(dc, watchAbort) ||
+        !exchange(transferLine, "125;150", nullptr, watchAbort)) {
+        dc.close();
+        return false;
+    }
+    if (!acceptData(dc, watchAbort)) {
+        // The server has answered (or will answer) the transfer command: read it so the
+        // next command gets its own reply.
+        dc.close();
+        readCompletion(watchAbort);
+        return false;
+    }
+    return true;
+}
+
+bool Session::runList(std::vector<ListingEntry>& entries) {
+    std::string typeLine, listLine;
+    commandLine("TYPE", "A", typeLine);
+    commandLine("LIST", listLine);
+    DataChannel dc;
+    if (!beginTransfer(dc, typeLine, listLine, false)) return false;
+    ListingParser parser;
+    char chunk[ListingParser::BufferSize];
+    DataRead end = DataRead::Data;
+    while (parser.room() > 0) {
+        std::size_t got = 0;
+        end = readData(dc.data, chunk, parser.room(), got, false);
+        if (end != DataRead::Data) break;
+        parser.feed(chunk, got);
+    }
+    dc.close();
+    const bool completed = readCompletion(false);
+    // A listing counts only when the server closed the data connection after all of it,
+    // the parser took every line, and the final reply says the transfer completed: a
+    // stalled, cut or refused listing would show a folder that is not what the server holds.
+    if (end != DataRead::End || parser.ended() || !completed) return false;
+    entries = parser.takeEntries();
+    return true;
+}
+
+bool Session::runSend(const std::string& localPath, const std::string& remoteName) {
+    std::string typeLine, storLine;
+    commandLine("TYPE", "I", typeLine);
+    if (!commandLine("STOR", remoteName, storLine)) return false;
+    fs::File file;
+    if (!file.open(localPath, fs::File::Mode::Read)) return false;
+    DataChannel dc;
+    if (!beginTransfer(dc, typeLine, storLine, true)) return false;
+    status.store(TransferMoving);
+    bool sent = false;
+    std::vector<char> chunk(transferChunk);
+    while (!abortRequested.load()) {
+        const std::size_t n = file.read(chunk.data(), chunk.size());
+        if (n == 0) {
+            sent = true;
+            break;
+        }
+        if (!sendData(dc.data, chunk.data(), n)) break;
+        status.addMoved(n);
+    }
+    dc.close();
+    // The data connection alone cannot tell a stored file from one the server cut
+    // short or refused (426, 451, 452, 552): its final reply decides.
+    const bool completed = readCompletion(true);
+    file.close();
+    return sent && completed;
+}
+
+bool Session::runReceive(const std::string& remoteName, const std::string& localPath) {
+    std::string typeLine, retrLine;
+    commandLine("TYPE", "I", typeLine);
+    if (!commandLine("RETR", remoteName, retrLine)) return false;
+    DataChannel dc;
+    if (!beginTransfer(dc, typeLine, retrLine, true)) return false;
+    fs::File file;
+    if (!file.open(localPath, fs::File::Mode::CreateReadWrite)) {
+        dc.close();
+        readCompletion(true);
+        return false;
+    }
+    status.store(TransferMoving);
+    DataRead end = DataRead::Data;
+    bool written = true;
+    std::vector<char> chunk(transferChunk);
+    for (;;) {
+        std::size_t got = 0;
+        end = readData(dc.data, chunk.data(), chunk.size(), got, true);
+        if (end != DataRead::Data) break;
+        if (!file.write(chunk.data(), got)) {
+            written = false;
+            break;
+        }
+        status.addMoved(got);
+    }
+    file.close();
+    dc.close();
+    const bool completed = readCompletion(true);
+    return end == DataRead::End && written && completed;
+}
+
+}  // namespace velmo::ftp
