@@ -16,19 +16,9 @@ namespace velmo::installer {
 namespace {
 
 constexpr int session = installerSession;
-// How often the progress display is refreshed while a file moves.
+// How often the progress display is refreshed while a file moves. A file that ends
+// early does not wait for the rest of the period: the wait ends with the transfer.
 constexpr int progressPeriodMs = 100;
-// How finely the end of a transfer is watched between two refreshes: a file that ends
-// early must not wait for the rest of the period.
-constexpr int endWatchSliceMs = 2;
-
-// Sleeps up to `periodMs`, returning as soon as the running transfer has ended.
-void waitForTransferEnd(int periodMs) {
-    const std::uint64_t start = clock::tickMs();
-    while (!ftp::transferStatus(session).ended() &&
-           clock::tickMs() - start < static_cast<std::uint64_t>(periodMs))
-        clock::sleepMs(endWatchSliceMs);
-}
 
 ConnectionSettings readForm(InstallerApp& app) {
     ui::Ui& u = app.ui;
@@ -181,7 +171,7 @@ bool sendOneFile(InstallerApp& app, UploadRun& run, int sessionNumber, const std
             return asked;
         }
         const int percent = filePercent(ftp::transferStatus(sessionNumber).bytes, size);
-        waitForTransferEnd(progressPeriodMs);
+        ftp::waitForTransferEnd(sessionNumber, progressPeriodMs);
         showFilePercent(app, percent);
         app.ui.setText(ids::mainWindow, ids::countLabel, countLabelText(run.itemIndex));
         if (app.stopRequested.exchange(0) == 1) {
