@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Where the time of an FTP upload goes, from a capture of a delayed loopback.
 
-usage: capture_timeline.py CAPTURE ONE_WAY_MS [--files FIRST LAST]
+usage: capture_timeline.py CAPTURE ONE_WAY_MS [--reactions] [--files FIRST LAST]
 
 CAPTURE is a pcap of the namespace's loopback taken by delayed_loopback.sh --capture:
 each packet appears once, stamped when it reached its receiver (after the delay), so it
@@ -17,7 +17,9 @@ split into:
 
 along the chain of waits that leads to the last final reply (each packet on it left once
 the one before it had arrived), and printed per file (from one STOR leaving to the next):
-the mean and the median, which a loaded machine's rare stalls do not move. With --files FIRST LAST the packets of those files of each session
+the mean and the median, which a loaded machine's rare stalls do not move. --reactions
+adds each kind of wait on the chain (who waited, after which packet, before which one),
+with its median and its share per file: the client's own waits, one by one. With --files FIRST LAST the packets of those files of each session
 (1-based, counted by STOR) are listed with the gap before each, to read an exchange whole.
 """
 import bisect
@@ -107,10 +109,12 @@ def critical_path(s, one_way):
         return None
     fin_acks = {(p["dport"], p["sport"], (p["seq"] + p["len"] + 1) & 0xFFFFFFFF) for p in pk if p["flags"] & FIN}
     moving = [p for p in pk if p["len"] > 0 or p["flags"] & (SYN | FIN) or (p["sport"], p["dport"], p["ack"]) in fin_acks]
-    to_client = [p["t"] for p in moving if s.from_server(p)]
-    to_server = [p["t"] for p in moving if not s.from_server(p)]
+    to_client = [p for p in moving if s.from_server(p)]
+    to_server = [p for p in moving if not s.from_server(p)]
+    times = {True: [p["t"] for p in to_server], False: [p["t"] for p in to_client]}
     starts = [pk[i]["t"] - one_way for i in stors]
     files = [{"wire": 0.0, "client": 0.0, "server": 0.0} for _ in stors]
+    reactions = []  # (who, what arrived, what it sent, seconds)
 
     def add(kind, a, b):
         # Spread the interval [a, b) over the files it overlaps.
@@ -121,19 +125,34 @@ def critical_path(s, one_way):
             if f + 1 < len(starts) and starts[f + 1] >= b:
                 break
 
-    t = pk[finals[-1]]["t"]
-    from_server = True
-    while t - one_way > starts[0]:
-        sent = t - one_way
-        add("wire", sent, t)
+    p = pk[finals[-1]]
+    while p["t"] - one_way > starts[0]:
+        sent = p["t"] - one_way
+        add("wire", sent, p["t"])
         # What the sender had last received before it sent this.
-        arrivals = to_server if from_server else to_client
-        k = bisect.bisect_right(arrivals, sent) - 1
+        sender_is_server = s.from_server(p)
+        k = bisect.bisect_right(times[sender_is_server], sent) - 1
         if k < 0:
             break
-        add("server" if from_server else "client", max(arrivals[k], starts[0]), sent)
-        t, from_server = arrivals[k], not from_server
-    return stors, files
+        cause = (to_server if sender_is_server else to_client)[k]
+        who = "server" if sender_is_server else "client"
+        add(who, max(cause["t"], starts[0]), sent)
+        reactions.append((who, label(s, cause, fin_acks), label(s, p, fin_acks), sent - cause["t"]))
+        p = cause
+    return stors, files, reactions
+
+
+def label(s, p, fin_acks):
+    """A short name for a packet on the chain: the command or reply code, or what it is."""
+    if p["flags"] & SYN:
+        return "SYN-ACK" if p["flags"] & ACK else "SYN"
+    if p["flags"] & FIN:
+        return "data+FIN" if p["len"] > 0 else "FIN"
+    if (p["sport"], p["dport"], p["ack"]) in fin_acks:
+        return "ACK of FIN"
+    if frozenset((p["sport"], p["dport"])) != frozenset(s.control):
+        return "data"
+    return p["line"].split(" ")[0][:4].upper() or "?"
 
 
 def median(values):
@@ -156,6 +175,9 @@ def list_files(s, stors, first, last):
 
 def main():
     args = sys.argv[1:]
+    reacting = "--reactions" in args
+    if reacting:
+        args.remove("--reactions")
     files = None
     if len(args) == 5 and args[2] == "--files":
         files = int(args[3]), int(args[4])
@@ -163,7 +185,7 @@ def main():
         sys.exit(__doc__)
     one_way = float(args[1]) / 1000
     for n, s in enumerate((s for s in sessions(read_pcap(args[0])) if critical_path(s, one_way)), 1):
-        stors, per_file = critical_path(s, one_way)
+        stors, per_file, reactions = critical_path(s, one_way)
         parts = []
         for kind in ("wire", "client", "server"):
             values = [f[kind] * 1000 for f in per_file]
@@ -171,6 +193,15 @@ def main():
         total = [sum(f.values()) * 1000 for f in per_file]
         print("session %d (control port %d): %d files, ms per file: %.2f (median %.2f) = %s"
               % (n, s.control[1], len(stors), sum(total) / len(total), median(total), ", ".join(parts)))
+        if reacting:
+            # Each kind of reaction on the chain: how often, its median, and its share per file.
+            kinds = {}
+            for who, cause, answer, seconds in reactions:
+                kinds.setdefault((who, cause, answer), []).append(seconds * 1000)
+            for (who, cause, answer), ms in sorted(kinds.items(), key=lambda kv: -sum(kv[1])):
+                if len(ms) >= len(stors) // 10:
+                    print("    %-6s %-10s -> %-10s %4d times, median %6.3f ms, %6.3f ms per file"
+                          % (who, cause, answer, len(ms), median(ms), sum(ms) / len(stors)))
         if files:
             list_files(s, stors, *files)
 
