@@ -5,6 +5,9 @@
 #   asan     build/asan     native with AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     build/tsan     native with ThreadSanitizer
 #   fuzz     build/fuzz     clang: the libFuzzer harnesses of fuzz/ (run by scripts/fuzz.sh)
+#   release          build/release          native, optimised (Release: -O2)
+#   windows-release  build/windows-release  the delivered Windows programs: optimised,
+#                                           stripped, with icons and version information
 # Default: native windows. Needs scripts/install-deps.sh and, for windows,
 # scripts/build-libpng-mingw.sh to have run. Stops at the first error.
 set -euo pipefail
@@ -42,15 +45,17 @@ build_variant() {
       configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMO_FUZZ=ON \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
       ;;
-    windows)
-      # No CMAKE_BUILD_TYPE: GCC 12's optimiser reports false -Wrestrict/-Wstringop
-      # warnings inside std::string at -O2/-O3, which -Werror turns into errors.
+    release) configure_and_build release -DCMAKE_BUILD_TYPE=Release ;;
+    windows | windows-release)
       [[ -f "$VELMO_MINGW_PREFIX/include/png.h" ]] \
         || die "no mingw libpng in $VELMO_MINGW_PREFIX (run scripts/build-libpng-mingw.sh)"
-      configure_and_build windows -DCMAKE_BUILD_TYPE= \
+      # windows: no build type (no optimisation, no debugging information), the quickest.
+      local type=
+      [[ $1 == windows-release ]] && type=Release
+      configure_and_build "$1" -DCMAKE_BUILD_TYPE=$type \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"
       ;;
-    *) die "unknown variant '$1' (native, windows, asan, tsan, fuzz)" ;;
+    *) die "unknown variant '$1' (native, windows, asan, tsan, fuzz, release, windows-release)" ;;
   esac
 }
 

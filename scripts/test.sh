@@ -8,6 +8,9 @@
 #   6. TSan build, ctest -L threaded
 #   7. the Wine tests (tests/wine/run_wine_tests.py) on the Windows build
 #   8. every libFuzzer harness for VELMO_FUZZ_SECONDS (default 30) each (scripts/fuzz.sh)
+#   9. the release: an optimised native build with every native test, then
+#      scripts/package.sh (optimised Windows programs, the zip, the setup program) and
+#      every Wine test on those programs, with the delivery tests of the zip and the setup
 # Every stage runs even when an earlier one failed (tests need only a configured build),
 # so one run shows all failures. The last line sums every test run: "N passed, N failed";
 # a stage that fails outside a test (install, build) counts as one failed test. Exit code
@@ -105,9 +108,9 @@ count_plain() {
   return "$rc"
 }
 
-run_wine() {
-  local logfile=$LOGDIR/wine.log
-  /usr/bin/python3 tests/wine/run_wine_tests.py --build-dir "$ROOT/build/windows" 2>&1 \
+run_wine() {  # run_wine BUILD_DIR LOGNAME [run_wine_tests.py args...]
+  local dir=$1 logfile=$LOGDIR/$2.log; shift 2
+  /usr/bin/python3 tests/wine/run_wine_tests.py --build-dir "$ROOT/$dir" "$@" 2>&1 \
     | tee "$logfile"
   count_plain "$logfile" "${PIPESTATUS[0]}"
 }
@@ -149,10 +152,19 @@ if configured tsan; then
 fi
 
 if configured windows; then
-  stage wine-tests run_wine
+  stage wine-tests run_wine build/windows wine
 fi
 
 stage fuzz run_fuzz
+
+stage build-release bash scripts/build.sh release || failed_stage
+if configured release; then
+  stage ctest-release run_ctest build/release release
+fi
+stage package bash scripts/package.sh || failed_stage
+if configured windows-release; then
+  stage wine-release run_wine build/windows-release wine-release --dist "$ROOT/dist"
+fi
 
 log "summary (logs in $LOGDIR)"
 printf '%s\n' "${timings[@]}"

@@ -3,8 +3,10 @@
 
 One Xvfb and one template prefix serve the whole run; each test copies the template.
 Usage: run_wine_tests.py [--build-dir build/windows] [--native-build build/native]
-                         [--results DIR] [--keep] [NAME...]
-NAME selects tests by file name without "test_" and ".py" (default: all).
+                         [--dist DIR] [--results DIR] [--keep] [NAME...]
+NAME selects tests by file name without "test_" and ".py" (default: all). With --dist (the
+folder where scripts/package.sh put the zip and the setup program) the delivery tests
+tests/wine/delivery_*.py run too (NAME without "delivery_"); they need a release build.
 """
 
 import argparse
@@ -52,6 +54,7 @@ def main():
     parser.add_argument("--build-dir", default=os.path.join(winelib.REPO, "build", "windows"))
     parser.add_argument("--native-build", default=os.path.join(winelib.REPO, "build", "native"),
                         help="host build with helper programs such as run_peer")
+    parser.add_argument("--dist", help="scripts/package.sh's output: also run delivery_*.py")
     parser.add_argument("--results", help="screenshots and logs (default BUILD/wine-results)")
     parser.add_argument("--keep", action="store_true", help="keep each test's prefix")
     parser.add_argument("names", nargs="*")
@@ -59,8 +62,9 @@ def main():
     build_dir = os.path.abspath(args.build_dir)
     results = os.path.abspath(args.results or os.path.join(build_dir, "wine-results"))
     os.makedirs(results, exist_ok=True)
-    tests = [t for t in sorted(glob.glob(os.path.join(winelib.HERE, "test_*.py")))
-             if not args.names or os.path.basename(t)[5:-3] in args.names]
+    patterns = ["test_*.py"] + (["delivery_*.py"] if args.dist else [])
+    tests = [t for p in patterns for t in sorted(glob.glob(os.path.join(winelib.HERE, p)))
+             if not args.names or os.path.basename(t)[:-3].split("_", 1)[1] in args.names]
 
     started = time.monotonic()
     display = winelib.Display()
@@ -76,7 +80,8 @@ def main():
         env = dict(os.environ, VELMO_WINE_DISPLAY=str(display.number),
                    VELMO_WINE_TEMPLATE=template, VELMO_WIN_BUILD=build_dir,
                    VELMO_WINE_RESULTS=results, VELMO_NATIVE_BUILD=os.path.abspath(args.native_build),
-                   VELMO_WINE_KEEP="1" if args.keep else "0")
+                   VELMO_WINE_KEEP="1" if args.keep else "0",
+                   VELMO_DIST=os.path.abspath(args.dist) if args.dist else "")
         for test in tests:
             name = os.path.basename(test)[:-3]
             t0 = time.monotonic()

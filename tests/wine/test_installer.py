@@ -68,6 +68,9 @@ def run(t):
 def install(t, d, tools, port, password):
     app = t.start(os.path.join(tools, "Velmo_Transfert.exe"), cwd=tools)
     hwnd, pid = d.find("Velmo, Transfert.")
+    # The window is shown before its tree list is filled; a busy machine takes seconds.
+    t.wait_until(lambda: len(d.listbox(hwnd, 32)) >= 333, "the tree list filled", timeout=60,
+                 pace=0.5)
     tree = d.listbox(hwnd, 32)
     t.check_eq((len(tree), tree[0]), (333, "+-[Dossier] livre-dor"), "tree list as drawn")
     t.check_eq(d.gettext(hwnd, 36), "Fichiers envoyés : 1/333", "count label")

@@ -151,7 +151,10 @@ void initialiseOnce() {
         wc.lpfnWndProc = windowProc;
         wc.hInstance = instance();
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+        // The program's own icon (resource 1, see cmake/program_resources.cmake) in the title
+        // bar and the task bar; the system's when a program carries none.
+        wc.hIcon = LoadIconW(instance(), MAKEINTRESOURCEW(1));
+        if (wc.hIcon == nullptr) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
         wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
         wc.lpszClassName = windowClass;
         RegisterClassExW(&wc);
