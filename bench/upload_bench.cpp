@@ -1,13 +1,21 @@
 // Upload benchmark: the sample guestbook sent to a loopback FTP server by the installer's
 // real upload engine (a reporter that shows nothing), and the same files sent by lftp's
-// `mirror -R` over one connection to a fresh server of the same kind, side by side.
+// `mirror -R` over one connection to a fresh server of the same kind, side by side in the
+// same run, on whatever loopback the process runs on (scripts/bench.sh runs it once per
+// latency, inside a namespace whose loopback delays every packet).
 //
-//     upload_bench [--runs N] [--peers pyftpdlib,vsftpd] [--sample DIR]
+//     upload_bench [--rtt MS] [--runs N] [--peers pyftpdlib,vsftpd] [--modes passive,active]
+//                  [--programs velmo,lftp] [--sample DIR] [--record FILE]
+//     upload_bench --table FILE
 //
-// DIR is the folder holding livre-dor (default: the source tree's sample folder). Every
-// run starts fresh servers and empty login directories; nothing leaves 127.0.0.1.
+// --rtt names the link's round trip, for the wire's limit (bench/latency/link_check.py
+// measures it). --record appends one line per program run to FILE; --table prints the
+// side-by-side table of every run recorded there. DIR holds livre-dor (default: the
+// source tree's sample folder). Every run starts fresh servers and empty login folders;
+// nothing leaves 127.0.0.1. The exit status is non-zero when a run failed.
+#include <unistd.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,149 +24,129 @@
 #include <string>
 #include <vector>
 
-#include "installer/guestbook_manifest.h"
-#include "installer/run_completion.h"
-#include "installer/upload_engine.h"
-#include "tests/support/ftp_peers.h"
+#include "bench/bench_figures.h"
+#include "bench/upload_runs.h"
 
 using namespace velmo;
-using namespace velmo::installer;
-using testsupport::FtpPeer;
+using namespace velmo::bench;
 using testsupport::PeerKind;
 namespace stdfs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The engine's own fixed pause after closing the session.
-constexpr double closingPauseSeconds = 0.5;
-
-// Shows nothing, answers every question with Yes, never asks to stop.
-struct SilentReporter : UploadReporter {
-    void progress(const UploadProgress&) override {}
-    bool ask(const Notice&) override { return true; }
-    void inform(const Notice&) override {}
-    bool stopRequested() override { return false; }
-    void permissionStep(int, int, const std::string&) override {}
+struct Options {
+    double rttMs = 0;
+    int runs = 1;
+    std::string peers = "vsftpd,pyftpdlib";
+    std::string modes = "passive";
+    std::string programs = "velmo,lftp";
+    stdfs::path sample = BENCH_SAMPLE_PARENT;
+    std::string record;
+    std::string table;
 };
 
-struct Figures {
-    double seconds = 0;
-    int files = 0;
-    bool ok = false;
-};
-
-int countFiles(const stdfs::path& root) {
-    int n = 0;
-    for (const auto& e : stdfs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) ++n;
-    return n;
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream list(text);
+    for (std::string item; std::getline(list, item, ',');)
+        if (!item.empty()) out.push_back(item);
+    return out;
 }
 
-// A copy of exactly what the installer sends (the manifest's folders and files), so lftp
-// moves the same 309 files and 24 folders.
-void stageManifestCopy(const std::vector<ManifestFolder>& manifest, const stdfs::path& to) {
-    stdfs::create_directories(to);
-    for (const ManifestFolder& m : manifest) {
-        std::string rel = m.uploadPrefix.empty() ? "" : m.uploadPrefix.substr(std::string("livre-dor/").size());
-        if (m.localFolder.empty()) rel = "langues/";  // the folder that is made but never scanned
-        stdfs::create_directories(to / rel);
-        for (std::size_t i = 1; i < m.lines.size(); ++i) {
-            const std::string name = fileNameOfLine(m.lines[i], m.fileLinePrefix);
-            stdfs::copy_file(m.uploadPrefix + name, to / rel / name, stdfs::copy_options::overwrite_existing);
-        }
+bool parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; i += 2) {
+        const std::string a = argv[i];
+        if (i + 1 >= argc) return false;
+        const char* v = argv[i + 1];
+        if (a == "--rtt") o.rttMs = std::atof(v);
+        else if (a == "--runs") o.runs = std::max(1, std::atoi(v));
+        else if (a == "--peers") o.peers = v;
+        else if (a == "--modes") o.modes = v;
+        else if (a == "--programs") o.programs = v;
+        else if (a == "--sample") o.sample = v;
+        else if (a == "--record") o.record = v;
+        else if (a == "--table") o.table = v;
+        else return false;
     }
+    return true;
 }
 
-Figures runEngine(PeerKind kind, bool passive, const std::shared_ptr<const std::vector<ManifestFolder>>& manifest) {
-    FtpPeer peer(kind);
-    UploadJob job;
-    job.settings = ConnectionSettings{peer.host(), peer.user(), peer.password(), "livre-dor", 0, passive ? 1 : 0,
-                                      peer.port()};
-    job.manifest = manifest;
-    SilentReporter reporter;
-
-    Figures f;
-    const auto start = Clock::now();
-    const RunReport report = runTransfer(job, reporter);
-    f.seconds = std::chrono::duration<double>(Clock::now() - start).count() - closingPauseSeconds;
-    f.files = countFiles(stdfs::path(peer.home()) / "livre-dor");
-    f.ok = report.outcome == UploadOutcome::Processed &&
-           closingNotice(report).text == "Tous les dossiers et fichiers ont bien été transférés.";
-    return f;
-}
-
-Figures runLftp(PeerKind kind, const stdfs::path& staged, bool passive) {
-    FtpPeer peer(kind);
-    std::ostringstream cmd;
-    cmd << "lftp -c 'set cmd:fail-exit yes; set ftp:ssl-allow no; set ftp:use-feat no; set ftp:use-mlsd no; "
-           "set ftp:use-site-utime no; set ftp:use-site-utime2 no; set ftp:passive-mode "
-        << (passive ? "yes" : "no") << "; set net:max-retries 1; open -u " << peer.user() << "," << peer.password()
-        << " -p " << peer.port() << " " << peer.host() << "; mirror -R --no-perms " << staged.string()
-        << " livre-dor' >/dev/null 2>&1";
-    Figures f;
-    const auto start = Clock::now();
-    const int rc = std::system(cmd.str().c_str());
-    f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    f.files = countFiles(stdfs::path(peer.home()) / "livre-dor");
-    f.ok = rc == 0;
-    return f;
-}
-
-void printRow(const char* who, const char* server, const char* mode, const Figures& f) {
-    std::printf("%-22s %-10s %-8s %8.3f s %9.2f ms/file %5d files%s\n", who, server, mode, f.seconds,
-                f.files ? f.seconds * 1000.0 / f.files : 0.0, f.files, f.ok ? "" : "  (FAILED)");
+void printRun(const RunRecord& r) {
+    std::printf("  %-6s %-10s %-8s %8.3f s %8.2f ms/file %4d files", r.program.c_str(), r.peer.c_str(),
+                r.mode.c_str(), r.seconds, r.files ? r.seconds * 1000.0 / r.files : 0.0, r.files);
+    if (r.program == "velmo") std::printf(", %d round trips, %d sends", r.roundTrips, r.sends);
+    std::printf("%s\n", r.ok ? "" : "  (FAILED)");
+    std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 1;
-    std::string peers = "pyftpdlib,vsftpd";
-    stdfs::path sample = BENCH_SAMPLE_PARENT;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string a = argv[i];
-        if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-        else if (a == "--peers") peers = argv[i + 1];
-        else if (a == "--sample") sample = argv[i + 1];
+    Options o;
+    if (!parseOptions(argc, argv, o)) {
+        std::fprintf(stderr, "usage: %s [--rtt MS] [--runs N] [--peers a,b] [--modes passive,active] "
+                             "[--programs velmo,lftp] [--sample DIR] [--record FILE] | --table FILE\n", argv[0]);
+        return 2;
+    }
+    if (!o.table.empty()) {
+        std::vector<RunRecord> records;
+        if (!readRecords(o.table, records)) {
+            std::fprintf(stderr, "cannot read %s\n", o.table.c_str());
+            return 2;
+        }
+        printTable(stdout, records);
+        return 0;
     }
     std::vector<PeerKind> kinds;
-    std::stringstream list(peers);
-    for (std::string name; std::getline(list, name, ',');) {
+    for (const std::string& name : splitList(o.peers)) {
         PeerKind k;
-        if (!testsupport::peerKindFromName(name, k)) {
-            std::fprintf(stderr, "unknown peer %s\n", name.c_str());
+        if (!testsupport::peerKindFromName(name, k) || !testsupport::FtpPeer::logsCommands(k)) {
+            std::fprintf(stderr, "unknown peer %s, or one that logs no commands\n", name.c_str());
             return 2;
         }
         kinds.push_back(k);
+    }
+    std::vector<bool> passiveModes;
+    for (const std::string& m : splitList(o.modes)) {
+        if (m != "passive" && m != "active") {
+            std::fprintf(stderr, "unknown mode %s\n", m.c_str());
+            return 2;
+        }
+        passiveModes.push_back(m == "passive");
     }
 
     // A working folder like Tools, with livre-dor beside the "program".
     char tmpl[] = "/tmp/velmo-bench-XXXXXX";
     const stdfs::path tools = mkdtemp(tmpl);
-    stdfs::create_directory_symlink(stdfs::absolute(sample / "livre-dor"), tools / "livre-dor");
+    stdfs::create_directory_symlink(stdfs::absolute(o.sample / "livre-dor"), tools / "livre-dor");
     stdfs::create_directory(tools / "softwareDatas");
     const stdfs::path previous = stdfs::current_path();
     stdfs::current_path(tools);
     std::vector<std::string> lines;
-    const auto manifest = std::make_shared<const std::vector<ManifestFolder>>(scanManifest(lines));
+    const auto manifest = std::make_shared<const std::vector<installer::ManifestFolder>>(installer::scanManifest(lines));
     const stdfs::path staged = tools / "staged";
     stageManifestCopy(*manifest, staged);
 
-    std::printf("Sample guestbook: %d files in 24 folders (%zu tree lines); %d run(s) each.\n",
-                countFiles(staged), lines.size(), runs);
-    std::printf("Engine time: the whole transfer run, less the fixed 0.5 s pause after the close.\n");
-    std::printf("lftp time: the whole `lftp -c` (connect, login, mirror -R, quit).\n\n");
+    std::printf("%d files in 24 folders; %d run(s) per server and mode.\n", countFiles(staged), o.runs);
+    std::fflush(stdout);
+    const std::vector<std::string> programs = splitList(o.programs);
+    auto wanted = [&](const char* p) { return std::find(programs.begin(), programs.end(), p) != programs.end(); };
     int failures = 0;
     for (PeerKind k : kinds) {
-        for (bool passive : {true, false}) {
-            for (int r = 0; r < runs; ++r) {
-                const char* mode = passive ? "passive" : "active";
-                const Figures e = runEngine(k, passive, manifest);
-                printRow("Velmo upload engine", testsupport::peerKindName(k), mode, e);
-                const Figures l = runLftp(k, staged, passive);
-                printRow("lftp mirror -R", testsupport::peerKindName(k), mode, l);
-                failures += !e.ok + !l.ok;
+        for (bool passive : passiveModes) {
+            for (int run = 0; run < o.runs; ++run) {
+                std::vector<RunRecord> results;
+                if (wanted("velmo")) results.push_back(runEngine(k, passive, manifest));
+                if (wanted("lftp")) results.push_back(runLftp(k, passive, staged));
+                for (RunRecord& r : results) {
+                    r.rttMs = o.rttMs;
+                    printRun(r);
+                    if (!o.record.empty() && !appendRecord(o.record, r)) {
+                        std::fprintf(stderr, "cannot write %s\n", o.record.c_str());
+                        ++failures;
+                    }
+                    failures += !r.ok;
+                }
             }
         }
     }

@@ -59,7 +59,7 @@ bool startTransfer(const std::shared_ptr<Session>& s, bool background, std::func
         s->abortRequested.store(false);
         s->status.store(TransferStarted);
         const bool ok = run(*s);
-        s->status.finish(ok);
+        s->finishTransfer(ok);
         return ok;
     }
     std::lock_guard<std::mutex> lock(s->workerMutex);
@@ -69,12 +69,18 @@ bool startTransfer(const std::shared_ptr<Session>& s, bool background, std::func
     Session* raw = s.get();  // close joins the thread before the session can go away
     try {
         s->worker = std::thread([raw, run = std::move(run)] {
-            std::lock_guard<std::mutex> op(raw->opMutex);
-            raw->status.finish(run(*raw));
+            bool ok = false;
+            {
+                std::lock_guard<std::mutex> op(raw->opMutex);
+                ok = run(*raw);
+            }
+            // Ended with the control connection free: the starter, woken, goes straight on
+            // with its next command.
+            raw->finishTransfer(ok);
         });
     } catch (const std::system_error&) {
         // Nothing will ever move: let pollers see the end instead of waiting for ever.
-        s->status.store(TransferFailed);
+        s->finishTransfer(false);
         return false;
     }
     return true;
@@ -210,6 +216,11 @@ TransferStatus transferStatus(int session) {
     std::shared_ptr<Session> s = find(session);
     // No session: report an ended transfer so that a poller stops.
     return s ? s->status.load() : TransferStatus{TransferFailed, 0};
+}
+
+TransferStatus waitForTransferEnd(int session, int timeoutMs) {
+    std::shared_ptr<Session> s = find(session);
+    return s ? s->waitForEnd(timeoutMs) : TransferStatus{TransferFailed, 0};
 }
 
 TransferStatus abortTransfer(int session) {

@@ -61,16 +61,21 @@ EntryKind entryKind(int session);
 std::int64_t entrySize(int session);
 
 // With `background`, the transfer runs in a thread of its own and the result says whether
-// it was started; the caller then polls transferStatus until it has ended, and issues no
-// other command on the session meanwhile (each would wait for the transfer). Without it,
-// the result says whether the whole file moved. One transfer per session at a time.
+// it was started; the caller then polls transferStatus (or waitForTransferEnd) until it
+// has ended, and issues no other command on the session meanwhile (each would wait for
+// the transfer). Without it, the result says whether the whole file moved. One transfer
+// per session at a time.
 bool sendFile(int session, const std::string& localPath, const std::string& remoteName,
               bool background);
 bool receiveFile(int session, const std::string& remoteName, const std::string& localPath,
                  bool background);
-// Both give TransferFailed when the number names no open session, so that a poller
+// These give TransferFailed when the number names no open session, so that a poller
 // waiting for the end of a transfer stops instead of waiting for ever.
 TransferStatus transferStatus(int session);
+// The status once the running transfer has ended, or once `timeoutMs` has passed, for a
+// poller that refreshes its display at a fixed period: a transfer that ends early does
+// not wait for the rest of the period. Gives at once when no transfer is running.
+TransferStatus waitForTransferEnd(int session, int timeoutMs);
 // Asks a running transfer to stop and waits until it has ended; gives its final status.
 TransferStatus abortTransfer(int session);
 

@@ -7,10 +7,12 @@
 // on the control connection, so a background transfer (which holds it for the whole
 // transfer) and a careless caller cannot interleave commands. The transfer status and the
 // abort request are atomics: the starter of a background transfer polls the status
-// without any lock, and close/abortTransfer raise the abort request while it runs.
+// without any lock (or waits for its end, woken by it), and close/abortTransfer raise the
+// abort request while it runs.
 #pragma once
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -71,6 +73,13 @@ public:
 
     StatusWord status;
     std::atomic<bool> abortRequested{false};
+
+    // Ends the transfer (keeping the count it reached) and wakes whoever waits for its end.
+    void finishTransfer(bool ok);
+    // The status once the transfer has ended, or once `timeoutMs` has passed.
+    TransferStatus waitForEnd(int timeoutMs);
+    std::mutex endMutex;  // orders an end against a waiter's look at the status
+    std::condition_variable endSignal;
 
     std::mutex opMutex;  // one exchange on the control connection at a time
 

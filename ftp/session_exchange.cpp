@@ -1,6 +1,8 @@
 // One session's command/reply exchanges on its control connection, and its end.
 #include "ftp/session.h"
 
+#include <chrono>
+
 #include "platform/clock.h"
 
 namespace velmo::ftp {
@@ -27,6 +29,20 @@ TransferStatus Session::abortAndWait() {
         abortRequested.store(true);
         while (!status.load().ended()) clock::sleepMs(abortCheckMs);
     }
+    return status.load();
+}
+
+void Session::finishTransfer(bool ok) {
+    {
+        std::lock_guard<std::mutex> lock(endMutex);
+        status.finish(ok);
+    }
+    endSignal.notify_all();
+}
+
+TransferStatus Session::waitForEnd(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(endMutex);
+    endSignal.wait_for(lock, std::chrono::milliseconds(std::max(0, timeoutMs)), [this] { return status.load().ended(); });
     return status.load();
 }
 

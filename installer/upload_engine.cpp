@@ -11,11 +11,9 @@ namespace velmo::installer {
 
 namespace {
 
-// How often the progress display is refreshed while a file moves.
+// How often the progress display is refreshed while a file moves. A file that ends
+// early does not wait for the rest of the period: the wait ends with the transfer.
 constexpr int progressPeriodMs = 100;
-// How finely the end of a transfer is watched between two refreshes: a file that ends
-// early must not wait for the rest of the period.
-constexpr int endWatchSliceMs = 2;
 
 const char* const noFolderText =
     "Vous devez entrer le nom du dossier dans lequel les fichiers de Velmo Livre d'or seront "
@@ -205,21 +203,13 @@ private:
                 return a;
             }
             const int percent = filePercent(ftp::transferStatus(session()).bytes, size);
-            waitForTransferEnd(progressPeriodMs);
+            ftp::waitForTransferEnd(session(), progressPeriodMs);
             reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_, percent});
             if (reporter_.stopRequested()) {
                 askAboutStop();
                 a.asked = true;
             }
         }
-    }
-
-    // Sleeps up to `periodMs`, returning as soon as the running transfer has ended.
-    void waitForTransferEnd(int periodMs) {
-        const std::uint64_t start = clock::tickMs();
-        while (!ftp::transferStatus(session()).ended() &&
-               clock::tickMs() - start < static_cast<std::uint64_t>(periodMs))
-            clock::sleepMs(endWatchSliceMs);
     }
 
     // The stop question, asked while a send is in progress (or just ended).

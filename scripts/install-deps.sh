@@ -24,6 +24,7 @@ PACKAGES=(
   python3 python3-pyftpdlib lftp libpam-modules
   clang libclang-rt-14-dev llvm  # fuzz tree: libFuzzer runtime, symbolized reports
   nsis  # makensis: the Windows setup program (scripts/package.sh)
+  libnetfilter-queue-dev iptables tcpdump curl  # benchmarks: delayed loopback, captures, baseline
 )
 # peer name -> binary packages unpacked into $PEERS_DIR/<name>
 declare -A PEER_PACKAGES=(

@@ -398,3 +398,23 @@ TEST_F(FtpSessionTest, AReplyDrippedPastTheSilenceLimitEndsTheSession) {
     server.finish();
     EXPECT_EQ(server.received(), "") << "nothing is sent after a greeting that never ended in time";
 }
+
+TEST_F(FtpSessionTest, WaitingForTheEndOfABackgroundSendEndsWithItNotWithTheTimeout) {
+    const std::string local = tempPath("wait_end");
+    ASSERT_TRUE(fs::replaceFileContents(local, "bytes"));
+    ScriptedServer server;
+    // The final reply comes late; the PWD after it must come within the step limit (5 s),
+    // so a waiter that slept out its whole time limit instead of waking fails the script.
+    startTransfer(login(server), "I", true, "STOR f\r\n").receiveData().silence(1500).reply("226 done\r\n")
+        .expect("PWD\r\n").reply("257 \"/\" is the current directory\r\n");
+    server.start();
+    ASSERT_TRUE(openOn(server));
+    EXPECT_EQ(waitForTransferEnd(99, 600000).phase, TransferFailed) << "no such session: no wait";
+    ASSERT_TRUE(sendFile(sessionNumber, local, "f", true));
+    EXPECT_FALSE(waitForTransferEnd(sessionNumber, 20).ended()) << "the server has not answered yet";
+    EXPECT_EQ(waitForTransferEnd(sessionNumber, 30000), (TransferStatus{TransferDone, 5}));
+    EXPECT_EQ(waitForTransferEnd(sessionNumber, 30000).phase, TransferDone) << "nothing running: no wait";
+    EXPECT_EQ(currentDirectory(sessionNumber), "/");
+    EXPECT_EQ(sentAfterClose(server), loginBytes + "TYPE I\r\nPASV\r\nSTOR f\r\nPWD\r\n");
+    fs::removeFile(local);
+}
