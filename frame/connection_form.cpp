@@ -9,7 +9,7 @@ namespace velmo::frame {
 namespace {
 
 ui::ControlSpec row(const FormRow& r, ui::ControlKind kind, const char* ownText) {
-    return ui::ControlSpec{r.id, kind, r.x, r.y, r.width, r.height, r.text.value_or(ownText)};
+    return ui::ControlSpec{r.id, kind, r.x, r.y, r.width, r.height, r.text != nullptr ? r.text : ownText};
 }
 
 std::string textOf(ui::Ui& ui, int windowId, int field, FormTexts texts) {

@@ -22,11 +22,11 @@
 namespace velmo::frame {
 
 // One control of the block: its number, its place and, where the tool words it otherwise
-// than the block, its text.
+// than the block, its text (a literal of the tool's layout; none: the block's own text).
 struct FormRow {
     int id = 0;
     int x = 0, y = 0, width = 0, height = 0;
-    std::optional<std::string> text;
+    const char* text = nullptr;
 };
 
 struct FolderRows {
