@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "utf8_text.h"
+
 namespace {
 
 using Args = std::vector<std::wstring>;
@@ -35,22 +37,6 @@ struct Failure {
 // loaded machine runs the installer's first scan for several seconds before its loop
 // pumps) still answers within it; only a hung one does not.
 constexpr UINT sendTimeoutMs = 30000;
-
-std::string toUtf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
-  return s;
-}
-
-std::wstring fromUtf8(const std::string& s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
 
 std::wstring escape(const std::wstring& text) {
   std::wstring out;

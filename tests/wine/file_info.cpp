@@ -18,16 +18,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "utf8_text.h"
 
-std::string utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
-  return s;
-}
+namespace {
 
 void line(const std::string& text) { std::fwrite((text + "\n").data(), 1, text.size() + 1, stdout); }
 
@@ -103,7 +96,7 @@ int wmain(int argc, wchar_t** argv) {
     return failure("no translation");
   wchar_t block[64];
   swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
-  line("translation\t" + utf8(block).substr(16, 8));
+  line("translation\t" + toUtf8(block).substr(16, 8));
   for (const wchar_t* name : {L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName",
                               L"LegalCopyright", L"OriginalFilename", L"ProductName",
                               L"ProductVersion"}) {
@@ -111,7 +104,7 @@ int wmain(int argc, wchar_t** argv) {
     if (VerQueryValueW(data.data(), (std::wstring(block) + name).c_str(),
                        reinterpret_cast<void**>(&value), &length) &&
         value != nullptr)
-      line("string\t" + utf8(name) + "\t" + utf8(value));
+      line("string\t" + toUtf8(name) + "\t" + toUtf8(value));
   }
 
   line("icons\t" + std::to_string(ExtractIconExW(path, -1, nullptr, nullptr, 0)));

@@ -5,22 +5,12 @@
 
 #include <string>
 
-namespace {
-
-std::string utf8(const wchar_t* text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string out(static_cast<std::size_t>(n - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
+#include "utf8_text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t folder[MAX_PATH * 2] = L"";
     GetCurrentDirectoryW(MAX_PATH * 2, folder);
-    std::string record = utf8(folder) + "\n" + utf8(GetCommandLineW()) + "\n";
+    std::string record = toUtf8(folder) + "\n" + toUtf8(GetCommandLineW()) + "\n";
     // Written under a temporary name and renamed, so a reader never sees half a file.
     HANDLE f = CreateFileW(L"started.tmp", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -110,12 +110,7 @@ def install(t, d, tools, port, password):
     # Closing: no launcher beside Tools, so the program says it ends.
     d.close(gen)
     d.wait_gone(gen)
-    d.close(hwnd)
-    box, title, text = d.wait_box(pid)
-    t.check_eq((title, text), ("Information.", "Impossible de retourner au menu général.\r\n\r\n"
-                               "Le programme va donc se fermer."), "closing without launcher")
-    d.answer(box)
-    t.check_eq(t.wait_process(app, 30), 0, "installer exit code")
+    t.close_without_launcher(d, hwnd, pid, app, "installer")
 
 
 if __name__ == "__main__":

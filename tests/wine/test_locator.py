@@ -79,12 +79,7 @@ def run(t):
         t.check_eq(written() if os.path.exists(settings) else None, want, "settings file")
 
     # Closing: no launcher beside Tools, so the program says it ends.
-    d.close(hwnd)
-    box, title, text = d.wait_box(pid)
-    t.check_eq((title, text), ("Information.", "Impossible de retourner au menu général.\r\n\r\n"
-                               "Le programme va donc se fermer."), "closing without launcher")
-    d.answer(box)
-    t.check_eq(t.wait_process(app, 30), 0, "locator exit code")
+    t.close_without_launcher(d, hwnd, pid, app, "locator")
 
 
 if __name__ == "__main__":

@@ -411,6 +411,16 @@ class WineTest:
             raise HarnessError("%s did not start: %r" % (what, line))
         return dict(f.split("=", 1) for f in line.split()[1:])
 
+    def close_without_launcher(self, d, hwnd, pid, app, program):
+        """Closes a tool's main window where no launcher lies beside Tools: the tool says it
+        cannot go back to the menu, and once that box is answered ends with exit code 0."""
+        d.close(hwnd)
+        box, title, text = d.wait_box(pid)
+        self.check_eq((title, text), ("Information.", "Impossible de retourner au menu général.\r\n\r\n"
+                                      "Le programme va donc se fermer."), "closing without launcher")
+        d.answer(box)
+        self.check_eq(self.wait_process(app, 30), 0, program + " exit code")
+
     def wait_process(self, proc, timeout=30):
         """Exit code of a program started with start(), waiting at most `timeout` s."""
         try:
