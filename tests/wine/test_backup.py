@@ -93,11 +93,7 @@ def back_up(t, d, tools, password):
 
     d.click(win, 32)
     d.wait_gone(win)
-    d.close(main)
-    box, title, text = d.wait_box(pid)
-    t.check_eq(title, "Information.", "closing without launcher")
-    d.answer(box)
-    t.check_eq(t.wait_process(app, 30), 0, "exit code")
+    t.close_without_launcher(d, main, pid, app, "backup tool")
 
 
 if __name__ == "__main__":

@@ -40,11 +40,7 @@ def run(t):
     t.check_eq(d.listbox(hwnd, TREE_LIST)[0], "+-[Dossier] livre-dortest", "tree list's first line")
     t.screenshot("typed")
 
-    d.close(hwnd)
-    box, title, _ = d.wait_box(pid)
-    t.check_eq(title, "Information.", "closing without launcher")
-    d.answer(box)
-    t.check_eq(t.wait_process(app, 30), 0, "installer exit code")
+    t.close_without_launcher(d, hwnd, pid, app, "installer")
 
 
 if __name__ == "__main__":
