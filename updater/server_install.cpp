@@ -18,9 +18,9 @@ bool sendOneFile(const std::string& localPath, const std::string& remoteName) {
     if (!ftp::sendFile(updaterSession, localPath, remoteName, true)) return false;
     clock::sleepMs(10);
     for (;;) {
-        const ftp::TransferStatus status = ftp::transferStatus(updaterSession);
+        // Ends with the transfer, not at the next tick of a fixed poll.
+        const ftp::TransferStatus status = ftp::waitForTransferEnd(updaterSession, 1000);
         if (status.ended()) return status.phase == ftp::TransferDone;
-        clock::sleepMs(100);
     }
 }
 
