@@ -41,6 +41,99 @@ std::function<void()> takeTask(int windowId, std::uint64_t serial) {
     return task;
 }
 
+namespace {
+
+// Each handler below returns true with `result` set when it answered the message, false
+// when the message goes on to DefWindowProcW.
+
+WControl* controlOf(WWindow& w, int id) {
+    auto it = w.controls.find(id);
+    return it == w.controls.end() ? nullptr : it->second.get();
+}
+
+// The field the user was typing in gets the keyboard back when the window is active again
+// (after a message box, for instance), as in a dialog; the system alone would give it to
+// the window itself, and the next keys would be lost.
+bool onActivate(HWND hwnd, WWindow& w, WPARAM wp) {
+    if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd, focus)) w.lastFocus = focus;
+        return true;
+    }
+    if (w.lastFocus && IsWindow(w.lastFocus) && IsChild(hwnd, w.lastFocus) && IsWindowEnabled(w.lastFocus) &&
+        IsWindowVisible(w.lastFocus) && !HIWORD(wp)) {
+        SetFocus(w.lastFocus);
+        return true;
+    }
+    return false;
+}
+
+bool onCommand(WWindow& w, WPARAM wp, LPARAM lp) {
+    const int id = LOWORD(wp), code = HIWORD(wp);
+    if (lp == 0) {
+        if (code == 0 && w.menuIds.count(id)) push({EventKind::Menu, w.id, id});
+        return true;
+    }
+    WControl* c = controlOf(w, id);
+    if (!c) return false;
+    switch (c->kind) {
+        case ControlKind::Button:
+        case ControlKind::PictureButton:
+        case ControlKind::ToggleButton:
+        case ControlKind::CheckBox:
+            if (code == BN_CLICKED) push({EventKind::Command, w.id, id});
+            break;
+        case ControlKind::TextField:
+        case ControlKind::PasswordField:
+            if (code == EN_CHANGE && c->quiet == 0) push({EventKind::Changed, w.id, id});
+            break;
+        case ControlKind::ListBox:
+            if (code == LBN_DBLCLK) push({EventKind::DoubleClick, w.id, id});
+            break;
+        case ControlKind::Link:
+            if (code == STN_CLICKED) push({EventKind::Command, w.id, id});
+            break;
+        default: break;
+    }
+    return true;
+}
+
+bool onNotify(WWindow& w, LPARAM lp, LRESULT& result) {
+    auto* nm = reinterpret_cast<NMHDR*>(lp);
+    WControl* c = controlOf(w, static_cast<int>(nm->idFrom));
+    if (!c || c->hwnd != nm->hwndFrom) return false;
+    result = 0;
+    if (c->kind == ControlKind::ReportList && nm->code == NM_DBLCLK) {
+        push({EventKind::DoubleClick, w.id, c->id});
+    } else if (c->kind == ControlKind::ReportList && nm->code == NM_CUSTOMDRAW) {
+        // Row colours: asked for each row, then the list draws it as usual.
+        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lp);
+        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+            result = CDRF_NOTIFYITEMDRAW;
+            return true;
+        }
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.dwItemSpec < c->rowColours.size())
+            draw->clrText = c->rowColours[draw->nmcd.dwItemSpec];
+        result = CDRF_DODEFAULT;
+    } else if (c->kind == ControlKind::TabPanel && nm->code == TCN_SELCHANGE) {
+        showPages(w, *c);
+        push({EventKind::Command, w.id, c->id});
+    }
+    return true;
+}
+
+bool onColourStatic(WWindow& w, WPARAM wp, LPARAM lp, LRESULT& result) {
+    WControl* c = controlOf(w, GetDlgCtrlID(reinterpret_cast<HWND>(lp)));
+    if (!c || (c->kind != ControlKind::Link && !c->hasTextColour)) return false;
+    HDC dc = reinterpret_cast<HDC>(wp);
+    SetTextColor(dc, c->hovering ? c->hoverColour : c->colour);
+    SetBkMode(dc, TRANSPARENT);
+    result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    return true;
+}
+
+}  // namespace
+
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
@@ -53,88 +146,24 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     if (!w) return DefWindowProcW(hwnd, msg, wp, lp);
-    auto controlOf = [&](int id) -> WControl* {
-        auto it = w->controls.find(id);
-        return it == w->controls.end() ? nullptr : it->second.get();
-    };
+    LRESULT result = 0;
     switch (msg) {
         case wakeMessage: push({EventKind::Wake, w->id, -1}); return 0;
         case taskMessage: tPending.push_back(Pending{{}, w->id, w->serial}); return 0;
         case openedMessage: push({EventKind::Opened, w->id, -1}); return 0;
         case WM_CLOSE: push({EventKind::Close, w->id, -1}); return 0;
         case WM_ACTIVATE:
-            // The field the user was typing in gets the keyboard back when the window is
-            // active again (after a message box, for instance), as in a dialog; the system
-            // alone would give it to the window itself, and the next keys would be lost.
-            if (LOWORD(wp) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && IsChild(hwnd, focus)) w->lastFocus = focus;
-                return 0;
-            }
-            if (w->lastFocus && IsWindow(w->lastFocus) && IsChild(hwnd, w->lastFocus) &&
-                IsWindowEnabled(w->lastFocus) && IsWindowVisible(w->lastFocus) && !HIWORD(wp)) {
-                SetFocus(w->lastFocus);
-                return 0;
-            }
+            if (onActivate(hwnd, *w, wp)) return 0;
             break;
-        case WM_COMMAND: {
-            const int id = LOWORD(wp), code = HIWORD(wp);
-            if (lp == 0) {
-                if (code == 0 && w->menuIds.count(id)) push({EventKind::Menu, w->id, id});
-                return 0;
-            }
-            WControl* c = controlOf(id);
-            if (!c) break;
-            switch (c->kind) {
-                case ControlKind::Button:
-                case ControlKind::PictureButton:
-                case ControlKind::ToggleButton:
-                case ControlKind::CheckBox:
-                    if (code == BN_CLICKED) push({EventKind::Command, w->id, id});
-                    break;
-                case ControlKind::TextField:
-                case ControlKind::PasswordField:
-                    if (code == EN_CHANGE && c->quiet == 0) push({EventKind::Changed, w->id, id});
-                    break;
-                case ControlKind::ListBox:
-                    if (code == LBN_DBLCLK) push({EventKind::DoubleClick, w->id, id});
-                    break;
-                case ControlKind::Link:
-                    if (code == STN_CLICKED) push({EventKind::Command, w->id, id});
-                    break;
-                default: break;
-            }
-            return 0;
-        }
-        case WM_NOTIFY: {
-            auto* nm = reinterpret_cast<NMHDR*>(lp);
-            WControl* c = controlOf(static_cast<int>(nm->idFrom));
-            if (!c || c->hwnd != nm->hwndFrom) break;
-            if (c->kind == ControlKind::ReportList && nm->code == NM_DBLCLK) {
-                push({EventKind::DoubleClick, w->id, c->id});
-            } else if (c->kind == ControlKind::ReportList && nm->code == NM_CUSTOMDRAW) {
-                // Row colours: asked for each row, then the list draws it as usual.
-                auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lp);
-                if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
-                if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.dwItemSpec < c->rowColours.size())
-                    draw->clrText = c->rowColours[draw->nmcd.dwItemSpec];
-                return CDRF_DODEFAULT;
-            } else if (c->kind == ControlKind::TabPanel && nm->code == TCN_SELCHANGE) {
-                showPages(*w, *c);
-                push({EventKind::Command, w->id, c->id});
-            }
-            return 0;
-        }
-        case WM_CTLCOLORSTATIC: {
-            WControl* c = controlOf(GetDlgCtrlID(reinterpret_cast<HWND>(lp)));
-            if (c && (c->kind == ControlKind::Link || c->hasTextColour)) {
-                HDC dc = reinterpret_cast<HDC>(wp);
-                SetTextColor(dc, c->hovering ? c->hoverColour : c->colour);
-                SetBkMode(dc, TRANSPARENT);
-                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-            }
+        case WM_COMMAND:
+            if (onCommand(*w, wp, lp)) return 0;
             break;
-        }
+        case WM_NOTIFY:
+            if (onNotify(*w, lp, result)) return result;
+            break;
+        case WM_CTLCOLORSTATIC:
+            if (onColourStatic(*w, wp, lp, result)) return result;
+            break;
         default: break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
