@@ -110,7 +110,10 @@ void testFolder(LocatorApp& app) {
         ConnectionSettings s = app.form.read(u, frame::FormTexts::AsTyped);
         s.guestbookFolder = oneFolderName(s.guestbookFolder);
         // The box above has just promised the file: a file that could not be written is said.
-        if (!saveConnectionSettings(Tool::Locator, s))
+        const SettingsSave saved = saveConnectionSettings(Tool::Locator, s);
+        if (saved.outcome == SettingsSave::Outcome::Busy)
+            u.messageBox(titles::attention, settingsBusyText, MessageIcon::Warning);
+        else if (!saved)
             u.messageBox(titles::attention, settingsNotWrittenText, MessageIcon::Warning);
         break;
     }

@@ -4,6 +4,7 @@
 
 #include "platform/text_codec.h"
 #include "settings/preference_file.h"
+#include "settings/settings_lock.h"
 
 namespace velmo {
 
@@ -35,10 +36,13 @@ const ToolKeySet& keySetFor(Tool tool) {
     return updaterKeys;
 }
 
-bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
-                            const std::string& path) {
+SettingsSave saveConnectionSettings(Tool tool, const ConnectionSettings& settings, const std::string& path) {
+    using Outcome = SettingsSave::Outcome;
     const ToolKeySet& keys = keySetFor(tool);
-    if (!keys.saves) return false;
+    if (!keys.saves) return {Outcome::NotWritten};
+    // Held from before the file is read to after it is written back.
+    const SettingsFileLock lock(path);
+    if (lock.state() == SettingsFileLock::State::Busy) return {Outcome::Busy};
     PreferenceFile file;
     // The updater only runs when the file exists; should it have gone in the meantime,
     // `close` creates it from the keys written here.
@@ -54,7 +58,7 @@ bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
     file.writeInteger(passiveKey, settings.passiveFlag);
     file.writeInteger(portKey, settings.port);
     file.writeString(folderKey, text(settings.guestbookFolder));
-    return file.close();
+    return {file.close() ? Outcome::Written : Outcome::NotWritten};
 }
 
 ConnectionSettingsLoad loadConnectionSettings(Tool tool, const std::string& path) {

@@ -37,12 +37,29 @@ struct ToolKeySet {
 };
 const ToolKeySet& keySetFor(Tool tool);
 
+// How a save ended; true only when the file was written.
+struct SettingsSave {
+    enum class Outcome {
+        Written,
+        NotWritten,  // the file could not be written (or the tool is the backup tool)
+        Busy,        // another program kept saving the file for the whole wait: nothing
+                     // was written, the caller says so (settingsBusyText)
+    };
+    Outcome outcome = Outcome::NotWritten;
+    explicit operator bool() const { return outcome == Outcome::Written; }
+};
+
+// Under "Attention." with the warning icon, when a save found the file Busy.
+inline constexpr const char* settingsBusyText =
+    "Un autre logiciel Velmo est en train d'enregistrer les paramètres de connexion.\r\n\r\n"
+    "Les vôtres n'ont donc pas été enregistrés : fermez l'autre logiciel puis recommencez.";
+
 // Writes the tool's keys. The locator and the installer replace the file; the updater
-// rewrites the existing one so that `transfert` and any other line keep their place.
-// Nothing is reported to the user: false only says the file could not be written (or the
-// tool is the backup tool, which never writes it).
-bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
-                            const std::string& path = connectionSettingsPath);
+// rewrites the existing one so that `transfert` and any other line keep their place. Saves
+// of programs running at once take turns (SettingsFileLock): the updater's read and
+// write-back are one step for the others. Nothing is shown to the user.
+SettingsSave saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
+                                    const std::string& path = connectionSettingsPath);
 
 struct ConnectionSettingsLoad {
     bool fileOpened = false;

@@ -5,6 +5,7 @@
 
 #include "ftp/ftp_session.h"
 #include "locator/locator_texts.h"
+#include "settings/settings_lock.h"
 #include "tests/locator/locator_harness.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scripted_server.h"
@@ -117,6 +118,15 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
     settle();
     EXPECT_NE(velmo::testing::readBytes(settingsFile).find("\r\nRepertoireDuLivreDor = livre-dor\r\n"), std::string::npos);
     stdfs::remove(settingsFile);
+    {  // Another program saving the settings for longer than a save waits: said, not written.
+        const SettingsFileLock otherProgram(settingsFile.string());
+        ASSERT_EQ(otherProgram.state(), SettingsFileLock::State::Held);
+        ui.expectBox(titles::information, folderValidText);
+        ui.expectBox(titles::attention, settingsBusyText);
+        press(ids::testButton);
+        settle();
+    }
+    EXPECT_FALSE(stdfs::exists(settingsFile));
     ui.typeText(mainWindow, ids::folderField, "www/livre-dor");
     ui.expectBox(titles::information, notOneFolderText);
     press(ids::testButton);
