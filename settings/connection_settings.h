@@ -9,6 +9,9 @@
 
 namespace velmo {
 
+// The port of a field or a settings file that names none (empty, blanks only).
+inline constexpr std::int32_t defaultFtpPort = 21;
+
 struct ConnectionSettings {
     std::string serverAddress;
     std::string userId;
@@ -16,7 +19,7 @@ struct ConnectionSettings {
     std::string guestbookFolder;  // one folder name below the FTP login directory
     std::int32_t permissionFlag = 0;  // 1 when the writable modes (777) are applied
     std::int32_t passiveFlag = 1;     // 1 = passive data connections
-    std::int32_t port = 21;
+    std::int32_t port = defaultFtpPort;
 };
 
 // Relative to the tool's working directory (the `Tools` folder under the launcher).
@@ -76,7 +79,8 @@ std::int32_t readTransferFlag(const std::string& path = connectionSettingsPath);
 // The folder the installer's link generator uses ("livre-dor" when absent).
 std::string readInstallerGuestbookFolder(const std::string& path = connectionSettingsPath);
 
-// The port field's text: blanks around it removed, read as a decimal number (no digits: 0).
+// The port field's text: blanks around it removed, read as a decimal number; a text
+// without digits (an empty field) is the default port 21, never port 0.
 std::int32_t portFromFieldText(const std::string& text);
 
 // The record's login values as the FTP layer takes them (non-zero passive flag: passive).
