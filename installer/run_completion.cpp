@@ -38,12 +38,13 @@ ConnectionSettings settingsToRecord(const RunReport& report) {
     return s;
 }
 
-void recordRun(const RunReport& report) {
+SettingsSave recordRun(const RunReport& report) {
     // The files that did arrive are on the server, so the connection is recorded even when
     // some were given up.
     const ConnectionSettings s = settingsToRecord(report);
-    saveConnectionSettings(Tool::Installer, s);
+    const SettingsSave saved = saveConnectionSettings(Tool::Installer, s);
     writeErrorJournal(report.failedSends, s, installerJournalPath);
+    return saved;
 }
 
 }  // namespace velmo::installer

@@ -18,7 +18,8 @@ Notice closingNotice(const RunReport& report);
 ConnectionSettings settingsToRecord(const RunReport& report);
 
 // After a processed run: saves the settings (transfert = 1) and appends the journal block
-// of its failed sends. Failures to write are silent.
-void recordRun(const RunReport& report);
+// of its failed sends. Failures to write are silent, but for settings another program was
+// saving at that moment: the caller says so (the save's result).
+SettingsSave recordRun(const RunReport& report);
 
 }  // namespace velmo::installer

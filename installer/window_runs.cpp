@@ -16,11 +16,18 @@ void giveFormBack(ui::Ui& u) {
     u.setEnabled(ids::mainWindow, ids::validateButton, true);
 }
 
+// A save that found the file held by another program for the whole wait is said; other
+// failures to write the settings stay silent.
+void sayIfBusy(ui::Ui& u, const SettingsSave& saved) {
+    if (saved.outcome == SettingsSave::Outcome::Busy)
+        u.messageBox(suite::titles::attention, settingsBusyText, ui::MessageIcon::Warning);
+}
+
 // Main thread, after a menu run that changed every mode: the settings and the box say so.
 void recordPermissions(InstallerApp& app, ConnectionSettings s, PermissionAction action) {
     ui::Ui& u = app.ui;
     s.permissionFlag = action == PermissionAction::ApplyWritable ? 1 : 0;
-    saveConnectionSettings(Tool::Installer, s);
+    sayIfBusy(u, saveConnectionSettings(Tool::Installer, s));
     if (s.permissionFlag == 1) {
         u.setChecked(ids::mainWindow, ids::chmodBox, true);
         createChmodPanel(u);  // takes the run's title, label and bar away first
@@ -83,7 +90,7 @@ void finishTransfer(const std::shared_ptr<InstallerApp>& app, const RunReport& r
     }
     u.setEnabled(ids::mainWindow, ids::validateButton, true);
     u.setEnabled(ids::mainWindow, ids::cancelButton, false);
-    recordRun(report);
+    sayIfBusy(u, recordRun(report));
     openLinkGenerator(*app);
 }
 

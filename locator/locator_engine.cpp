@@ -5,15 +5,15 @@
 
 namespace velmo::locator {
 
-namespace {
-
 // One folder directly below the login directory: anything else would make the test look
-// at another directory than the one the settings file is going to name.
-bool isOneFolderBelow(const std::string& folder) {
-    return !folder.empty() && folder != "." && folder != ".." && folder.find('/') == std::string::npos;
+// at another directory than the one the settings file is going to name, and the other
+// tools join the stored name to their own login directory as one folder.
+std::string oneFolderName(const std::string& name) {
+    std::string folder = name;
+    while (!folder.empty() && folder.back() == '/') folder.pop_back();
+    if (folder == "." || folder == ".." || folder.find('/') != std::string::npos) return std::string();
+    return folder;
 }
-
-}  // namespace
 
 std::string folderPath(const std::string& loginDirectory, const std::string& folder) {
     if (!loginDirectory.empty() && loginDirectory.back() == '/') return loginDirectory + folder;
@@ -106,8 +106,9 @@ void LocatorEngine::connectAndList(int run, ConnectionSettings settings, Listing
     }
 }
 
-FolderTestResult LocatorEngine::testFolder(const std::string& folder) {
-    if (!isOneFolderBelow(folder)) return FolderTestResult::NotValid;
+FolderTestResult LocatorEngine::testFolder(const std::string& name) {
+    const std::string folder = oneFolderName(name);
+    if (folder.empty()) return FolderTestResult::NotOneFolder;
     SessionHold hold(*this);
     std::string loginDirectory;
     {

@@ -38,6 +38,7 @@ public:
 enum class FolderTestResult {
     Valid,           // both marker files are in the folder
     NotValid,        // one is missing, or the folder could not be entered
+    NotOneFolder,    // the name is not that of one folder: the server was not asked
     ListingFailed,   // entered, but its listing failed: nothing can be said
     ConnectionLost,  // the server dropped the session and could not be reached again
 };
@@ -45,6 +46,11 @@ enum class FolderTestResult {
 // The two files that mark a guestbook folder.
 inline constexpr const char* readMarker = "livre_lire.php";
 inline constexpr const char* signMarker = "livre_signer.php";
+
+// The folder a name stands for: the name without the "/" that may end it ("livre-dor/" is
+// the folder "livre-dor"); empty when it does not name one folder directly below the login
+// directory (empty, ".", "..", a "/" between two names, or one in front).
+std::string oneFolderName(const std::string& name);
 
 // The folder's path on the server: the login directory and the folder joined by one "/"
 // (none added when the login directory already ends with one, as "/" does).
@@ -72,10 +78,10 @@ public:
     // "Tester" (the window's thread), on the folder named by `folder` below the login
     // directory of the current run: reconnects first when the server dropped the session
     // (a reconnection that fails is ConnectionLost, not a verdict on the folder).
-    // A name that is not one folder below the login directory (empty, ".", "..", or
-    // holding a "/"), and a folder that cannot be entered, fail the test: the listing of
-    // whatever directory the session is in says nothing about that folder.
-    FolderTestResult testFolder(const std::string& folder);
+    // A name that is not one folder below the login directory (see oneFolderName) is
+    // NotOneFolder without a word to the server; a folder that cannot be entered fails the
+    // test: the listing of whatever directory the session is in says nothing about it.
+    FolderTestResult testFolder(const std::string& name);
 
 private:
     // Holds session 38 for the calling thread until destroyed.

@@ -18,6 +18,13 @@ inline constexpr const char* folderValidText =
 inline constexpr const char* folderNotValidText =
     "Les 2 fichiers permettant de reconnaître le dossier du livre d'or comme valide, ne sont pas "
     "présents.";
+// Under "Information." with the warning icon: "Tester" with a name that is no single folder
+// ("www/livre-dor", "..", nothing): the tool only looks directly below the login directory.
+inline constexpr const char* notOneFolderText =
+    "Le nom du dossier du livre d'or doit être celui d'un seul dossier, parmi ceux affichés "
+    "dans la liste, sans \"/\" entre deux noms.\r\n\r\n"
+    "Double-cliquez sur le dossier du livre d'or pour mettre son nom dans le champ "
+    "\"Répertoire du livre d'or\".";
 
 // Under "Avertissement." with the warning icon: the server's listing could not be read
 // whole, so what it holds is unknown (never shown as an empty folder).

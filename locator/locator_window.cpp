@@ -105,12 +105,21 @@ void testFolder(LocatorApp& app) {
     switch (app.engine->testFolder(u.getText(mainWindow, ids::folderField))) {
     case FolderTestResult::Valid: {
         u.messageBox(titles::information, folderValidText, MessageIcon::Information);
-        // The form as it stands (address and user ID untrimmed), FTP_infoChmod 0, no password.
+        // The form as it stands (address and user ID untrimmed), FTP_infoChmod 0, no password;
+        // the folder as the one name the other tools join to their login directory.
+        ConnectionSettings s = app.form.read(u, frame::FormTexts::AsTyped);
+        s.guestbookFolder = oneFolderName(s.guestbookFolder);
         // The box above has just promised the file: a file that could not be written is said.
-        if (!saveConnectionSettings(Tool::Locator, app.form.read(u, frame::FormTexts::AsTyped)))
+        const SettingsSave saved = saveConnectionSettings(Tool::Locator, s);
+        if (saved.outcome == SettingsSave::Outcome::Busy)
+            u.messageBox(titles::attention, settingsBusyText, MessageIcon::Warning);
+        else if (!saved)
             u.messageBox(titles::attention, settingsNotWrittenText, MessageIcon::Warning);
         break;
     }
+    case FolderTestResult::NotOneFolder:
+        u.messageBox(titles::information, notOneFolderText, MessageIcon::Warning);
+        break;
     case FolderTestResult::NotValid:
         u.messageBox(titles::information, folderNotValidText, MessageIcon::Warning);
         break;

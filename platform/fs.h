@@ -31,9 +31,11 @@ bool readWholeFile(const std::string& path, std::string& out);
 // ("<name>.nouveau-<process>-<n>"), which then takes the file's place; the file keeps its
 // permissions (and owner where the system allows), and a symbolic link on the way stays a
 // link, its target being replaced. When the folder refuses a new file (or the file cannot
-// be renamed over) but the existing file is writable, the file is rewritten in place,
-// writers taking turns on it. False, with the old file whole, when the new contents could
-// not be written, and for a folder or anything else that is not a regular file.
+// be renamed over) but the existing file is readable and writable, the file is rewritten
+// in place, writers taking turns on it, once the room for the new bytes is reserved (a
+// full disk leaves the old file as it was). False, with the old file whole, when the new
+// contents could not be written, and for a folder or anything else that is not a regular
+// file.
 bool replaceFileContents(const std::string& path, const std::string& data);
 // Appends to a file, creating it when missing.
 bool appendToFile(const std::string& path, const std::string& data);

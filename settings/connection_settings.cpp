@@ -4,6 +4,7 @@
 
 #include "platform/text_codec.h"
 #include "settings/preference_file.h"
+#include "settings/settings_lock.h"
 
 namespace velmo {
 
@@ -23,6 +24,17 @@ const ToolKeySet installerKeys {true,  true,   true,     false, true,  true,    
 const ToolKeySet backupKeys    {false, false,  false,    false, false, false,   false,  ""};
 const ToolKeySet updaterKeys   {true,  false,  false,    true,  true,  false,   true,   ""};
 
+// A port text without a digit (an empty field, or a key with no value) names no port at
+// all: port 0 would only fail to connect with a box about identifiers and firewalls, so it
+// means the port every FTP server listens on unless told otherwise.
+bool namesNoPort(const std::string& text) {
+    const std::string t = text::trimBlanks(text);
+    std::size_t i = 0;
+    while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    return i == t.size() || t[i] < '0' || t[i] > '9';
+}
+
 }  // namespace
 
 const ToolKeySet& keySetFor(Tool tool) {
@@ -35,10 +47,13 @@ const ToolKeySet& keySetFor(Tool tool) {
     return updaterKeys;
 }
 
-bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
-                            const std::string& path) {
+SettingsSave saveConnectionSettings(Tool tool, const ConnectionSettings& settings, const std::string& path) {
+    using Outcome = SettingsSave::Outcome;
     const ToolKeySet& keys = keySetFor(tool);
-    if (!keys.saves) return false;
+    if (!keys.saves) return {Outcome::NotWritten};
+    // Held from before the file is read to after it is written back.
+    const SettingsFileLock lock(path);
+    if (lock.state() == SettingsFileLock::State::Busy) return {Outcome::Busy};
     PreferenceFile file;
     // The updater only runs when the file exists; should it have gone in the meantime,
     // `close` creates it from the keys written here.
@@ -54,7 +69,7 @@ bool saveConnectionSettings(Tool tool, const ConnectionSettings& settings,
     file.writeInteger(passiveKey, settings.passiveFlag);
     file.writeInteger(portKey, settings.port);
     file.writeString(folderKey, text(settings.guestbookFolder));
-    return file.close();
+    return {file.close() ? Outcome::Written : Outcome::NotWritten};
 }
 
 ConnectionSettingsLoad loadConnectionSettings(Tool tool, const std::string& path) {
@@ -69,7 +84,7 @@ ConnectionSettingsLoad loadConnectionSettings(Tool tool, const std::string& path
     s.userId = file.readString(userIdKey, "");
     s.permissionFlag = keys.readsPermissionFlag ? file.readInteger(permissionKey, 0) : 0;
     s.passiveFlag = file.readInteger(passiveKey, 1);
-    s.port = file.readInteger(portKey, 21);
+    s.port = namesNoPort(file.readString(portKey, "")) ? defaultFtpPort : file.readInteger(portKey, defaultFtpPort);
     s.guestbookFolder = file.readString(folderKey, keys.folderDefault);
     file.close();
     return result;
@@ -92,6 +107,7 @@ std::string readInstallerGuestbookFolder(const std::string& path) {
 }
 
 std::int32_t portFromFieldText(const std::string& text) {
+    if (namesNoPort(text)) return defaultFtpPort;
     const long long v = text::parseDecimal(text::trimBlanks(text));
     if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
     if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();

@@ -73,7 +73,8 @@ bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
 ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const ConnectionSettings& form,
                          UpdaterReporter& reporter) {
     ApplyRun run{site, reporter, trimmedForm(form), state.packageFolder(), {}, {}, {}, {}, {}};
-    saveConnectionSettings(Tool::Updater, run.settings);
+    if (saveConnectionSettings(Tool::Updater, run.settings).outcome == SettingsSave::Outcome::Busy)
+        reporter.message(titles::attention, settingsBusyText, BoxIcon::Warning);
     if (run.settings.password.empty()) {
         reporter.message(titles::information, texts::passwordMissing, BoxIcon::Information);
         return ApplyOutcome::PasswordMissing;

@@ -68,14 +68,61 @@ bool folderRefuses(int error) {
     return error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ENAMETOOLONG;
 }
 
-// Writes over the existing file from its start and cuts it after the new bytes. The lock
-// (one per open file, so threads of one process exclude each other too) makes writers in
-// place take turns, so two of them never interleave their bytes.
+bool writeAllAt(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool readAllAt(int fd, std::string& out) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    out.assign(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    out.resize(done);
+    return true;
+}
+
+// Writes over the existing file from its start and cuts it after the new bytes. Nothing
+// stands beside the file to fall back on, so the old bytes are never given up before the
+// new ones surely fit: the room for longer contents is reserved first (a full disk, or a
+// size limit, refuses here with the file untouched), and should a write fail all the same
+// (a device error) the old bytes are written back. The lock (one per open file, so threads
+// of one process exclude each other too) makes writers in place take turns, so two of them
+// never interleave their bytes.
 bool rewriteInPlace(const stdfs::path& target, const std::string& data) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    // Read as well as written: without its old bytes at hand the file could not be kept.
+    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = ::flock(fd, LOCK_EX) == 0 && writeAll(fd, data) &&
-              ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+    bool ok = false;
+    std::string old;
+    if (::flock(fd, LOCK_EX) == 0 && readAllAt(fd, old)) {
+        const bool room = data.size() <= old.size() || ::posix_fallocate(fd, 0, static_cast<off_t>(data.size())) == 0;
+        if (room) {
+            ok = writeAllAt(fd, data) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+            if (!ok) {
+                writeAllAt(fd, old);
+                [[maybe_unused]] const int cut = ::ftruncate(fd, static_cast<off_t>(old.size()));
+                ::fsync(fd);
+            }
+        } else {
+            // A reservation done by writing (where the system has no fallocate) may have
+            // lengthened the file before it ran out of room.
+            [[maybe_unused]] const int cut = ::ftruncate(fd, static_cast<off_t>(old.size()));
+        }
+    }
     ok = ::close(fd) == 0 && ok;  // closing also lets the lock go
     return ok;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "platform/clock.h"
@@ -104,16 +105,58 @@ bool writeAll(HANDLE h, const std::string& data) {
     return true;
 }
 
-// Writes over the existing file and cuts it after the new bytes. The handle lets others
-// read but not write, so writers in place take turns (each waits while another holds it).
+bool moveTo(HANDLE h, std::uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(h, at, nullptr, FILE_BEGIN) != 0;
+}
+
+bool readAll(HANDLE h, std::string& out) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h, &size) || !moveTo(h, 0)) return false;
+    out.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < out.size()) {
+        DWORD got = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1u << 30));
+        if (!ReadFile(h, out.data() + done, chunk, &got, nullptr)) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    out.resize(done);
+    return true;
+}
+
+// The file becomes `data`: written from its start and cut after it.
+bool writeWhole(HANDLE h, const std::string& data) {
+    return moveTo(h, 0) && writeAll(h, data) && SetEndOfFile(h) && FlushFileBuffers(h);
+}
+
+// Writes over the existing file and cuts it after the new bytes. Nothing stands beside the
+// file to fall back on, so the old bytes are never given up before the new ones surely fit:
+// longer contents first lengthen the file to their size (which takes the room on the disk,
+// or fails on a full one with the old bytes untouched), and should a write fail all the
+// same the old bytes are written back. The handle lets others read but not write, so
+// writers in place take turns (each waits while another holds it).
 bool rewriteInPlace(const std::wstring& target, const std::string& data) {
     HANDLE h = INVALID_HANDLE_VALUE;
     const bool opened = retryWhile(heldByOthers, [&] {
-        h = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        h = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                        nullptr);
         return h != INVALID_HANDLE_VALUE;
     });
     if (!opened) return false;
-    bool ok = writeAll(h, data) && SetEndOfFile(h) && FlushFileBuffers(h);
+    bool ok = false;
+    std::string old;
+    if (readAll(h, old)) {
+        const bool room = data.size() <= old.size() || (moveTo(h, data.size()) && SetEndOfFile(h));
+        if (room) {
+            ok = writeWhole(h, data);
+            if (!ok) writeWhole(h, old);
+        } else if (moveTo(h, old.size())) {
+            SetEndOfFile(h);
+        }
+    }
     ok = CloseHandle(h) && ok;
     return ok;
 }

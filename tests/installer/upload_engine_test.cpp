@@ -164,3 +164,41 @@ TEST_F(UploadEngine, ADroppedSessionIsReopenedBeforeTheNextAttemptOrEndsTheSendi
         }
     }
 }
+
+// "Annuler" while a file is sent, and the server drops the session while the question is
+// on screen: whatever the answer, the file is sent once more, in a session reopened where
+// it goes, since the send that ended during the question may not have been the last word
+// of that session. After No the run goes on; after Yes nothing else is sent.
+TEST_F(UploadEngine, AFileWhoseSendEndedDuringTheStopQuestionIsSentOnceMoreAfterTheSessionIsReopened) {
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "Yes" : "No");
+        TinyManifest m;
+        m.folder("", false, {"a.txt", "b.txt"});
+        ScriptedServer server;
+        stored(intoNewFolder(server), "a.txt", "/livre")
+            .drop()
+            .reply("220 ready\r\n")
+            .expect("USER bob\r\n").reply("331 Password required\r\n")
+            .expect("PASS pw\r\n").reply("230 Logged in\r\n")
+            .expect("CWD /livre\r\n").reply("250 Okay\r\n")
+            .expect("PWD\r\n").reply("257 \"/livre\"\r\n");
+        stored(server, "a.txt", "/livre");
+        if (!stop) stored(server, "b.txt", "/livre");
+        server.start();
+        RecordingReporter r;
+        r.answers = {stop};
+        r.onProgress = [&](const UploadProgress& p) {
+            if (p.step == UploadProgress::Step::FileStarted && p.itemIndex == 1) r.stopNow = true;
+        };
+        const RunReport report = runTransfer(m.job(server.port()), r);
+        EXPECT_TRUE(server.finish()) << server.report();
+        EXPECT_EQ(server.connectionsAccepted(), 2);
+        EXPECT_EQ(r.questions.size(), 1u);
+        const std::vector<std::string> received = stop ? std::vector<std::string>{"a.txt", "a.txt"}
+                                                       : std::vector<std::string>{"a.txt", "a.txt", "b.txt"};
+        EXPECT_EQ(server.dataReceived(), received);
+        EXPECT_EQ(report.outcome, stop ? UploadOutcome::Stopped : UploadOutcome::Processed);
+        EXPECT_EQ(report.failedSends, std::vector<std::string>{});
+        EXPECT_EQ(report.filesGivenUp, 0);
+    }
+}

@@ -2,6 +2,7 @@
 // server kind on loopback: the rows a user sees and which folders pass the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -84,13 +85,21 @@ TEST_P(OnRealServer, ListsFoldersThenFilesInByteOrderAndPassesOnlyAGuestbookFold
              {"livre-dor", true}, {"my folder", true}, {"index.html", false}, {"LIVRE-DOR", false}, {"", false}})
         EXPECT_EQ(isChoosableFolder(reports.listing, row), choosable) << row;
 
-    // Only a folder holding both files, by those exact names and as files, passes; a name
-    // that is no folder below the login directory fails although the login directory
-    // itself holds both. The test can be run again after failures.
-    for (const std::string folder : {"livre-dor", "Livre-dor", "www", "absent", "index.html", "", "..",
-                                     "livre-dor/..", "my folder", "livre-dor"})
-        EXPECT_EQ(engine.testFolder(folder), folder == "livre-dor" ? FolderTestResult::Valid : FolderTestResult::NotValid)
-            << "\"" << folder << "\"";
+    // Only a folder holding both files, by those exact names and as files, passes, also
+    // written with the "/" that ends a folder's name; a name that is no single folder
+    // below the login directory is refused as such, although the login directory itself
+    // holds both. The test can be run again after failures.
+    const std::pair<std::string, FolderTestResult> verdicts[] = {
+        {"livre-dor", FolderTestResult::Valid},         {"Livre-dor", FolderTestResult::NotValid},
+        {"www", FolderTestResult::NotValid},            {"absent", FolderTestResult::NotValid},
+        {"index.html", FolderTestResult::NotValid},     {"", FolderTestResult::NotOneFolder},
+        {"..", FolderTestResult::NotOneFolder},         {".", FolderTestResult::NotOneFolder},
+        {"/", FolderTestResult::NotOneFolder},          {"livre-dor/..", FolderTestResult::NotOneFolder},
+        {"/livre-dor", FolderTestResult::NotOneFolder}, {"my folder", FolderTestResult::NotValid},
+        {"livre-dor/", FolderTestResult::Valid},        {"livre-dor//", FolderTestResult::Valid},
+        {"my folder/", FolderTestResult::NotValid},     {"livre-dor", FolderTestResult::Valid}};
+    for (const auto& [folder, verdict] : verdicts)
+        EXPECT_EQ(engine.testFolder(folder), verdict) << "\"" << folder << "\"";
 
     // "Annuler" closes the session at once when no worker holds it.
     engine.cancel();
@@ -109,4 +118,33 @@ INSTANTIATE_TEST_SUITE_P(
 // Below a login directory other than "/" (which these servers do not give).
 TEST(FolderPath, JoinsWithOneSlash) {
     EXPECT_EQ(folderPath("/www", "livre-dor") + folderPath("/www/", "a"), "/www/livre-dor/www/a");
+}
+
+// A host that logs its users into /www: the test enters /www/livre-dor, not the home's own
+// livre-dor (which lacks a file), and a path through /www typed from there is no folder of
+// the listing, though /www/www/livre-dor exists and holds both files.
+TEST(LoginDirectoryBelowTheRoot, TheTestEntersTheFolderBelowIt) {
+    FtpPeer peer(PeerKind::Pyftpdlib, testsupport::PeerOptions{.loginFolder = "www"});
+    const stdfs::path home = peer.home();
+    for (const char* file : {"www/livre-dor/livre_lire.php", "www/livre-dor/livre_signer.php", "livre-dor/livre_lire.php",
+                             "www/www/livre-dor/livre_lire.php", "www/www/livre-dor/livre_signer.php"}) {
+        stdfs::create_directories((home / file).parent_path());
+        velmo::testing::writeBytes(home / file, "<?php ?>");
+    }
+    LocatorEngine engine;
+    Reports reports;
+    const ConnectionSettings settings{.serverAddress = peer.host(), .userId = peer.user(),
+                                      .password = peer.password(), .port = peer.port()};
+    const int run = engine.beginRun(settings);
+    engine.connectAndList(run, settings, reports);
+    ASSERT_EQ(reports.seen, "listed ") << peer.serverOutput();
+    EXPECT_EQ(reports.listing.loginDirectory, "/www");
+    EXPECT_EQ(rowTexts(reports.listing), (std::vector<std::string>{"livre-dor/|Dossier", "www/|Dossier"}));
+    EXPECT_EQ(engine.testFolder("livre-dor"), FolderTestResult::Valid);
+    EXPECT_EQ(engine.testFolder("www/livre-dor"), FolderTestResult::NotOneFolder);
+    const std::vector<std::string> commands = peer.receivedCommands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "CWD /www/livre-dor"), commands.end())
+        << ::testing::PrintToString(commands);
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), "CWD /www/www/livre-dor"), commands.end());
+    ftp::close(locatorSession);
 }

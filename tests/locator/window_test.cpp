@@ -5,6 +5,7 @@
 
 #include "ftp/ftp_session.h"
 #include "locator/locator_texts.h"
+#include "settings/settings_lock.h"
 #include "tests/locator/locator_harness.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scripted_server.h"
@@ -109,6 +110,30 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
                   "\r\nFTP_infoChmod = 0\r\nFTP_modeConnexion = 0\r\nFTP_portConnexion = " +
                   std::to_string(peer.port()) + "\r\nRepertoireDuLivreDor = livre-dor\r\n");
     EXPECT_EQ(state(), folderChosen);
+    // Typed with the "/" that ends a folder's name, it is the same folder, recorded as its
+    // one name; a path of two names is said to be no single folder, and nothing is written.
+    ui.typeText(mainWindow, ids::folderField, "livre-dor/");
+    ui.expectBox(titles::information, folderValidText);
+    press(ids::testButton);
+    settle();
+    EXPECT_NE(velmo::testing::readBytes(settingsFile).find("\r\nRepertoireDuLivreDor = livre-dor\r\n"), std::string::npos);
+    stdfs::remove(settingsFile);
+    {  // Another program saving the settings for longer than a save waits: said, not written.
+        const SettingsFileLock otherProgram(settingsFile.string());
+        ASSERT_EQ(otherProgram.state(), SettingsFileLock::State::Held);
+        ui.expectBox(titles::information, folderValidText);
+        ui.expectBox(titles::attention, settingsBusyText);
+        press(ids::testButton);
+        settle();
+    }
+    EXPECT_FALSE(stdfs::exists(settingsFile));
+    ui.typeText(mainWindow, ids::folderField, "www/livre-dor");
+    ui.expectBox(titles::information, notOneFolderText);
+    press(ids::testButton);
+    settle();
+    EXPECT_EQ(ui.shownBoxes().at(ui.shownBoxes().size() - 2).icon, MessageIcon::Warning);
+    EXPECT_FALSE(stdfs::exists(settingsFile));
+    ui.typeText(mainWindow, ids::folderField, "livre-dor");
 
     // A server gone for good is said as such, not as a folder without the files.
     server.reset();

@@ -81,5 +81,22 @@ TEST(ConnectionSettingsLoad, DefaultsAndKeysPerTool) {
     EXPECT_EQ(portFromFieldText("99999999999"), 2147483647);  // pinned, not wrapped
 }
 
+// An empty port field, and a settings file whose port key has no value, name no port: the
+// tools connect to (and the locator records) the default 21, never port 0, which would
+// only fail with a box blaming the identifiers.
+TEST(ConnectionSettingsPort, ThatIsEmptyIsTheDefault21) {
+    for (const char* field : {"", "   "}) EXPECT_EQ(portFromFieldText(field), 21) << "\"" << field << "\"";
+    EXPECT_EQ(portFromFieldText("0"), 0);  // a port typed as such stays what it is
+    ScratchFolder dir;
+    const std::string path = dir.file("config.pcfg");
+    ConnectionSettings typed = form;
+    typed.port = portFromFieldText("");
+    ASSERT_TRUE(saveConnectionSettings(Tool::Locator, typed, path));
+    EXPECT_NE(readBytes(path).find("\r\nFTP_portConnexion = 21\r\n"), std::string::npos);
+    writeBytes(path, "FTP_adresse = ftp.exemple.org\r\nFTP_portConnexion =   \r\n");
+    for (const Tool tool : {Tool::Locator, Tool::Installer, Tool::Backup, Tool::Updater})
+        EXPECT_EQ(loadConnectionSettings(tool, path).settings.port, 21) << static_cast<int>(tool);
+}
+
 }  // namespace
 }  // namespace velmo

@@ -1,7 +1,12 @@
 #include "settings/preference_file.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <functional>
 
 #include "platform/fs.h"
@@ -220,6 +225,84 @@ TEST(PreferenceFileFailures, AReadOnlyFileIsNeverWrittenAndAReadOnlyFoldersFileI
     EXPECT_TRUE(f.close());
     EXPECT_EQ(readBytes(writable), "k = 3\r\n");
     EXPECT_EQ(std::distance(sfs::directory_iterator(dir.path), sfs::directory_iterator()), 2);
+}
+
+// The settings lie in a folder that takes no new file, so a save can only rewrite them in
+// place, and there is no room for the longer new contents: the save says it failed and the
+// old settings stay whole, never cut where the room ran out. Both ways of saving (the
+// updater's rewrite, the locator's and installer's new file), on a disk really full: a
+// small file system of the test's own, or a limit on the size of files.
+const std::string oldSettings = "transfert = 1\r\nFTP_adresse = ftp.exemple.org\r\nRepertoireDuLivreDor = livre\r\n";
+
+// Run as an ordinary account in the refusing folder: "kept" when close failed and the old
+// bytes are there, else what went wrong.
+std::string saveLongerInPlace(const std::string& path, bool rewrite, const std::function<void()>& beforeClose) {
+    PreferenceFile f;
+    testing::OrdinaryRights rights;
+    if (!(rewrite ? f.open(path) : f.create(path))) return "not opened";
+    f.writeString("FTP_adresse", std::string(6000, 'a'));  // past the old file's one page
+    beforeClose();
+    if (f.close()) return "written";
+    return readBytes(path) == oldSettings ? "kept" : "lost: " + readBytes(path).substr(0, 40);
+}
+
+TEST(PreferenceFileFailures, InPlaceOnAFullDiskTheOldSettingsStayWhole) {
+    for (const bool rewrite : {true, false}) {
+        SCOPED_TRACE(rewrite ? "rewrite" : "new file");
+        {
+            ScratchFolder dir;
+            const std::string path = dir.file("config.pcfg");
+            writeBytes(path, oldSettings);
+            sfs::permissions(path, sfs::perms::all);
+            sfs::permissions(dir.path, sfs::perms::owner_all | sfs::perms::group_read | sfs::perms::group_exec |
+                                           sfs::perms::others_read | sfs::perms::others_exec);
+            std::string outcome;
+            {
+                std::unique_ptr<testing::FileSizeLimit> limit;
+                outcome = saveLongerInPlace(path, rewrite, [&] {
+                    limit = std::make_unique<testing::FileSizeLimit>(oldSettings.size() + 100);
+                });
+            }
+            EXPECT_EQ(outcome, "kept") << "size limit";
+        }
+
+        // A 64 KiB memory file system, mounted in a mount namespace of a child process of
+        // its own (the mount goes with it), filled up to its last page.
+        ScratchFolder dir;
+        const std::string path = dir.file("config.pcfg");
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(out[0]);
+            std::string said;
+            if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("tmpfs", dir.path.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) {
+                said = "skip";
+            } else {
+                writeBytes(path, oldSettings);
+                sfs::permissions(path, sfs::perms::all);
+                {
+                    std::ofstream filler(dir.file("remplissage"), std::ios::binary);
+                    const std::string page(4096, 'x');
+                    for (int i = 0; i < 64 && filler.write(page.data(), page.size()); ++i) filler.flush();
+                }
+                said = saveLongerInPlace(path, rewrite, [] {});
+            }
+            [[maybe_unused]] const ssize_t n = ::write(out[1], said.data(), said.size());
+            ::_exit(0);
+        }
+        ::close(out[1]);
+        std::string said;
+        char buffer[256];
+        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(n));
+        ::close(out[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (said == "skip") GTEST_SKIP() << "no file system can be mounted here (needs root)";
+        EXPECT_EQ(said, "kept") << "full file system";
+    }
 }
 
 }  // namespace

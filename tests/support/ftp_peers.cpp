@@ -142,15 +142,17 @@ import logging, os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
-port, user, password, home, perm, idle, low, high = sys.argv[1:9]
+port, user, password, home, perm, idle, low, high, login = sys.argv[1:10]
 # DEBUG makes the handler log every received command ("<- PWD") on stderr.
 logging.basicConfig(level=logging.DEBUG, format='%(message)s', stream=sys.stderr)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm=perm)
-for folder in sys.argv[9:]:
+for folder in sys.argv[10:]:
     authorizer.override_perm(user, os.path.join(home, folder), 'elr', recursive=True)
 class Handler(FTPHandler):
-    pass
+    def on_login(self, username):
+        if login:
+            self.fs.cwd = '/' + login
 Handler.authorizer = authorizer
 Handler.passive_ports = range(int(low), int(high))
 Handler.auth_failed_timeout = 0.5
@@ -274,6 +276,10 @@ void FtpPeer::prepare() {
         serverAccount(serverUid_, serverGid_, account, group);
         if (::chown(home_.c_str(), serverUid_, serverGid_) != 0) throw PeerError("cannot chown home");
     }
+    if (!options_.loginFolder.empty()) {
+        if (kind_ != PeerKind::Pyftpdlib) throw PeerError("a login folder is only set up for pyftpdlib");
+        makeFolder(options_.loginFolder);
+    }
     for (const auto& folder : options_.readOnlyFolders) {
         makeFolder(folder);
         // Only binds the daemons, which store as the unprivileged account; pyftpdlib gets
@@ -291,7 +297,7 @@ void FtpPeer::prepare() {
             argv_ = {python, "-c", pyftpdlibScript, "PORT", user_, password_, home_,
                      options_.allowWrite ? "elradfmwMT" : "elr",
                      std::to_string(options_.idleTimeoutSeconds), std::to_string(low),
-                     std::to_string(low + 200)};
+                     std::to_string(low + 200), options_.loginFolder};
             for (const auto& folder : options_.readOnlyFolders) argv_.push_back(folder);
             commandLogPath_ = outputPath_;
             break;

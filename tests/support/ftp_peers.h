@@ -44,6 +44,10 @@ struct PeerOptions {
     std::vector<std::string> readOnlyFolders;
     // False: the user may list and download but not store anywhere.
     bool allowWrite = true;
+    // pyftpdlib only: a folder below the home (created before the start) that the login
+    // lands in, so that the login directory is "/" + it instead of "/", as with hosts
+    // that log their users into a "www" folder of a wider home. Empty: the home itself.
+    std::string loginFolder;
 };
 
 class FtpPeer {
