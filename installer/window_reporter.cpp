@@ -4,17 +4,6 @@
 
 namespace velmo::installer {
 
-ui::MessageIcon iconFor(NoticeKind kind) {
-    switch (kind) {
-    case NoticeKind::Warning: return ui::MessageIcon::Warning;
-    case NoticeKind::Error: return ui::MessageIcon::Error;
-    case NoticeKind::Information: break;
-    }
-    return ui::MessageIcon::Information;
-}
-
-void showNotice(ui::Ui& ui, const Notice& notice) { ui.messageBox(notice.title, notice.text, iconFor(notice.kind)); }
-
 void showFilePercent(InstallerApp& app, int percent) {
     ui::Ui& u = app.ui;
     if (app.themedFileBar) {
@@ -54,11 +43,10 @@ void WindowReporter::progress(const UploadProgress& p) {
 }
 
 bool WindowReporter::ask(const Notice& q) {
-    return app_->ui.messageBox(q.title, q.text, iconFor(q.kind), ui::MessageButtons::YesNo) ==
-           ui::MessageBoxResult::Yes;
+    return frame::askNotice(app_->ui, q);
 }
 
-void WindowReporter::inform(const Notice& notice) { showNotice(app_->ui, notice); }
+void WindowReporter::inform(const Notice& notice) { frame::showNotice(app_->ui, notice); }
 
 bool WindowReporter::stopRequested() { return app_->stopRequested.exchange(false); }
 

@@ -6,6 +6,7 @@
 #pragma once
 #include <memory>
 
+#include "frame/notice_box.h"
 #include "installer/installer_app.h"
 #include "installer/upload_engine.h"
 #include "ui/ui.h"
@@ -26,9 +27,6 @@ private:
     std::shared_ptr<InstallerApp> app_;
 };
 
-ui::MessageIcon iconFor(NoticeKind kind);
-// Any thread: a notice in a message box.
-void showNotice(ui::Ui& ui, const Notice& notice);
 // File bar <- percent, in the way the platform's bar shows it without gliding.
 void showFilePercent(InstallerApp& app, int percent);
 

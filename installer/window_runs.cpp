@@ -70,7 +70,7 @@ void finishTransfer(const std::shared_ptr<InstallerApp>& app, const RunReport& r
         giveFormBack(u);
         return;
     case UploadOutcome::Stopped:
-        showNotice(u, closingNotice(report));
+        frame::showNotice(u, closingNotice(report));
         u.setEnabled(ids::mainWindow, ids::cancelButton, false);
         showFilePercent(*app, 0);
         u.setProgress(ids::mainWindow, ids::overallBar, 0);
@@ -83,7 +83,7 @@ void finishTransfer(const std::shared_ptr<InstallerApp>& app, const RunReport& r
     u.setProgress(ids::mainWindow, ids::overallBar, 100);
     // Shown by the main thread, the box keeps the main window (and an open generator)
     // from being used until it is answered.
-    showNotice(u, closingNotice(report));
+    frame::showNotice(u, closingNotice(report));
     if (report.permissions.outcome != PermissionOutcome::NotAsked) {
         u.setProgress(ids::mainWindow, ids::chmodBar, 0);
         u.setText(ids::mainWindow, ids::chmodStatus, "En cours :");
@@ -113,7 +113,7 @@ void startPermissionRun(const std::shared_ptr<InstallerApp>& app, PermissionActi
         // The main window takes no input while the outcome is on screen.
         const bool enabled = ui.isWindowEnabled(ids::mainWindow);
         ui.setWindowEnabled(ids::mainWindow, false);
-        showNotice(ui, menuRunNotice(result));
+        frame::showNotice(ui, menuRunNotice(result));
         if (enabled) ui.setWindowEnabled(ids::mainWindow, true);
         if (result.outcome != PermissionOutcome::Applied) return;
         app->ui.post(ids::mainWindow, [app, settings, action] { recordPermissions(*app, settings, action); });
