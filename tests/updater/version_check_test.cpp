@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/updater/updater_harness.h"
+#include "updater/update_apply.h"
 #include "updater/update_check.h"
 #include "updater/updater_texts.h"
+#include "updater/version_files.h"
 
 using namespace velmo::updater;
 using namespace velmo::updater::testing;
@@ -111,4 +113,46 @@ TEST(VersionCheck, DescriptionsNamingPathsOutsideTheirFoldersAreRefused) {
     EXPECT_EQ(reporter.boxes[0].text, texts::unsafeDescriptionPath("../../Velmo_Menu.exe"));
     EXPECT_TRUE(reporter.rows.empty());
     EXPECT_TRUE(state.applyLocked);
+}
+
+// An offer holds only until the next check: a list that no longer offers anything (the
+// installed version caught up elsewhere, or the site emptied its list) must lock the
+// installation tab, or "Appliquer" would install the old offer's mirrored package and
+// record its version.
+TEST(VersionCheck, ACheckThatOffersNothingLocksTheInstallationTabAgain) {
+    OfficialSiteOnPeer official;
+    official.publishPackage(2010000, smallPackage());
+    ToolsFolder tools;
+    tools.setInstalledScript(2000000);
+    tools.setUpdaterVersion(1000000);
+    const std::vector<std::pair<const char*, std::vector<std::pair<std::int32_t, std::int32_t>>>> laterLists = {
+        {"only the installed version", {{2000000, 1000000}}},
+        {"a list without keys", {}},
+    };
+    for (const auto& [what, later] : laterLists) {
+        UpdaterState state;
+        official.publishList({{2000000, 1000000}, {2010000, 1000000}});
+        RecordingReporter offer;
+        ASSERT_EQ(checkForUpdates(state, official.site(), offer), CheckOutcome::UpdateOffered) << what;
+        ASSERT_FALSE(state.applyLocked);
+
+        official.publishList(later);
+        RecordingReporter nothing;
+        EXPECT_EQ(checkForUpdates(state, official.site(), nothing), CheckOutcome::UpToDate) << what;
+        EXPECT_TRUE(state.applyLocked) << what;
+        EXPECT_FALSE(state.checkPending) << what;
+        EXPECT_TRUE(nothing.rows.empty()) << what;
+
+        // Even pressed, the installation finds nothing to install and records nothing.
+        velmo::ConnectionSettings form;
+        form.serverAddress = "127.0.0.1";
+        form.userId = "u";
+        form.password = "p";
+        form.guestbookFolder = "livre-dor";
+        RecordingReporter apply;
+        EXPECT_EQ(applyUpdate(state, official.site(), form, apply), ApplyOutcome::Refused) << what;
+        std::int32_t recorded = 0;
+        ASSERT_TRUE(readLocalVersion(scriptVersionFile, recorded));
+        EXPECT_EQ(recorded, 2000000) << what;
+    }
 }
