@@ -61,7 +61,9 @@ bool startWorker(UpdaterApp& app, std::function<void()> body) {
             app.workerBusy = false;
             app.installing = false;
             if (app.closing) {
+                // A posted task is no event: the loop sees the end at the Quit that follows.
                 app.program.close();
+                app.ui.postQuit();
                 return;
             }
             setButtonsEnabled(app.ui, true);
