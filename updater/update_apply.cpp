@@ -94,9 +94,14 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
         // Lets the server finish with the session before the control channel logs in again.
         clock::sleepMs(500);
     }
-    if (run.settings.permissionFlag == 1 && !state.stopRequested) {
+    if (run.settings.permissionFlag == 1 && !run.mustStop()) {
         reporter.setActionStatus("Chmod en cours de préparation.");
         applyPermissionList(run);
+    } else if (run.settings.permissionFlag == 1 && !state.stopRequested) {
+        for (std::string path : run.description.chmods) {
+            if (path.back() == '/') path.pop_back();
+            run.failedChmods.push_back(texts::chmodNotApplied(run.settings.guestbookFolder + "/" + path));
+        }
     }
 
     state.applyLocked = true;

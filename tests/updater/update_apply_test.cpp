@@ -380,3 +380,32 @@ TEST(UpdateApply, AControlLoginThatTimesOutIsAFailure) {
                   .find("=\r\nCHMOD 777 non appliqué : livre-dor/livre_lire.php\r\nFIN "),
               std::string::npos);
 }
+
+// A whole installation has one deadline: past it no further file is sent nor permission
+// set, what was left is journalled as failed, and the box says the time ran out.
+TEST(UpdateApply, AnInstallationOutOfTimeSendsNoFurtherFile) {
+    Package p;
+    p.files = {"a.velmo", "b.velmo"};
+    p.chmods = {"a.php"};
+    p.contents = {{"a.velmo", "a"}, {"b.velmo", "b"}};
+    ScriptedScene scene(p);
+    scene.state.applyLimitMs = 1000;
+    ScriptedServer server;
+    loginOn(server).expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n")
+        .expect("TYPE I\r\n").reply("200 Type set to I\r\n").expect("PASV\r\n").pasv()
+        .expect("STOR a.php\r\n").reply("150 Ok to send data\r\n").acceptData().receiveData()
+        .silence(1500).reply("226 Done\r\n");
+    server.start();
+
+    EXPECT_EQ(scene.apply(server), ApplyOutcome::Incomplete);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.received().find("b.php"), std::string::npos);
+    EXPECT_EQ(server.connectionsAccepted(), 1) << "no control channel once out of time";
+    EXPECT_EQ(scene.reporter.statuses(), (std::vector<std::string>{texts::rowSent, texts::rowFailed}));
+    EXPECT_EQ(scene.recordedVersion(), 2000000);
+    ASSERT_EQ(scene.reporter.boxes.size(), 1u);
+    EXPECT_EQ(scene.reporter.boxes[0].text, texts::updateIncomplete(1, 1, true, "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
+                  .find("=\r\nmisesAJour/maj_2010000/b.php\r\nCHMOD 777 non appliqué : livre-dor/a.php\r\nFIN "),
+              std::string::npos);
+}
