@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/support/ftp_peers.h"
+#include "tests/support/scripted_http.h"
 #include "tests/support/scripted_server.h"
 #include "tests/updater/updater_harness.h"
 #include "ui/headless/headless_ui.h"
@@ -30,8 +31,9 @@ protected:
         EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
-    void start() {
-        program = std::thread([this] { exitCode = runUpdater(ui, official.site()); });
+    void start() { start(official.site()); }
+    void start(const OfficialSite& site) {
+        program = std::thread([this, site] { exitCode = runUpdater(ui, site); });
     }
     bool waitFor(const std::function<bool()>& condition) { return ui.waitUntil(condition); }
     std::string text(int id) { return ui.getText(ids::mainWindow, id); }
@@ -190,4 +192,31 @@ TEST_F(UpdaterWindowTest, ClosingDuringAnInstallationAsksThenStopsBetweenFiles) 
     EXPECT_EQ(ui.shownBoxes().back().title, "Information.") << "the launcher comes last";
     EXPECT_NE(tools.dir.readFile("misesAJour/__NumeroDeVersion_Script_Local.pcfg").find("= 2000000"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(tools.dir / "softwareDatas/log-erreur-Update.txt"));
+}
+
+// Closing during a check asks nothing (nothing is lost): the check stops once its download
+// has ended, shows nothing more, and only then does the program return to the launcher.
+TEST_F(UpdaterWindowTest, ClosingDuringACheckStopsItBeforeTheLauncher) {
+    testsupport::ScriptedServer web;
+    testsupport::expectGet(web, "/velmo-maj/_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg")
+        .silence(1000)
+        .reply("HTTP/1.1 200 OK\r\nContent-Length: 66\r\n\r\n"
+               "[Grp_NumeroDeVersion_Exe_Script_SiteOfficiel]\r\n2010000 = 1000000\r\n")
+        .drop();
+    web.start();
+    OfficialSite site;
+    site.baseUrl = testsupport::scriptedUrl(web, "velmo-maj/");
+
+    start(site);
+    ASSERT_TRUE(waitFor([&] { return text(ids::addressField) == "old.example"; }));
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
+    ASSERT_TRUE(waitFor([&] { return !idle(); }));
+    ui.expectBox("Information.", "Impossible de retourner au menu");
+    ASSERT_TRUE(ui.closeBox(ids::mainWindow));
+    endProgram();
+    EXPECT_TRUE(web.finish()) << web.report();
+    EXPECT_EQ(web.connectionsAccepted(), 1) << "no description asked after the close";
+    ASSERT_EQ(ui.shownBoxes().size(), 1u);
+    EXPECT_EQ(ui.shownBoxes()[0].ownerWindow, ids::mainWindow);
+    EXPECT_FALSE(std::filesystem::exists(tools.dir / "misesAJour/maj_2010000")) << "the check went no further";
 }

@@ -4,6 +4,9 @@
 // "misesAJour" and the version list the site does not have.)
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "tests/support/scripted_http.h"
 #include "tests/updater/updater_harness.h"
 #include "updater/update_apply.h"
 #include "updater/update_check.h"
@@ -155,4 +158,25 @@ TEST(VersionCheck, ACheckThatOffersNothingLocksTheInstallationTabAgain) {
         ASSERT_TRUE(readLocalVersion(scriptVersionFile, recorded));
         EXPECT_EQ(recorded, 2000000) << what;
     }
+}
+
+// A whole check has one deadline: a site that does not answer holds it no longer than
+// that, however long each download alone may wait.
+TEST(VersionCheck, ASilentSiteHoldsTheCheckNoLongerThanItsDeadline) {
+    velmo::testsupport::ScriptedServer web;
+    velmo::testsupport::expectGet(web, "/velmo-maj/_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg").silence(4000);
+    web.start();
+    OfficialSite site;
+    site.baseUrl = velmo::testsupport::scriptedUrl(web, "velmo-maj/");
+    ToolsFolder tools;
+    tools.setInstalledScript(2000000);
+    UpdaterState state;
+    state.checkLimitMs = 800;
+    RecordingReporter reporter;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(checkForUpdates(state, site, reporter), CheckOutcome::ProgramEnds);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(2500));
+    ASSERT_EQ(reporter.boxes.size(), 1u);
+    EXPECT_TRUE(reporter.boxes[0].fatal);
+    EXPECT_TRUE(state.applyLocked);
 }
