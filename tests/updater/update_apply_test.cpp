@@ -51,7 +51,7 @@ Package guestbookPackage() {
 }
 
 struct Scene {
-    explicit Scene(PeerKind kind, velmo::testsupport::PeerOptions options = {}) : ftp(kind, std::move(options)) {
+    explicit Scene(PeerKind kind) : ftp(kind) {
         // One level at a time: each is made writable for the server.
         for (const char* folder : {"livre-dor", "livre-dor/skins", "livre-dor/skins/defaut"}) ftp.makeFolder(folder);
         official.publishList({{2000000, 1000000}, {2010000, 1000000}, {2020000, 1000000}});
@@ -179,48 +179,6 @@ TEST(UpdateApply, EarlyStopsTouchNothingOnTheServer) {
     EXPECT_EQ(scene.recordedVersion(), 2000000);
 }
 
-// What the server refuses is a failure the user is told of: a file it would not store
-// never reads "Transféré.", a permission it would not set is journalled, and neither
-// update is recorded as installed.
-TEST(UpdateApply, ServerRefusalsAreNamedJournalledAndNeverShownAsDone) {
-    struct Row {
-        const char* what;
-        std::vector<std::string> readOnly;  // below the FTP home
-        std::vector<std::string> chmods;
-        std::vector<std::string> statuses;
-        std::string journalLine;
-        std::string finalText;
-    };
-    const std::string journal = "softwareDatas/log-erreur-Update.txt";
-    const std::vector<Row> rows = {
-        {"the server refuses to store into skins/defaut", {"livre-dor/skins/defaut"}, {},
-         {texts::rowSent, texts::rowSent, texts::rowSent, texts::rowFailed},
-         "misesAJour/maj_2010000/skins/defaut/fond.php", texts::updateIncomplete(1, journal)},
-        {"every CHMOD refused (no such file)", {}, {"absent.php"}, std::vector<std::string>(4, texts::rowSent),
-         "CHMOD 777 non appliqué : livre-dor/absent.php", texts::updateIncomplete(0, 1, false, journal)},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        velmo::testsupport::PeerOptions options;
-        options.readOnlyFolders = r.readOnly;
-        Scene scene(PeerKind::Pyftpdlib, options);
-        Package p = guestbookPackage();
-        p.chmods = r.chmods;
-        scene.official.publishPackage(2010000, p);
-        scene.check();
-        EXPECT_EQ(applyUpdate(scene.state, scene.official.site(), scene.form(r.chmods.empty() ? 0 : 1), scene.reporter),
-                  ApplyOutcome::Incomplete);
-        EXPECT_EQ(scene.reporter.statuses(), r.statuses);
-        EXPECT_EQ(scene.recordedVersion(), 2000000);
-        const std::string written = scene.tools.dir.readFile(journal);
-        EXPECT_NE(written.find("========================================\r\n" + r.journalLine + "\r\nFIN "),
-                  std::string::npos)
-            << written;
-        ASSERT_EQ(scene.reporter.boxes.size(), 1u);
-        EXPECT_EQ(scene.reporter.boxes[0].text, r.finalText);
-    }
-}
-
 // "~" is the login home for vsftpd and pure-ftpd: a description naming it must be refused
 // at the check and at the installation, and nothing outside the guestbook folder touched.
 TEST(UpdateApply, TildePathsNeverReachTheLoginHome) {
@@ -310,7 +268,7 @@ struct ScriptedScene {
 // Every line of an installation as the server reads it: the folders made and entered, the
 // way back to the guestbook folder, the files stored under their server names (a folder
 // keeps its published name, "lib.velmo" included), then the control channel's CHMOD lines.
-// A file the server refuses is not shown as sent.
+// A file the server refuses is not shown as sent; it and a refused permission are told.
 TEST(UpdateApply, TheExactLinesOfAnInstallation) {
     Package p;
     p.files = {"livre_lire.velmo", "lib.velmo/a.velmo", "skins/defaut/fond.velmo"};
@@ -334,7 +292,8 @@ TEST(UpdateApply, TheExactLinesOfAnInstallation) {
     loginOn(server).expect("TYPE A\r\n").reply("200 Type set to A\r\n")
         .expect("CHMOD 777 livre-dor/lib.velmo\r\n").reply("500 Unknown command\r\n")
         .expect("SITE CHMOD 777 livre-dor/lib.velmo\r\n").reply("200 Mode changed\r\n")
-        .expect("CHMOD 777 livre-dor/skins/defaut/fond.php\r\n").reply("200 Mode changed\r\n");
+        .expect("CHMOD 777 livre-dor/skins/defaut/fond.php\r\n").reply("500 Unknown command\r\n")
+        .expect("SITE CHMOD 777 livre-dor/skins/defaut/fond.php\r\n").reply("550 Not allowed\r\n");
     server.start();
 
     EXPECT_EQ(scene.apply(server), ApplyOutcome::Incomplete);
@@ -348,10 +307,14 @@ TEST(UpdateApply, TheExactLinesOfAnInstallation) {
                                                         {1, texts::rowFailed}, {2, texts::rowSent}}));
     EXPECT_EQ(scene.tools.dir.readFile("misesAJour/maj_2010000/lib.php/a.php"), "a");
     EXPECT_EQ(scene.tools.dir.readFile("misesAJour/maj_2010000/skins/defaut/fond.php"), "fond");
+    // The refused file and the refused permission are both journalled and named.
     EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
-                  .find("=\r\nmisesAJour/maj_2010000/lib.php/a.php\r\nFIN "),
+                  .find("=\r\nmisesAJour/maj_2010000/lib.php/a.php\r\n"
+                        "CHMOD 777 non appliqué : livre-dor/skins/defaut/fond.php\r\nFIN "),
               std::string::npos);
-    EXPECT_EQ(scene.reporter.boxes.back().text, texts::updateIncomplete(1, "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_EQ(scene.recordedVersion(), 2000000);
+    EXPECT_EQ(scene.reporter.boxes.back().text,
+              texts::updateIncomplete(1, 1, false, "softwareDatas/log-erreur-Update.txt"));
 }
 
 // A control channel whose login is never answered sets no permission: the user is told,
