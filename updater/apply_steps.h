@@ -6,6 +6,7 @@
 
 #include "settings/connection_settings.h"
 #include "updater/official_site.h"
+#include "updater/run_deadline.h"
 #include "updater/update_description.h"
 #include "updater/updater_reporter.h"
 
@@ -23,6 +24,16 @@ struct ApplyRun {
     std::vector<bool> fileOk;
     // Local paths of the failed files, in row order: what the journal lists.
     std::vector<std::string> failedFiles;
+    // Per file row: true once the file reached the server.
+    std::vector<bool> sent;
+    // Journal lines of the permissions that were not applied, in list order.
+    std::vector<std::string> failedChmods;
+    const UpdaterState* state = nullptr;
+    RunDeadline deadline{0};
+
+    // True when no further step may start: the program is closing, or the run's time is
+    // up (the steps not taken then count as failed).
+    bool mustStop() const { return state->stopRequested || deadline.passed(); }
 
     // "misesAJour/<package>/" + the server name of the package path.
     std::string localCopy(const std::string& packagePath) const;

@@ -20,6 +20,7 @@ void ApplyRun::markFailed(std::size_t row) {
 void downloadPackageFiles(ApplyRun& run) {
     const std::string mirror = workFolder + run.packageFolder;
     for (std::size_t row = 0; row < run.description.files.size(); ++row) {
+        if (run.mustStop()) return;  // closing, or out of time: the rows left count at the end
         const std::string& path = run.description.files[row];
         // The folders the file lives in, one level after the other (paths were checked:
         // every part is a plain name, so all of this stays inside the mirror).

@@ -35,6 +35,7 @@ bool enterFolders(const std::vector<std::string>& parts) {
 
 void createServerFolders(ApplyRun& run) {
     for (const std::string& entry : run.description.folders) {
+        if (run.mustStop()) return;
         std::vector<std::string> parts = folderParts(entry);
         if (parts.size() == 1) {
             run.reporter.setActionStatus("Création du dossier : " + parts[0]);
@@ -55,6 +56,9 @@ void createServerFolders(ApplyRun& run) {
 void uploadPackageFiles(ApplyRun& run) {
     bool lost = false;  // the guestbook folder could not be entered again
     for (std::size_t row = 0; row < run.description.files.size(); ++row) {
+        // A file not sent before the stop stays as it was: the rows still to come are
+        // counted at the end of the run.
+        if (run.mustStop()) return;
         if (!run.fileOk[row] || lost) {
             run.markFailed(row);
             run.reporter.setRowStatus(static_cast<int>(row), texts::rowFailed);
@@ -62,11 +66,14 @@ void uploadPackageFiles(ApplyRun& run) {
         }
         const std::string& path = run.description.files[row];
         const std::string name = toServerName(lastPart(path));
-        const std::vector<std::string> parts = folderParts(toServerName(path));
+        // Folders keep their published names ("lib.velmo/" is made as such): only the
+        // file's own name is renamed.
+        const std::vector<std::string> parts = folderParts(path);
         run.reporter.setActionStatus("Envoie vers serveur : " + name);
         // A file whose folder cannot be entered is not sent anywhere else.
         const bool sent = enterFolders(parts) && sendOneFile(run.localCopy(path), name);
-        if (!sent) run.markFailed(row);
+        if (sent) run.sent[row] = true;
+        else run.markFailed(row);
         run.reporter.setRowStatus(static_cast<int>(row), sent ? texts::rowSent : texts::rowFailed);
         if (!parts.empty() && !ftp::changeDirectory(updaterSession, run.guestbookPath)) lost = true;
     }
@@ -74,16 +81,33 @@ void uploadPackageFiles(ApplyRun& run) {
 
 void applyPermissionList(ApplyRun& run) {
     const ConnectionSettings& s = run.settings;
-    ftp::ControlChannel channel(updaterReplyWaitLimitMs);
-    if (s.serverAddress.empty() || s.userId.empty() || s.password.empty() || !channel.connect(s.serverAddress, s.port) ||
-        channel.login(s.userId, s.password) == ftp::CommandRejected) {
-        run.reporter.message(titles::warning, suite::connectionErrorText, BoxIcon::Warning);
-        return;
-    }
+    std::vector<std::string> targets;
     for (std::string path : run.description.chmods) {
         if (path.back() == '/') path.pop_back();
-        run.reporter.setActionStatus("Chmod de : " + lastPart(path));
-        channel.chmod(s.guestbookFolder + "/" + path, "777");
+        targets.push_back(path);
+    }
+    // What the journal says of the permissions from `first` on, none of which was applied.
+    auto noneAppliedFrom = [&run, &s, &targets](std::size_t first) {
+        for (std::size_t i = first; i < targets.size(); ++i)
+            run.failedChmods.push_back(texts::chmodNotApplied(s.guestbookFolder + "/" + targets[i]));
+    };
+    ftp::ControlChannel channel(updaterReplyWaitLimitMs);
+    // A login that timed out is no login: the server stopped answering, and every CHMOD
+    // would wait out its own reply time before failing the same way.
+    if (s.serverAddress.empty() || s.userId.empty() || s.password.empty() || !channel.connect(s.serverAddress, s.port) ||
+        channel.login(s.userId, s.password) != ftp::CommandAccepted) {
+        run.reporter.message(titles::warning, suite::connectionErrorText, BoxIcon::Warning);
+        noneAppliedFrom(0);
+        return;
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (run.mustStop()) {
+            noneAppliedFrom(i);
+            break;
+        }
+        run.reporter.setActionStatus("Chmod de : " + lastPart(targets[i]));
+        if (channel.chmod(s.guestbookFolder + "/" + targets[i], "777") != ftp::CommandAccepted)
+            run.failedChmods.push_back(texts::chmodNotApplied(s.guestbookFolder + "/" + targets[i]));
     }
     channel.close();
 }

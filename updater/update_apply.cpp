@@ -72,7 +72,8 @@ bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
 
 ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const ConnectionSettings& form,
                          UpdaterReporter& reporter) {
-    ApplyRun run{site, reporter, trimmedForm(form), state.packageFolder(), {}, {}, {}, {}, {}};
+    ApplyRun run{site, reporter, trimmedForm(form), state.packageFolder(), {}, {}, {}, {}, {}, {}, {}, &state,
+                 RunDeadline(state.applyLimitMs)};
     if (saveConnectionSettings(Tool::Updater, run.settings).outcome == SettingsSave::Outcome::Busy)
         reporter.message(titles::attention, settingsBusyText, BoxIcon::Warning);
     if (run.settings.password.empty()) {
@@ -80,25 +81,45 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
         return ApplyOutcome::PasswordMissing;
     }
     if (!loadDescription(run)) return ApplyOutcome::Refused;
+    run.sent.assign(run.description.files.size(), false);
 
     reporter.setActionStatus("Téléchargement en cours de préparation.");
     downloadPackageFiles(run);
-    ApplyOutcome failure = ApplyOutcome::ConnectionFailed;
-    if (!openGuestbookFolder(run, failure)) return failure;
-    createServerFolders(run);
-    reporter.setActionStatus("Transfert en cours de préparation.");
-    uploadPackageFiles(run);
-    ftp::close(updaterSession);
-    // Lets the server finish with the session before the control channel logs in again.
-    clock::sleepMs(500);
-
-    if (run.settings.permissionFlag == 1) {
+    if (!run.mustStop()) {
+        ApplyOutcome failure = ApplyOutcome::ConnectionFailed;
+        if (!openGuestbookFolder(run, failure)) return failure;
+        createServerFolders(run);
+        reporter.setActionStatus("Transfert en cours de préparation.");
+        uploadPackageFiles(run);
+        ftp::close(updaterSession);
+        // Lets the server finish with the session before the control channel logs in again.
+        clock::sleepMs(500);
+    }
+    if (run.settings.permissionFlag == 1 && !run.mustStop()) {
         reporter.setActionStatus("Chmod en cours de préparation.");
         applyPermissionList(run);
+    } else if (run.settings.permissionFlag == 1 && !state.stopRequested) {
+        for (std::string path : run.description.chmods) {
+            if (path.back() == '/') path.pop_back();
+            run.failedChmods.push_back(texts::chmodNotApplied(run.settings.guestbookFolder + "/" + path));
+        }
     }
 
+    state.applyLocked = true;
+    // Closing the program: what is on the server stays, nothing is recorded about it (a
+    // journal block or a version would tell of an installation that did not end).
+    if (state.stopRequested) return ApplyOutcome::Stopped;
+    // Out of time: the files not sent and, with "Chmod.", the permissions never reached
+    // are failures like any other.
+    const bool outOfTime = run.deadline.passed();
+    for (std::size_t row = 0; row < run.sent.size(); ++row)
+        if (!run.sent[row] && run.fileOk[row]) {
+            run.markFailed(row);
+            reporter.setRowStatus(static_cast<int>(row), texts::rowFailed);
+        }
+
     const std::int32_t target = state.targetVersion;
-    const bool complete = run.failedFiles.empty();
+    const bool complete = run.failedFiles.empty() && run.failedChmods.empty();
     if (complete) {
         if (writeLocalVersion(scriptVersionFile, target)) {
             reporter.showInstalledVersion(formatVersion(target));
@@ -108,16 +129,19 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
             reporter.message(titles::information, texts::cannotOpen(scriptVersionFile.name), BoxIcon::Information);
         }
     } else {
-        writeErrorJournal(run.failedFiles, run.settings, updaterJournalPath);
+        std::vector<std::string> lines = run.failedFiles;
+        lines.insert(lines.end(), run.failedChmods.begin(), run.failedChmods.end());
+        writeErrorJournal(lines, run.settings, updaterJournalPath);
     }
     reporter.clearDescription();
     reporter.setActionStatus(texts::finished);
     if (complete)
         reporter.message(titles::information, texts::updateDone(), BoxIcon::Information);
     else
-        reporter.message(titles::warning, texts::updateIncomplete(run.failedFiles.size(), updaterJournalPath),
+        reporter.message(titles::warning,
+                         texts::updateIncomplete(run.failedFiles.size(), run.failedChmods.size(), outOfTime,
+                                                 updaterJournalPath),
                          BoxIcon::Warning);
-    state.applyLocked = true;
     return complete ? ApplyOutcome::Installed : ApplyOutcome::Incomplete;
 }
 

@@ -3,9 +3,11 @@
 // made on the server, the files are sent into the guestbook folder, the listed paths get
 // the permissions 777 when "Chmod." is ticked, and the new version is recorded.
 //
-// The version is recorded only when every file of the package was downloaded and sent;
-// otherwise the failed files are journalled in "softwareDatas/log-erreur-Update.txt", no
-// row of theirs reads "Transféré.", and the final message says so. Runs in a worker
+// The version is recorded only when every file of the package was downloaded and sent
+// and, with "Chmod.", every listed permission applied; otherwise the failed files and
+// permissions are journalled in "softwareDatas/log-erreur-Update.txt", no row of a failed
+// file reads "Transféré.", and the final message says what failed. The whole run gets
+// state.applyLimitMs; state.stopRequested stops it before its next step. Runs in a worker
 // thread of the window and reports through UpdaterReporter.
 #pragma once
 #include "settings/connection_settings.h"
@@ -24,7 +26,10 @@ enum class ApplyOutcome {
     ConnectionFailed,  // the FTP session could not be opened
     FolderMissing,     // the guestbook folder is not on the server
     Installed,         // every file is on the server and the version is recorded
-    Incomplete,        // some file failed: journalled, version not recorded
+    Incomplete,        // some file or permission failed, or time ran out: journalled,
+                       // version not recorded
+    Stopped,           // the program is closing (state.stopRequested): stopped between
+                       // two files, nothing recorded, no message
 };
 
 // `form`: the connection form as typed (address, user ID, password and folder are trimmed

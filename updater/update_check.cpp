@@ -3,6 +3,7 @@
 
 #include "platform/fs.h"
 #include "settings/preference_file.h"
+#include "updater/run_deadline.h"
 #include "updater/update_description.h"
 #include "updater/updater_texts.h"
 #include "updater/version_choice.h"
@@ -44,6 +45,13 @@ bool showDescription(const std::string& packageFolder, UpdaterReporter& reporter
     return true;
 }
 
+// The site whose downloads wait no longer than what is left of the check.
+OfficialSite within(const OfficialSite& site, const RunDeadline& deadline) {
+    OfficialSite s = site;
+    s.limits = deadline.cap(site.limits);
+    return s;
+}
+
 }  // namespace
 
 bool initialiseLocalVersions(UpdaterReporter& reporter) {
@@ -59,9 +67,16 @@ bool initialiseLocalVersions(UpdaterReporter& reporter) {
 }
 
 CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, UpdaterReporter& reporter) {
+    const RunDeadline deadline(state.checkLimitMs);
+    // Until this check offers an update, nothing may be installed: the rows are gone, and
+    // an earlier offer's package is no longer the next version once the list says so.
+    state.applyLocked = true;
+    state.setPackageFolder("");
     reporter.clearDescription();
     reporter.clearFileRows();
-    if (!fetchOfficialFile(site, versionListName, "", reporter)) return CheckOutcome::ProgramEnds;
+    const bool listFetched = fetchOfficialFile(within(site, deadline), versionListName, "", reporter);
+    if (state.stopRequested) return CheckOutcome::Stopped;
+    if (!listFetched) return CheckOutcome::ProgramEnds;
 
     std::int32_t localUpdater = 0, localScript = 0;
     for (auto [file, value] : {std::pair{&updaterVersionFile, &localUpdater}, std::pair{&scriptVersionFile, &localScript}}) {
@@ -104,11 +119,14 @@ CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, Upda
     fs::makeFolder(workFolder + packageFolder);
     reporter.addDescriptionLine(announcement(texts::updateAvailable));
     reporter.addDescriptionLine("");
-    if (!fetchOfficialFile(site, descriptionFileName, packageFolder + "/", reporter)) return CheckOutcome::ProgramEnds;
+    if (state.stopRequested) return CheckOutcome::Stopped;
+    const bool described = fetchOfficialFile(within(site, deadline), descriptionFileName, packageFolder + "/", reporter);
+    if (state.stopRequested) return CheckOutcome::Stopped;
+    if (!described) return CheckOutcome::ProgramEnds;
     state.checkPending = true;
     if (!showDescription(packageFolder, reporter)) {
         // Nothing can be installed from it: the installation tab stays closed.
-        state.applyLocked = true;
+        state.setPackageFolder("");
         return CheckOutcome::Refused;
     }
     state.applyLocked = false;

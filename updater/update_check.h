@@ -17,7 +17,11 @@ enum class CheckOutcome {
     UpdateOffered,  // the installation tab is open for state.packageFolder()
     Refused,        // the update's description is unreadable or names a refused path
     ProgramEnds,    // a fatal message was given (missing official file, obsolete updater...)
+    Stopped,        // the program is closing (state.stopRequested): nothing more was done
 };
+
+// Every check first locks the installation tab; only a check that offers an update opens
+// it again. Its downloads together wait no longer than state.checkLimitMs.
 
 CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, UpdaterReporter& reporter);
 

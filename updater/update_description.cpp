@@ -1,6 +1,7 @@
 #include "updater/update_description.h"
 
 #include "settings/preference_file.h"
+#include "suite/file_names.h"
 
 namespace velmo::updater {
 namespace {
@@ -26,13 +27,14 @@ std::vector<std::string> splitParts(const std::string& path) {
     }
 }
 
+// Every part must be one plain name on the server (where it is used raw for folders and
+// renamed for files) and in the local mirror (renamed): "~" alone or first, for one, is
+// the login home for vsftpd and pure-ftpd, far outside the guestbook folder.
 bool isSafeRelativePath(std::string path, bool folderEntry) {
-    for (unsigned char c : path)
-        if (c < 0x20 || c == 0x7f || c == '\\' || c == ':') return false;
     if (folderEntry && !path.empty() && path.back() == '/') path.pop_back();
     if (path.empty()) return false;
     for (const std::string& part : splitParts(path))
-        if (part.empty() || part == "." || part == "..") return false;
+        if (!suite::isPortableNamePart(part) || !suite::isPortableNamePart(toServerName(part))) return false;
     return true;
 }
 

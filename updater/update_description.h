@@ -25,9 +25,11 @@ struct UpdateDescription {
 bool readUpdateDescription(const std::string& path, UpdateDescription& out);
 
 // True when a value of the description is refused; `value` is then the first such value.
-// Refused: empty parts ("a//b", a file path ending in "/"), "." and ".."
-// parts, absolute paths, drive letters and any ":", backslashes, control characters.
-// Folder entries may (and should) end with one "/".
+// Every "/"-separated part, as published and as renamed for the mirror, must be a portable
+// name (suite::isPortableNamePart): so empty parts ("a//b", a file path ending in "/"),
+// "." and "..", absolute paths, a leading "~", drive letters and any ":", backslashes,
+// control characters and Windows device names are refused. Folder entries may (and
+// should) end with one "/".
 bool findUnsafePath(const UpdateDescription& description, std::string& value);
 
 // Every ".velmo" replaced by ".php" (exact, case-sensitive): PHP scripts are published

@@ -51,6 +51,16 @@ struct UpdaterState {
     // installation.
     std::atomic<bool> checkPending{true};
 
+    // Set by the window when the program is closing: the running check or installation
+    // stops before its next step (a file being sent is let finish) and records nothing
+    // more: no version, no journal block, no message.
+    std::atomic<bool> stopRequested{false};
+    // The longest a whole check and a whole installation may take, in ms (set before the
+    // run starts). Each download waits at most what is left of it; past it an installation
+    // sends no further file and counts the rest as failed.
+    int checkLimitMs = 5 * 60 * 1000;
+    int applyLimitMs = 60 * 60 * 1000;
+
     // "maj_" + the target version.
     void setPackageFolder(const std::string& folder) {
         std::lock_guard<std::mutex> lock(mutex_);

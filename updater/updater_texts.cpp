@@ -31,12 +31,25 @@ std::string updateDone() {
            "de disponible.";
 }
 
-std::string updateIncomplete(std::size_t failedCount, const std::string& journalPath) {
-    return "La mise à jour n'a pas été effectuée entièrement : " + std::to_string(failedCount) +
-           " fichier(s) n'ont pas pu être transférés.\r\n"
+std::string updateIncomplete(std::size_t failedFiles, std::size_t failedChmods, bool outOfTime,
+                             const std::string& journalPath) {
+    std::string what;
+    if (failedFiles > 0) what = std::to_string(failedFiles) + " fichier(s) n'ont pas pu être transférés";
+    if (failedChmods > 0) {
+        if (!what.empty()) what += ", ";
+        what += std::to_string(failedChmods) + " Chmod n'ont pas pu être appliqués";
+    }
+    return (outOfTime ? "L'installation a duré trop longtemps, elle a été arrêtée.\r\n" : "") +
+           std::string("La mise à jour n'a pas été effectuée entièrement : ") + what + ".\r\n"
            "La liste se trouve dans le fichier \"" + journalPath + "\".\r\n\r\n"
            "Votre version n'a pas été changée. Retournez sur l'onglet \"Vérifier les mises à jour\" pour "
            "recommencer la mise à jour.";
 }
+
+std::string updateIncomplete(std::size_t failedFiles, const std::string& journalPath) {
+    return updateIncomplete(failedFiles, 0, false, journalPath);
+}
+
+std::string chmodNotApplied(const std::string& path) { return "CHMOD 777 non appliqué : " + path; }
 
 }  // namespace velmo::updater::texts

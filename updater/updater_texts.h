@@ -33,7 +33,20 @@ std::string cannotReadDescription(const char* code);  // "CD", "UFVF"
 std::string unsafeDescriptionPath(const std::string& value);
 std::string guestbookFolderMissing(const std::string& folder);
 std::string updateDone();
-std::string updateIncomplete(std::size_t failedCount, const std::string& journalPath);
+// What failed, when something did: files not sent, permissions not applied, and whether
+// the installation ran out of time. With files only it reads as it always did.
+std::string updateIncomplete(std::size_t failedFiles, std::size_t failedChmods, bool outOfTime,
+                             const std::string& journalPath);
+std::string updateIncomplete(std::size_t failedFiles, const std::string& journalPath);
+// The journal line of a permission that was not applied (the path as sent).
+std::string chmodNotApplied(const std::string& path);
+// Closing the window during an installation asks first (Yes: stop after the current file).
+inline constexpr const char* closeDuringInstallation =
+    "Une mise à jour est en cours d'installation.\r\n\r\n"
+    "Voulez-vous l'interrompre et fermer le programme ? Le fichier en cours d'envoi sera terminé, "
+    "puis l'installation s'arrêtera sans enregistrer la nouvelle version.";
+// The "Actions en cours" line while the running check or installation stops.
+inline constexpr const char* stopping = "Arrêt en cours, veuillez patienter.";
 // Check-tab lock messages.
 inline constexpr const char* checkFirst = "Vous devez d'abord vérifier l'existence de mises à jour.";
 inline constexpr const char* nothingToInstall = "Il n'y a pas de mises à jour.";

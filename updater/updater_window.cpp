@@ -29,15 +29,43 @@ void onTabChosen(UpdaterApp& app) {
 
 }  // namespace
 
+void onCloseRequested(UpdaterApp& app) {
+    if (app.closing) return;  // already stopping
+    if (!app.workerBusy) {
+        app.program.close();
+        return;
+    }
+    if (app.installing &&
+        app.ui.messageBox(suite::titles::attention, texts::closeDuringInstallation, ui::MessageIcon::Warning,
+                          ui::MessageButtons::YesNo) != ui::MessageBoxResult::Yes)
+        return;
+    // The worker may have ended while the question was up.
+    if (!app.workerBusy) {
+        app.program.close();
+        return;
+    }
+    app.closing = true;
+    app.state.stopRequested = true;
+    app.ui.setText(ids::mainWindow, ids::actionStatus, texts::stopping);
+}
+
 bool startWorker(UpdaterApp& app, std::function<void()> body) {
     if (app.workerBusy) return false;
     app.workerBusy = true;
     setButtonsEnabled(app.ui, false);
     const bool started = worker::start([&app, body = std::move(body)] {
         body();
-        // The buttons come back in the main thread, after everything the worker showed.
+        // The buttons come back in the main thread, after everything the worker showed;
+        // a close asked meanwhile happens now.
         app.program.post([&app] {
             app.workerBusy = false;
+            app.installing = false;
+            if (app.closing) {
+                // A posted task is no event: the loop sees the end at the Quit that follows.
+                app.program.close();
+                app.ui.postQuit();
+                return;
+            }
             setButtonsEnabled(app.ui, true);
         });
     });
@@ -70,16 +98,18 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site) {
         frame::onCommand(ids::applyButton, [&app] {
             // As typed: the installation trims what it uses.
             const ConnectionSettings form = app.form.read(app.ui, frame::FormTexts::AsTyped);
-            startWorker(app, [&app, form] {
-                WindowReporter reporter(app);
-                applyUpdate(app.state, app.site, form, reporter);
-            });
+            if (startWorker(app, [&app, form] {
+                    WindowReporter reporter(app);
+                    applyUpdate(app.state, app.site, form, reporter);
+                }))
+                app.installing = true;
         }),
         frame::onCommand(ids::tabs, [&app] { onTabChosen(app); }),
+        frame::onClose(ids::mainWindow, [&app] { onCloseRequested(app); }),
     });
     const int code = program.run();
-    // The window is gone; a check or an installation still running is let finish (its
-    // network waits are bounded) rather than cut off halfway through the server's files.
+    // A close waited for the worker's end; what may still run here is a worker whose
+    // fatal message ended the loop, and it returns right after that message.
     worker::waitForAll();
     ftp::closeAllSessions();
     return code;

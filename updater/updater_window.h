@@ -41,6 +41,12 @@ struct UpdaterApp {
     // One worker at a time: a check and an installation must not mix their file lists and
     // versions. Both buttons stay disabled while it runs.
     bool workerBusy = false;  // main thread only
+    bool installing = false;  // main thread only: the worker is an installation
+    // The window was asked to close while the worker ran: the worker was told to stop
+    // (state.stopRequested) and shows nothing more; once it has ended, the program
+    // returns to the launcher and ends. Set in the main thread, read by the worker's
+    // reporter.
+    std::atomic<bool> closing{false};
 };
 
 // Where the connection form lies: on the installation tab's page.
@@ -57,6 +63,12 @@ bool fillUpdaterWindow(UpdaterApp& app);
 // The program: builds the window, runs the event loop until the window is closed (then
 // the launcher starts again) or a fatal message ended it. Returns the exit code.
 int runUpdater(ui::Ui& ui, const OfficialSite& site);
+
+// The close box: with no worker running the program returns to the launcher and ends.
+// During an installation it asks first (No: nothing changes); during a check, or after
+// Yes, the worker is told to stop, and the launcher starts only once it has ended, so no
+// box of the worker outlives the window and the launcher never runs beside it.
+void onCloseRequested(UpdaterApp& app);
 
 // Starts a worker for `body` unless one is running (false then); main thread only. The
 // buttons are disabled until it ends.

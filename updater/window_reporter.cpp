@@ -52,11 +52,15 @@ void WindowReporter::setRowStatus(int row, const std::string& status) {
 
 void WindowReporter::setActionStatus(const std::string& text) { ui_.setText(ids::mainWindow, ids::actionStatus, text); }
 
+// Once the window is closing, the worker that stops shows nothing more: the user asked
+// to leave, and a fatal end would also skip the launcher the close is about to start.
 void WindowReporter::message(const std::string& title, const std::string& text, BoxIcon icon) {
+    if (app_.closing) return;
     ui_.messageBox(title, text, toUi(icon));
 }
 
 void WindowReporter::fatal(const std::string& title, const std::string& text, BoxIcon icon) {
+    if (app_.closing) return;
     ui_.messageBox(title, text, toUi(icon));
     // The program ends without going back to the launcher.
     app_.program.post([&u = ui_] { u.postQuit(); });

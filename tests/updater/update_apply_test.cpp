@@ -5,6 +5,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <unistd.h>
+
+#include "ftp/ftp_session.h"
+#include "settings/error_journal.h"
+#include "suite/messages.h"
+#include "tests/support/scripted_server.h"
+
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/updater/updater_harness.h"
@@ -18,6 +26,7 @@ using namespace velmo::updater;
 using namespace velmo::updater::testing;
 using velmo::testsupport::FtpPeer;
 using velmo::testsupport::PeerKind;
+using velmo::testsupport::ScriptedServer;
 
 namespace {
 
@@ -168,4 +177,198 @@ TEST(UpdateApply, EarlyStopsTouchNothingOnTheServer) {
     EXPECT_FALSE(std::filesystem::exists(scene.tools.dir / "misesAJour/maj_2010000/livre_lire.php"));
     EXPECT_TRUE(scene.ftp.receivedCommands().empty());
     EXPECT_EQ(scene.recordedVersion(), 2000000);
+}
+
+// "~" is the login home for vsftpd and pure-ftpd: a description naming it must be refused
+// at the check and at the installation, and nothing outside the guestbook folder touched.
+TEST(UpdateApply, TildePathsNeverReachTheLoginHome) {
+    for (PeerKind kind : {PeerKind::Vsftpd, PeerKind::PureFtpd}) {
+        SCOPED_TRACE(velmo::testsupport::peerKindName(kind));
+        Scene scene(kind);
+        // The site's own page beside the guestbook folder, writable by the server's account.
+        const std::string index = scene.ftp.home() + "/index.php";
+        velmo::testing::writeBytes(index, "<?php site(); ?>");
+        struct stat home {};
+        ASSERT_EQ(::stat(scene.ftp.home().c_str(), &home), 0);
+        ASSERT_EQ(::chown(index.c_str(), home.st_uid, home.st_gid), 0);
+        Package hostile = guestbookPackage();
+        hostile.files.push_back("~/index.velmo");
+        hostile.folders.push_back("~/");
+        hostile.chmods.push_back("~/index.php");
+        hostile.contents["~/index.velmo"] = "<?php defaced(); ?>";
+        scene.official.publishPackage(2010000, hostile);
+
+        EXPECT_EQ(checkForUpdates(scene.state, scene.official.site(), scene.reporter), CheckOutcome::Refused);
+        EXPECT_TRUE(scene.state.applyLocked);
+        // The same description already in the mirror, the installation pressed anyway.
+        scene.state.setPackageFolder("maj_2010000");
+        scene.tools.dir.writeFile("misesAJour/maj_2010000/_Fichier_Maj_xxx.pcfg", hostile.descriptionText());
+        EXPECT_EQ(applyUpdate(scene.state, scene.official.site(), scene.form(), scene.reporter), ApplyOutcome::Refused);
+
+        EXPECT_EQ(velmo::testing::readBytes(index), "<?php site(); ?>");
+        std::vector<std::string> inHome;
+        for (const auto& e : std::filesystem::directory_iterator(scene.ftp.home()))
+            inHome.push_back(e.path().filename().string());
+        std::sort(inHome.begin(), inHome.end());
+        EXPECT_EQ(inHome, (std::vector<std::string>{"index.php", "livre-dor"}));
+        EXPECT_EQ(modeOf(index) & 0002, 0) << "index.php was not made writable";
+        EXPECT_EQ(scene.recordedVersion(), 2000000);
+    }
+}
+
+namespace {
+
+// The scripted server's side of one passive upload.
+ScriptedServer& storeOn(ScriptedServer& s, const std::string& name, const std::string& finalReply = "226 Done\r\n") {
+    s.expect("TYPE I\r\n").reply("200 Type set to I\r\n").expect("PASV\r\n").pasv().expect("STOR " + name + "\r\n");
+    if (finalReply.rfind("5", 0) == 0) return s.reply(finalReply);
+    return s.reply("150 Ok to send data\r\n").acceptData().receiveData().reply(finalReply);
+}
+
+ScriptedServer& loginOn(ScriptedServer& s) {
+    return s.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").reply("230 Logged in\r\n");
+}
+
+struct ScriptedScene {
+    explicit ScriptedScene(const Package& p) {
+        official.publishList({{2000000, 1000000}, {2010000, 1000000}});
+        official.publishPackage(2010000, p);
+        tools.setInstalledScript(2000000);
+        RecordingReporter start;
+        EXPECT_TRUE(initialiseLocalVersions(start));
+        EXPECT_EQ(checkForUpdates(state, official.site(), reporter), CheckOutcome::UpdateOffered);
+        ftp::setSilenceLimitMs(5000);
+    }
+    ~ScriptedScene() { ftp::setSilenceLimitMs(120000); }
+    ApplyOutcome apply(const ScriptedServer& server) {
+        ConnectionSettings s;
+        s.serverAddress = "127.0.0.1";
+        s.userId = "bob";
+        s.password = "pw";
+        s.guestbookFolder = "livre-dor";
+        s.permissionFlag = 1;
+        s.passiveFlag = 1;
+        s.port = server.port();
+        return applyUpdate(state, official.site(), s, reporter);
+    }
+    std::int32_t recordedVersion() const {
+        std::int32_t v = 0;
+        EXPECT_TRUE(readLocalVersion(scriptVersionFile, v));
+        return v;
+    }
+    OfficialSiteOnPeer official;
+    ToolsFolder tools;
+    UpdaterState state;
+    RecordingReporter reporter;
+};
+
+}  // namespace
+
+// Every line of an installation as the server reads it: the folders made and entered, the
+// way back to the guestbook folder, the files stored under their server names (a folder
+// keeps its published name, "lib.velmo" included), then the control channel's CHMOD lines.
+// A file the server refuses is not shown as sent; it and a refused permission are told.
+TEST(UpdateApply, TheExactLinesOfAnInstallation) {
+    Package p;
+    p.files = {"livre_lire.velmo", "lib.velmo/a.velmo", "skins/defaut/fond.velmo"};
+    p.folders = {"lib.velmo/", "skins/nouveau/"};
+    p.chmods = {"lib.velmo/", "skins/defaut/fond.php"};
+    p.contents = {{"livre_lire.velmo", "lire"}, {"lib.velmo/a.velmo", "a"}, {"skins/defaut/fond.velmo", "fond"}};
+    ScriptedScene scene(p);
+
+    ScriptedServer server;
+    loginOn(server).expect("PWD\r\n").reply("257 \"/\" is the current directory\r\n")
+        .expect("CWD livre-dor\r\n").reply("250 Okay\r\n")
+        .expect("MKD lib.velmo\r\n").reply("257 \"/livre-dor/lib.velmo\" created\r\n")
+        .expect("MKD skins\r\n").reply("550 Exists\r\n").expect("CWD skins\r\n").reply("250 Okay\r\n")
+        .expect("MKD nouveau\r\n").reply("257 Created\r\n").expect("CWD nouveau\r\n").reply("250 Okay\r\n")
+        .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n");
+    storeOn(server, "livre_lire.php");
+    storeOn(server.expect("CWD lib.velmo\r\n").reply("250 Okay\r\n"), "a.php", "553 Not allowed\r\n")
+        .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n")
+        .expect("CWD skins\r\n").reply("250 Okay\r\n").expect("CWD defaut\r\n").reply("250 Okay\r\n");
+    storeOn(server, "fond.php").expect("CWD /livre-dor\r\n").reply("250 Okay\r\n").drop();
+    loginOn(server).expect("TYPE A\r\n").reply("200 Type set to A\r\n")
+        .expect("CHMOD 777 livre-dor/lib.velmo\r\n").reply("500 Unknown command\r\n")
+        .expect("SITE CHMOD 777 livre-dor/lib.velmo\r\n").reply("200 Mode changed\r\n")
+        .expect("CHMOD 777 livre-dor/skins/defaut/fond.php\r\n").reply("500 Unknown command\r\n")
+        .expect("SITE CHMOD 777 livre-dor/skins/defaut/fond.php\r\n").reply("550 Not allowed\r\n");
+    server.start();
+
+    EXPECT_EQ(scene.apply(server), ApplyOutcome::Incomplete);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.dataReceived(), (std::vector<std::string>{"lire", "fond"}));
+    EXPECT_EQ(server.connectionsAccepted(), 2);
+    // Each row: received into its local copy first, then sent (or not).
+    EXPECT_EQ(scene.reporter.rowChanges,
+              (std::vector<std::pair<int, std::string>>{{0, texts::rowReceived}, {1, texts::rowReceived},
+                                                        {2, texts::rowReceived}, {0, texts::rowSent},
+                                                        {1, texts::rowFailed}, {2, texts::rowSent}}));
+    EXPECT_EQ(scene.tools.dir.readFile("misesAJour/maj_2010000/lib.php/a.php"), "a");
+    EXPECT_EQ(scene.tools.dir.readFile("misesAJour/maj_2010000/skins/defaut/fond.php"), "fond");
+    // The refused file and the refused permission are both journalled and named.
+    EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
+                  .find("=\r\nmisesAJour/maj_2010000/lib.php/a.php\r\n"
+                        "CHMOD 777 non appliqué : livre-dor/skins/defaut/fond.php\r\nFIN "),
+              std::string::npos);
+    EXPECT_EQ(scene.recordedVersion(), 2000000);
+    EXPECT_EQ(scene.reporter.boxes.back().text,
+              texts::updateIncomplete(1, 1, false, "softwareDatas/log-erreur-Update.txt"));
+}
+
+// A control channel whose login is never answered sets no permission: the user is told,
+// the permission journalled, the version not recorded (the CHMOD lines are not sent to a
+// server that stopped answering).
+TEST(UpdateApply, AControlLoginThatTimesOutIsAFailure) {
+    Package p;
+    p.files = {"livre_lire.velmo"};
+    p.chmods = {"livre_lire.php"};
+    p.contents = {{"livre_lire.velmo", "lire"}};
+    ScriptedScene scene(p);
+    ScriptedServer server;
+    server.setStepLimit(8000);
+    loginOn(server).expect("PWD\r\n").reply("257 \"/www\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n");
+    storeOn(server, "livre_lire.php").drop().reply("220 ready\r\n").expect("USER bob\r\n");
+    server.start();
+
+    EXPECT_EQ(scene.apply(server), ApplyOutcome::Incomplete);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.received().find("CHMOD"), std::string::npos) << velmo::testsupport::visible(server.received());
+    EXPECT_EQ(scene.recordedVersion(), 2000000);
+    ASSERT_EQ(scene.reporter.boxes.size(), 2u);
+    EXPECT_EQ(scene.reporter.boxes[0].text, velmo::suite::connectionErrorText);
+    EXPECT_EQ(scene.reporter.boxes[1].text, texts::updateIncomplete(0, 1, false, "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
+                  .find("=\r\nCHMOD 777 non appliqué : livre-dor/livre_lire.php\r\nFIN "),
+              std::string::npos);
+}
+
+// A whole installation has one deadline: past it no further file is sent nor permission
+// set, what was left is journalled as failed, and the box says the time ran out.
+TEST(UpdateApply, AnInstallationOutOfTimeSendsNoFurtherFile) {
+    Package p;
+    p.files = {"a.velmo", "b.velmo"};
+    p.chmods = {"a.php"};
+    p.contents = {{"a.velmo", "a"}, {"b.velmo", "b"}};
+    ScriptedScene scene(p);
+    scene.state.applyLimitMs = 1000;
+    ScriptedServer server;
+    loginOn(server).expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n")
+        .expect("TYPE I\r\n").reply("200 Type set to I\r\n").expect("PASV\r\n").pasv()
+        .expect("STOR a.php\r\n").reply("150 Ok to send data\r\n").acceptData().receiveData()
+        .silence(1500).reply("226 Done\r\n");
+    server.start();
+
+    EXPECT_EQ(scene.apply(server), ApplyOutcome::Incomplete);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.received().find("b.php"), std::string::npos);
+    EXPECT_EQ(server.connectionsAccepted(), 1) << "no control channel once out of time";
+    EXPECT_EQ(scene.reporter.statuses(), (std::vector<std::string>{texts::rowSent, texts::rowFailed}));
+    EXPECT_EQ(scene.recordedVersion(), 2000000);
+    ASSERT_EQ(scene.reporter.boxes.size(), 1u);
+    EXPECT_EQ(scene.reporter.boxes[0].text, texts::updateIncomplete(1, 1, true, "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
+                  .find("=\r\nmisesAJour/maj_2010000/b.php\r\nCHMOD 777 non appliqué : livre-dor/a.php\r\nFIN "),
+              std::string::npos);
 }

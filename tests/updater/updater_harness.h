@@ -31,6 +31,7 @@ public:
     std::vector<std::string> description;
     std::vector<std::pair<std::string, std::string>> rows;  // name, status
     std::vector<std::string> actions;
+    std::vector<std::pair<int, std::string>> rowChanges;  // every setRowStatus, in order
     std::vector<Box> boxes;
 
     void showInstalledVersion(const std::string& t) override { installed = t; }
@@ -48,6 +49,7 @@ public:
         ASSERT_GE(row, 0);
         ASSERT_LT(static_cast<std::size_t>(row), rows.size());
         rows[static_cast<std::size_t>(row)].second = status;
+        rowChanges.emplace_back(row, status);
     }
     void setActionStatus(const std::string& t) override { actions.push_back(t); }
     void message(const std::string& title, const std::string& text, BoxIcon icon) override {

@@ -66,6 +66,17 @@ TEST(UpdateDescription, PathsThatLeaveTheirFolderAreRefused) {
         {"", false, false},
         {"/", false, false},
         {"a\r\nDELE x", false, false},
+        // vsftpd and pure-ftpd take a leading "~" for the login home.
+        {"~/index.velmo", false, false},
+        {"~", false, false},
+        {"~/", false, false},
+        {"skins/~x/fond.velmo", false, false},
+        {"skins/a~/fond~.velmo", true, true},
+        // Names Windows would not keep as given in the mirror.
+        {"skins/nul.velmo", false, false},
+        {"CON/fond.velmo", false, false},
+        {"skins./fond.velmo", false, false},
+        {"fond?.velmo", false, false},
     };
     for (const Row& r : rows) {
         std::string refused;

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "tests/support/ftp_peers.h"
+#include "tests/support/scripted_http.h"
+#include "tests/support/scripted_server.h"
 #include "tests/updater/updater_harness.h"
 #include "ui/headless/headless_ui.h"
 #include "updater/updater_texts.h"
@@ -29,8 +31,9 @@ protected:
         EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
-    void start() {
-        program = std::thread([this] { exitCode = runUpdater(ui, official.site()); });
+    void start() { start(official.site()); }
+    void start(const OfficialSite& site) {
+        program = std::thread([this, site] { exitCode = runUpdater(ui, site); });
     }
     bool waitFor(const std::function<bool()>& condition) { return ui.waitUntil(condition); }
     std::string text(int id) { return ui.getText(ids::mainWindow, id); }
@@ -143,4 +146,77 @@ TEST_F(UpdaterWindowTest, ConditionsThatEndTheProgram) {
     start();
     endProgram();
     EXPECT_EQ(ui.shownBoxes().size(), 3u);
+}
+
+// Closing the window while an installation sends its files asks first; Yes lets the file
+// being sent finish, sends no other, records nothing, and only then returns to the
+// launcher: every box the program shows has its window, none comes after it.
+TEST_F(UpdaterWindowTest, ClosingDuringAnInstallationAsksThenStopsBetweenFiles) {
+    Package p;
+    p.files = {"a.velmo", "b.velmo"};
+    p.contents = {{"a.velmo", "a"}, {"b.velmo", "b"}};
+    official.publishList({{2000000, 1000000}, {2010000, 1000000}});
+    official.publishPackage(2010000, p);
+    testsupport::ScriptedServer ftp;
+    ftp.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
+        .expect("PASS pw\r\n").reply("230 Logged in\r\n")
+        .expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n")
+        .expect("TYPE I\r\n").reply("200 Type set to I\r\n").expect("PASV\r\n").pasv()
+        .expect("STOR a.php\r\n").reply("150 Ok to send data\r\n").acceptData().receiveData()
+        // The close comes while the server is still storing a.php.
+        .silence(1500).reply("226 Done\r\n");
+    ftp.start();
+
+    start();
+    ASSERT_TRUE(waitFor([&] { return text(ids::addressField) == "old.example"; }));
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
+    ASSERT_TRUE(waitFor([&] { return ui.rowCount(ids::mainWindow, ids::fileList) == 2 && idle(); }));
+    ASSERT_TRUE(ui.chooseTab(ids::mainWindow, ids::tabs, applyTab));
+    ui.typeText(ids::mainWindow, ids::addressField, "127.0.0.1");
+    ui.typeText(ids::mainWindow, ids::userField, "bob");
+    ui.typeText(ids::mainWindow, ids::passwordField, "pw");
+    ui.typeText(ids::mainWindow, ids::portField, std::to_string(ftp.port()));
+    ui.typeText(ids::mainWindow, ids::folderField, "livre-dor");
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::applyButton));
+    ASSERT_TRUE(waitFor([&] { return text(ids::actionStatus) == "Envoie vers serveur : a.php"; }));
+
+    ui.expectBox("Attention.", "Une mise à jour est en cours d'installation.", ui::MessageBoxResult::Yes);
+    ui.expectBox("Information.", "Impossible de retourner au menu");
+    ASSERT_TRUE(ui.closeBox(ids::mainWindow));
+    EXPECT_TRUE(waitFor([&] { return text(ids::actionStatus) == texts::stopping; }));
+    endProgram();
+    EXPECT_TRUE(ftp.finish()) << ftp.report();
+    EXPECT_EQ(ftp.received().find("b.php"), std::string::npos) << "no file after the stop";
+    for (const ui::ShownBox& box : ui.shownBoxes()) EXPECT_EQ(box.ownerWindow, ids::mainWindow) << box.text;
+    ASSERT_EQ(ui.shownBoxes().size(), 2u);
+    EXPECT_EQ(ui.shownBoxes().back().title, "Information.") << "the launcher comes last";
+    EXPECT_NE(tools.dir.readFile("misesAJour/__NumeroDeVersion_Script_Local.pcfg").find("= 2000000"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(tools.dir / "softwareDatas/log-erreur-Update.txt"));
+}
+
+// Closing during a check asks nothing (nothing is lost): the check stops once its download
+// has ended, shows nothing more, and only then does the program return to the launcher.
+TEST_F(UpdaterWindowTest, ClosingDuringACheckStopsItBeforeTheLauncher) {
+    testsupport::ScriptedServer web;
+    testsupport::expectGet(web, "/velmo-maj/_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg")
+        .silence(1000)
+        .reply("HTTP/1.1 200 OK\r\nContent-Length: 66\r\n\r\n"
+               "[Grp_NumeroDeVersion_Exe_Script_SiteOfficiel]\r\n2010000 = 1000000\r\n")
+        .drop();
+    web.start();
+    OfficialSite site;
+    site.baseUrl = testsupport::scriptedUrl(web, "velmo-maj/");
+
+    start(site);
+    ASSERT_TRUE(waitFor([&] { return text(ids::addressField) == "old.example"; }));
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
+    ASSERT_TRUE(waitFor([&] { return !idle(); }));
+    ui.expectBox("Information.", "Impossible de retourner au menu");
+    ASSERT_TRUE(ui.closeBox(ids::mainWindow));
+    endProgram();
+    EXPECT_TRUE(web.finish()) << web.report();
+    EXPECT_EQ(web.connectionsAccepted(), 1) << "no description asked after the close";
+    ASSERT_EQ(ui.shownBoxes().size(), 1u);
+    EXPECT_EQ(ui.shownBoxes()[0].ownerWindow, ids::mainWindow);
+    EXPECT_FALSE(std::filesystem::exists(tools.dir / "misesAJour/maj_2010000")) << "the check went no further";
 }

@@ -4,9 +4,14 @@
 // "misesAJour" and the version list the site does not have.)
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "tests/support/scripted_http.h"
 #include "tests/updater/updater_harness.h"
+#include "updater/update_apply.h"
 #include "updater/update_check.h"
 #include "updater/updater_texts.h"
+#include "updater/version_files.h"
 
 using namespace velmo::updater;
 using namespace velmo::updater::testing;
@@ -110,5 +115,68 @@ TEST(VersionCheck, DescriptionsNamingPathsOutsideTheirFoldersAreRefused) {
     ASSERT_EQ(reporter.boxes.size(), 1u);
     EXPECT_EQ(reporter.boxes[0].text, texts::unsafeDescriptionPath("../../Velmo_Menu.exe"));
     EXPECT_TRUE(reporter.rows.empty());
+    EXPECT_TRUE(state.applyLocked);
+}
+
+// An offer holds only until the next check: a list that no longer offers anything (the
+// installed version caught up elsewhere, or the site emptied its list) must lock the
+// installation tab, or "Appliquer" would install the old offer's mirrored package and
+// record its version.
+TEST(VersionCheck, ACheckThatOffersNothingLocksTheInstallationTabAgain) {
+    OfficialSiteOnPeer official;
+    official.publishPackage(2010000, smallPackage());
+    ToolsFolder tools;
+    tools.setInstalledScript(2000000);
+    tools.setUpdaterVersion(1000000);
+    const std::vector<std::pair<const char*, std::vector<std::pair<std::int32_t, std::int32_t>>>> laterLists = {
+        {"only the installed version", {{2000000, 1000000}}},
+        {"a list without keys", {}},
+    };
+    for (const auto& [what, later] : laterLists) {
+        UpdaterState state;
+        official.publishList({{2000000, 1000000}, {2010000, 1000000}});
+        RecordingReporter offer;
+        ASSERT_EQ(checkForUpdates(state, official.site(), offer), CheckOutcome::UpdateOffered) << what;
+        ASSERT_FALSE(state.applyLocked);
+
+        official.publishList(later);
+        RecordingReporter nothing;
+        EXPECT_EQ(checkForUpdates(state, official.site(), nothing), CheckOutcome::UpToDate) << what;
+        EXPECT_TRUE(state.applyLocked) << what;
+        EXPECT_FALSE(state.checkPending) << what;
+        EXPECT_TRUE(nothing.rows.empty()) << what;
+
+        // Even pressed, the installation finds nothing to install and records nothing.
+        velmo::ConnectionSettings form;
+        form.serverAddress = "127.0.0.1";
+        form.userId = "u";
+        form.password = "p";
+        form.guestbookFolder = "livre-dor";
+        RecordingReporter apply;
+        EXPECT_EQ(applyUpdate(state, official.site(), form, apply), ApplyOutcome::Refused) << what;
+        std::int32_t recorded = 0;
+        ASSERT_TRUE(readLocalVersion(scriptVersionFile, recorded));
+        EXPECT_EQ(recorded, 2000000) << what;
+    }
+}
+
+// A whole check has one deadline: a site that does not answer holds it no longer than
+// that, however long each download alone may wait.
+TEST(VersionCheck, ASilentSiteHoldsTheCheckNoLongerThanItsDeadline) {
+    velmo::testsupport::ScriptedServer web;
+    velmo::testsupport::expectGet(web, "/velmo-maj/_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg").silence(4000);
+    web.start();
+    OfficialSite site;
+    site.baseUrl = velmo::testsupport::scriptedUrl(web, "velmo-maj/");
+    ToolsFolder tools;
+    tools.setInstalledScript(2000000);
+    UpdaterState state;
+    state.checkLimitMs = 800;
+    RecordingReporter reporter;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(checkForUpdates(state, site, reporter), CheckOutcome::ProgramEnds);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(2500));
+    ASSERT_EQ(reporter.boxes.size(), 1u);
+    EXPECT_TRUE(reporter.boxes[0].fatal);
     EXPECT_TRUE(state.applyLocked);
 }
