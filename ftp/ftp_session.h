@@ -55,6 +55,10 @@ bool makeDirectory(int session, const std::string& directory);
 // Otherwise false with no entries: a stalled, cut or refused listing is never shown as
 // the folder's content. The entries are stepped through with nextEntry.
 bool listDirectory(int session);
+// Entries of the last listing that were left out because their line was longer than
+// ListingParser::MaxLineBytes, by the kind their line announced: the listing still
+// counts, and the caller says that something could not be shown or saved.
+int skippedEntries(int session, EntryKind kind);
 bool nextEntry(int session);
 std::string entryName(int session);
 EntryKind entryKind(int session);
@@ -69,6 +73,16 @@ bool sendFile(int session, const std::string& localPath, const std::string& remo
               bool background);
 bool receiveFile(int session, const std::string& remoteName, const std::string& localPath,
                  bool background);
+// What one download may take before it is given up as a failure (0: no bound). maxBytes:
+// more data than that (a server sending far more than the file it listed); deadlineMs:
+// the whole download, from its first command to its last byte (a server that trickles a
+// byte now and then never falls silent long enough for the silence limit).
+struct ReceiveBounds {
+    std::int64_t maxBytes = 0;
+    int deadlineMs = 0;
+};
+bool receiveFile(int session, const std::string& remoteName, const std::string& localPath,
+                 bool background, const ReceiveBounds& bounds);
 // These give TransferFailed when the number names no open session, so that a poller
 // waiting for the end of a transfer stops instead of waiting for ever.
 TransferStatus transferStatus(int session);

@@ -54,9 +54,11 @@ void Session::shutdown() {
     loseConnection();
 }
 
-void Session::setListing(std::vector<ListingEntry> entries) {
+void Session::setListing(std::vector<ListingEntry> entries, int skippedFileLines, int skippedFolderLines) {
     std::lock_guard<std::mutex> lock(listingMutex);
     listing = std::move(entries);
+    skippedFiles = skippedFileLines;
+    skippedDirectories = skippedFolderLines;
     current = 0;
     firstPending = !listing.empty();
 }
