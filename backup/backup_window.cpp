@@ -65,9 +65,10 @@ public:
     }
     void backupEnded(const BackupOutcome& outcome) override {
         const BackupSummary summary = summarize(outcome);
-        const ui::MessageIcon icon = summary.kind == SummaryKind::Saved        ? ui::MessageIcon::Information
-                                     : summary.kind == SummaryKind::Incomplete ? ui::MessageIcon::Warning
-                                                                               : ui::MessageIcon::Error;
+        const ui::MessageIcon icon = summary.kind == SummaryKind::Saved ? ui::MessageIcon::Information
+                                     : summary.kind == SummaryKind::Incomplete || summary.kind == SummaryKind::Stopped
+                                         ? ui::MessageIcon::Warning
+                                         : ui::MessageIcon::Error;
         ui().messageBox(summary.title, summary.text, icon);
         enableButton(closeButtonText);
         // Stopped from the close box: the user asked for the window to go.
