@@ -142,6 +142,13 @@ bool isAlive(int session) {
     return simpleCommand(session, line, "257");
 }
 
+bool hasConnection(int session) {
+    std::shared_ptr<Session> s = find(session);
+    if (!s) return false;
+    std::lock_guard<std::mutex> lock(s->opMutex);
+    return s->control.connected();
+}
+
 std::string currentDirectory(int session) {
     std::string line, kept;
     commandLine("PWD", line);

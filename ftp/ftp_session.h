@@ -46,6 +46,10 @@ bool open(int session, const Account& account);
 void close(int session);
 
 bool isAlive(int session);                   // "PWD" answered with 257
+// Without a word on the wire: false once the session has given its control connection up
+// (a reply that never came, a transfer given up without the server's answer), when every
+// later command fails at once and only a new open helps.
+bool hasConnection(int session);
 std::string currentDirectory(int session);   // quoted path of the 257 reply, or ""
 bool changeDirectory(int session, const std::string& directory);  // ".." sends CDUP
 bool makeDirectory(int session, const std::string& directory);

@@ -108,13 +108,14 @@ public:
     void loseConnection() { control.close(); }
     bool sendLine(const std::string& line);
     // One whole reply within the silence limit; false (connection given up) otherwise.
-    bool readReply(ReplyAssembler& reply, bool watchAbort);
+    // `limitMs` >= 0 replaces the silence limit for this reply (a shorter wait).
+    bool readReply(ReplyAssembler& reply, bool watchAbort, int limitMs = -1);
     // One reply whose code is in `codes` ("125;150"); its first line into `kept`.
     bool expect(const char* codes, std::string* kept, bool watchAbort);
     bool exchange(const std::string& line, const char* codes, std::string* kept = nullptr, bool watchAbort = false);
     // The reply after a transfer's data: true for a completion (2xx). Preliminary 1xx
     // replies before it are read past.
-    bool readCompletion(bool watchAbort);
+    bool readCompletion(bool watchAbort, int limitMs = -1);
 
     // ---- data connection ----
 

@@ -11,6 +11,8 @@ namespace velmo::ftp {
 namespace {
 
 constexpr std::size_t transferChunk = 4096;
+// How long the server's reply to a download given up midway is waited for.
+constexpr int givenUpReplyMs = 3000;
 
 }  // namespace
 
@@ -117,9 +119,15 @@ bool Session::runReceive(const std::string& remoteName, const std::string& local
     }
     file.close();
     dc.close();
-    if (!kept || end != DataRead::End) {
-        // Given up before the server's end: its reply (426 or a late 226) is read within
-        // the silence limit, but not past the deadline of a download already over time.
+    if (!kept) {
+        // Given up while the server was still sending: some servers answer at once (426),
+        // others never do. A short wait for that answer, then the connection is given up
+        // rather than the caller held for the whole silence limit.
+        readCompletion(true, givenUpReplyMs);
+        return false;
+    }
+    if (end != DataRead::End) {
+        // Over time: the deadline has passed, and the server's word is not waited for.
         if (readDeadline != 0 && clock::tickMs() >= readDeadline) {
             loseConnection();
             return false;

@@ -640,3 +640,26 @@ TEST_F(BackupProgram, ClosingTheWindowDuringABackupAsksAndStopsIt) {
     expectSameTree(treeOf(backupFolders().at(0)), Files{{"chmod_perso/", ""}});
     closeProgram();
 }
+
+class GrownFile : public BackupProgram, public ::testing::WithParamInterface<PeerKind> {};
+
+// Between the listing and the backup the guestbook's data file grows far past its listed
+// size (a server that says one size and sends another): it is not saved, nothing of it
+// stays, and the files after it are still saved, on a new connection where the server
+// never answered the download given up.
+TEST_P(GrownFile, IsNotSavedAndTheBackupGoesOn) {
+    FtpPeer peer(GetParam());
+    Files server = guestbookOnServer();
+    server["livre-dor/chmod_perso/a_livre.txt"] = contentOf("a_livre", 1000);
+    putOnServer(peer, server);
+    startWithSettings(peer);
+    connect(peer.password());
+    velmo::testing::writeBytes(stdfs::path(peer.home()) / "livre-dor/chmod_perso/a_livre.txt", std::string(8 * 1024 * 1024, 'g'));
+    ui.expectBox("Avertissement.", "La sauvegarde n'est pas complète.\r\n\r\n1 fichier n'a pas pu être sauvegardé.");
+    backUp();
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"a_livre.txt", failedStatus}, {"livre.txt", savedStatus}, {"mdp.php", savedStatus}}));
+    expectSameTree(treeOf(backupFolders().at(0)), expectedTree(wholeBackup(), server));
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, GrownFile, ::testing::Values(PeerKind::Vsftpd, PeerKind::PureFtpd, PeerKind::Pyftpdlib),
+                         [](const auto& info) { return std::string(testsupport::peerKindName(info.param)); });
