@@ -67,8 +67,8 @@ bool namesIn(const BackupJob& job, const std::string& path, ftp::EntryKind kind,
 // One file into `localPath`, within the bounds of its listed size, given up when the
 // window asks the backup to stop. A failed download leaves no file: a truncated copy in a
 // backup would pass for a good one.
-bool download(const BackupJob& job, const std::string& remoteName, const std::string& localPath,
-              std::int64_t listedBytes) {
+bool download(const BackupJob& job, const std::string& remoteFolder, const std::string& remoteName,
+              const std::string& localPath, std::int64_t listedBytes) {
     if (job.stopRequested) return false;
     // The backup folder is new, so a file can only be there already when two server names
     // meet in one local name (Windows ignores case): the first one is kept, whole.
@@ -83,6 +83,12 @@ bool download(const BackupJob& job, const std::string& remoteName, const std::st
         saved = end.phase == ftp::TransferDone;
     }
     if (!saved && fs::fileExists(localPath)) fs::removeFile(localPath);
+    // A download given up without the server's answer costs the session its connection:
+    // the files after it are asked for on a new one, in the same folder.
+    if (!saved && !job.stopRequested && !ftp::hasConnection(session)) {
+        ftp::ensureConnected(session, ftpAccount(job.settings), job.loginDirectory);
+        ftp::changeDirectory(session, remoteFolder);
+    }
     return saved;
 }
 
@@ -96,15 +102,16 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
                      const std::string& skinsFolder) {
     BackupTally tally;
     const std::string local = skinsFolder + "/" + skin;
+    const std::string remote = job.settings.guestbookFolder + "/skins/" + skin;
     // A skin that cannot be used as a local name or entered on the server loses its
     // settings file and its images, whose number is unknown.
-    if (!suite::isPortableNamePart(skin) || !enterBelowLogin(job, job.settings.guestbookFolder + "/skins/" + skin) ||
+    if (!suite::isPortableNamePart(skin) || !enterBelowLogin(job, remote) ||
         !fs::makeFolder(local)) {
         tally.failedFiles = 1;
         tally.unreadFolders = 1;
         return tally;
     }
-    tallyDownload(tally, download(job, "cfg_variables.php", local + "/cfg_variables.php", -1));
+    tallyDownload(tally, download(job, remote, "cfg_variables.php", local + "/cfg_variables.php", -1));
     reporter.setSourceStatus(SourceList::Skins, row, skinStatus(tally));
 
     fs::makeFolder(local + "/imgs");
@@ -121,7 +128,7 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
     }
     tally.unlisted += leftOut;
     for (const auto& [image, size] : images) {
-        tallyDownload(tally, suite::isPortableNamePart(image) && download(job, image, local + "/imgs/" + image, size));
+        tallyDownload(tally, suite::isPortableNamePart(image) && download(job, remote + "/imgs", image, local + "/imgs/" + image, size));
         reporter.setSourceStatus(SourceList::Skins, row, skinStatus(tally));
     }
     return tally;
@@ -150,7 +157,8 @@ void savePersonalFiles(const BackupJob& job, BackupReporter& reporter, const std
                        BackupTally& total) {
     const std::string local = base + "/chmod_perso";
     fs::makeFolder(local);
-    const bool entered = !job.stopRequested && enterBelowLogin(job, job.settings.guestbookFolder + "/chmod_perso");
+    const std::string remote = job.settings.guestbookFolder + "/chmod_perso";
+    const bool entered = !job.stopRequested && enterBelowLogin(job, remote);
     const int rows = reporter.sourceCount(SourceList::PersonalFiles);
     for (int row = 0; row < rows; ++row) {
         std::string name;
@@ -161,7 +169,7 @@ void savePersonalFiles(const BackupJob& job, BackupReporter& reporter, const std
         }
         const auto listed = job.listedSizes.find(name);
         const bool saved = entered && suite::isPortableNamePart(name) &&
-                           download(job, name, local + "/" + name, listed == job.listedSizes.end() ? -1 : listed->second);
+                           download(job, remote, name, local + "/" + name, listed == job.listedSizes.end() ? -1 : listed->second);
         // The file cut short by the stop is not saved, and its row says so.
         tallyDownload(total, saved);
         reporter.setSourceStatus(SourceList::PersonalFiles, row, saved ? savedStatus : failedStatus);
