@@ -97,11 +97,12 @@ TransferStatus waitForTransferEnd(int session, int timeoutMs);
 // Asks a running transfer to stop and waits until it has ended; gives its final status.
 TransferStatus abortTransfer(int session);
 
-// How long a whole reply may take (however it is cut into pieces), and how long a data
-// connection may stay silent, before the waiting operation gives up and the control
-// connection is treated as lost. 120 000 ms unless a test sets a shorter limit; applies
-// to every session, from the next wait on. (How replies are read and kept in step with
-// their commands: ftp/control_connection.h.)
+// How long a whole reply may take (however it is cut into pieces), how long a data
+// connection may stay silent, and how long an upload may wait for a server that takes
+// none of its bytes, before the waiting operation gives up (a reply not read in time
+// also costs the control connection). 120 000 ms unless a test sets a shorter limit;
+// applies to every session, from the next wait on. (How replies are read and kept in step
+// with their commands: ftp/control_connection.h.)
 void setSilenceLimitMs(int ms);
 int silenceLimitMs();
 
