@@ -38,6 +38,10 @@ inline constexpr const char* listingFailedText =
     " > La connexion a été interrompue.\r\n"
     " > Le serveur a refusé d'envoyer la liste.\r\n\r\n"
     "Tentez à nouveau de vous reconnecter.";
+inline constexpr const char* stopQuestionText =
+    "Une sauvegarde est en cours.\r\n\r\n"
+    "Voulez-vous l'arrêter ?\r\n"
+    "Les fichiers qui ne sont pas encore sauvegardés ne le seront pas.";
 inline constexpr const char* missingSettingsText =
     "Le fichier contenant vos paramètres de connexion n'existe pas.\r\n\r\n"
     "Vous devez d'abord utiliser le logiciel \"Velmo_Navigateur\" pour générer celui-ci.";
@@ -64,6 +68,8 @@ struct BackupApp : std::enable_shared_from_this<BackupApp> {
     // window: it closes that window only, never a later one.
     std::atomic<bool> listingStarted{false};
     std::atomic<bool> busy{false};
+    // "Sauvegarder" was pressed in the open window: its close box then offers to stop.
+    bool backupStarted = false;  // event loop only
     // Each backup window opened gets the next number; 0 while none is open. Written by
     // the event loop only.
     std::atomic<int> openWindowNumber{0};
@@ -83,7 +89,9 @@ void openBackupWindow(BackupApp& app);
 // "Fermer" or the close box: the backup window goes, the main window comes back.
 void closeBackupWindow(BackupApp& app);
 // The backup window's routes: its first showing starts the listing, its button starts the
-// backup or (as "Fermer") closes it, its close box closes it unless the engine is busy.
+// backup or (as "Fermer") closes it, its close box closes it unless the engine is busy:
+// during a listing it is ignored, during a backup it asks whether to stop the backup,
+// which then ends at once, shows its closing message and closes the window.
 std::vector<frame::Route> backupWindowRoutes(BackupApp& app);
 
 }  // namespace velmo::backup

@@ -1,12 +1,15 @@
 #include "backup/backup_engine.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "suite/file_names.h"
 
 namespace velmo::backup {
 
@@ -14,17 +17,32 @@ namespace {
 
 constexpr int session = backupSession;
 
-// The names of the current directory's entries of `kind`, in the server's order, except
-// `skipped`. False when the listing could not be had.
-bool listNames(ftp::EntryKind kind, std::initializer_list<const char*> skipped, std::vector<std::string>& names) {
+// How often a running download looks at the window's stop request.
+constexpr int stopCheckMs = 50;
+// A skin's settings file is a few KiB; no listing gives its size.
+constexpr std::int64_t unlistedFileBytes = 4 * 1024 * 1024;
+constexpr std::int64_t sizeMarginBytes = 64 * 1024;
+// The slowest pace a download is let keep, on top of a fixed allowance for the commands.
+constexpr int baseDeadlineMs = 120000;
+constexpr std::int64_t slowestBytesPerSecond = 16 * 1024;
+constexpr int longestDeadlineMs = 6 * 3600 * 1000;
+
+using Listed = std::vector<std::pair<std::string, std::int64_t>>;  // name, size
+
+// The entries of `kind` in the current directory, in the server's order, except `skipped`;
+// `leftOut` gets the entries of that kind the listing could not take. False when the
+// listing could not be had.
+bool listNames(ftp::EntryKind kind, std::initializer_list<const char*> skipped, Listed& names, int& leftOut) {
     names.clear();
+    leftOut = 0;
     if (!ftp::listDirectory(session)) return false;
+    leftOut = ftp::skippedEntries(session, kind);
     while (ftp::nextEntry(session)) {
         if (ftp::entryKind(session) != kind) continue;
         std::string name = ftp::entryName(session);
         bool keep = true;
         for (const char* s : skipped) keep = keep && name != s;
-        if (keep) names.push_back(std::move(name));
+        if (keep) names.emplace_back(std::move(name), ftp::entrySize(session));
     }
     return true;
 }
@@ -39,21 +57,39 @@ bool enterBelowLogin(const BackupJob& job, const std::string& path) {
 // none when the server says the folder is not there; false when it could not be read
 // whole (listing cut or refused, connection lost).
 bool namesIn(const BackupJob& job, const std::string& path, ftp::EntryKind kind,
-             std::initializer_list<const char*> skipped, std::vector<std::string>& names) {
+             std::initializer_list<const char*> skipped, Listed& names, int& leftOut) {
     names.clear();
+    leftOut = 0;
     if (!enterBelowLogin(job, path)) return ftp::isAlive(session);
-    return listNames(kind, skipped, names);
+    return listNames(kind, skipped, names, leftOut);
 }
 
-// One file into `localPath`. A failed download leaves no file: a truncated copy in a
+// One file into `localPath`, within the bounds of its listed size, given up when the
+// window asks the backup to stop. A failed download leaves no file: a truncated copy in a
 // backup would pass for a good one.
-bool download(const std::string& remoteName, const std::string& localPath) {
+bool download(const BackupJob& job, const std::string& remoteFolder, const std::string& remoteName,
+              const std::string& localPath, std::int64_t listedBytes) {
+    if (job.stopRequested) return false;
     // The backup folder is new, so a file can only be there already when two server names
     // meet in one local name (Windows ignores case): the first one is kept, whole.
     if (fs::fileExists(localPath)) return false;
-    if (ftp::receiveFile(session, remoteName, localPath, false)) return true;
-    if (fs::fileExists(localPath)) fs::removeFile(localPath);
-    return false;
+    bool saved = false;
+    // In the session's own thread, so that this one can give it up at the window's word.
+    if (ftp::receiveFile(session, remoteName, localPath, true, downloadBounds(listedBytes))) {
+        ftp::TransferStatus end = ftp::waitForTransferEnd(session, stopCheckMs);
+        while (!end.ended()) {
+            end = job.stopRequested ? ftp::abortTransfer(session) : ftp::waitForTransferEnd(session, stopCheckMs);
+        }
+        saved = end.phase == ftp::TransferDone;
+    }
+    if (!saved && fs::fileExists(localPath)) fs::removeFile(localPath);
+    // A download given up without the server's answer costs the session its connection:
+    // the files after it are asked for on a new one, in the same folder.
+    if (!saved && !job.stopRequested && !ftp::hasConnection(session)) {
+        ftp::ensureConnected(session, ftpAccount(job.settings), job.loginDirectory);
+        ftp::changeDirectory(session, remoteFolder);
+    }
+    return saved;
 }
 
 void tallyDownload(BackupTally& tally, bool saved) {
@@ -66,15 +102,16 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
                      const std::string& skinsFolder) {
     BackupTally tally;
     const std::string local = skinsFolder + "/" + skin;
+    const std::string remote = job.settings.guestbookFolder + "/skins/" + skin;
     // A skin that cannot be used as a local name or entered on the server loses its
     // settings file and its images, whose number is unknown.
-    if (!isSafeLocalName(skin) || !enterBelowLogin(job, job.settings.guestbookFolder + "/skins/" + skin) ||
+    if (!suite::isPortableNamePart(skin) || !enterBelowLogin(job, remote) ||
         !fs::makeFolder(local)) {
         tally.failedFiles = 1;
         tally.unreadFolders = 1;
         return tally;
     }
-    tallyDownload(tally, download("cfg_variables.php", local + "/cfg_variables.php"));
+    tallyDownload(tally, download(job, remote, "cfg_variables.php", local + "/cfg_variables.php", -1));
     reporter.setSourceStatus(SourceList::Skins, row, skinStatus(tally));
 
     fs::makeFolder(local + "/imgs");
@@ -83,13 +120,15 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
         if (!ftp::isAlive(session)) tally.unreadFolders = 1;
         return tally;
     }
-    std::vector<std::string> images;
-    if (!listNames(ftp::EntryFile, {"index.php", "Thumbs.db"}, images)) {
+    Listed images;
+    int leftOut = 0;
+    if (!listNames(ftp::EntryFile, {"index.php", "Thumbs.db"}, images, leftOut)) {
         tally.unreadFolders = 1;
         return tally;
     }
-    for (const std::string& image : images) {
-        tallyDownload(tally, isSafeLocalName(image) && download(image, local + "/imgs/" + image));
+    tally.unlisted += leftOut;
+    for (const auto& [image, size] : images) {
+        tallyDownload(tally, suite::isPortableNamePart(image) && download(job, remote + "/imgs", image, local + "/imgs/" + image, size));
         reporter.setSourceStatus(SourceList::Skins, row, skinStatus(tally));
     }
     return tally;
@@ -101,6 +140,11 @@ void saveSkins(const BackupJob& job, BackupReporter& reporter, const std::string
     for (int row = 0; row < rows; ++row) {
         std::string skin;
         if (!reporter.sourceToSave(SourceList::Skins, row, skin)) continue;
+        // Stopped: the skin keeps "Non sauvegardé." and is counted as such.
+        if (job.stopRequested) {
+            ++total.notReached;
+            continue;
+        }
         reporter.setSourceStatus(SourceList::Skins, row, inProgressStatus);
         if (!fs::isDirectory(skinsFolder)) fs::makeFolder(skinsFolder);
         const BackupTally tally = saveSkin(job, reporter, row, skin, skinsFolder);
@@ -113,18 +157,34 @@ void savePersonalFiles(const BackupJob& job, BackupReporter& reporter, const std
                        BackupTally& total) {
     const std::string local = base + "/chmod_perso";
     fs::makeFolder(local);
-    const bool entered = enterBelowLogin(job, job.settings.guestbookFolder + "/chmod_perso");
+    const std::string remote = job.settings.guestbookFolder + "/chmod_perso";
+    const bool entered = !job.stopRequested && enterBelowLogin(job, remote);
     const int rows = reporter.sourceCount(SourceList::PersonalFiles);
     for (int row = 0; row < rows; ++row) {
         std::string name;
         if (!reporter.sourceToSave(SourceList::PersonalFiles, row, name)) continue;
-        const bool saved = entered && isSafeLocalName(name) && download(name, local + "/" + name);
+        if (job.stopRequested) {
+            ++total.notReached;
+            continue;
+        }
+        const auto listed = job.listedSizes.find(name);
+        const bool saved = entered && suite::isPortableNamePart(name) &&
+                           download(job, remote, name, local + "/" + name, listed == job.listedSizes.end() ? -1 : listed->second);
+        // The file cut short by the stop is not saved, and its row says so.
         tallyDownload(total, saved);
         reporter.setSourceStatus(SourceList::PersonalFiles, row, saved ? savedStatus : failedStatus);
     }
 }
 
 }  // namespace
+
+ftp::ReceiveBounds downloadBounds(std::int64_t listedBytes) {
+    ftp::ReceiveBounds b;
+    b.maxBytes = listedBytes < 0 ? unlistedFileBytes : listedBytes + listedBytes / 8 + sizeMarginBytes;
+    const std::int64_t ms = baseDeadlineMs + b.maxBytes * 1000 / slowestBytesPerSecond;
+    b.deadlineMs = static_cast<int>(std::min<std::int64_t>(ms, longestDeadlineMs));
+    return b;
+}
 
 bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
     const ConnectionSettings& s = job.settings;
@@ -136,12 +196,13 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
     reporter.clearSources();
     job.loginDirectory = ftp::currentDirectory(session);
 
-    std::vector<std::string> skins, files;
+    Listed skins, files;
+    int skinsLeftOut = 0, filesLeftOut = 0;
     // Without the login directory no folder can be found again.
     const bool whole = !job.loginDirectory.empty() &&
-                       namesIn(job, s.guestbookFolder + "/skins", ftp::EntryDirectory, {".", ".."}, skins) &&
+                       namesIn(job, s.guestbookFolder + "/skins", ftp::EntryDirectory, {".", ".."}, skins, skinsLeftOut) &&
                        namesIn(job, s.guestbookFolder + "/chmod_perso", ftp::EntryFile,
-                               {"index.php", "code_ecrit.php"}, files);
+                               {"index.php", "code_ecrit.php"}, files, filesLeftOut);
     // Not busy any more before the user is told how the listing went.
     reporter.setBusy(false);
     if (!whole) {
@@ -149,8 +210,13 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
         reporter.listingFailed();
         return false;
     }
-    for (const std::string& name : skins) reporter.addSource(SourceList::Skins, name);
-    for (const std::string& name : files) reporter.addSource(SourceList::PersonalFiles, name);
+    job.unlistedSources = skinsLeftOut + filesLeftOut;
+    job.listedSizes.clear();
+    for (const auto& skin : skins) reporter.addSource(SourceList::Skins, skin.first);
+    for (const auto& [name, size] : files) {
+        job.listedSizes.emplace(name, size);
+        reporter.addSource(SourceList::PersonalFiles, name);
+    }
     reporter.sourcesListed();
     return true;
 }
@@ -165,9 +231,11 @@ BackupOutcome runBackup(BackupJob& job, BackupReporter& reporter, const std::str
     outcome.folderName = createBackupFolder(backupsRoot, clock::localNow());
     if (!outcome.folderName.empty()) {
         const std::string base = backupsRoot + "/" + outcome.folderName;
+        outcome.tally.unlisted = job.unlistedSources;
         saveSkins(job, reporter, base, outcome.tally);
         savePersonalFiles(job, reporter, base, outcome.tally);
     }
+    outcome.stopped = job.stopRequested;
     ftp::close(session);
     reporter.setBusy(false);
     reporter.backupEnded(outcome);

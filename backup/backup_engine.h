@@ -10,10 +10,14 @@
 // Local side, below the working directory, the same layout inside
 //   sauvegardes/sauvegarde_YYYY_MM_DD__hh_mm_ss/skins/... and .../chmod_perso/...
 #pragma once
+#include <atomic>
+#include <cstdint>
+#include <map>
 #include <string>
 
 #include "backup/backup_folder.h"
 #include "backup/backup_report.h"
+#include "ftp/ftp_session.h"
 #include "settings/connection_settings.h"
 
 namespace velmo::backup {
@@ -52,10 +56,18 @@ public:
 };
 
 // One backup window's work: the connection record (the guestbook folder is the one of
-// the settings file) and the login directory the listing found.
+// the settings file), what the listing found, and the window's stop request.
 struct BackupJob {
     ConnectionSettings settings;
     std::string loginDirectory;
+    // The personal files' sizes as listed: a download is bounded by them.
+    std::map<std::string, std::int64_t> listedSizes;
+    // Skins and personal files the listing had to leave out (over-long lines): never in
+    // the lists, so never saved, and counted in the closing message.
+    int unlistedSources = 0;
+    // Raised by the window (any thread) to stop a running backup: the download under way
+    // is given up, nothing more is asked for, and the closing message says what is missing.
+    std::atomic<bool> stopRequested{false};
 };
 
 // Opens session 33 with the record and fills both lists in the server's order: the
@@ -71,7 +83,15 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter);
 // row ends with skinStatus, a personal file row with savedStatus or failedStatus; only
 // successful downloads count as saved, and a file whose download failed is not left
 // half-written. Files are only ever asked for in the folder they belong to: a folder that
-// cannot be entered fails its files. Closes the session, then reporter.backupEnded.
+// cannot be entered fails its files. Every download is bounded (downloadBounds): a server
+// sending more than the file it listed, or sending it without end, fails that file. Once
+// job.stopRequested is raised the running download is given up and the rows not reached
+// keep notSavedStatus. Closes the session, then reporter.backupEnded.
+// The bounds of one download: the listed size with a margin (a file that grew a little
+// since the listing still comes whole) and a time in proportion to it. `listedBytes` < 0:
+// a file no listing gave the size of (a skin's settings file), bounded far beyond any.
+ftp::ReceiveBounds downloadBounds(std::int64_t listedBytes);
+
 BackupOutcome runBackup(BackupJob& job, BackupReporter& reporter,
                         const std::string& backupsRoot = backupsFolder);
 

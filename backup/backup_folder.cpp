@@ -29,12 +29,4 @@ std::string createBackupFolder(const std::string& root, const clock::LocalDateTi
     return "";
 }
 
-bool isSafeLocalName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name) {
-        if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) return false;
-    }
-    return true;
-}
-
 }  // namespace velmo::backup

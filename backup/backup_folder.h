@@ -21,10 +21,4 @@ std::string backupFolderName(const clock::LocalDateTime& startedAt);
 // Returns the name made (without `root`), or "" when `root` or the folder cannot be made.
 std::string createBackupFolder(const std::string& root, const clock::LocalDateTime& startedAt);
 
-// True when a name received from the server can be used as one local file or folder name
-// below the backup folder: not empty, not "." or "..", and without "/", "\", ":" or
-// control characters (a separator or a drive letter would put the file somewhere else, a
-// colon on Windows would hide it in an alternate stream of another file).
-bool isSafeLocalName(const std::string& name);
-
 }  // namespace velmo::backup

@@ -19,6 +19,12 @@ std::string failureLines(const BackupTally& t) {
     if (t.unreadFolders > 0)
         lines += counted(t.unreadFolders, " dossier d'images n'a pas pu être lu.\r\n",
                          " dossiers d'images n'ont pas pu être lus.\r\n");
+    if (t.unlisted > 0)
+        lines += counted(t.unlisted, " élément au nom trop long n'a pas pu être sauvegardé.\r\n",
+                         " éléments au nom trop long n'ont pas pu être sauvegardés.\r\n");
+    if (t.notReached > 0)
+        lines += counted(t.notReached, " élément coché n'a pas été sauvegardé.\r\n",
+                         " éléments cochés n'ont pas été sauvegardés.\r\n");
     return lines;
 }
 
@@ -31,6 +37,8 @@ BackupTally& BackupTally::operator+=(const BackupTally& other) {
     savedFiles += other.savedFiles;
     failedFiles += other.failedFiles;
     unreadFolders += other.unreadFolders;
+    unlisted += other.unlisted;
+    notReached += other.notReached;
     return *this;
 }
 
@@ -39,7 +47,7 @@ std::string skinStatus(const BackupTally& skin) {
     if (!skin.anyFailure()) return saved + " fichier(s) sauvegardé(s).";
     if (skin.savedFiles == 0) return failedStatus;
     // Short enough for the status column: the failures must not fall behind an ellipsis.
-    return saved + " sauvegardé(s), " + std::to_string(skin.failedFiles + skin.unreadFolders) + " échec(s).";
+    return saved + " sauvegardé(s), " + std::to_string(skin.failedFiles + skin.unreadFolders + skin.unlisted) + " échec(s).";
 }
 
 BackupSummary summarize(const BackupOutcome& outcome) {
@@ -48,6 +56,13 @@ BackupSummary summarize(const BackupOutcome& outcome) {
         return {SummaryKind::NoFolder, suite::titles::attentionPlain,
                 std::string("Impossible de créer le dossier de la sauvegarde dans le dossier \"") +
                     backupsFolder + "\".\r\n\r\nAucun fichier n'a été sauvegardé."};
+    }
+    if (outcome.stopped) {
+        return {SummaryKind::Stopped, suite::titles::warning,
+                "La sauvegarde a été arrêtée.\r\n\r\n" + failureLines(t) + "\r\n" +
+                    (t.savedFiles == 0 ? std::string("Aucun fichier n'a été sauvegardé.\r\n")
+                                       : counted(t.savedFiles, " fichier a été sauvegardé", " fichiers ont été sauvegardés") +
+                                             " dans le dossier : " + outcome.folderName + "\r\n")};
     }
     if (!t.anyFailure()) {
         return {SummaryKind::Saved, suite::titles::information,

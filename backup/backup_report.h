@@ -17,24 +17,28 @@ struct BackupTally {
     int savedFiles = 0;
     int failedFiles = 0;    // downloads that failed, and files that could not be asked for
     int unreadFolders = 0;  // image folders that exist (or may) but could not be listed
-    bool anyFailure() const { return failedFiles > 0 || unreadFolders > 0; }
+    int unlisted = 0;       // skins and files a listing left out (name too long to read)
+    int notReached = 0;     // checked rows a stopped backup never came to
+    bool anyFailure() const { return failedFiles > 0 || unreadFolders > 0 || unlisted > 0 || notReached > 0; }
     BackupTally& operator+=(const BackupTally& other);
 };
 
 // A skin's status: "N fichier(s) sauvegardé(s)." when nothing failed, failedStatus when
 // nothing was saved, and "N sauvegardé(s), M échec(s)." in between (an unread image folder
-// counts as one failure there).
+// and an image left out of its listing count as one failure each there).
 std::string skinStatus(const BackupTally& skin);
 
 struct BackupOutcome {
     std::string folderName;  // inside "sauvegardes"; "" when no folder could be made
     BackupTally tally;
+    bool stopped = false;  // the user stopped it before its end
 };
 
 // The closing message. Saved: every attempted file was saved (or nothing was checked);
 // Incomplete: some files were saved and some were not; NothingSaved: every attempt failed;
-// NoFolder: no backup folder could be made, so nothing was tried.
-enum class SummaryKind { Saved, Incomplete, NothingSaved, NoFolder };
+// NoFolder: no backup folder could be made, so nothing was tried; Stopped: the user
+// stopped it, whatever it had saved by then.
+enum class SummaryKind { Saved, Incomplete, NothingSaved, NoFolder, Stopped };
 
 struct BackupSummary {
     SummaryKind kind = SummaryKind::Saved;

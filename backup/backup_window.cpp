@@ -65,11 +65,14 @@ public:
     }
     void backupEnded(const BackupOutcome& outcome) override {
         const BackupSummary summary = summarize(outcome);
-        const ui::MessageIcon icon = summary.kind == SummaryKind::Saved        ? ui::MessageIcon::Information
-                                     : summary.kind == SummaryKind::Incomplete ? ui::MessageIcon::Warning
-                                                                               : ui::MessageIcon::Error;
+        const ui::MessageIcon icon = summary.kind == SummaryKind::Saved ? ui::MessageIcon::Information
+                                     : summary.kind == SummaryKind::Incomplete || summary.kind == SummaryKind::Stopped
+                                         ? ui::MessageIcon::Warning
+                                         : ui::MessageIcon::Error;
         ui().messageBox(summary.title, summary.text, icon);
         enableButton(closeButtonText);
+        // Stopped from the close box: the user asked for the window to go.
+        if (outcome.stopped) onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
     }
 
 private:
@@ -132,8 +135,26 @@ void backupButtonPressed(BackupApp& app) {
     }
     // Busy from the press on: the window cannot be closed under a backup about to start.
     app.busy = true;
+    app.backupStarted = true;
     app.ui().setEnabled(ids::backupWindow, ids::backupButton, false);
     startEngineStep(app, [](BackupJob& job, BackupReporter& reporter) { runBackup(job, reporter); });
+}
+
+// The close box: ignored while the listing runs (it is short and bounded); during a
+// backup, which may take long, the user may stop it.
+void closeBoxPressed(BackupApp& app) {
+    if (!app.busy) {
+        closeBackupWindow(app);
+        return;
+    }
+    if (!app.backupStarted) return;
+    const std::shared_ptr<BackupJob> job = app.windowJob;
+    if (app.ui().messageBox(suite::titles::attention, stopQuestionText, ui::MessageIcon::Warning,
+                            ui::MessageButtons::YesNo) != ui::MessageBoxResult::Yes)
+        return;
+    job->stopRequested = true;
+    // Ended while the question was open: nothing left to stop, the window goes now.
+    if (!app.busy && app.windowJob == job) closeBackupWindow(app);
 }
 
 }  // namespace
@@ -152,6 +173,7 @@ void openBackupWindow(BackupApp& app) {
     app.openWindowNumber = ++app.windowsOpened;
     app.listingStarted = false;
     app.busy = false;
+    app.backupStarted = false;
     if (!u.createWindow(ui::WindowSpec{ids::backupWindow, "Sauvegarde des dossiers et fichiers.", 400, 480},
                         backupWindowControls())) {
         app.openWindowNumber = 0;
@@ -174,9 +196,7 @@ std::vector<frame::Route> backupWindowRoutes(BackupApp& app) {
     return {
         frame::onOpened(ids::backupWindow, [a] { startListing(*a); }),
         frame::onCommand(ids::backupButton, [a] { backupButtonPressed(*a); }, ids::backupWindow),
-        frame::onClose(ids::backupWindow, [a] {
-            if (!a->busy) closeBackupWindow(*a);
-        }),
+        frame::onClose(ids::backupWindow, [a] { closeBoxPressed(*a); }),
     };
 }
 

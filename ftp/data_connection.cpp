@@ -15,11 +15,13 @@ constexpr int acceptProbeMs = 100;
 constexpr int ioStepMs = 50;
 constexpr int portBacklog = 100;
 
-// Waits until the socket has bytes (or is closed), at most the silence limit; `abort`,
-// when given and raised, ends the wait too.
-bool waitForBytes(net::Socket& s, const std::atomic<bool>* abort) {
+// Waits until the socket has bytes (or is closed), at most the silence limit and never
+// past `deadline` (a monotonic tick; 0 for none); `abort`, when given and raised, ends the
+// wait too.
+bool waitForBytes(net::Socket& s, const std::atomic<bool>* abort, std::uint64_t deadline) {
     const std::uint64_t start = clock::tickMs();
-    const std::uint64_t limit = static_cast<std::uint64_t>(std::max(0, silenceLimitMs()));
+    std::uint64_t limit = static_cast<std::uint64_t>(std::max(0, silenceLimitMs()));
+    if (deadline != 0) limit = deadline > start ? std::min(limit, deadline - start) : 0;
     for (;;) {
         if (abort && abort->load()) return false;
         const std::uint64_t spent = clock::tickMs() - start;
@@ -57,14 +59,27 @@ bool Session::openData(DataChannel& dc, bool watchAbort) {
 
 bool Session::acceptData(DataChannel& dc, bool watchAbort) {
     if (passive) return true;
+    // Only the server this session talks to may deliver or take the data: anyone else
+    // who reaches the listening port first (another host, another user of the machine)
+    // is turned away, and the wait for the server goes on within the same limit.
+    const std::string server = control.peerAddress();
+    if (server.empty()) return false;
     const std::uint64_t start = clock::tickMs();
     for (;;) {
-        if (watchAbort && abortRequested.load()) return false;
-        if (dc.listener.waitReadable(acceptProbeMs)) break;
+        for (;;) {
+            if (watchAbort && abortRequested.load()) return false;
+            if (dc.listener.waitReadable(acceptProbeMs)) break;
+            if (clock::tickMs() - start >= static_cast<std::uint64_t>(activeWaitMs)) return false;
+        }
+        net::Socket caller = dc.listener.accept();
+        if (caller.valid() && caller.peerAddress() == server) {
+            dc.data = std::move(caller);
+            break;
+        }
+        caller.close();
         if (clock::tickMs() - start >= static_cast<std::uint64_t>(activeWaitMs)) return false;
     }
-    dc.data = dc.listener.accept();
-    if (!dc.data.valid() || !dc.data.setNonBlocking(true)) return false;
+    if (!dc.data.setNonBlocking(true)) return false;
     const std::uint64_t probeStart = clock::tickMs();
     while (!dc.data.waitWritable(ioStepMs)) {
         if (clock::tickMs() - probeStart >= static_cast<std::uint64_t>(activeWaitMs)) break;
@@ -77,17 +92,25 @@ DataRead Session::readData(net::Socket& s, char* buffer, std::size_t size, std::
     got = 0;
     for (;;) {
         if (abort && abort->load()) return DataRead::Aborted;
+        if (readDeadline != 0 && clock::tickMs() >= readDeadline) return DataRead::Stalled;
         const net::IoResult r = s.receiveSome(buffer, size, got);
         if (r == net::IoResult::Done) return DataRead::Data;
         if (r == net::IoResult::Closed) return DataRead::End;
         // A reset connection may have lost data: that is no end of it.
         if (r == net::IoResult::Error) return DataRead::Broken;
-        if (!waitForBytes(s, abort)) return abort && abort->load() ? DataRead::Aborted : DataRead::Stalled;
+        if (!waitForBytes(s, abort, readDeadline)) return abort && abort->load() ? DataRead::Aborted : DataRead::Stalled;
     }
 }
 
 bool Session::sendData(net::Socket& s, const char* data, std::size_t size) {
-    const std::int64_t start = clock::wallSeconds();
+    // Two bounds, both on the monotonic clock (a wall clock set back would stretch them):
+    // the silence limit, restarted by every byte the peer takes, so that a server that
+    // stopped reading fails the send instead of holding the tool for hours; and the long
+    // outer limit for the whole chunk, so that a peer taking a byte now and then cannot
+    // stretch it without end either.
+    const std::uint64_t start = clock::tickMs();
+    const std::uint64_t outerLimit = static_cast<std::uint64_t>(dataSendLimitSeconds) * 1000;
+    std::uint64_t lastProgress = start;
     while (size > 0) {
         if (abortRequested.load()) return false;
         std::size_t moved = 0;
@@ -95,10 +118,13 @@ bool Session::sendData(net::Socket& s, const char* data, std::size_t size) {
         if (r == net::IoResult::Done) {
             data += moved;
             size -= moved;
+            lastProgress = clock::tickMs();
             continue;
         }
         if (r != net::IoResult::WouldBlock) return false;
-        if (clock::wallSeconds() - start >= dataSendLimitSeconds) return false;
+        const std::uint64_t now = clock::tickMs();
+        const std::uint64_t silence = static_cast<std::uint64_t>(std::max(0, silenceLimitMs()));
+        if (now - lastProgress >= silence || now - start >= outerLimit) return false;
         s.waitWritable(ioStepMs);
     }
     return true;

@@ -142,6 +142,13 @@ bool isAlive(int session) {
     return simpleCommand(session, line, "257");
 }
 
+bool hasConnection(int session) {
+    std::shared_ptr<Session> s = find(session);
+    if (!s) return false;
+    std::lock_guard<std::mutex> lock(s->opMutex);
+    return s->control.connected();
+}
+
 std::string currentDirectory(int session) {
     std::string line, kept;
     commandLine("PWD", line);
@@ -167,10 +174,17 @@ bool listDirectory(int session) {
     if (!s) return false;
     std::lock_guard<std::mutex> op(s->opMutex);
     s->setListing({});
-    std::vector<ListingEntry> entries;
-    if (!s->runList(entries)) return false;
-    s->setListing(std::move(entries));
+    ListingParser parser;
+    if (!s->runList(parser)) return false;
+    s->setListing(parser.takeEntries(), parser.skipped(EntryFile), parser.skipped(EntryDirectory));
     return true;
+}
+
+int skippedEntries(int session, EntryKind kind) {
+    std::shared_ptr<Session> s = find(session);
+    if (!s) return 0;
+    std::lock_guard<std::mutex> lock(s->listingMutex);
+    return kind == EntryDirectory ? s->skippedDirectories : kind == EntryFile ? s->skippedFiles : 0;
 }
 
 bool nextEntry(int session) {
@@ -206,10 +220,16 @@ bool sendFile(int session, const std::string& localPath, const std::string& remo
 }
 
 bool receiveFile(int session, const std::string& remoteName, const std::string& localPath, bool background) {
+    return receiveFile(session, remoteName, localPath, background, ReceiveBounds{});
+}
+
+bool receiveFile(int session, const std::string& remoteName, const std::string& localPath, bool background,
+                 const ReceiveBounds& bounds) {
     std::shared_ptr<Session> s = find(session);
     if (!s) return false;
-    return startTransfer(s, background,
-                         [remoteName, localPath](Session& t) { return t.runReceive(remoteName, localPath); });
+    return startTransfer(s, background, [remoteName, localPath, bounds](Session& t) {
+        return t.runReceive(remoteName, localPath, bounds);
+    });
 }
 
 TransferStatus transferStatus(int session) {

@@ -46,6 +46,10 @@ bool open(int session, const Account& account);
 void close(int session);
 
 bool isAlive(int session);                   // "PWD" answered with 257
+// Without a word on the wire: false once the session has given its control connection up
+// (a reply that never came, a transfer given up without the server's answer), when every
+// later command fails at once and only a new open helps.
+bool hasConnection(int session);
 std::string currentDirectory(int session);   // quoted path of the 257 reply, or ""
 bool changeDirectory(int session, const std::string& directory);  // ".." sends CDUP
 bool makeDirectory(int session, const std::string& directory);
@@ -55,6 +59,10 @@ bool makeDirectory(int session, const std::string& directory);
 // Otherwise false with no entries: a stalled, cut or refused listing is never shown as
 // the folder's content. The entries are stepped through with nextEntry.
 bool listDirectory(int session);
+// Entries of the last listing that were left out because their line was longer than
+// ListingParser::MaxLineBytes, by the kind their line announced: the listing still
+// counts, and the caller says that something could not be shown or saved.
+int skippedEntries(int session, EntryKind kind);
 bool nextEntry(int session);
 std::string entryName(int session);
 EntryKind entryKind(int session);
@@ -69,6 +77,16 @@ bool sendFile(int session, const std::string& localPath, const std::string& remo
               bool background);
 bool receiveFile(int session, const std::string& remoteName, const std::string& localPath,
                  bool background);
+// What one download may take before it is given up as a failure (0: no bound). maxBytes:
+// more data than that (a server sending far more than the file it listed); deadlineMs:
+// the whole download, from its first command to its last byte (a server that trickles a
+// byte now and then never falls silent long enough for the silence limit).
+struct ReceiveBounds {
+    std::int64_t maxBytes = 0;
+    int deadlineMs = 0;
+};
+bool receiveFile(int session, const std::string& remoteName, const std::string& localPath,
+                 bool background, const ReceiveBounds& bounds);
 // These give TransferFailed when the number names no open session, so that a poller
 // waiting for the end of a transfer stops instead of waiting for ever.
 TransferStatus transferStatus(int session);
@@ -79,11 +97,12 @@ TransferStatus waitForTransferEnd(int session, int timeoutMs);
 // Asks a running transfer to stop and waits until it has ended; gives its final status.
 TransferStatus abortTransfer(int session);
 
-// How long a whole reply may take (however it is cut into pieces), and how long a data
-// connection may stay silent, before the waiting operation gives up and the control
-// connection is treated as lost. 120 000 ms unless a test sets a shorter limit; applies
-// to every session, from the next wait on. (How replies are read and kept in step with
-// their commands: ftp/control_connection.h.)
+// How long a whole reply may take (however it is cut into pieces), how long a data
+// connection may stay silent, and how long an upload may wait for a server that takes
+// none of its bytes, before the waiting operation gives up (a reply not read in time
+// also costs the control connection). 120 000 ms unless a test sets a shorter limit;
+// applies to every session, from the next wait on. (How replies are read and kept in step
+// with their commands: ftp/control_connection.h.)
 void setSilenceLimitMs(int ms);
 int silenceLimitMs();
 

@@ -56,14 +56,17 @@ bool parseListingLine(const std::string& line, ListingEntry& entry) {
     return true;
 }
 
-std::size_t ListingParser::room() const {
-    if (ended_ || buffer_.size() >= MaxChunk) return 0;
-    return MaxChunk - buffer_.size();
-}
+std::size_t ListingParser::room() const { return ended_ ? 0 : MaxChunk; }
 
 void ListingParser::stop() {
     ended_ = true;
     buffer_.clear();
+}
+
+void ListingParser::countSkipped(char first) {
+    // The kind as parseListingLine would give it: a folder when the line begins with "d".
+    if (first == 'd') ++skippedFolders_;
+    else ++skippedFiles_;
 }
 
 void ListingParser::feed(const char* data, std::size_t size) {
@@ -71,23 +74,37 @@ void ListingParser::feed(const char* data, std::size_t size) {
     const std::size_t taken = std::min(size, room());
     fed_ += taken;
     if (fed_ > MaxBytes) return stop();
-    buffer_.append(data, taken);
+    std::size_t from = 0;
+    if (skipping_) {
+        while (from < taken && !isBreak(data[from])) ++from;
+        if (from == taken) return;  // still inside the line left out
+        skipping_ = false;
+    }
+    // What was held back holds no break: the search for the first one starts after it, so
+    // a long line fed in small chunks is not scanned again and again.
+    const std::size_t clean = buffer_.size();
+    buffer_.append(data + from, taken - from);
     std::size_t pos = 0;
-    for (;;) {
+    for (bool first = true;; first = false) {
         while (pos < buffer_.size() && isBreak(buffer_[pos])) ++pos;
-        std::size_t end = pos;
+        std::size_t end = first ? std::max(pos, clean) : pos;
         while (end < buffer_.size() && !isBreak(buffer_[end])) ++end;
         if (end == buffer_.size()) break;  // no break yet: held back for the next chunk
         ListingEntry entry;
-        if (parseListingLine(buffer_.substr(pos, end - pos), entry)) {
+        if (end - pos > MaxLineBytes) countSkipped(buffer_[pos]);
+        else if (parseListingLine(buffer_.substr(pos, end - pos), entry)) {
             if (entries_.size() >= MaxEntries) return stop();
             entries_.push_back(std::move(entry));
         }
         pos = end;
     }
     buffer_.erase(0, pos);
-    // A line that cannot fit: the parse stops here.
-    if (buffer_.size() >= MaxChunk) stop();
+    // Already too long before its break: left out now, the rest of it dropped as it comes.
+    if (buffer_.size() > MaxLineBytes) {
+        countSkipped(buffer_[0]);
+        buffer_.clear();
+        skipping_ = true;
+    }
 }
 
 std::vector<ListingEntry> ListingParser::takeEntries() {

@@ -19,35 +19,42 @@ struct ListingEntry {
     std::string date;           // month, day and time-or-year as listed
 };
 
-// Chunks of at most 1023 bytes go behind what is left of the previous one in a 1024-byte
-// buffer. A line is taken once its CR or LF has arrived: with nine fields it becomes an
-// entry, with fewer (a "total 12" line) it is skipped. A line that does not fit the
-// buffer ends the parse, and so does an entry past MaxEntries or data past MaxBytes (so
-// the memory a listing takes stays bounded); the listing is then incomplete and the
-// session reports it as failed. Bytes after the last line break when the data ends are
-// not a line and are dropped. Where the chunks are cut changes nothing.
+// Chunks of at most 1023 bytes are appended to what is left of the previous one. A line is
+// taken once its CR or LF has arrived: with nine fields it becomes an entry, with fewer (a
+// "total 12" line) it is skipped. A line longer than MaxLineBytes (a name no folder of a
+// guestbook holds, or a symbolic link's very long target) is left out on its own and
+// counted by the kind its first letter announces, so that one odd name neither refuses
+// the whole folder nor holds a line without bound in memory. An entry past MaxEntries or
+// data past MaxBytes ends the parse (so the memory a listing takes stays bounded); the
+// listing is then incomplete and the session reports it as failed. Bytes after the last
+// line break when the data ends are not a line and are dropped. Where the chunks are cut
+// changes nothing.
 class ListingParser {
 public:
-    static constexpr std::size_t BufferSize = 1024;
-    static constexpr std::size_t MaxChunk = BufferSize - 1;
+    static constexpr std::size_t MaxChunk = 1023;
+    static constexpr std::size_t MaxLineBytes = 8192;
     static constexpr std::size_t MaxEntries = 100000;
     static constexpr std::size_t MaxBytes = 16 * 1024 * 1024;
 
     // How many bytes the next chunk may hold; 0 once the parse has ended.
     std::size_t room() const;
     void feed(const char* data, std::size_t size);
-    // True once an over-long line or a limit stopped the parse: the entries are not the
-    // whole listing.
+    // True once a limit stopped the parse: the entries are not the whole listing.
     bool ended() const { return ended_; }
+    // Lines left out for their length, whose first letter said `kind` ("d": a folder).
+    int skipped(EntryKind kind) const { return kind == EntryDirectory ? skippedFolders_ : kind == EntryFile ? skippedFiles_ : 0; }
     const std::vector<ListingEntry>& entries() const { return entries_; }
     std::vector<ListingEntry> takeEntries();
 
 private:
     void stop();
+    void countSkipped(char first);
     std::string buffer_;
     std::vector<ListingEntry> entries_;
     std::size_t fed_ = 0;
     bool ended_ = false;
+    bool skipping_ = false;  // inside a line that is being left out, up to its break
+    int skippedFiles_ = 0, skippedFolders_ = 0;
 };
 
 // One line without its break. False when it has fewer than nine fields.

@@ -88,6 +88,7 @@ public:
     std::vector<ListingEntry> listing;
     std::size_t current = 0;
     bool firstPending = false;
+    int skippedFiles = 0, skippedDirectories = 0;
 
     std::mutex workerMutex;
     std::thread worker;
@@ -96,7 +97,7 @@ public:
     TransferStatus abortAndWait();
     // Ends a running transfer, drops the listing and the control connection.
     void shutdown();
-    void setListing(std::vector<ListingEntry> entries);
+    void setListing(std::vector<ListingEntry> entries, int skippedFileLines = 0, int skippedFolderLines = 0);
 
     // ---- command/reply exchanges (callers hold opMutex) ----
     // With watchAbort an abort request ends a wait as a failure.
@@ -107,13 +108,14 @@ public:
     void loseConnection() { control.close(); }
     bool sendLine(const std::string& line);
     // One whole reply within the silence limit; false (connection given up) otherwise.
-    bool readReply(ReplyAssembler& reply, bool watchAbort);
+    // `limitMs` >= 0 replaces the silence limit for this reply (a shorter wait).
+    bool readReply(ReplyAssembler& reply, bool watchAbort, int limitMs = -1);
     // One reply whose code is in `codes` ("125;150"); its first line into `kept`.
     bool expect(const char* codes, std::string* kept, bool watchAbort);
     bool exchange(const std::string& line, const char* codes, std::string* kept = nullptr, bool watchAbort = false);
     // The reply after a transfer's data: true for a completion (2xx). Preliminary 1xx
     // replies before it are read past.
-    bool readCompletion(bool watchAbort);
+    bool readCompletion(bool watchAbort, int limitMs = -1);
 
     // ---- data connection ----
 
@@ -129,10 +131,14 @@ public:
     // ---- listings and transfers (callers hold opMutex) ----
 
     // TYPE A, the data connection, LIST, the whole listing and a completion reply.
-    bool runList(std::vector<ListingEntry>& entries);
+    bool runList(ListingParser& parser);
     // The callers have set the status to TransferStarted.
     bool runSend(const std::string& localPath, const std::string& remoteName);
-    bool runReceive(const std::string& remoteName, const std::string& localPath);
+    bool runReceive(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds);
+
+    // The monotonic tick by which the running download must have ended; 0 for none. Set
+    // by runReceive (which holds opMutex), read by readData.
+    std::uint64_t readDeadline = 0;
 
 private:
     // TYPE, the data connection and the transfer command (LIST, STOR, RETR), up to the

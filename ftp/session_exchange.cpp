@@ -1,6 +1,7 @@
 // One session's command/reply exchanges on its control connection, and its end.
 #include "ftp/session.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/clock.h"
@@ -54,9 +55,11 @@ void Session::shutdown() {
     loseConnection();
 }
 
-void Session::setListing(std::vector<ListingEntry> entries) {
+void Session::setListing(std::vector<ListingEntry> entries, int skippedFileLines, int skippedFolderLines) {
     std::lock_guard<std::mutex> lock(listingMutex);
     listing = std::move(entries);
+    skippedFiles = skippedFileLines;
+    skippedDirectories = skippedFolderLines;
     current = 0;
     firstPending = !listing.empty();
 }
@@ -67,11 +70,11 @@ bool Session::sendLine(const std::string& line) {
     return false;
 }
 
-bool Session::readReply(ReplyAssembler& reply, bool watchAbort) {
+bool Session::readReply(ReplyAssembler& reply, bool watchAbort, int limitMs) {
     // The whole reply, not each piece of it, must come within the silence limit: a server
     // that drips a byte at a time cannot stretch a wait without end.
     ReplyWait wait;
-    wait.firstByteMs = wait.wholeReplyMs = silenceLimitMs();
+    wait.firstByteMs = wait.wholeReplyMs = limitMs >= 0 ? std::min(limitMs, silenceLimitMs()) : silenceLimitMs();
     wait.quietMs = wait.quietAfterLargePieceMs = unterminatedLineGraceMs;
     wait.abort = watchAbort ? &abortRequested : nullptr;
     if (control.readReply(reply, wait) == ReplyEnd::Complete) return true;
@@ -91,10 +94,10 @@ bool Session::exchange(const std::string& line, const char* codes, std::string* 
     return sendLine(line) && expect(codes, kept, watchAbort);
 }
 
-bool Session::readCompletion(bool watchAbort) {
+bool Session::readCompletion(bool watchAbort, int limitMs) {
     for (int i = 0; i <= maxPreliminaryReplies; ++i) {
         ReplyAssembler reply;
-        if (!readReply(reply, watchAbort)) return false;
+        if (!readReply(reply, watchAbort, limitMs)) return false;
         if (codeClass(reply.firstLine(), '1')) continue;
         return codeClass(reply.firstLine(), '2');
     }

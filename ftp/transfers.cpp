@@ -4,12 +4,15 @@
 
 #include "ftp/session.h"
 #include "ftp/wire_text.h"
+#include "platform/clock.h"
 #include "platform/fs.h"
 
 namespace velmo::ftp {
 namespace {
 
 constexpr std::size_t transferChunk = 4096;
+// How long the server's reply to a download given up midway is waited for.
+constexpr int givenUpReplyMs = 3000;
 
 }  // namespace
 
@@ -30,14 +33,13 @@ bool Session::beginTransfer(DataChannel& dc, const std::string& typeLine, const 
     return true;
 }
 
-bool Session::runList(std::vector<ListingEntry>& entries) {
+bool Session::runList(ListingParser& parser) {
     std::string typeLine, listLine;
     commandLine("TYPE", "A", typeLine);
     commandLine("LIST", listLine);
     DataChannel dc;
     if (!beginTransfer(dc, typeLine, listLine, false)) return false;
-    ListingParser parser;
-    char chunk[ListingParser::BufferSize];
+    char chunk[ListingParser::MaxChunk];
     DataRead end = DataRead::Data;
     while (parser.room() > 0) {
         std::size_t got = 0;
@@ -50,9 +52,7 @@ bool Session::runList(std::vector<ListingEntry>& entries) {
     // A listing counts only when the server closed the data connection after all of it,
     // the parser took every line, and the final reply says the transfer completed: a
     // stalled, cut or refused listing would show a folder that is not what the server holds.
-    if (end != DataRead::End || parser.ended() || !completed) return false;
-    entries = parser.takeEntries();
-    return true;
+    return end == DataRead::End && !parser.ended() && completed;
 }
 
 bool Session::runSend(const std::string& localPath, const std::string& remoteName) {
@@ -83,10 +83,15 @@ bool Session::runSend(const std::string& localPath, const std::string& remoteNam
     return sent && completed;
 }
 
-bool Session::runReceive(const std::string& remoteName, const std::string& localPath) {
+bool Session::runReceive(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds) {
     std::string typeLine, retrLine;
     commandLine("TYPE", "I", typeLine);
     if (!commandLine("RETR", remoteName, retrLine)) return false;
+    struct DeadlineScope {
+        std::uint64_t& tick;
+        ~DeadlineScope() { tick = 0; }
+    } scope{readDeadline};
+    readDeadline = bounds.deadlineMs > 0 ? clock::tickMs() + static_cast<std::uint64_t>(bounds.deadlineMs) : 0;
     DataChannel dc;
     if (!beginTransfer(dc, typeLine, retrLine, true)) return false;
     fs::File file;
@@ -97,22 +102,40 @@ bool Session::runReceive(const std::string& remoteName, const std::string& local
     }
     status.store(TransferMoving);
     DataRead end = DataRead::Data;
-    bool written = true;
+    bool kept = true;
+    std::int64_t total = 0;
     std::vector<char> chunk(transferChunk);
     for (;;) {
         std::size_t got = 0;
         end = readData(dc.data, chunk.data(), chunk.size(), got, true);
         if (end != DataRead::Data) break;
-        if (!file.write(chunk.data(), got)) {
-            written = false;
+        total += static_cast<std::int64_t>(got);
+        // More than the caller allows: the rest is not even read, let alone written.
+        if ((bounds.maxBytes > 0 && total > bounds.maxBytes) || !file.write(chunk.data(), got)) {
+            kept = false;
             break;
         }
         status.addMoved(got);
     }
     file.close();
     dc.close();
-    const bool completed = readCompletion(true);
-    return end == DataRead::End && written && completed;
+    if (!kept) {
+        // Given up while the server was still sending: some servers answer at once (426),
+        // others never do. A short wait for that answer, then the connection is given up
+        // rather than the caller held for the whole silence limit.
+        readCompletion(true, givenUpReplyMs);
+        return false;
+    }
+    if (end != DataRead::End) {
+        // Over time: the deadline has passed, and the server's word is not waited for.
+        if (readDeadline != 0 && clock::tickMs() >= readDeadline) {
+            loseConnection();
+            return false;
+        }
+        readCompletion(true);
+        return false;
+    }
+    return readCompletion(true);
 }
 
 }  // namespace velmo::ftp

@@ -18,6 +18,7 @@
 #include "backup/backup_app.h"
 #include "backup/backup_tool.h"
 #include "ftp/control_channel.h"
+#include "platform/clock.h"
 #include "platform/worker.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scratch_folder.h"
@@ -496,3 +497,169 @@ TEST_F(BackupProgram, AFailedLoginClosesItsOwnWindowAndNoLaterOne) {
     pressClose();
     closeProgram();
 }
+
+namespace {
+
+const std::string dirLine = "drwxr-xr-x 2 web web 4096 Jan 1 12:00 ";
+const std::string fileLine = "-rw-r--r-- 1 web web ";
+std::string fileEntry(std::size_t size, const std::string& name) { return fileLine + std::to_string(size) + " Jan 1 12:00 " + name + "\r\n"; }
+
+// The login, the PWD and the two listings of listBackupSources, passive.
+testsupport::ScriptedServer& listSources(testsupport::ScriptedServer& host, const std::string& skins,
+                                         const std::string& personal) {
+    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("250 ok\r\n");
+    host.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("LIST\r\n").reply("150 ok\r\n");
+    host.acceptData().sendData(skins).reply("226 ok\r\n");
+    return listChmodPerso(host, personal).reply("226 ok\r\n");
+}
+
+// A passive download of `name` whose data the server sends whole, then 226.
+testsupport::ScriptedServer& retr(testsupport::ScriptedServer& host, const std::string& name, const std::string& data) {
+    host.expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("RETR " + name + "\r\n").reply("150 ok\r\n");
+    return host.acceptData().sendData(data).reply("226 ok\r\n");
+}
+
+testsupport::ScriptedServer& listHere(testsupport::ScriptedServer& host) {
+    return host.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("LIST\r\n").reply("150 ok\r\n").acceptData();
+}
+
+}  // namespace
+
+// A hostile or odd server, byte for byte: a skin and an image whose lines are too long to
+// read (left out, counted, the folder still listed), an image named "../style.css" (it
+// would land in the skin's folder, outside imgs), an image folder whose listing is cut
+// (426), and a personal file listed at 4 bytes of which the server sends 16 MiB, then says
+// the transfer went well. Nothing of it is saved or left on disk, and the closing message
+// counts each.
+TEST_F(BackupProgram, WhatTheServerListedBoundsWhatIsSavedAndWhere) {
+    const std::string tooLong(9000, 'x');
+    testsupport::ScriptedServer host;
+    listSources(host, dirLine + "bleu\r\n" + dirLine + tooLong + "\r\n" + dirLine + "rouge\r\n",
+                fileEntry(4, "livre.txt") + dirLine + tooLong + "\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");  // "Sauvegarder"
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins/bleu\r\n").reply("250 ok\r\n");
+    retr(host, "cfg_variables.php", "<?php $bleu; ?>");
+    host.expect("CWD imgs\r\n").reply("250 ok\r\n");
+    listHere(host).sendData(fileEntry(5, "fond.gif") + fileEntry(9, tooLong) + fileEntry(6, "../style.css")).reply("226 ok\r\n");
+    retr(host, "fond.gif", "GIF89");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins/rouge\r\n").reply("250 ok\r\n");
+    retr(host, "cfg_variables.php", "<?php $rouge; ?>");
+    host.expect("CWD imgs\r\n").reply("250 ok\r\n");
+    listHere(host).sendData(fileEntry(5, "fond.gif")).reply("426 Connexion interrompue\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
+    host.expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("RETR livre.txt\r\n").reply("150 ok\r\n");
+    host.acceptData().sendDataUntilClosed(std::string(16 * 1024 * 1024, 'L')).reply("226 ok\r\n");
+    host.start();
+    startWithSettings(ConnectionSettings{"127.0.0.1", "velmo", "", "livre-dor", 0, 1, host.port()});
+    connect("secret");
+    EXPECT_EQ(rows(ids::skinsList), (Rows{{"bleu", notSavedStatus}, {"rouge", notSavedStatus}}));
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", notSavedStatus}}));
+    ui.expectBox("Avertissement.", "La sauvegarde n'est pas complète.");
+    const std::string summary = backUp();
+    EXPECT_EQ(rows(ids::skinsList), (Rows{{"bleu", "2 sauvegardé(s), 2 échec(s)."}, {"rouge", "1 sauvegardé(s), 1 échec(s)."}}));
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", failedStatus}}));
+    const auto folders = backupFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    expectSameTree(treeOf(folders[0]), Files{{"skins/", ""}, {"skins/bleu/", ""}, {"skins/bleu/cfg_variables.php", "<?php $bleu; ?>"},
+                                             {"skins/bleu/imgs/", ""}, {"skins/bleu/imgs/fond.gif", "GIF89"},
+                                             {"skins/rouge/", ""}, {"skins/rouge/cfg_variables.php", "<?php $rouge; ?>"},
+                                             {"skins/rouge/imgs/", ""}, {"chmod_perso/", ""}});
+    EXPECT_EQ(summary, "La sauvegarde n'est pas complète.\r\n\r\n"
+                       "2 fichiers n'ont pas pu être sauvegardés.\r\n1 dossier d'images n'a pas pu être lu.\r\n"
+                       "2 éléments au nom trop long n'ont pas pu être sauvegardés.\r\n\r\n"
+                       "3 fichiers ont été sauvegardés dans le dossier : " + folders[0].filename().string() + "\r\n\r\n"
+                       "Pour réessayer, cliquez sur le bouton \"Fermer\" et ensuite reconnectez-vous.\r\n"
+                       "Un nouveau dossier sera créé : cette sauvegarde ne sera pas écrasée.\r\n");
+    EXPECT_TRUE(host.finish()) << host.report();
+}
+
+// Names a Linux server holds and Windows cannot keep as they are (a device name, a last
+// dot, a reserved character) or that the server would read as another path ("~" first):
+// none is reported saved, none leaves a file; the plain names beside them are saved.
+TEST_F(BackupProgram, ServerNamesWindowsCannotKeepAreNotReportedSaved) {
+    FtpPeer peer(PeerKind::Pyftpdlib);
+    Files server = guestbookOnServer();
+    for (const char* name : {"nul", "Aux.txt", "livre.txt.", "a?b.txt", "~brouillon.txt"})
+        server["livre-dor/chmod_perso/" + std::string(name)] = contentOf(name, 200);
+    server["livre-dor/skins/bleu/imgs/COM1.gif"] = contentOf("COM1.gif", 300);
+    putOnServer(peer, server);
+    startWithSettings(peer);
+    connect(peer.password());
+    ui.expectBox("Avertissement.", "La sauvegarde n'est pas complète.\r\n\r\n6 fichiers n'ont pas pu être sauvegardés.");
+    backUp();
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", savedStatus}, {"mdp.php", savedStatus}, {"nul", failedStatus},
+                                          {"Aux.txt", failedStatus}, {"livre.txt.", failedStatus},
+                                          {"a?b.txt", failedStatus}, {"~brouillon.txt", failedStatus}}));
+    EXPECT_EQ(rows(ids::skinsList), (Rows{{"bleu", "3 sauvegardé(s), 1 échec(s)."}, {"rouge", "2 fichier(s) sauvegardé(s)."}}));
+    expectSameTree(treeOf(backupFolders().at(0)), expectedTree(wholeBackup(), server));
+}
+
+// Closing the backup window while a download trickles asks whether to stop: "Non" lets the
+// backup go on, "Oui" gives the download up at once (no part of it stays), leaves the rows
+// not reached unsaved, says what was not saved, and closes the window.
+TEST_F(BackupProgram, ClosingTheWindowDuringABackupAsksAndStopsIt) {
+    testsupport::ScriptedServer host;
+    host.setStepLimit(30000);
+    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    listChmodPerso(host, fileEntry(100000, "livre.txt") + fileEntry(10, "mdp.php")).reply("226 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
+    host.expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("RETR livre.txt\r\n").reply("150 ok\r\n");
+    host.acceptData().sendData("1||Léa||", true).silence(25000);
+    host.start();
+    startWithSettings(ConnectionSettings{"127.0.0.1", "velmo", "", "livre-dor", 0, 1, host.port()});
+    connect("secret");
+    ASSERT_TRUE(ui.click(ids::backupWindow, ids::backupButton));
+    // The session's status is no window state: looked at every few milliseconds.
+    for (int i = 0; i < 2000 && ftp::transferStatus(backupSession).bytes == 0; ++i) clock::sleepMs(5);
+    ASSERT_GT(ftp::transferStatus(backupSession).bytes, 0);
+
+    ui.expectBox("Attention.", stopQuestionText, ui::MessageBoxResult::No);
+    ASSERT_TRUE(ui.closeBox(ids::backupWindow));
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.shownBoxes().size() == 1; }));
+    clock::sleepMs(300);  // pacing: a stop would have ended the transfer by now
+    EXPECT_TRUE(ui.windowExists(ids::backupWindow));
+    EXPECT_EQ(ftp::transferStatus(backupSession).phase, ftp::TransferMoving);
+
+    ui.expectBox("Attention.", stopQuestionText, ui::MessageBoxResult::Yes);
+    ui.expectBox("Avertissement.", "La sauvegarde a été arrêtée.");
+    const std::uint64_t asked = clock::tickMs();
+    ASSERT_TRUE(ui.closeBox(ids::backupWindow));
+    ASSERT_TRUE(ui.waitUntil([&] { return !ui.windowExists(ids::backupWindow) && ui.isWindowEnabled(ids::mainWindow); }));
+    EXPECT_LT(clock::tickMs() - asked, 5000u) << "the stop waited for the server";
+    ASSERT_EQ(ui.shownBoxes().size(), 3u);
+    EXPECT_EQ(ui.shownBoxes()[2].text, "La sauvegarde a été arrêtée.\r\n\r\n"
+                                       "1 fichier n'a pas pu être sauvegardé.\r\n1 élément coché n'a pas été sauvegardé.\r\n\r\n"
+                                       "Aucun fichier n'a été sauvegardé.\r\n");
+    EXPECT_EQ(ui.shownBoxes()[2].icon, ui::MessageIcon::Warning);
+    expectSameTree(treeOf(backupFolders().at(0)), Files{{"chmod_perso/", ""}});
+    closeProgram();
+}
+
+class GrownFile : public BackupProgram, public ::testing::WithParamInterface<PeerKind> {};
+
+// Between the listing and the backup the guestbook's data file grows far past its listed
+// size (a server that says one size and sends another): it is not saved, nothing of it
+// stays, and the files after it are still saved, on a new connection where the server
+// never answered the download given up.
+TEST_P(GrownFile, IsNotSavedAndTheBackupGoesOn) {
+    FtpPeer peer(GetParam());
+    Files server = guestbookOnServer();
+    server["livre-dor/chmod_perso/a_livre.txt"] = contentOf("a_livre", 1000);
+    putOnServer(peer, server);
+    startWithSettings(peer);
+    connect(peer.password());
+    velmo::testing::writeBytes(stdfs::path(peer.home()) / "livre-dor/chmod_perso/a_livre.txt", std::string(8 * 1024 * 1024, 'g'));
+    ui.expectBox("Avertissement.", "La sauvegarde n'est pas complète.\r\n\r\n1 fichier n'a pas pu être sauvegardé.");
+    backUp();
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"a_livre.txt", failedStatus}, {"livre.txt", savedStatus}, {"mdp.php", savedStatus}}));
+    expectSameTree(treeOf(backupFolders().at(0)), expectedTree(wholeBackup(), server));
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, GrownFile, ::testing::Values(PeerKind::Vsftpd, PeerKind::PureFtpd, PeerKind::Pyftpdlib),
+                         [](const auto& info) { return std::string(testsupport::peerKindName(info.param)); });

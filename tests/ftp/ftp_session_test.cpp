@@ -1,6 +1,10 @@
 // The session layer against a scripted FTP server on 127.0.0.1: the exact bytes sent, the
 // replies that count, transfers in both data-connection modes, background sends.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <regex>
 #include <string>
@@ -416,5 +420,100 @@ TEST_F(FtpSessionTest, WaitingForTheEndOfABackgroundSendEndsWithItNotWithTheTime
     EXPECT_EQ(waitForTransferEnd(sessionNumber, 30000).phase, TransferDone) << "nothing running: no wait";
     EXPECT_EQ(currentDirectory(sessionNumber), "/");
     EXPECT_EQ(sentAfterClose(server), loginBytes + "TYPE I\r\nPASV\r\nSTOR f\r\nPWD\r\n");
+    fs::removeFile(local);
+}
+
+namespace {
+
+// Connects to the client's listening port from 127.0.0.2, as another host (or another user
+// of the machine) could, and delivers `bytes` there.
+bool intrudeFrom127002(const std::string& portLine, const std::string& bytes) {
+    std::smatch m;
+    if (!std::regex_search(portLine, m, std::regex("PORT 127,0,0,1,([0-9]+),([0-9]+)\r\n"))) return false;
+    const int port = std::stoi(m[1]) * 256 + std::stoi(m[2]);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in from{}, to{};
+    from.sin_family = to.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(0x7F000002);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+                    ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+                    ::send(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+    if (fd >= 0) ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+// What a data connection may cost the tool: a server that stops reading an upload, floods
+// a download or trickles it, and a caller other than the server on an active-mode port.
+// Each fails its transfer within its bound (or is turned away), never holds the tool.
+TEST_F(FtpSessionTest, DataConnectionsAreBoundedAndTakenFromTheServerOnly) {
+    const std::string local = tempPath("bounded");
+    {
+        SCOPED_TRACE("an upload the server never reads");
+        setSilenceLimitMs(500);
+        ASSERT_TRUE(fs::replaceFileContents(local, sampleBytes(32 * 1024 * 1024)));
+        ScriptedServer server;
+        server.setStepLimit(10000);
+        startTransfer(login(server), "I", true, "STOR big.bin\r\n").silence(6000);
+        server.start();
+        ASSERT_TRUE(openOn(server));
+        ASSERT_TRUE(sendFile(sessionNumber, local, "big.bin", true));
+        const TransferStatus end = waitForTransferEnd(sessionNumber, 4000);
+        EXPECT_EQ(end.phase, TransferFailed) << "still waiting after 4 s with a 500 ms silence limit";
+        ftp::close(sessionNumber);
+    }
+    {
+        SCOPED_TRACE("a download far larger than its bound");
+        setSilenceLimitMs(1000);
+        ScriptedServer server;
+        startTransfer(login(server), "I", true, "RETR livre.txt\r\n").sendData(sampleBytes(8 * 1024 * 1024));
+        server.start();
+        ASSERT_TRUE(openOn(server));
+        fs::removeFile(local);
+        EXPECT_FALSE(receiveFile(sessionNumber, "livre.txt", local, false, ReceiveBounds{10000, 0}));
+        std::string got;
+        ASSERT_TRUE(fs::readWholeFile(local, got));
+        EXPECT_LE(got.size(), 10000u) << "no byte past the bound is written";
+        EXPECT_LE(transferStatus(sessionNumber).bytes, 10000);
+        ftp::close(sessionNumber);
+    }
+    {
+        SCOPED_TRACE("a download that trickles past its deadline");
+        setSilenceLimitMs(2000);  // every pause is far shorter
+        ScriptedServer server;
+        startTransfer(login(server), "I", true, "RETR livre.txt\r\n");
+        for (int i = 0; i < 25; ++i) server.sendData("x", true).silence(200);
+        server.closeData().reply("226 done\r\n");
+        server.start();
+        ASSERT_TRUE(openOn(server));
+        const std::uint64_t start = clock::tickMs();
+        EXPECT_FALSE(receiveFile(sessionNumber, "livre.txt", local, false, ReceiveBounds{0, 1500}));
+        EXPECT_LT(clock::tickMs() - start, 3500u);
+        ftp::close(sessionNumber);
+    }
+    {
+        SCOPED_TRACE("active mode: a caller from 127.0.0.2 comes first");
+        const std::string real = sampleBytes(5000);
+        ScriptedServer server;
+        login(server).expect("TYPE I\r\n").reply("200 ok\r\n").expectPort().reply("200 PORT ok\r\n");
+        server.expect("RETR livre.txt\r\n").reply("150 go\r\n").silence(700).connectData().sendData(real).reply("226 done\r\n");
+        server.expect("PWD\r\n").reply("257 \"/\"\r\n");
+        server.start();
+        ASSERT_TRUE(openOn(server, false));
+        fs::removeFile(local);
+        ASSERT_TRUE(receiveFile(sessionNumber, "livre.txt", local, true));
+        std::string sent;
+        for (int i = 0; i < 500 && (sent = server.received()).find("RETR") == std::string::npos; ++i) clock::sleepMs(10);
+        ASSERT_TRUE(intrudeFrom127002(sent, "fichier d'un intrus")) << testsupport::visible(sent);
+        EXPECT_EQ(waitForTransferEnd(sessionNumber, 20000).phase, TransferDone);
+        std::string got;
+        EXPECT_TRUE(fs::readWholeFile(local, got) && got == real) << "the data came from another caller than the server";
+        EXPECT_EQ(currentDirectory(sessionNumber), "/");
+        ftp::close(sessionNumber);
+        EXPECT_TRUE(server.finish()) << server.report();
+    }
     fs::removeFile(local);
 }

@@ -76,26 +76,48 @@ TEST(ListingParser, SameEntriesWhateverTheChunksAndLineEnds) {
             EXPECT_EQ(namesInChunks(data, chunk), expected) << "chunk " << chunk << ", " << data.size() << " bytes";
 }
 
+// One name too long to be a guestbook's (or a link's very long target) is left out on its
+// own, counted by its kind, and the folder's other entries stand: a listing is refused only
+// for what makes it not the folder's (a cut line, the caps below), never for one odd line.
 TEST(ListingParser, WhereTheListingStops) {
     const std::string prefix = "-rw-r--r-- 1 a b 2 Jan 1 12:00 ";
-    const std::string line = prefix + "before\r\n";
-    const std::string longest(1022 - prefix.size(), 'n');  // with its CR, 1023 bytes: the LF comes in the next chunk
+    const std::string line = prefix + "before\r\n", after = prefix + "after\r\n";
+    const std::string longest(ListingParser::MaxLineBytes - prefix.size(), 'n');
+    const std::string tooLong(ListingParser::MaxLineBytes + 1 - prefix.size(), 'n');
     struct Row {
         const char* what;
         std::string data;
         std::vector<std::string> names;
         bool ended;
+        int skippedFiles = 0, skippedFolders = 0;
     };
     const Row rows[] = {
         {"unterminated last line is dropped", line + prefix + "cut", {"before"}, false},
-        {"longest line that fits", prefix + longest + "\r\n", {longest}, false},
-        {"overlong line ends the listing", line + prefix + std::string(1100, 'n') + "\r\n" + prefix + "after\r\n",
-         {"before"}, true},
+        {"a line past 1023 bytes is taken", line + prefix + std::string(1100, 'n') + "\r\n" + after,
+         {"before", std::string(1100, 'n'), "after"}, false},
+        {"longest line that fits", line + prefix + longest + "\r\n" + after, {"before", longest, "after"}, false},
+        {"over-long file line is left out, the rest stands", line + prefix + tooLong + "\r\n" + after,
+         {"before", "after"}, false, 1, 0},
+        {"over-long folder line, far longer, with LF alone", line + "d" + prefix.substr(1) + std::string(70000, 'd') + "\n" + after,
+         {"before", "after"}, false, 0, 1},
+        {"over-long lines one after the other, then a cut one",
+         prefix + tooLong + "\r\n" + prefix + tooLong + "\r\n" + line + prefix + tooLong, {"before"}, false, 3, 0},
     };
     for (const Row& r : rows) {
-        bool ended = !r.ended;
-        EXPECT_EQ(namesInChunks(r.data, 1023, &ended), r.names) << r.what;
-        EXPECT_EQ(ended, r.ended) << r.what;
+        for (std::size_t chunk : {std::size_t(1023), std::size_t(97), std::size_t(1)}) {
+            ListingParser parser;
+            for (std::size_t pos = 0; pos < r.data.size() && parser.room() > 0;) {
+                const std::size_t n = std::min({chunk, parser.room(), r.data.size() - pos});
+                parser.feed(r.data.data() + pos, n);
+                pos += n;
+            }
+            std::vector<std::string> names;
+            for (const auto& e : parser.entries()) names.push_back(e.name);
+            EXPECT_EQ(names, r.names) << r.what << ", chunk " << chunk;
+            EXPECT_EQ(parser.ended(), r.ended) << r.what << ", chunk " << chunk;
+            EXPECT_EQ(parser.skipped(EntryFile), r.skippedFiles) << r.what << ", chunk " << chunk;
+            EXPECT_EQ(parser.skipped(EntryDirectory), r.skippedFolders) << r.what << ", chunk " << chunk;
+        }
     }
 }
 

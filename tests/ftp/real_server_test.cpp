@@ -193,6 +193,42 @@ TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
     EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/locked");
 }
 
+// A symbolic link with a long target ("lien -> /...", as most servers list links) makes a
+// line past 1023 bytes: the folder still lists, with its other entries.
+// A download from a server sending more than the bound the caller set (a file that grew
+// far past its listed size) fails, and writes nothing past the bound.
+TEST_P(RealServer, LongListingLinesAndFilesPastTheirBoundCostOnlyThemselves) {
+    FtpPeer& peer = startPeer();
+    fsys::create_directories(peer.home() + "/liens");
+    writeAll(peer.home() + "/liens/a.txt", "aaa");
+    writeAll(peer.home() + "/liens/z.txt", std::string(300000, 'z'));
+    std::string target;
+    for (int i = 0; i < 4; ++i) target += "/" + std::string(240, static_cast<char>('a' + i));
+    // proftpd cannot list a line past its own 1 KiB buffer (it drops the rest of the folder).
+    if (std::get<0>(GetParam()) != PeerKind::Proftpd) fsys::create_symlink(target, peer.home() + "/liens/lien");
+    ASSERT_TRUE(openOn(peer));
+    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "liens"));
+    bool listed = false;
+    auto entries = listing(listed);
+    EXPECT_TRUE(listed) << "one long line refused the whole folder";
+    std::erase_if(entries, [](const auto& e) { return e.first.rfind("lien", 0) == 0; });
+    EXPECT_EQ(entries, (std::map<std::string, std::string>{{"a.txt", "f 3"}, {"z.txt", "f 300000"}}));
+
+    // Some servers answer a download given up midway at once, others never (pure-ftpd):
+    // the session waits a short while for that answer, not the whole silence limit.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ftp::receiveFile(sessionNumber, "z.txt", localPath("z.txt"), false, ftp::ReceiveBounds{70000, 0}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    if (!ftp::hasConnection(sessionNumber)) {
+        ASSERT_TRUE(openOn(peer));
+        ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "liens"));
+    }
+    EXPECT_LE(fsys::file_size(localPath("z.txt")), 70000u);
+    EXPECT_TRUE(ftp::receiveFile(sessionNumber, "z.txt", localPath("z.txt"), false, ftp::ReceiveBounds{300000, 0}))
+        << "exactly the bound is whole";
+    EXPECT_EQ(readAll(localPath("z.txt")), std::string(300000, 'z'));
+}
+
 // STOR then RETR of random content, byte for byte, in both data modes.
 class RoundTrip : public RealServer {};
 

@@ -243,6 +243,18 @@ ScriptedServer& ScriptedServer::sendData(const std::string& bytes, bool keepOpen
     });
 }
 
+ScriptedServer& ScriptedServer::sendDataUntilClosed(const std::string& bytes) {
+    return add("sendDataUntilClosed(" + std::to_string(bytes.size()) + " bytes)", [bytes](ScriptedServer& s) {
+        if (!s.data_.valid()) {
+            s.fail("no data connection");
+            return false;
+        }
+        s.sendBytes(s.data_, bytes, true);
+        s.data_.close();
+        return !s.stopping();
+    });
+}
+
 ScriptedServer& ScriptedServer::receiveData() {
     return add("receiveData()", [](ScriptedServer& s) {
         if (!s.data_.valid()) {

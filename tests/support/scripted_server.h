@@ -85,6 +85,9 @@ public:
     // Sends the bytes on the data connection (a listing, a download); closes the data
     // connection afterwards unless keepOpen.
     ScriptedServer& sendData(const std::string& bytes, bool keepOpen = false);
+    // Like sendData, but a client that closes the data connection before the end (one that
+    // gave up a download) ends the step quietly instead of as a mismatch.
+    ScriptedServer& sendDataUntilClosed(const std::string& bytes);
     // Receives on the data connection until the client closes it (an upload); the bytes
     // are kept in dataReceived().
     ScriptedServer& receiveData();
