@@ -25,13 +25,14 @@ TEST(WireCount, CountsWhatEachLoggingServerReceived) {
     for (PeerKind kind : {PeerKind::Pyftpdlib, PeerKind::Vsftpd, PeerKind::Proftpd}) {
         SCOPED_TRACE(testsupport::peerKindName(kind));
         FtpPeer peer(kind);
-        ASSERT_TRUE(ftp::open(7, peer.host(), peer.user(), peer.password(), true, peer.port()));
-        EXPECT_FALSE(ftp::currentDirectory(7).empty());
-        EXPECT_TRUE(ftp::makeDirectory(7, "d"));
-        EXPECT_TRUE(ftp::changeDirectory(7, "d"));
-        EXPECT_TRUE(ftp::sendFile(7, local, "a.txt", false));
-        EXPECT_TRUE(ftp::sendFile(7, local, "b.txt", false));
-        ftp::close(7);
+        ftp::Session session;
+        ASSERT_TRUE(session.open(peer.host(), peer.user(), peer.password(), true, peer.port()));
+        EXPECT_FALSE(session.currentDirectory().empty());
+        EXPECT_TRUE(session.makeDirectory("d"));
+        EXPECT_TRUE(session.changeDirectory("d"));
+        EXPECT_TRUE(session.sendFile(local, "a.txt"));
+        EXPECT_TRUE(session.sendFile(local, "b.txt"));
+        session.close();
         const WireCount c = countWire(peer.receivedCommands());
         // Connect and greeting 2, USER 1, PASS 1, PWD 1, MKD 1, CWD 1; per send TYPE 1,
         // PASV 1 + its data connection 1, STOR 1 + its final reply 1.

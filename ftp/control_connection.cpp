@@ -46,15 +46,25 @@ void ControlConnection::close() {
     framer_.clear();
 }
 
+net::IoResult ControlConnection::receiveSome(char* buffer, std::size_t size, std::size_t& moved) {
+    return socket_.receiveSome(buffer, size, moved);
+}
+
+bool ControlConnection::sendAll(const char* data, std::size_t size, int limitSeconds) {
+    return net::sendAll(socket_, data, size, limitSeconds);
+}
+
+bool ControlConnection::waitReadable(int ms) { return socket_.waitReadable(ms); }
+
 void ControlConnection::dropUnsolicited() {
     framer_.clear();
     // What is readable now was sent unasked; a server that never stops sending is left
     // to the reply read that follows.
     char scrap[ReplyFramer::BufferSize];
     std::size_t dropped = 0;
-    while (socket_.valid() && dropped < ReplyAssembler::MaxBytes && socket_.waitReadable(0)) {
+    while (socket_.valid() && dropped < ReplyAssembler::MaxBytes && waitReadable(0)) {
         std::size_t moved = 0;
-        const net::IoResult r = socket_.receiveSome(scrap, sizeof scrap, moved);
+        const net::IoResult r = receiveSome(scrap, sizeof scrap, moved);
         if (r == net::IoResult::Done) dropped += moved;
         else if (r == net::IoResult::WouldBlock) break;
         else close();  // the server has gone: the send would be lost
@@ -65,7 +75,7 @@ bool ControlConnection::sendLine(const std::string& line, int limitSeconds) {
     if (!socket_.valid()) return false;
     dropUnsolicited();
     if (!socket_.valid()) return false;
-    if (net::sendAll(socket_, line.data(), line.size(), limitSeconds)) return true;
+    if (sendAll(line.data(), line.size(), limitSeconds)) return true;
     // Part of the line may have gone out: the server's next reply cannot be trusted.
     close();
     return false;
@@ -90,17 +100,17 @@ ReplyEnd ControlConnection::readReply(ReplyAssembler& reply, const ReplyWait& wa
             if (add(line)) return decided();
         }
         if (!socket_.valid()) return anything ? ReplyEnd::EndedEarly : ReplyEnd::NoReply;
-        if (wait.abort && wait.abort->load()) return ReplyEnd::Aborted;
+        if (wait.stop && wait.stop()) return ReplyEnd::Aborted;
 
         const std::uint64_t now = clock::tickMs();
         const std::uint64_t until = std::min(quietEnd, wholeEnd);
         // At least one look, even when the time is up already.
         const int slice = static_cast<int>(std::min<std::uint64_t>(until > now ? until - now : 0, waitSliceMs));
-        if (socket_.waitReadable(slice)) {
+        if (waitReadable(slice)) {
             char buffer[ReplyFramer::BufferSize];
             std::size_t moved = 0;
             const std::size_t room = std::min(framer_.readRoom(), ReplyFramer::MaxRead);
-            const net::IoResult r = socket_.receiveSome(buffer, room, moved);
+            const net::IoResult r = receiveSome(buffer, room, moved);
             if (r == net::IoResult::Done && moved > 0) {
                 framer_.feed(buffer, moved);
                 anything = true;

@@ -10,8 +10,11 @@
 // gone) is closed; every later send or read then fails at once.
 //
 // One thread at a time uses a connection. Texts are CP1252 bytes.
+//
+// Every byte of the connection goes through the private receiveSome / sendAll / waitReadable
+// below: the one place where a protected stream (TLS, once negotiated) takes the socket's place.
 #pragma once
-#include <atomic>
+#include <functional>
 #include <string>
 
 #include "ftp/reply_framer.h"
@@ -31,8 +34,9 @@ struct ReplyWait {
     // When set, that quiet spell also ends the reply as it stands (the control channel's
     // rule); otherwise the reply goes on until its last line or wholeReplyMs.
     bool quietEndsReply = false;
-    // When set and raised, the wait ends (a transfer being aborted).
-    const std::atomic<bool>* abort = nullptr;
+    // When set, asked between the slices of the wait; true ends it (a transfer whose
+    // caller asked to stop).
+    std::function<bool()> stop;
 };
 
 enum class ReplyEnd {
@@ -41,7 +45,7 @@ enum class ReplyEnd {
     NoReply,     // not a byte within firstByteMs, or the peer closed first
     TooSlow,     // started but not ended within wholeReplyMs (connection closed)
     OverLimit,   // longer than the assembler takes (ReplyAssembler::MaxLines / MaxBytes)
-    Aborted,     // the abort flag was raised
+    Aborted,     // `stop` said so
 };
 
 class ControlConnection {
@@ -66,6 +70,9 @@ public:
 
 private:
     void dropUnsolicited();
+    net::IoResult receiveSome(char* buffer, std::size_t size, std::size_t& moved);
+    bool sendAll(const char* data, std::size_t size, int limitSeconds);
+    bool waitReadable(int ms);
     net::Socket socket_;
     ReplyFramer framer_;
 };

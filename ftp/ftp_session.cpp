@@ -1,255 +1,227 @@
 // The FTP session layer: see ftp_session.h for the contract, ftp/session.h for how a
-// session is built. This file keeps the table of sessions and the public operations.
+// session is built. This file keeps the public operations.
 #include "ftp/ftp_session.h"
 
-#include <functional>
-#include <map>
-#include <memory>
-#include <system_error>
+#include <atomic>
 
 #include "ftp/session.h"
 #include "ftp/wire_text.h"
+#include "platform/clock.h"
 
 namespace velmo::ftp {
 namespace {
 
 std::atomic<int> gSilenceLimitMs{120000};
 
-std::mutex gTableMutex;
-std::map<int, std::shared_ptr<Session>> gTable;
+using detail::SessionState;
 
-std::shared_ptr<Session> find(int session) {
-    std::lock_guard<std::mutex> lock(gTableMutex);
-    auto it = gTable.find(session);
-    return it == gTable.end() ? nullptr : it->second;
-}
-
-std::shared_ptr<Session> removeFromTable(int session) {
-    std::lock_guard<std::mutex> lock(gTableMutex);
-    auto it = gTable.find(session);
-    if (it == gTable.end()) return nullptr;
-    std::shared_ptr<Session> s = std::move(it->second);
-    gTable.erase(it);
-    return s;
+// Starts an operation: false (NotConnected recorded) when the session has no connection.
+bool beginOn(SessionState& s) {
+    s.begin();
+    if (s.control.connected()) return true;
+    return s.fail(Failure::NotConnected);
 }
 
 // One command with the expected codes, for the operations that only look at the answer.
-bool simpleCommand(int session, const std::string& line, const char* codes, std::string* kept = nullptr) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s || line.empty()) return false;
-    std::lock_guard<std::mutex> lock(s->opMutex);
-    return s->exchange(line, codes, kept);
+Result simpleCommand(SessionState& s, bool lineMade, const std::string& line, const char* codes,
+                     std::string* kept = nullptr) {
+    if (!beginOn(s)) return s.result;
+    if (!lineMade) {
+        s.fail(Failure::BadArgument);
+        return s.result;
+    }
+    s.exchange(line, codes, kept);
+    return s.result;
 }
 
-// Reads the current listing entry under the listing lock; `fallback` when there is none.
-template <typename T>
-T currentEntry(int session, T fallback, T (*field)(const ListingEntry&)) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return fallback;
-    std::lock_guard<std::mutex> lock(s->listingMutex);
-    if (s->firstPending || s->current >= s->listing.size()) return fallback;
-    return field(s->listing[s->current]);
-}
-
-// Runs one transfer in the caller's thread, or in the session's worker thread with
-// `background`; the status says TransferStarted from here on.
-bool startTransfer(const std::shared_ptr<Session>& s, bool background, std::function<bool(Session&)> run) {
-    if (!background) {
-        std::lock_guard<std::mutex> op(s->opMutex);
-        s->abortRequested.store(false);
-        s->status.store(TransferStarted);
-        const bool ok = run(*s);
-        s->finishTransfer(ok);
-        return ok;
-    }
-    std::lock_guard<std::mutex> lock(s->workerMutex);
-    if (s->worker.joinable()) s->worker.join();  // the previous transfer has ended or is ending
-    s->abortRequested.store(false);
-    s->status.store(TransferStarted);
-    Session* raw = s.get();  // close joins the thread before the session can go away
-    try {
-        s->worker = std::thread([raw, run = std::move(run)] {
-            bool ok = false;
-            {
-                std::lock_guard<std::mutex> op(raw->opMutex);
-                ok = run(*raw);
-            }
-            // Ended with the control connection free: the starter, woken, goes straight on
-            // with its next command.
-            raw->finishTransfer(ok);
-        });
-    } catch (const std::system_error&) {
-        // Nothing will ever move: let pollers see the end instead of waiting for ever.
-        s->finishTransfer(false);
-        return false;
-    }
-    return true;
+// Runs one transfer under `watch`, then forgets the watch.
+template <typename Run>
+Result runTransfer(SessionState& s, const TransferWatch& watch, Run run) {
+    if (!beginOn(s)) return s.result;
+    s.watch = &watch;
+    s.moved = 0;
+    s.stopAsked = false;
+    s.lastReport = clock::tickMs();
+    if (!run(s) && s.result.ok()) s.fail(Failure::ConnectionLost);
+    s.watch = nullptr;
+    return s.result;
 }
 
 }  // namespace
 
-void startSessions() { startNetworkingOnce(); }
-
-void closeAllSessions() {
-    std::map<int, std::shared_ptr<Session>> all;
-    {
-        std::lock_guard<std::mutex> lock(gTableMutex);
-        all.swap(gTable);
+const char* failureName(Failure failure) {
+    switch (failure) {
+    case Failure::None: return "None";
+    case Failure::NotConnected: return "NotConnected";
+    case Failure::ConnectFailed: return "ConnectFailed";
+    case Failure::LoginRefused: return "LoginRefused";
+    case Failure::TimedOut: return "TimedOut";
+    case Failure::ConnectionLost: return "ConnectionLost";
+    case Failure::BadReply: return "BadReply";
+    case Failure::Refused: return "Refused";
+    case Failure::BadArgument: return "BadArgument";
+    case Failure::LocalFile: return "LocalFile";
+    case Failure::DataConnectionFailed: return "DataConnectionFailed";
+    case Failure::Aborted: return "Aborted";
+    case Failure::ListingTooLarge: return "ListingTooLarge";
+    case Failure::TooLarge: return "TooLarge";
     }
-    for (auto& entry : all) entry.second->shutdown();
-    all.clear();
-    stopStartedNetworking();
+    return "?";
 }
 
-bool open(int session, const std::string& server, const std::string& userId, const std::string& password,
-          bool passive, int port) {
-    close(session);
+std::string describe(const Result& result) {
+    std::string text = failureName(result.failure);
+    if (result.replyCode != 0) text += " (" + std::to_string(result.replyCode) + ")";
+    return text;
+}
+
+Session::Session() : state_(std::make_unique<SessionState>()) {}
+Session::~Session() = default;
+Session::Session(Session&&) noexcept = default;
+Session& Session::operator=(Session&&) noexcept = default;
+
+Result Session::open(const std::string& server, const std::string& userId, const std::string& password,
+                     bool passive, int port) {
+    if (!state_) state_ = std::make_unique<SessionState>();
+    close();
+    SessionState& s = *state_;
+    s.begin();
     std::string userLine, passLine;
-    if (!commandLine("USER", userId, userLine) || !commandLine("PASS", password, passLine)) return false;
-    auto s = std::make_shared<Session>();
-    if (!s->control.connect(server, port)) return false;
-    s->passive = passive;
-    {
-        std::lock_guard<std::mutex> lock(s->opMutex);
-        ReplyAssembler greeting;
-        if (!s->readReply(greeting, false)) return false;
-        if (!s->exchange(userLine, "331") || !s->exchange(passLine, "230")) return false;
+    if (!commandLine("USER", userId, userLine) || !commandLine("PASS", password, passLine)) {
+        s.fail(Failure::BadArgument);
+        return s.result;
     }
-    std::shared_ptr<Session> replaced;
-    {
-        std::lock_guard<std::mutex> lock(gTableMutex);
-        std::shared_ptr<Session>& slot = gTable[session];
-        replaced = std::move(slot);
-        slot = s;
+    if (!s.control.connect(server, port)) {
+        s.fail(Failure::ConnectFailed);
+        return s.result;
     }
-    // Another thread opened the same number meanwhile: the later open wins.
-    if (replaced) replaced->shutdown();
-    return true;
+    s.passive = passive;
+    ReplyAssembler greeting;
+    if (!s.readReply(greeting, false) || !s.exchange(userLine, "331", nullptr, false, Failure::LoginRefused) ||
+        !s.exchange(passLine, "230", nullptr, false, Failure::LoginRefused)) {
+        // No usable session: nothing later may talk on this connection.
+        s.loseConnection();
+    }
+    return s.result;
 }
 
-bool open(int session, const Account& account) {
-    return open(session, account.server, account.userId, account.password, account.passive, account.port);
+Result Session::open(const Account& account) {
+    return open(account.server, account.userId, account.password, account.passive, account.port);
 }
 
-void close(int session) {
-    std::shared_ptr<Session> s = removeFromTable(session);
-    if (s) s->shutdown();
+void Session::close() {
+    if (!state_) return;
+    state_->setListing({});
+    state_->loseConnection();
 }
 
-bool isAlive(int session) {
+bool Session::isAlive() {
+    if (!state_) return false;
     std::string line;
     commandLine("PWD", line);
-    return simpleCommand(session, line, "257");
+    return simpleCommand(*state_, true, line, "257").ok();
 }
 
-bool hasConnection(int session) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return false;
-    std::lock_guard<std::mutex> lock(s->opMutex);
-    return s->control.connected();
-}
+bool Session::hasConnection() const { return state_ && state_->control.connected(); }
 
-std::string currentDirectory(int session) {
+std::string Session::currentDirectory() {
+    if (!state_) return std::string();
     std::string line, kept;
     commandLine("PWD", line);
-    if (!simpleCommand(session, line, "257", &kept)) return std::string();
+    if (!simpleCommand(*state_, true, line, "257", &kept)) return std::string();
     return parsePwdReply(kept);
 }
 
-bool changeDirectory(int session, const std::string& directory) {
+Result Session::changeDirectory(const std::string& directory) {
+    if (!state_) return {Failure::NotConnected};
     std::string line;
+    bool made = true;
     if (directory == "..") commandLine("CDUP", line);
-    else if (!commandLine("CWD", directory, line)) return false;
-    return simpleCommand(session, line, "250");
+    else made = commandLine("CWD", directory, line);
+    return simpleCommand(*state_, made, line, "250");
 }
 
-bool makeDirectory(int session, const std::string& directory) {
+Result Session::makeDirectory(const std::string& directory) {
+    if (!state_) return {Failure::NotConnected};
     std::string line;
-    if (!commandLine("MKD", directory, line)) return false;
-    return simpleCommand(session, line, "257");
+    const bool made = commandLine("MKD", directory, line);
+    return simpleCommand(*state_, made, line, "257");
 }
 
-bool listDirectory(int session) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return false;
-    std::lock_guard<std::mutex> op(s->opMutex);
-    s->setListing({});
+Result Session::listDirectory() {
+    if (!state_) return {Failure::NotConnected};
+    SessionState& s = *state_;
+    s.setListing({});
+    if (!beginOn(s)) return s.result;
     ListingParser parser;
-    if (!s->runList(parser)) return false;
-    s->setListing(parser.takeEntries(), parser.skipped(EntryFile), parser.skipped(EntryDirectory));
-    return true;
-}
-
-int skippedEntries(int session, EntryKind kind) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return 0;
-    std::lock_guard<std::mutex> lock(s->listingMutex);
-    return kind == EntryDirectory ? s->skippedDirectories : kind == EntryFile ? s->skippedFiles : 0;
-}
-
-bool nextEntry(int session) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return false;
-    std::lock_guard<std::mutex> lock(s->listingMutex);
-    if (s->firstPending) {
-        s->firstPending = false;
-        s->current = 0;
-    } else if (s->current < s->listing.size()) {
-        ++s->current;
+    if (!s.runList(parser)) {
+        if (s.result.ok()) s.fail(Failure::ConnectionLost);
+        return s.result;
     }
-    return s->current < s->listing.size();
+    s.setListing(parser.takeEntries(), parser.skipped(EntryFile), parser.skipped(EntryDirectory));
+    return s.result;
 }
 
-std::string entryName(int session) {
-    return currentEntry<std::string>(session, std::string(), [](const ListingEntry& e) { return e.name; });
+const std::vector<ListingEntry>& Session::entries() const {
+    static const std::vector<ListingEntry> none;
+    return state_ ? state_->listing : none;
 }
 
-EntryKind entryKind(int session) {
-    return currentEntry<EntryKind>(session, EntryNone, [](const ListingEntry& e) { return e.kind; });
+int Session::skippedEntries(EntryKind kind) const {
+    if (!state_) return 0;
+    return kind == EntryDirectory ? state_->skippedDirectories : kind == EntryFile ? state_->skippedFiles : 0;
 }
 
-std::int64_t entrySize(int session) {
-    return currentEntry<std::int64_t>(session, 0, [](const ListingEntry& e) { return e.size; });
+bool Session::nextEntry() {
+    if (!state_) return false;
+    SessionState& s = *state_;
+    if (s.firstPending) {
+        s.firstPending = false;
+        s.current = 0;
+    } else if (s.current < s.listing.size()) {
+        ++s.current;
+    }
+    return s.current < s.listing.size();
 }
 
-bool sendFile(int session, const std::string& localPath, const std::string& remoteName, bool background) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return false;
-    return startTransfer(s, background,
-                         [localPath, remoteName](Session& t) { return t.runSend(localPath, remoteName); });
+namespace {
+const ListingEntry* currentEntry(const std::unique_ptr<SessionState>& s) {
+    if (!s || s->firstPending || s->current >= s->listing.size()) return nullptr;
+    return &s->listing[s->current];
+}
+}  // namespace
+
+std::string Session::entryName() const {
+    const ListingEntry* e = currentEntry(state_);
+    return e ? e->name : std::string();
 }
 
-bool receiveFile(int session, const std::string& remoteName, const std::string& localPath, bool background) {
-    return receiveFile(session, remoteName, localPath, background, ReceiveBounds{});
+EntryKind Session::entryKind() const {
+    const ListingEntry* e = currentEntry(state_);
+    return e ? e->kind : EntryNone;
 }
 
-bool receiveFile(int session, const std::string& remoteName, const std::string& localPath, bool background,
-                 const ReceiveBounds& bounds) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return false;
-    return startTransfer(s, background, [remoteName, localPath, bounds](Session& t) {
-        return t.runReceive(remoteName, localPath, bounds);
-    });
+std::int64_t Session::entrySize() const {
+    const ListingEntry* e = currentEntry(state_);
+    return e ? e->size : 0;
 }
 
-TransferStatus transferStatus(int session) {
-    std::shared_ptr<Session> s = find(session);
-    // No session: report an ended transfer so that a poller stops.
-    return s ? s->status.load() : TransferStatus{TransferFailed, 0};
+Result Session::sendFile(const std::string& localPath, const std::string& remoteName, const TransferWatch& watch) {
+    if (!state_) return {Failure::NotConnected};
+    return runTransfer(*state_, watch, [&](SessionState& s) { return s.runSend(localPath, remoteName); });
 }
 
-TransferStatus waitForTransferEnd(int session, int timeoutMs) {
-    std::shared_ptr<Session> s = find(session);
-    return s ? s->waitForEnd(timeoutMs) : TransferStatus{TransferFailed, 0};
+Result Session::receiveFile(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds,
+                            const TransferWatch& watch) {
+    if (!state_) return {Failure::NotConnected};
+    return runTransfer(*state_, watch,
+                       [&](SessionState& s) { return s.runReceive(remoteName, localPath, bounds); });
 }
 
-TransferStatus abortTransfer(int session) {
-    std::shared_ptr<Session> s = find(session);
-    if (!s) return TransferStatus{TransferFailed, 0};
-    const TransferStatus result = s->abortAndWait();
-    s->abortRequested.store(false);
-    return result;
-}
+Result Session::lastResult() const { return state_ ? state_->result : Result{Failure::NotConnected}; }
+
+void startSessions() { startNetworkingOnce(); }
+void stopSessions() { stopStartedNetworking(); }
 
 void setSilenceLimitMs(int ms) { gSilenceLimitMs.store(ms < 0 ? 0 : ms); }
 int silenceLimitMs() { return gSilenceLimitMs.load(); }

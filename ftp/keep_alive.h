@@ -5,13 +5,14 @@
 #include <string>
 
 #include "ftp/account.h"
+#include "ftp/ftp_session.h"
 
 namespace velmo::ftp {
 
-// When the session under `session` no longer answers PWD with 257, opens it again under
-// the same number with the account's address, user ID, password, passive flag and port,
-// then changes to `directory`. Reports nothing: a reopening that fails leaves no usable
-// session, and the caller's next operation fails in its own way.
-void ensureConnected(int session, const Account& account, const std::string& directory);
+// When `session` no longer answers PWD with 257, opens it again with the account's
+// address, user ID, password, passive flag and port, then changes to `directory`.
+// Reports nothing: a reopening that fails leaves the session closed, and the caller's next
+// operation fails in its own way (its Result says NotConnected).
+void ensureConnected(Session& session, const Account& account, const std::string& directory);
 
 }  // namespace velmo::ftp

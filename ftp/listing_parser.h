@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "ftp/ftp_session.h"
-
 namespace velmo::ftp {
+
+// Listing entry kinds; EntryNone when there is no current entry.
+enum class EntryKind { EntryNone = 0, EntryFile = 1, EntryDirectory = 2 };
+using enum EntryKind;
 
 struct ListingEntry {
     std::string name;

@@ -1,16 +1,16 @@
-// One session's command/reply exchanges on its control connection, and its end.
+// One session's command/reply exchanges on its control connection, the failures they
+// record, and the watch of a running transfer.
 #include "ftp/session.h"
 
 #include <algorithm>
-#include <chrono>
 
+#include "ftp/wire_text.h"
 #include "platform/clock.h"
 
-namespace velmo::ftp {
+namespace velmo::ftp::detail {
 namespace {
 
 constexpr int controlSendLimitSeconds = 30;
-constexpr int abortCheckMs = 10;
 // Preliminary (1xx) replies tolerated before a transfer's final reply.
 constexpr int maxPreliminaryReplies = 4;
 // A reply line whose break has not come after this much quiet is taken as it stands: a
@@ -18,45 +18,35 @@ constexpr int maxPreliminaryReplies = 4;
 // while a line split across TCP segments still reads whole.
 constexpr int unterminatedLineGraceMs = 1000;
 
+// The three digits that start a reply line, 0 when it does not start with three digits.
+int codeOf(const std::string& line) {
+    if (line.size() < 3) return 0;
+    int code = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') return 0;
+        code = code * 10 + (line[i] - '0');
+    }
+    return code;
+}
+
 }  // namespace
 
-void Session::joinWorker() {
-    std::lock_guard<std::mutex> lock(workerMutex);
-    if (worker.joinable()) worker.join();
+bool SessionState::fail(Failure failure, int replyCode) {
+    if (result.ok()) result = Result{failure, replyCode};
+    return false;
 }
 
-TransferStatus Session::abortAndWait() {
-    if (!status.load().ended()) {
-        abortRequested.store(true);
-        while (!status.load().ended()) clock::sleepMs(abortCheckMs);
-    }
-    return status.load();
+bool SessionState::stopRequested(bool force) {
+    if (stopAsked) return true;
+    if (!watch || !watch->onProgress) return false;
+    const std::uint64_t now = clock::tickMs();
+    if (!force && now - lastReport < static_cast<std::uint64_t>(std::max(0, watch->periodMs))) return false;
+    lastReport = now;
+    if (!watch->onProgress(moved)) stopAsked = true;
+    return stopAsked;
 }
 
-void Session::finishTransfer(bool ok) {
-    {
-        std::lock_guard<std::mutex> lock(endMutex);
-        status.finish(ok);
-    }
-    endSignal.notify_all();
-}
-
-TransferStatus Session::waitForEnd(int timeoutMs) {
-    std::unique_lock<std::mutex> lock(endMutex);
-    endSignal.wait_for(lock, std::chrono::milliseconds(std::max(0, timeoutMs)), [this] { return status.load().ended(); });
-    return status.load();
-}
-
-void Session::shutdown() {
-    abortAndWait();
-    joinWorker();
-    setListing({});
-    std::lock_guard<std::mutex> lock(opMutex);
-    loseConnection();
-}
-
-void Session::setListing(std::vector<ListingEntry> entries, int skippedFileLines, int skippedFolderLines) {
-    std::lock_guard<std::mutex> lock(listingMutex);
+void SessionState::setListing(std::vector<ListingEntry> entries, int skippedFileLines, int skippedFolderLines) {
     listing = std::move(entries);
     skippedFiles = skippedFileLines;
     skippedDirectories = skippedFolderLines;
@@ -64,44 +54,56 @@ void Session::setListing(std::vector<ListingEntry> entries, int skippedFileLines
     firstPending = !listing.empty();
 }
 
-bool Session::sendLine(const std::string& line) {
+bool SessionState::sendLine(const std::string& line) {
+    if (!control.connected()) return fail(Failure::NotConnected);
     if (control.sendLine(line, controlSendLimitSeconds)) return true;
     loseConnection();
-    return false;
+    return fail(Failure::ConnectionLost);
 }
 
-bool Session::readReply(ReplyAssembler& reply, bool watchAbort, int limitMs) {
+bool SessionState::readReply(ReplyAssembler& reply, bool watchAbort, int limitMs) {
     // The whole reply, not each piece of it, must come within the silence limit: a server
     // that drips a byte at a time cannot stretch a wait without end.
     ReplyWait wait;
     wait.firstByteMs = wait.wholeReplyMs = limitMs >= 0 ? std::min(limitMs, silenceLimitMs()) : silenceLimitMs();
     wait.quietMs = wait.quietAfterLargePieceMs = unterminatedLineGraceMs;
-    wait.abort = watchAbort ? &abortRequested : nullptr;
-    if (control.readReply(reply, wait) == ReplyEnd::Complete) return true;
+    if (watchAbort) wait.stop = [this] { return stopRequested(); };
+    const ReplyEnd end = control.readReply(reply, wait);
+    if (end == ReplyEnd::Complete) return true;
+    // The connection closes itself when the server has gone.
+    const bool serverGone = !control.connected();
     loseConnection();
-    return false;
+    switch (end) {
+    case ReplyEnd::NoReply: return fail(serverGone ? Failure::ConnectionLost : Failure::TimedOut);
+    case ReplyEnd::TooSlow: return fail(Failure::TimedOut);
+    case ReplyEnd::OverLimit: return fail(Failure::BadReply);
+    case ReplyEnd::Aborted: return fail(Failure::Aborted);
+    default: return fail(Failure::ConnectionLost);
+    }
 }
 
-bool Session::expect(const char* codes, std::string* kept, bool watchAbort) {
+bool SessionState::expect(const char* codes, std::string* kept, bool watchAbort, Failure refusal) {
     ReplyAssembler reply;
     if (!readReply(reply, watchAbort)) return false;
-    if (!codeMatches(reply.firstLine(), codes)) return false;
+    if (!codeMatches(reply.firstLine(), codes)) return fail(refusal, codeOf(reply.firstLine()));
     if (kept) *kept = reply.firstLine();
     return true;
 }
 
-bool Session::exchange(const std::string& line, const char* codes, std::string* kept, bool watchAbort) {
-    return sendLine(line) && expect(codes, kept, watchAbort);
+bool SessionState::exchange(const std::string& line, const char* codes, std::string* kept, bool watchAbort,
+                            Failure refusal) {
+    return sendLine(line) && expect(codes, kept, watchAbort, refusal);
 }
 
-bool Session::readCompletion(bool watchAbort, int limitMs) {
+bool SessionState::readCompletion(bool watchAbort, int limitMs) {
     for (int i = 0; i <= maxPreliminaryReplies; ++i) {
         ReplyAssembler reply;
         if (!readReply(reply, watchAbort, limitMs)) return false;
         if (codeClass(reply.firstLine(), '1')) continue;
-        return codeClass(reply.firstLine(), '2');
+        if (codeClass(reply.firstLine(), '2')) return true;
+        return fail(Failure::Refused, codeOf(reply.firstLine()));
     }
-    return false;
+    return fail(Failure::BadReply);
 }
 
-}  // namespace velmo::ftp
+}  // namespace velmo::ftp::detail

@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 
-namespace velmo::ftp {
+namespace velmo::ftp::detail {
 namespace {
 
 constexpr std::size_t transferChunk = 4096;
@@ -16,10 +16,11 @@ constexpr int givenUpReplyMs = 3000;
 
 }  // namespace
 
-bool Session::beginTransfer(DataChannel& dc, const std::string& typeLine, const std::string& transferLine,
+bool SessionState::beginTransfer(DataConnection& dc, const std::string& typeLine, const std::string& transferLine,
                             bool watchAbort) {
     if (!exchange(typeLine, "200", nullptr, watchAbort) || !openData(dc, watchAbort) ||
         !exchange(transferLine, "125;150", nullptr, watchAbort)) {
+        // (A refused PASV, PORT or transfer command: the reason is recorded.)
         dc.close();
         return false;
     }
@@ -33,21 +34,25 @@ bool Session::beginTransfer(DataChannel& dc, const std::string& typeLine, const 
     return true;
 }
 
-bool Session::runList(ListingParser& parser) {
+bool SessionState::runList(ListingParser& parser) {
     std::string typeLine, listLine;
     commandLine("TYPE", "A", typeLine);
     commandLine("LIST", listLine);
-    DataChannel dc;
+    DataConnection dc;
     if (!beginTransfer(dc, typeLine, listLine, false)) return false;
     char chunk[ListingParser::MaxChunk];
     DataRead end = DataRead::Data;
     while (parser.room() > 0) {
         std::size_t got = 0;
-        end = readData(dc.data, chunk, parser.room(), got, false);
+        end = readData(dc, chunk, parser.room(), got, false);
         if (end != DataRead::Data) break;
         parser.feed(chunk, got);
     }
     dc.close();
+    if (parser.ended()) fail(Failure::ListingTooLarge);
+    else if (end == DataRead::Stalled) fail(Failure::TimedOut);
+    else if (end == DataRead::Broken) fail(Failure::ConnectionLost);
+    else if (end == DataRead::Data) fail(Failure::ListingTooLarge);  // no room left
     const bool completed = readCompletion(false);
     // A listing counts only when the server closed the data connection after all of it,
     // the parser took every line, and the final reply says the transfer completed: a
@@ -55,27 +60,28 @@ bool Session::runList(ListingParser& parser) {
     return end == DataRead::End && !parser.ended() && completed;
 }
 
-bool Session::runSend(const std::string& localPath, const std::string& remoteName) {
+bool SessionState::runSend(const std::string& localPath, const std::string& remoteName) {
     std::string typeLine, storLine;
     commandLine("TYPE", "I", typeLine);
-    if (!commandLine("STOR", remoteName, storLine)) return false;
+    if (!commandLine("STOR", remoteName, storLine)) return fail(Failure::BadArgument);
     fs::File file;
-    if (!file.open(localPath, fs::File::Mode::Read)) return false;
-    DataChannel dc;
+    if (!file.open(localPath, fs::File::Mode::Read)) return fail(Failure::LocalFile);
+    DataConnection dc;
     if (!beginTransfer(dc, typeLine, storLine, true)) return false;
-    status.store(TransferMoving);
     bool sent = false;
     std::vector<char> chunk(transferChunk);
-    while (!abortRequested.load()) {
+    while (!stopRequested()) {
         const std::size_t n = file.read(chunk.data(), chunk.size());
         if (n == 0) {
             sent = true;
             break;
         }
-        if (!sendData(dc.data, chunk.data(), n)) break;
-        status.addMoved(n);
+        if (!sendData(dc, chunk.data(), n)) break;
+        moved += static_cast<std::int64_t>(n);
     }
+    if (stopAsked) fail(Failure::Aborted);
     dc.close();
+    stopRequested(true);  // the data has ended: the final count
     // The data connection alone cannot tell a stored file from one the server cut
     // short or refused (426, 451, 452, 552): its final reply decides.
     const bool completed = readCompletion(true);
@@ -83,42 +89,50 @@ bool Session::runSend(const std::string& localPath, const std::string& remoteNam
     return sent && completed;
 }
 
-bool Session::runReceive(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds) {
+bool SessionState::runReceive(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds) {
     std::string typeLine, retrLine;
     commandLine("TYPE", "I", typeLine);
-    if (!commandLine("RETR", remoteName, retrLine)) return false;
+    if (!commandLine("RETR", remoteName, retrLine)) return fail(Failure::BadArgument);
     struct DeadlineScope {
         std::uint64_t& tick;
         ~DeadlineScope() { tick = 0; }
     } scope{readDeadline};
     readDeadline = bounds.deadlineMs > 0 ? clock::tickMs() + static_cast<std::uint64_t>(bounds.deadlineMs) : 0;
-    DataChannel dc;
+    DataConnection dc;
     if (!beginTransfer(dc, typeLine, retrLine, true)) return false;
     fs::File file;
     if (!file.open(localPath, fs::File::Mode::CreateReadWrite)) {
+        fail(Failure::LocalFile);
         dc.close();
         readCompletion(true);
         return false;
     }
-    status.store(TransferMoving);
     DataRead end = DataRead::Data;
     bool kept = true;
     std::int64_t total = 0;
     std::vector<char> chunk(transferChunk);
     for (;;) {
         std::size_t got = 0;
-        end = readData(dc.data, chunk.data(), chunk.size(), got, true);
+        end = readData(dc, chunk.data(), chunk.size(), got, true);
         if (end != DataRead::Data) break;
         total += static_cast<std::int64_t>(got);
         // More than the caller allows: the rest is not even read, let alone written.
-        if ((bounds.maxBytes > 0 && total > bounds.maxBytes) || !file.write(chunk.data(), got)) {
-            kept = false;
+        if (bounds.maxBytes > 0 && total > bounds.maxBytes) {
+            kept = fail(Failure::TooLarge);
             break;
         }
-        status.addMoved(got);
+        if (!file.write(chunk.data(), got)) {
+            kept = fail(Failure::LocalFile);
+            break;
+        }
+        moved += static_cast<std::int64_t>(got);
     }
     file.close();
     dc.close();
+    if (end == DataRead::Aborted) fail(Failure::Aborted);
+    else if (end == DataRead::Stalled) fail(Failure::TimedOut);
+    else if (end == DataRead::Broken) fail(Failure::ConnectionLost);
+    stopRequested(true);  // the data has ended: the final count
     if (!kept) {
         // Given up while the server was still sending: some servers answer at once (426),
         // others never do. A short wait for that answer, then the connection is given up
@@ -138,4 +152,4 @@ bool Session::runReceive(const std::string& remoteName, const std::string& local
     return readCompletion(true);
 }
 
-}  // namespace velmo::ftp
+}  // namespace velmo::ftp::detail

@@ -1,11 +1,14 @@
 // The session layer against a scripted FTP server on 127.0.0.1: the exact bytes sent, the
-// replies that count, transfers in both data-connection modes, background sends.
+// replies that count and the reasons failures give, transfers in both data-connection
+// modes and what their progress callback sees.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -21,26 +24,19 @@ using namespace velmo;
 using namespace velmo::ftp;
 using velmo::testsupport::ScriptedServer;
 
+namespace velmo::ftp {
+std::ostream& operator<<(std::ostream& out, const Result& r) { return out << describe(r); }
+std::ostream& operator<<(std::ostream& out, Failure f) { return out << failureName(f); }
+}  // namespace velmo::ftp
+
 namespace {
 
-constexpr int sessionNumber = 44;
 const std::string loginBytes = "USER bob\r\nPASS pw\r\n";
 
 ScriptedServer& login(ScriptedServer& server) {
     return server.reply("220 ready\r\n")
         .expect("USER bob\r\n").reply("331 Password required\r\n")
         .expect("PASS pw\r\n").reply("230 Logged in\r\n");
-}
-
-bool openOn(const ScriptedServer& server, bool passive = true) {
-    return ftp::open(sessionNumber, "127.0.0.1", "bob", "pw", passive, server.port());
-}
-
-// Closes the session, then waits for the script: every byte the client sent.
-std::string sentAfterClose(ScriptedServer& server, const std::string& what = "") {
-    ftp::close(sessionNumber);
-    EXPECT_TRUE(server.finish()) << what << " " << server.report();
-    return server.received();
 }
 
 // Server side of a transfer: TYPE, PASV or PORT, the transfer command and its first reply,
@@ -81,26 +77,51 @@ std::string sampleBytes(std::size_t size) {
     return data;
 }
 
-// Polls the transfer status until it ends, recording every value seen (bounded).
-std::vector<TransferStatus> pollUntilEnded() {
-    std::vector<TransferStatus> seen;
-    for (int i = 0; i < 20000; ++i) {
-        const TransferStatus status = transferStatus(sessionNumber);
-        if (seen.empty() || !(seen.back() == status)) seen.push_back(status);
-        if (status.ended()) break;
-        clock::sleepMs(1);
+// What a transfer's progress callback saw: each count with the tick it came at.
+struct ProgressLog {
+    std::vector<std::int64_t> counts;
+    std::vector<std::uint64_t> ticks;
+    // Stops the transfer (answers false) once this many bytes have moved; -1: never.
+    std::int64_t stopAt = -1;
+    int periodMs = 100;
+    std::function<void()> onEachCall;
+    TransferWatch watch() {
+        return {[this](std::int64_t bytes) {
+                    counts.push_back(bytes);
+                    ticks.push_back(clock::tickMs());
+                    if (onEachCall) onEachCall();
+                    return stopAt < 0 || bytes < stopAt;
+                },
+                periodMs};
     }
-    return seen;
-}
+    std::uint64_t longestGap() const {
+        std::uint64_t gap = 0;
+        for (std::size_t i = 1; i < ticks.size(); ++i) gap = std::max(gap, ticks[i] - ticks[i - 1]);
+        return gap;
+    }
+};
 
 class FtpSessionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { startSessions(); }
-    static void TearDownTestSuite() { closeAllSessions(); }
+    static void TearDownTestSuite() { stopSessions(); }
     void TearDown() override {
-        ftp::close(sessionNumber);
+        session.close();
         setSilenceLimitMs(120000);
     }
+
+    Result openOn(const ScriptedServer& server, bool passive = true) {
+        return session.open("127.0.0.1", "bob", "pw", passive, server.port());
+    }
+
+    // Closes the session, then waits for the script: every byte the client sent.
+    std::string sentAfterClose(ScriptedServer& server, const std::string& what = "") {
+        session.close();
+        EXPECT_TRUE(server.finish()) << what << " " << server.report();
+        return server.received();
+    }
+
+    Session session;
 };
 
 }  // namespace
@@ -110,22 +131,33 @@ TEST_F(FtpSessionTest, OpenFailures) {
         const char* what;
         const char* userReply;
         const char* passReply;  // nullptr: PASS must not be sent
+        int refusedCode;        // of the LoginRefused result
     };
     const Row rows[] = {
-        {"USER answered 230 directly", "230 Logged in\r\n", nullptr},
-        {"USER refused", "530 Not allowed\r\n", nullptr},
-        {"wrong password", "331 Password required\r\n", "530 Login incorrect\r\n"},
-        {"PASS asks for an account", "331 Password required\r\n", "332 Need account\r\n"},
+        {"USER answered 230 directly", "230 Logged in\r\n", nullptr, 230},
+        {"USER refused", "530 Not allowed\r\n", nullptr, 530},
+        {"wrong password", "331 Password required\r\n", "530 Login incorrect\r\n", 530},
+        {"PASS asks for an account", "331 Password required\r\n", "332 Need account\r\n", 332},
     };
     for (const Row& r : rows) {
         ScriptedServer server;
         server.reply("220 ready\r\n").expect("USER bob\r\n").reply(r.userReply);
         if (r.passReply) server.expect("PASS pw\r\n").reply(r.passReply);
         server.start();
-        EXPECT_FALSE(openOn(server)) << r.what;
-        EXPECT_FALSE(isAlive(sessionNumber)) << r.what;  // no usable session under the number
+        EXPECT_EQ(openOn(server), (Result{Failure::LoginRefused, r.refusedCode})) << r.what;
+        EXPECT_FALSE(session.hasConnection()) << r.what;
+        EXPECT_FALSE(session.isAlive()) << r.what;  // no usable session is left
+        EXPECT_EQ(session.lastResult().failure, Failure::NotConnected) << r.what << ": and nothing was sent";
         EXPECT_EQ(sentAfterClose(server, r.what), r.passReply ? loginBytes : std::string("USER bob\r\n")) << r.what;
     }
+    // No server on the port: the open says so, and the session stays closed.
+    int freePort = 0;
+    {
+        ScriptedServer gone;
+        freePort = gone.port();
+    }
+    EXPECT_EQ(session.open("127.0.0.1", "bob", "pw", true, freePort).failure, Failure::ConnectFailed);
+    EXPECT_EQ(session.changeDirectory("www").failure, Failure::NotConnected);
 }
 
 TEST_F(FtpSessionTest, SplitRepliesAreReadToTheirEndAndCommandsCountOnlyTheirOwnCode) {
@@ -143,15 +175,15 @@ TEST_F(FtpSessionTest, SplitRepliesAreReadToTheirEndAndCommandsCountOnlyTheirOwn
         .expect("PWD\r\n").reply("257 \"/www\" again\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
-    EXPECT_EQ(currentDirectory(sessionNumber), "/www/livre");
-    EXPECT_FALSE(changeDirectory(sessionNumber, ".."));
-    EXPECT_TRUE(changeDirectory(sessionNumber, ".."));
-    EXPECT_FALSE(changeDirectory(sessionNumber, "missing"));
-    EXPECT_TRUE(makeDirectory(sessionNumber, "sessions"));
-    EXPECT_FALSE(makeDirectory(sessionNumber, "sessions"));
-    EXPECT_EQ(currentDirectory(sessionNumber), "");
+    EXPECT_EQ(session.currentDirectory(), "/www/livre");
+    EXPECT_EQ(session.changeDirectory(".."), (Result{Failure::Refused, 200}));
+    EXPECT_TRUE(session.changeDirectory(".."));
+    EXPECT_EQ(session.changeDirectory("missing"), (Result{Failure::Refused, 550}));
+    EXPECT_TRUE(session.makeDirectory("sessions"));
+    EXPECT_EQ(session.makeDirectory("sessions"), (Result{Failure::Refused, 550}));
+    EXPECT_EQ(session.currentDirectory(), "");
     // Each reply was consumed whole: this PWD reads its own answer.
-    EXPECT_EQ(currentDirectory(sessionNumber), "/www");
+    EXPECT_EQ(session.currentDirectory(), "/www");
     EXPECT_EQ(sentAfterClose(server),
               loginBytes + "PWD\r\nCDUP\r\nCDUP\r\nCWD missing\r\nMKD sessions\r\nMKD sessions\r\nPWD\r\nPWD\r\n");
 }
@@ -160,19 +192,21 @@ TEST_F(FtpSessionTest, LineBreaksInArgumentsOrAMissingLocalFileSendNothing) {
     ScriptedServer server;
     login(server).expect("PWD\r\n").reply("257 \"/\"\r\n");
     server.start();
-    EXPECT_FALSE(ftp::open(sessionNumber, "127.0.0.1", "bob\r\nSITE EXEC x", "pw", true, server.port()));
+    EXPECT_EQ(session.open("127.0.0.1", "bob\r\nSITE EXEC x", "pw", true, server.port()).failure,
+              Failure::BadArgument);
     ASSERT_TRUE(openOn(server));
-    EXPECT_FALSE(changeDirectory(sessionNumber, "www\r\nDELE index.php"));
+    EXPECT_EQ(session.changeDirectory("www\r\nDELE index.php").failure, Failure::BadArgument);
     const std::string local = tempPath("crlf_source"), missing = tempPath("does_not_exist");
     ASSERT_TRUE(fs::replaceFileContents(local, "abc"));
     fs::removeFile(missing);
-    EXPECT_FALSE(sendFile(sessionNumber, local, "x\rDELE y", false));
-    EXPECT_FALSE(sendFile(12, local, "x.php", true)) << "no session under 12";
-    // In the background the failure comes without a byte count: no poller sees data moving.
-    ASSERT_TRUE(sendFile(sessionNumber, missing, "x.php", true));
-    for (const TransferStatus& status : pollUntilEnded()) EXPECT_NE(status.phase, TransferMoving);
-    EXPECT_EQ(transferStatus(sessionNumber).phase, TransferFailed);
-    EXPECT_TRUE(isAlive(sessionNumber));
+    EXPECT_EQ(session.sendFile(local, "x\rDELE y").failure, Failure::BadArgument);
+    Session neverOpened;
+    EXPECT_EQ(neverOpened.sendFile(local, "x.php").failure, Failure::NotConnected);
+    // A missing file fails before any byte: its watch never hears of data moving.
+    ProgressLog log;
+    EXPECT_EQ(session.sendFile(missing, "x.php", log.watch()).failure, Failure::LocalFile);
+    for (std::int64_t count : log.counts) EXPECT_EQ(count, 0);
+    EXPECT_TRUE(session.isAlive());
     EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n");
     EXPECT_EQ(server.connectionsAccepted(), 1);
     fs::removeFile(local);
@@ -192,20 +226,21 @@ TEST_F(FtpSessionTest, ListingsAreReadWholeOrRefusedAndTheirRepliesDrained) {
         const char* what;
         const char* startReply;
         std::string data;
-        bool listed;
+        Result listed;
         std::vector<std::string> entries;  // name, kind (d or f), size
         std::string finalReply = "226 Transfer complete\r\n";
         bool dataLeftOpen = false;
     };
     const Row rows[] = {
         {"folder, then many data reads", "125 Data connection already open\r\n",
-         "drwxr-xr-x 2 web web 4096 Jan 1 12:00 my folder\r\n" + longListing, true, longEntries},
-        {"refused", "550 No listing\r\n", "", false, {}},
+         "drwxr-xr-x 2 web web 4096 Jan 1 12:00 my folder\r\n" + longListing, {}, longEntries},
+        {"refused", "550 No listing\r\n", "", {Failure::Refused, 550}, {}},
         // A listing the server did not finish is no listing (the locator would show a
         // cut or empty folder as the real one).
-        {"the server ends the transfer with 426", "150 go\r\n", longListing, false, {}, "426 Connection closed; transfer aborted\r\n"},
-        {"the data connection never closes", "150 go\r\n", longListing, false, {}, complete, true},
-        {"one entry over the cap", "150 go\r\n", overCap, false, {}},
+        {"the server ends the transfer with 426", "150 go\r\n", longListing, {Failure::Refused, 426}, {},
+         "426 Connection closed; transfer aborted\r\n"},
+        {"the data connection never closes", "150 go\r\n", longListing, {Failure::TimedOut}, {}, complete, true},
+        {"one entry over the cap", "150 go\r\n", overCap, {Failure::ListingTooLarge}, {}},
     };
     for (const Row& r : rows) {
         // Short only where the session must give up on a data connection that never closes.
@@ -219,13 +254,13 @@ TEST_F(FtpSessionTest, ListingsAreReadWholeOrRefusedAndTheirRepliesDrained) {
         server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server)) << r.what;
-        EXPECT_EQ(listDirectory(sessionNumber), r.listed) << r.what;
+        EXPECT_EQ(session.listDirectory(), r.listed) << r.what;
         std::vector<std::string> entries;
-        while (nextEntry(sessionNumber))
-            entries.push_back(entryName(sessionNumber) + (entryKind(sessionNumber) == EntryDirectory ? " d " : " f ") +
-                              std::to_string(entrySize(sessionNumber)));
+        while (session.nextEntry())
+            entries.push_back(session.entryName() + (session.entryKind() == EntryDirectory ? " d " : " f ") +
+                              std::to_string(session.entrySize()));
         EXPECT_EQ(entries, r.entries) << r.what;
-        EXPECT_EQ(currentDirectory(sessionNumber), "/") << r.what << ": the 226 was drained";
+        EXPECT_EQ(session.currentDirectory(), "/") << r.what << ": the 226 was drained";
         expectTransferLines(sentAfterClose(server, r.what), "A", true, "LIST\r\n", "PWD\r\n");
     }
 }
@@ -238,22 +273,24 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
         std::size_t size;
         const char* startReply;
         const char* finalReply;  // nullptr: the server drops the connection instead
-        bool succeeds;
+        Result result;
         const char* pasvHost = "127,0,0,1";
     };
     const Row rows[] = {
-        {"STOR passive, 226", true, true, 10000, "150 Ok to send data\r\n", "226 Transfer complete\r\n", true},
+        {"STOR passive, 226", true, true, 10000, "150 Ok to send data\r\n", "226 Transfer complete\r\n", {}},
         // The data goes to the server of the session, never to the host a 227 names
         // (FTP bounce; servers behind NAT name their inner address).
-        {"STOR passive, 227 names another host", true, true, 5000, "150 go\r\n", "226 Transfer complete\r\n", true,
+        {"STOR passive, 227 names another host", true, true, 5000, "150 go\r\n", "226 Transfer complete\r\n", {},
          "127,0,0,2"},
-        {"STOR active, empty file", true, false, 0, "125 Data connection already open\r\n", "226-Done\r\n226 Bye\r\n", true},
-        {"STOR disk full 552 after the data", true, true, 9000, "150 go\r\n", "552 Exceeded storage allocation\r\n", false},
-        {"STOR no final reply", true, true, 100, "150 go\r\n", nullptr, false},
-        {"STOR refused", true, true, 100, "553 Not allowed\r\n", "", false},
-        {"RETR active, 226", false, false, 70000, "150 Opening BINARY mode\r\n", "226 Transfer complete\r\n", true},
-        {"RETR 426 after the data", false, true, 70000, "150 go\r\n", "426 Failure reading network stream\r\n", false},
-        {"RETR refused: no local file", false, true, 0, "550 No such file\r\n", "", false},
+        {"STOR active, empty file", true, false, 0, "125 Data connection already open\r\n", "226-Done\r\n226 Bye\r\n", {}},
+        {"STOR disk full 552 after the data", true, true, 9000, "150 go\r\n", "552 Exceeded storage allocation\r\n",
+         {Failure::Refused, 552}},
+        {"STOR no final reply", true, true, 100, "150 go\r\n", nullptr, {Failure::ConnectionLost}},
+        {"STOR refused", true, true, 100, "553 Not allowed\r\n", "", {Failure::Refused, 553}},
+        {"RETR active, 226", false, false, 70000, "150 Opening BINARY mode\r\n", "226 Transfer complete\r\n", {}},
+        {"RETR 426 after the data", false, true, 70000, "150 go\r\n", "426 Failure reading network stream\r\n",
+         {Failure::Refused, 426}},
+        {"RETR refused: no local file", false, true, 0, "550 No such file\r\n", "", {Failure::Refused, 550}},
     };
     const std::string local = tempPath("transfer");
     for (const Row& r : rows) {
@@ -273,11 +310,17 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
         if (r.finalReply) server.expect("PWD\r\n").reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server, r.passive)) << r.what;
-        EXPECT_EQ(r.upload ? sendFile(sessionNumber, local, "livre.php", false)
-                           : receiveFile(sessionNumber, "livre.php", local, false),
-                  r.succeeds) << r.what;
-        EXPECT_EQ(transferStatus(sessionNumber).phase, r.succeeds ? TransferDone : TransferFailed) << r.what;
-        EXPECT_EQ(isAlive(sessionNumber), r.finalReply != nullptr) << r.what << ": every reply was read";
+        ProgressLog log;
+        EXPECT_EQ(r.upload ? session.sendFile(local, "livre.php", log.watch())
+                           : session.receiveFile("livre.php", local, {}, log.watch()),
+                  r.result) << r.what;
+        // The data's end is told with the whole count (a transfer refused before its data
+        // moved none).
+        if (started) {
+            ASSERT_FALSE(log.counts.empty()) << r.what;
+        }
+        EXPECT_EQ(log.counts.empty() ? 0 : log.counts.back(), started ? static_cast<std::int64_t>(r.size) : 0) << r.what;
+        EXPECT_EQ(session.isAlive(), r.finalReply != nullptr) << r.what << ": every reply was read";
         expectTransferLines(sentAfterClose(server, r.what), "I", r.passive, command, r.finalReply ? "PWD\r\n" : "");
         std::string got = "(no file)";
         if (r.upload) EXPECT_EQ(server.dataReceived(), std::vector<std::string>(started ? 1 : 0, content)) << r.what;
@@ -286,38 +329,39 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
     fs::removeFile(local);
 }
 
-TEST_F(FtpSessionTest, BackgroundSendStatusRunsStartedBytesDoneAndCloseAbortsTheNext) {
-    // Large enough that moving it takes many polling rounds even on a fast loopback.
+TEST_F(FtpSessionTest, ASendTellsItsGrowingCountAboutEveryPeriodAndAFalseAnswerAbortsIt) {
+    // Large enough that moving it takes many periods even on a fast loopback.
     const std::string local = tempPath("background"), content = sampleBytes(32 * 1024 * 1024 + 17);
     ASSERT_TRUE(fs::replaceFileContents(local, content));
     ScriptedServer server;
-    // The pause before the TYPE reply lets the poller see TransferStarted first.
+    // The pause before the TYPE reply: the watch is told (nothing moved yet) while the
+    // commands are still being answered.
     login(server).expect("TYPE I\r\n").silence(300).reply("200 ok\r\n").expect("PASV\r\n").pasv()
         .expect("STOR big.bin\r\n").reply("150 go\r\n").acceptData().receiveData().reply("226 Transfer complete\r\n");
     startTransfer(server, "I", true, "STOR f\r\n").receiveData().reply("426 Transfer aborted\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
-    ASSERT_TRUE(sendFile(sessionNumber, local, "big.bin", true));
-    const std::vector<TransferStatus> seen = pollUntilEnded();
-    ASSERT_GE(seen.size(), 3u) << "started, some byte counts, done";
-    EXPECT_EQ(seen.front().phase, TransferStarted);
-    EXPECT_EQ(seen.back(), (TransferStatus{TransferDone, static_cast<std::int64_t>(content.size())}));
-    for (std::size_t i = 1; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i].phase, TransferMoving);
-    for (std::size_t i = 2; i + 1 < seen.size(); ++i) EXPECT_GE(seen[i].bytes, seen[i - 1].bytes) << "byte counts only grow";
-    EXPECT_LE(seen[seen.size() - 2].bytes, static_cast<std::int64_t>(content.size()));
+    ProgressLog whole;
+    ASSERT_TRUE(session.sendFile(local, "big.bin", whole.watch()));
+    const std::vector<std::int64_t>& seen = whole.counts;
+    ASSERT_GE(seen.size(), 3u) << "nothing yet, some byte counts, the whole";
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_EQ(seen.back(), static_cast<std::int64_t>(content.size()));
+    for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]) << "byte counts only grow";
+    // About every 100 ms, however fast or slow the data goes (generous for the sanitizers).
+    EXPECT_LT(whole.longestGap(), 600u);
 
-    ASSERT_TRUE(sendFile(sessionNumber, local, "f", true));
-    TransferStatus moving = transferStatus(sessionNumber);
-    for (int i = 0; i < 30000 && !moving.ended() && moving.bytes < 1; ++i) {
-        clock::sleepMs(1);
-        moving = transferStatus(sessionNumber);
-    }
-    ASSERT_EQ(moving.phase, TransferMoving) << server.report();
-    ASSERT_GE(moving.bytes, 1);
-    // An aborted send is a failure; abortTransfer returns once the thread has said so.
-    EXPECT_EQ(abortTransfer(sessionNumber).phase, TransferFailed);
-    ftp::close(sessionNumber);
-    EXPECT_EQ(transferStatus(sessionNumber).phase, TransferFailed);  // the number names no session now
+    // The next send is stopped by its watch once data moves: a failure that says so, and the
+    // connection is given up (the server's answer can no longer be told from a later one's).
+    ProgressLog stopped;
+    stopped.stopAt = 1;
+    stopped.periodMs = 1;  // a fast loopback could move the whole file within one period
+    EXPECT_EQ(session.sendFile(local, "f", stopped.watch()).failure, Failure::Aborted);
+    ASSERT_FALSE(stopped.counts.empty());
+    EXPECT_GE(stopped.counts.back(), 1);
+    EXPECT_FALSE(session.hasConnection());
+    EXPECT_EQ(session.changeDirectory("www").failure, Failure::NotConnected);
+    session.close();
     server.finish();
     ASSERT_EQ(server.dataReceived().size(), 2u);
     EXPECT_TRUE(server.dataReceived()[0] == content);
@@ -331,7 +375,8 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
         login(server).expect("PWD\r\n").drop();
         server.start();
         ASSERT_TRUE(openOn(server));
-        EXPECT_FALSE(isAlive(sessionNumber));
+        EXPECT_FALSE(session.isAlive());
+        EXPECT_EQ(session.lastResult().failure, Failure::ConnectionLost);
         EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n");
     }
     {
@@ -341,17 +386,19 @@ TEST_F(FtpSessionTest, LostOrSilentOrEndlessServerFailsTheOperation) {
         login(server).expect("PWD\r\n").silence(1000).reply("257 \"/\"\r\n");
         server.start();
         ASSERT_TRUE(openOn(server));
-        EXPECT_FALSE(isAlive(sessionNumber));
+        EXPECT_FALSE(session.isAlive());
+        EXPECT_EQ(session.lastResult().failure, Failure::TimedOut);
         // The late answer must not be taken for the next command's: the connection is given up.
-        EXPECT_FALSE(isAlive(sessionNumber));
-        ftp::close(sessionNumber);
+        EXPECT_FALSE(session.isAlive());
+        EXPECT_EQ(session.lastResult().failure, Failure::NotConnected);
+        session.close();
         server.finish();
         EXPECT_EQ(server.received(), loginBytes + "PWD\r\n");
     }
     ScriptedServer endless;
     endless.stream("220-an endless greeting line\r\n", 4 * 1024 * 1024);
     endless.start();
-    EXPECT_FALSE(openOn(endless));
+    EXPECT_EQ(openOn(endless).failure, Failure::BadReply);
     endless.finish();
     EXPECT_EQ(endless.received(), "");
 }
@@ -368,10 +415,10 @@ TEST_F(FtpSessionTest, OverLongAndUnaskedLinesDoNotShiftLaterReplies) {
         .expect("PWD\r\n").reply("257 \"/www\"\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
-    EXPECT_EQ(currentDirectory(sessionNumber), "") << "a path past the kept 1023 characters is not made up";
-    EXPECT_TRUE(changeDirectory(sessionNumber, "www"));
-    EXPECT_TRUE(makeDirectory(sessionNumber, "livre"));
-    EXPECT_EQ(currentDirectory(sessionNumber), "/www");
+    EXPECT_EQ(session.currentDirectory(), "") << "a path past the kept 1023 characters is not made up";
+    EXPECT_TRUE(session.changeDirectory("www"));
+    EXPECT_TRUE(session.makeDirectory("livre"));
+    EXPECT_EQ(session.currentDirectory(), "/www");
     EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\nCWD www\r\nMKD livre\r\nPWD\r\n");
 }
 
@@ -385,7 +432,7 @@ TEST_F(FtpSessionTest, RepliesWithoutTheirLastLineEndAreReadAfterAShortQuiet) {
         .expect("PWD\r\n").reply("257 \"/www\" is current");
     server.start();
     ASSERT_TRUE(openOn(server));
-    EXPECT_EQ(currentDirectory(sessionNumber), "/www");
+    EXPECT_EQ(session.currentDirectory(), "/www");
     EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n");
 }
 
@@ -403,22 +450,31 @@ TEST_F(FtpSessionTest, AReplyDrippedPastTheSilenceLimitEndsTheSession) {
     EXPECT_EQ(server.received(), "") << "nothing is sent after a greeting that never ended in time";
 }
 
-TEST_F(FtpSessionTest, WaitingForTheEndOfABackgroundSendEndsWithItNotWithTheTimeout) {
+TEST_F(FtpSessionTest, ATransferReturnsWithItsFinalReplyAndGoesOnBeingWatchedWhileItWaits) {
     const std::string local = tempPath("wait_end");
     ASSERT_TRUE(fs::replaceFileContents(local, "bytes"));
     ScriptedServer server;
     // The final reply comes late; the PWD after it must come within the step limit (5 s),
-    // so a waiter that slept out its whole time limit instead of waking fails the script.
+    // so a send that waited out more than the reply's delay fails the script.
     startTransfer(login(server), "I", true, "STOR f\r\n").receiveData().silence(1500).reply("226 done\r\n")
         .expect("PWD\r\n").reply("257 \"/\" is the current directory\r\n");
     server.start();
     ASSERT_TRUE(openOn(server));
-    EXPECT_EQ(waitForTransferEnd(99, 600000).phase, TransferFailed) << "no such session: no wait";
-    ASSERT_TRUE(sendFile(sessionNumber, local, "f", true));
-    EXPECT_FALSE(waitForTransferEnd(sessionNumber, 20).ended()) << "the server has not answered yet";
-    EXPECT_EQ(waitForTransferEnd(sessionNumber, 30000), (TransferStatus{TransferDone, 5}));
-    EXPECT_EQ(waitForTransferEnd(sessionNumber, 30000).phase, TransferDone) << "nothing running: no wait";
-    EXPECT_EQ(currentDirectory(sessionNumber), "/");
+    Session closed;
+    const std::uint64_t before = clock::tickMs();
+    EXPECT_EQ(closed.sendFile(local, "f").failure, Failure::NotConnected);
+    EXPECT_LT(clock::tickMs() - before, 100u) << "no session: no wait";
+    ProgressLog log;
+    const std::uint64_t start = clock::tickMs();
+    EXPECT_TRUE(session.sendFile(local, "f", log.watch()));
+    const std::uint64_t spent = clock::tickMs() - start;
+    EXPECT_GE(spent, 1400u);
+    EXPECT_LT(spent, 4000u);
+    // While the final reply was awaited, the watch went on hearing the whole count.
+    ASSERT_GE(log.counts.size(), 5u);
+    EXPECT_EQ(log.counts.back(), 5);
+    EXPECT_EQ(log.counts[log.counts.size() - 3], 5);
+    EXPECT_EQ(session.currentDirectory(), "/");
     EXPECT_EQ(sentAfterClose(server), loginBytes + "TYPE I\r\nPASV\r\nSTOR f\r\nPWD\r\n");
     fs::removeFile(local);
 }
@@ -460,10 +516,10 @@ TEST_F(FtpSessionTest, DataConnectionsAreBoundedAndTakenFromTheServerOnly) {
         startTransfer(login(server), "I", true, "STOR big.bin\r\n").silence(6000);
         server.start();
         ASSERT_TRUE(openOn(server));
-        ASSERT_TRUE(sendFile(sessionNumber, local, "big.bin", true));
-        const TransferStatus end = waitForTransferEnd(sessionNumber, 4000);
-        EXPECT_EQ(end.phase, TransferFailed) << "still waiting after 4 s with a 500 ms silence limit";
-        ftp::close(sessionNumber);
+        const std::uint64_t start = clock::tickMs();
+        EXPECT_EQ(session.sendFile(local, "big.bin").failure, Failure::TimedOut);
+        EXPECT_LT(clock::tickMs() - start, 4000u) << "still waiting after 4 s with a 500 ms silence limit";
+        session.close();
     }
     {
         SCOPED_TRACE("a download far larger than its bound");
@@ -473,12 +529,15 @@ TEST_F(FtpSessionTest, DataConnectionsAreBoundedAndTakenFromTheServerOnly) {
         server.start();
         ASSERT_TRUE(openOn(server));
         fs::removeFile(local);
-        EXPECT_FALSE(receiveFile(sessionNumber, "livre.txt", local, false, ReceiveBounds{10000, 0}));
+        ProgressLog log;
+        EXPECT_EQ(session.receiveFile("livre.txt", local, ReceiveBounds{10000, 0}, log.watch()).failure,
+                  Failure::TooLarge);
         std::string got;
         ASSERT_TRUE(fs::readWholeFile(local, got));
         EXPECT_LE(got.size(), 10000u) << "no byte past the bound is written";
-        EXPECT_LE(transferStatus(sessionNumber).bytes, 10000);
-        ftp::close(sessionNumber);
+        ASSERT_FALSE(log.counts.empty());
+        EXPECT_LE(log.counts.back(), 10000);
+        session.close();
     }
     {
         SCOPED_TRACE("a download that trickles past its deadline");
@@ -490,9 +549,9 @@ TEST_F(FtpSessionTest, DataConnectionsAreBoundedAndTakenFromTheServerOnly) {
         server.start();
         ASSERT_TRUE(openOn(server));
         const std::uint64_t start = clock::tickMs();
-        EXPECT_FALSE(receiveFile(sessionNumber, "livre.txt", local, false, ReceiveBounds{0, 1500}));
+        EXPECT_EQ(session.receiveFile("livre.txt", local, ReceiveBounds{0, 1500}).failure, Failure::TimedOut);
         EXPECT_LT(clock::tickMs() - start, 3500u);
-        ftp::close(sessionNumber);
+        session.close();
     }
     {
         SCOPED_TRACE("active mode: a caller from 127.0.0.2 comes first");
@@ -504,15 +563,21 @@ TEST_F(FtpSessionTest, DataConnectionsAreBoundedAndTakenFromTheServerOnly) {
         server.start();
         ASSERT_TRUE(openOn(server, false));
         fs::removeFile(local);
-        ASSERT_TRUE(receiveFile(sessionNumber, "livre.txt", local, true));
+        // The intruder comes while the session waits for the server's connection: from the
+        // watch, which the wait goes on calling.
+        ProgressLog log;
         std::string sent;
-        for (int i = 0; i < 500 && (sent = server.received()).find("RETR") == std::string::npos; ++i) clock::sleepMs(10);
-        ASSERT_TRUE(intrudeFrom127002(sent, "fichier d'un intrus")) << testsupport::visible(sent);
-        EXPECT_EQ(waitForTransferEnd(sessionNumber, 20000).phase, TransferDone);
+        bool intruded = false;
+        log.onEachCall = [&] {
+            if (!intruded && (sent = server.received()).find("RETR") != std::string::npos)
+                intruded = intrudeFrom127002(sent, "fichier d'un intrus");
+        };
+        EXPECT_TRUE(session.receiveFile("livre.txt", local, {}, log.watch()));
+        EXPECT_TRUE(intruded) << testsupport::visible(sent);
         std::string got;
         EXPECT_TRUE(fs::readWholeFile(local, got) && got == real) << "the data came from another caller than the server";
-        EXPECT_EQ(currentDirectory(sessionNumber), "/");
-        ftp::close(sessionNumber);
+        EXPECT_EQ(session.currentDirectory(), "/");
+        session.close();
         EXPECT_TRUE(server.finish()) << server.report();
     }
     fs::removeFile(local);

@@ -28,8 +28,6 @@ namespace fsys = std::filesystem;
 
 namespace {
 
-constexpr int sessionNumber = 44;
-
 std::string readAll(const std::string& path) {
     std::string text;
     return fs::readWholeFile(path, text) ? text : "(unreadable)";
@@ -44,36 +42,32 @@ std::string randomBytes(std::size_t size) {
     return data;
 }
 
-// Every distinct status value seen while polling, until the transfer ended (bounded).
-std::vector<ftp::TransferStatus> pollUntilEnded() {
-    std::vector<ftp::TransferStatus> seen;
-    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60); std::chrono::steady_clock::now() < end;) {
-        const ftp::TransferStatus status = ftp::transferStatus(sessionNumber);
-        if (seen.empty() || !(seen.back() == status)) seen.push_back(status);
-        if (status.ended()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// Every count a transfer's watch was told, in order.
+struct Counts {
+    std::vector<std::int64_t> seen;
+    ftp::TransferWatch watch() {
+        return {[this](std::int64_t bytes) {
+                    seen.push_back(bytes);
+                    return true;
+                },
+                100};
     }
-    return seen;
-}
+};
 
-// A background transfer seen by its poller: started, moving with a count that only grows,
-// then `done`.
-void expectGrowingCountToDone(const std::vector<ftp::TransferStatus>& seen, const ftp::TransferStatus& done) {
+// A transfer seen by its watch: a count that only grows, ending at `size`.
+void expectGrowingCountTo(const std::vector<std::int64_t>& seen, std::int64_t size) {
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), done);
-    for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
-        EXPECT_EQ(seen[i].phase, ftp::TransferMoving);
-        EXPECT_GE(seen[i].bytes, seen[i - 1].bytes);
-    }
+    EXPECT_EQ(seen.back(), size);
+    for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]);
 }
 
 // The listing as name -> "d" for a folder, "f <size>" for anything else.
-std::map<std::string, std::string> listing(bool& listed) {
+std::map<std::string, std::string> listing(ftp::Session& session, bool& listed) {
     std::map<std::string, std::string> out;
-    listed = ftp::listDirectory(sessionNumber);
-    while (listed && ftp::nextEntry(sessionNumber))
-        out[ftp::entryName(sessionNumber)] = ftp::entryKind(sessionNumber) == ftp::EntryDirectory
-                                            ? "d" : "f " + std::to_string(ftp::entrySize(sessionNumber));
+    listed = session.listDirectory().ok();
+    while (listed && session.nextEntry())
+        out[session.entryName()] = session.entryKind() == ftp::EntryDirectory
+                                       ? "d" : "f " + std::to_string(session.entrySize());
     return out;
 }
 
@@ -98,14 +92,14 @@ ftp::Account accountFor(const FtpPeer& peer, const std::string& passwordTail = "
 class RealServer : public ::testing::TestWithParam<std::tuple<PeerKind, int>> {
 protected:
     static void SetUpTestSuite() { ftp::startSessions(); }
-    static void TearDownTestSuite() { ftp::closeAllSessions(); }
+    static void TearDownTestSuite() { ftp::stopSessions(); }
 
     void SetUp() override {
         local_ = (fsys::temp_directory_path() / ("velmo-real-server-" + std::to_string(std::random_device{}()))).string();
         fsys::create_directories(local_);
     }
     void TearDown() override {
-        ftp::close(sessionNumber);
+        session_.close();
         for (auto& peer : peers_) {
             const std::string out = HasFailure() ? peer->serverOutput() : "";
             if (!out.empty()) std::cerr << "---- server output\n" << out.substr(out.size() > 6000 ? out.size() - 6000 : 0) << "\n";
@@ -120,27 +114,28 @@ protected:
         return *peers_.back();
     }
     bool openOn(const FtpPeer& peer, bool passive = true) {
-        return ftp::open(sessionNumber, peer.host(), peer.user(), peer.password(), passive, peer.port());
+        return session_.open(peer.host(), peer.user(), peer.password(), passive, peer.port()).ok();
     }
     std::string localPath(const std::string& name) const { return local_ + "/" + name; }
 
     std::vector<std::unique_ptr<FtpPeer>> peers_;
     std::string local_;
+    ftp::Session session_;
 };
 
 TEST_P(RealServer, DirectoriesAndListingsWithNamesKindsAndSizesInBothModes) {
     FtpPeer& peer = startPeer();
     ASSERT_TRUE(openOn(peer));
-    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/");
-    EXPECT_TRUE(ftp::makeDirectory(sessionNumber, "a folder"));
-    EXPECT_FALSE(ftp::makeDirectory(sessionNumber, "a folder")) << "a folder that exists already";
-    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "a folder"));
-    EXPECT_TRUE(ftp::makeDirectory(sessionNumber, "empty"));  // relative to the current directory
-    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/a folder");
-    EXPECT_TRUE(ftp::changeDirectory(sessionNumber, ".."));
-    EXPECT_FALSE(ftp::changeDirectory(sessionNumber, "missing"));
-    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/");
-    ftp::close(sessionNumber);
+    EXPECT_EQ(session_.currentDirectory(), "/");
+    EXPECT_TRUE(session_.makeDirectory("a folder"));
+    EXPECT_FALSE(session_.makeDirectory("a folder")) << "a folder that exists already";
+    ASSERT_TRUE(session_.changeDirectory("a folder"));
+    EXPECT_TRUE(session_.makeDirectory("empty"));  // relative to the current directory
+    EXPECT_EQ(session_.currentDirectory(), "/a folder");
+    EXPECT_TRUE(session_.changeDirectory(".."));
+    EXPECT_FALSE(session_.changeDirectory("missing"));
+    EXPECT_EQ(session_.currentDirectory(), "/");
+    session_.close();
     writeAll(peer.home() + "/file one.txt", std::string(1234, 'x'));
     writeAll(peer.home() + "/zero", "");
     writeAll(peer.home() + "/a folder/inside.bin", std::string(70000, 'y'));
@@ -150,7 +145,7 @@ TEST_P(RealServer, DirectoriesAndListingsWithNamesKindsAndSizesInBothModes) {
         SCOPED_TRACE(passive ? "passive" : "active");
         ASSERT_TRUE(openOn(peer, passive));
         bool listed = false;
-        auto entries = listing(listed);
+        auto entries = listing(session_, listed);
         ASSERT_TRUE(listed);
         // Some servers show the link itself ("link -> file one.txt"), some its target;
         // either way it is no folder.
@@ -160,37 +155,38 @@ TEST_P(RealServer, DirectoriesAndListingsWithNamesKindsAndSizesInBothModes) {
         entries.erase(link);
         EXPECT_EQ(entries, (std::map<std::string, std::string>{
                                {"a folder", "d"}, {"file one.txt", "f 1234"}, {"zero", "f 0"}}));
-        ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "a folder"));
-        EXPECT_EQ(listing(listed), (std::map<std::string, std::string>{{"empty", "d"}, {"inside.bin", "f 70000"}}));
-        ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "/a folder/empty"));
-        EXPECT_TRUE(listing(listed).empty());
+        ASSERT_TRUE(session_.changeDirectory("a folder"));
+        EXPECT_EQ(listing(session_, listed), (std::map<std::string, std::string>{{"empty", "d"}, {"inside.bin", "f 70000"}}));
+        ASSERT_TRUE(session_.changeDirectory("/a folder/empty"));
+        EXPECT_TRUE(listing(session_, listed).empty());
         EXPECT_TRUE(listed) << "an empty folder lists fine";
-        ftp::close(sessionNumber);
+        session_.close();
     }
 }
 
 TEST_P(RealServer, RefusedLoginAndRefusedTransfersFailAndTheSessionGoesOn) {
     FtpPeer& peer = startPeer(PeerOptions{0, {"locked"}, true});
-    EXPECT_FALSE(ftp::open(sessionNumber, peer.host(), peer.user(), peer.password() + "x", true, peer.port()));
-    EXPECT_FALSE(ftp::isAlive(sessionNumber));
+    EXPECT_EQ(session_.open(peer.host(), peer.user(), peer.password() + "x", true, peer.port()).failure,
+              ftp::Failure::LoginRefused);
+    EXPECT_FALSE(session_.isAlive());
     writeAll(localPath("data.bin"), randomBytes(3000));
     ASSERT_TRUE(openOn(peer));
-    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "locked"));
-    // In the background: TransferStarted until the refusal, then straight to TransferFailed.
-    ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath("data.bin"), "data.bin", true));
-    const std::vector<ftp::TransferStatus> seen = pollUntilEnded();
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().phase, ftp::TransferFailed);
-    for (std::size_t i = 0; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i].phase, ftp::TransferStarted);
+    ASSERT_TRUE(session_.changeDirectory("locked"));
+    // Refused before its data: the watch never hears of a byte, and the reason is the
+    // server's refusal (a 5xx code).
+    Counts counts;
+    const ftp::Result refused = session_.sendFile(localPath("data.bin"), "data.bin", counts.watch());
+    EXPECT_EQ(refused.failure, ftp::Failure::Refused);
+    EXPECT_EQ(refused.replyCode / 100, 5) << ftp::describe(refused);
+    for (std::int64_t count : counts.seen) EXPECT_EQ(count, 0);
     EXPECT_FALSE(fsys::exists(peer.home() + "/locked/data.bin"));
 
     // A missing remote file: the refusal comes before any local file is made.
-    EXPECT_FALSE(ftp::receiveFile(sessionNumber, "missing.bin", localPath("missing.bin"), false));
-    EXPECT_EQ(ftp::transferStatus(sessionNumber).phase, ftp::TransferFailed);
+    EXPECT_EQ(session_.receiveFile("missing.bin", localPath("missing.bin")).failure, ftp::Failure::Refused);
     EXPECT_FALSE(fsys::exists(localPath("missing.bin")));
 
     // Every refusal was read whole: the next command gets its own reply.
-    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/locked");
+    EXPECT_EQ(session_.currentDirectory(), "/locked");
 }
 
 // A symbolic link with a long target ("lien -> /...", as most servers list links) makes a
@@ -207,9 +203,9 @@ TEST_P(RealServer, LongListingLinesAndFilesPastTheirBoundCostOnlyThemselves) {
     // proftpd cannot list a line past its own 1 KiB buffer (it drops the rest of the folder).
     if (std::get<0>(GetParam()) != PeerKind::Proftpd) fsys::create_symlink(target, peer.home() + "/liens/lien");
     ASSERT_TRUE(openOn(peer));
-    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "liens"));
+    ASSERT_TRUE(session_.changeDirectory("liens"));
     bool listed = false;
-    auto entries = listing(listed);
+    auto entries = listing(session_, listed);
     EXPECT_TRUE(listed) << "one long line refused the whole folder";
     std::erase_if(entries, [](const auto& e) { return e.first.rfind("lien", 0) == 0; });
     EXPECT_EQ(entries, (std::map<std::string, std::string>{{"a.txt", "f 3"}, {"z.txt", "f 300000"}}));
@@ -217,14 +213,15 @@ TEST_P(RealServer, LongListingLinesAndFilesPastTheirBoundCostOnlyThemselves) {
     // Some servers answer a download given up midway at once, others never (pure-ftpd):
     // the session waits a short while for that answer, not the whole silence limit.
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(ftp::receiveFile(sessionNumber, "z.txt", localPath("z.txt"), false, ftp::ReceiveBounds{70000, 0}));
+    EXPECT_EQ(session_.receiveFile("z.txt", localPath("z.txt"), ftp::ReceiveBounds{70000, 0}).failure,
+              ftp::Failure::TooLarge);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    if (!ftp::hasConnection(sessionNumber)) {
+    if (!session_.hasConnection()) {
         ASSERT_TRUE(openOn(peer));
-        ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "liens"));
+        ASSERT_TRUE(session_.changeDirectory("liens"));
     }
     EXPECT_LE(fsys::file_size(localPath("z.txt")), 70000u);
-    EXPECT_TRUE(ftp::receiveFile(sessionNumber, "z.txt", localPath("z.txt"), false, ftp::ReceiveBounds{300000, 0}))
+    EXPECT_TRUE(session_.receiveFile("z.txt", localPath("z.txt"), ftp::ReceiveBounds{300000, 0}))
         << "exactly the bound is whole";
     EXPECT_EQ(readAll(localPath("z.txt")), std::string(300000, 'z'));
 }
@@ -237,7 +234,7 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
     FtpPeer& peer = startPeer();
     peer.makeFolder("up");
     ASSERT_TRUE(openOn(peer, passive));
-    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "up"));
+    ASSERT_TRUE(session_.changeDirectory("up"));
 
     for (std::size_t size : {std::size_t(0), std::size_t(4096), std::size_t(5 * 1024 * 1024 + 17)}) {
         SCOPED_TRACE("size " + std::to_string(size));
@@ -245,27 +242,25 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
         const std::string sent = randomBytes(size);
         writeAll(localPath(name), sent);
 
-        // The large one moves in the background both ways (the installer's send, the
-        // backup tool's receive), polled to its end: the count grows to the file's size.
-        const bool background = size > 1024 * 1024;
-        const ftp::TransferStatus done{ftp::TransferDone, static_cast<std::int64_t>(size)};
-        ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath(name), name, background));
-        if (background) expectGrowingCountToDone(pollUntilEnded(), done);
-        EXPECT_EQ(ftp::transferStatus(sessionNumber), done);
+        // Both ways, the watch sees the count grow to the file's size (the installer's
+        // send, the backup tool's receive).
+        Counts sentCounts;
+        ASSERT_TRUE(session_.sendFile(localPath(name), name, sentCounts.watch()));
+        expectGrowingCountTo(sentCounts.seen, static_cast<std::int64_t>(size));
         // What the server stored (all of them have finished writing before their 226).
         EXPECT_TRUE(readAll(peer.home() + "/up/" + name) == sent);
 
         const std::string back = localPath("back " + name);
-        ASSERT_TRUE(ftp::receiveFile(sessionNumber, name, back, background));
-        if (background) expectGrowingCountToDone(pollUntilEnded(), done);
-        EXPECT_EQ(ftp::transferStatus(sessionNumber), done);
+        Counts receivedCounts;
+        ASSERT_TRUE(session_.receiveFile(name, back, {}, receivedCounts.watch()));
+        expectGrowingCountTo(receivedCounts.seen, static_cast<std::int64_t>(size));
         EXPECT_TRUE(readAll(back) == sent);
     }
 
     // Storing again under the same name replaces the file.
     const std::string shorter = randomBytes(100);
     writeAll(localPath("again.bin"), shorter);
-    ASSERT_TRUE(ftp::sendFile(sessionNumber, localPath("again.bin"), "file 4096.bin", false));
+    ASSERT_TRUE(session_.sendFile(localPath("again.bin"), "file 4096.bin"));
     EXPECT_TRUE(readAll(peer.home() + "/up/file 4096.bin") == shorter);
 }
 
@@ -279,20 +274,20 @@ TEST_P(KeepAlive, LiveSessionIsKeptADroppedOneReopenedInTheGivenDirectoryOrLeftC
     peer.makeFolder("first");
     peer.makeFolder("second folder");
     ASSERT_TRUE(openOn(peer));
-    ASSERT_TRUE(ftp::changeDirectory(sessionNumber, "first"));
+    ASSERT_TRUE(session_.changeDirectory("first"));
     // A live session is left as it is: a reopen or a CWD would move it.
-    ftp::ensureConnected(sessionNumber, accountFor(peer), "second folder");
-    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/first");
+    ftp::ensureConnected(session_, accountFor(peer), "second folder");
+    EXPECT_EQ(session_.currentDirectory(), "/first");
 
     ASSERT_TRUE(idleDropSeen(peer, idleSeconds + 10)) << "the server never dropped an idle session";
-    ftp::ensureConnected(sessionNumber, accountFor(peer), "second folder");
-    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "/second folder");
+    ftp::ensureConnected(session_, accountFor(peer), "second folder");
+    EXPECT_EQ(session_.currentDirectory(), "/second folder");
 
     // Dropped again, and the record's password is wrong now: no usable session is left.
     ASSERT_TRUE(idleDropSeen(peer, idleSeconds + 10));
-    ftp::ensureConnected(sessionNumber, accountFor(peer, "-wrong"), "/");
-    EXPECT_FALSE(ftp::isAlive(sessionNumber));
-    EXPECT_EQ(ftp::currentDirectory(sessionNumber), "");
+    ftp::ensureConnected(session_, accountFor(peer, "-wrong"), "/");
+    EXPECT_FALSE(session_.isAlive());
+    EXPECT_EQ(session_.currentDirectory(), "");
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<PeerKind, int>>& info) {

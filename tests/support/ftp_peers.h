@@ -1,7 +1,7 @@
 // Real FTP servers from Debian, started on 127.0.0.1 for one test and stopped after it.
 //
 //     FtpPeer peer(PeerKind::Vsftpd);            // throws PeerError when it cannot start
-//     ftp::open(44, peer.host(), peer.user(), peer.password(), 1, peer.port());
+//     session.open(peer.host(), peer.user(), peer.password(), true, peer.port());
 //     ... files the server stored are under peer.home() on this machine ...
 //
 // Each peer gets a free port, a throwaway user with a random password and a fresh home

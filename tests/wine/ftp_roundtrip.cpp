@@ -1,15 +1,14 @@
 // Runs the FTP session layer of the Windows build against a real server:
 //   velmo_ftp_roundtrip HOST PORT USER PASSWORD PASSIVE(0|1) SIZE
-// logs in, makes and enters "roundtrip", sends a generated file of SIZE bytes in the
-// background (polling its status as the installer does), lists it, fetches it back (once
-// in the caller's thread, once in the background), compares.
+// logs in, makes and enters "roundtrip", sends a generated file of SIZE bytes (its watch
+// told the count as the installer's is), lists it, fetches it back (once unwatched, once
+// watched), compares.
 // Prints one line per step; exit code 0 only when every step worked.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "ftp/ftp_session.h"
-#include "platform/clock.h"
 #include "platform/fs.h"
 
 namespace {
@@ -22,22 +21,28 @@ void step(bool ok, const std::string& what) {
     if (!ok) ++failures;
 }
 
-// Polls a background transfer as the installer does, until it ends (at most a minute):
-// it must end done with the whole size, its count never passing it.
-void pollToEnd(int session, long size, const std::string& what) {
-    using namespace velmo;
-    ftp::TransferStatus status;
+// A transfer's watch, as the installer's: every count it was told, the highest kept.
+struct Watched {
     long long highest = -1;
-    for (int i = 0; i < 6000; ++i) {
-        status = ftp::transferStatus(session);
-        if (status.ended()) break;
-        if (status.bytes > highest) highest = status.bytes;
-        clock::sleepMs(10);
+    long long last = -1;
+    int calls = 0;
+    velmo::ftp::TransferWatch watch() {
+        return {[this](std::int64_t bytes) {
+                    ++calls;
+                    last = bytes;
+                    if (bytes > highest) highest = bytes;
+                    return true;
+                },
+                100};
     }
-    step(status.phase == ftp::TransferDone && status.bytes == size,
-         what + " done (phase " + std::to_string(static_cast<int>(status.phase)) + ", " +
-             std::to_string(status.bytes) + " bytes)");
-    step(highest <= size, what + ": progress never passed the file size");
+};
+
+// The transfer ended done, its watch last told the whole size and never more.
+void checkWatched(const velmo::ftp::Result& result, const Watched& w, long size, const std::string& what) {
+    step(result.ok(), what + " done (" + velmo::ftp::describe(result) + ", last count " + std::to_string(w.last) +
+                          " bytes)");
+    step(w.calls > 0 && w.last == size, what + ": the watch was told the whole size");
+    step(w.highest <= size, what + ": progress never passed the file size");
 }
 
 }  // namespace
@@ -48,7 +53,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     using namespace velmo;
-    const int session = 44;
+    ftp::Session session;
     const std::string host = argv[1], user = argv[3], password = argv[4];
     const int port = std::atoi(argv[2]), passive = std::atoi(argv[5]);
     const long size = std::atol(argv[6]);
@@ -63,30 +68,30 @@ int main(int argc, char** argv) {
     step(fs::replaceFileContents("envoi.bin", data), "local file written");
 
     ftp::startSessions();
-    step(ftp::open(session, host, user, password, passive != 0, port), "login");
-    step(ftp::makeDirectory(session, "roundtrip"), "MKD roundtrip");
-    step(ftp::changeDirectory(session, "roundtrip"), "CWD roundtrip");
+    step(session.open(host, user, password, passive != 0, port).ok(), "login");
+    step(session.makeDirectory("roundtrip").ok(), "MKD roundtrip");
+    step(session.changeDirectory("roundtrip").ok(), "CWD roundtrip");
 
-    step(ftp::sendFile(session, "envoi.bin", "donnees.bin", true), "background STOR started");
-    pollToEnd(session, size, "STOR");
+    Watched sent;
+    checkWatched(session.sendFile("envoi.bin", "donnees.bin", sent.watch()), sent, size, "STOR");
 
-    step(ftp::listDirectory(session), "LIST");
+    step(session.listDirectory().ok(), "LIST");
     bool listed = false;
-    while (ftp::nextEntry(session)) {
-        if (ftp::entryName(session) == "donnees.bin") {
-            listed = ftp::entryKind(session) == ftp::EntryFile && ftp::entrySize(session) == size;
+    while (session.nextEntry()) {
+        if (session.entryName() == "donnees.bin") {
+            listed = session.entryKind() == ftp::EntryFile && session.entrySize() == size;
         }
     }
     step(listed, "the file is listed with its size");
 
-    step(ftp::receiveFile(session, "donnees.bin", "retour.bin", false), "RETR");
+    step(session.receiveFile("donnees.bin", "retour.bin").ok(), "RETR");
     std::string back;
     step(fs::readWholeFile("retour.bin", back) && back == data, "received bytes equal the sent ones");
-    step(ftp::receiveFile(session, "donnees.bin", "retour-2.bin", true), "background RETR started");
-    pollToEnd(session, size, "RETR");
-    step(fs::readWholeFile("retour-2.bin", back) && back == data, "background RETR: bytes equal the sent ones");
-    ftp::close(session);
-    ftp::closeAllSessions();
+    Watched received;
+    checkWatched(session.receiveFile("donnees.bin", "retour-2.bin", {}, received.watch()), received, size, "RETR");
+    step(fs::readWholeFile("retour-2.bin", back) && back == data, "watched RETR: bytes equal the sent ones");
+    session.close();
+    ftp::stopSessions();
     std::printf("%s\n", failures == 0 ? "ALL OK" : "SOME FAILED");
     return failures == 0 ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The Windows build's FTP session layer against real FTP servers on 127.0.0.1.
 
-velmo_ftp_roundtrip.exe logs in, makes a folder, sends a generated file in the background,
+velmo_ftp_roundtrip.exe logs in, makes a folder, sends a generated file (watched as the installer does),
 lists it, fetches it back and compares, in passive and in active mode; the test also checks
 the bytes that reached the server's disk.
 """
