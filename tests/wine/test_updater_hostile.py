@@ -34,6 +34,9 @@ def one_check(t, name, server_args, expected_text):
     tools = os.path.join(top, "Tools")
     for folder in ("softwareDatas", "misesAJour"):
         os.makedirs(os.path.join(tools, folder))
+    with open(os.path.join(tools, "softwareDatas", "config.pcfg"), "wb") as f:
+        f.write(b"transfert = 1\r\nFTP_adresse = 127.0.0.1\r\nFTP_iDUseur = velmo\r\nFTP_portConnexion = 21\r\n"
+                b"RepertoireDuLivreDor = livre-dor\r\n")
     shutil.copy(t.exe("velmo_maj_local_site.exe"), os.path.join(tools, "Velmo_Maj.exe"))
     shutil.copy(t.exe("velmo_record_start.exe"), os.path.join(top, "Velmo_Menu.exe"))
     log = os.path.join(t.results, name + "-requests.log")
