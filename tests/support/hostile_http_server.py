@@ -8,6 +8,9 @@ KIND is one of:
                  "Content-Length: 99999999999", then a few bytes, then the connection closes
     elsewhere    "302 Found" to the same path on another port of 127.0.0.1 (a second
                  listener of this script, which answers 200 with a small body and logs it)
+    swallow      never takes a connection: its listener's queue is kept full (by one
+                 connection of its own), so the system drops every further attempt and a
+                 client's connect waits as long as the client lets it
 
 It listens on 127.0.0.1 only (ports chosen by the system), prints one line
     ready host=127.0.0.1 port=N other_port=M
@@ -62,7 +65,7 @@ def serve(listener, answer, log):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--answer", required=True, choices=["huge-length", "elsewhere"])
+    parser.add_argument("--answer", required=True, choices=["huge-length", "elsewhere", "swallow"])
     parser.add_argument("--status", type=int, default=200)
     parser.add_argument("--log")
     args = parser.parse_args()
@@ -75,12 +78,34 @@ def main():
             out.write(line + "\n")
             out.flush()
 
-    def listen():
+    def listen(backlog=16):
         s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         s.bind(("127.0.0.1", 0))
-        s.listen(16)
+        s.listen(backlog)
         return s
+
+    if args.answer == "swallow":
+        listener = listen(0)
+        port = listener.getsockname()[1]
+        # One connection fills a queue of length 0; connect until one is no longer taken.
+        fillers = []
+        while True:
+            c = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            c.settimeout(0.3)
+            try:
+                c.connect(("127.0.0.1", port))
+            except OSError:
+                c.close()
+                break
+            fillers.append(c)
+        stopped = threading.Event()
+        signal.signal(signal.SIGTERM, lambda *_: stopped.set())
+        signal.signal(signal.SIGINT, lambda *_: stopped.set())
+        print("ready host=127.0.0.1 port=%d other_port=0" % port, flush=True)
+        while not stopped.wait(0.5):
+            pass
+        return
 
     main_listener, other_listener = listen(), listen()
     other_port = other_listener.getsockname()[1]

@@ -8,11 +8,15 @@ For each answer the check is started through the real button, and the program mu
 what happened in a box and then end cleanly, without going back to the launcher:
 - "Content-Length: 99999999999" on a 200 and on a 404 (the client once made room for that
   length before it looked at the refusal, and the program died with exit code 3 and no box);
-- a 302 to another port, which must not be followed (the other listener sees no request).
+- a 302 to another port, which must not be followed (the other listener sees no request);
+- a site that never takes the connection: the connect ends at its bound (10 s) with the
+  text of a file that could not be downloaded, instead of waiting for the system's own
+  give-up, minutes later.
 """
 
 import os
 import shutil
+import time
 
 import winelib
 
@@ -24,6 +28,11 @@ TOO_LARGE = ("Le fichier : \"%s\" se trouvant sur le site officiel est trop volu
              "de mise à jour.\r\n\r\n" % LIST) + TELL_WEBMASTER + "[Distant - Erreur : TFTV]"
 ELSEWHERE = ("Le fichier : \"%s\" se trouvant sur le site officiel est redirigé vers une autre adresse, "
              "qui n'a pas été suivie.\r\n\r\n" % LIST) + TELL_WEBMASTER + "[Distant - Erreur : TFRED]"
+
+
+UNREACHABLE = ("Le fichier : \"%s\" se trouvant sur le site officiel n'a pas pu être téléchargé.\r\n\r\n"
+               "Vérifiez votre connexion à internet et que votre pare-feu laisse passer Velmo, Maj.\r\n"
+               "Tentez à nouveau de vérifier les mises à jour plus tard.\r\n[Distant - Erreur : TFNPT]" % LIST)
 
 
 def one_check(t, name, server_args, expected_text):
@@ -46,9 +55,11 @@ def one_check(t, name, server_args, expected_text):
 
     app = t.start(os.path.join(tools, "Velmo_Maj.exe"), cwd=tools)
     hwnd, pid = d.find(TITLE)
+    clicked = time.monotonic()
     d.click(hwnd, 9)
     box, title, text = d.wait_box(pid, 60000)
     t.check_eq((title, text), ("Avertissement.", expected_text), name + ": the check's box")
+    t.check(time.monotonic() - clicked < 30, name + ": the box came within the client's bounds")
     t.screenshot(name)
     d.answer(box)
     t.check_eq(t.wait_process(app, 30), 0, name + ": exit code")
@@ -65,6 +76,8 @@ def run(t):
     site, requests = one_check(t, "elsewhere", ["--answer", "elsewhere"], ELSEWHERE)
     t.check_eq(requests, ["%s GET /velmo-maj/%s HTTP/1.1" % (site["port"], LIST)],
                "elsewhere: only the official port was asked")
+
+    one_check(t, "swallowed", ["--answer", "swallow"], UNREACHABLE)
 
 
 if __name__ == "__main__":
