@@ -6,6 +6,7 @@
 #include "platform/worker.h"
 #include "settings/connection_settings.h"
 #include "suite/messages.h"
+#include "suite/paths.h"
 #include "updater/update_apply.h"
 #include "updater/update_check.h"
 #include "updater/updater_texts.h"
@@ -80,6 +81,7 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site) {
     ftp::startSessions();
     frame::ProgramDescription description;
     description.window = {ids::mainWindow, "Velmo, Maj - Vérification/Update des mises à jour.", 752, 500};
+    description.failureJournal = suite::updaterJournalFile;
     const frame::ConnectionForm form(updaterFormLayout());
     description.controls = updaterControls(form);
     // No menu, no About window; the close box returns to the launcher.
