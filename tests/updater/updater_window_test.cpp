@@ -10,7 +10,6 @@
 #include "tests/support/scripted_server.h"
 #include "tests/updater/updater_harness.h"
 #include "ui/headless/headless_ui.h"
-#include "updater/updater_texts.h"
 #include "updater/updater_window.h"
 
 using namespace velmo;
@@ -80,17 +79,17 @@ TEST_F(UpdaterWindowTest, CheckInstallAndTheLockOfTheInstallationTab) {
     ASSERT_TRUE(waitFor([&] { return text(ids::addressField) == "old.example"; }));
     EXPECT_EQ(text(ids::installedValue), "2.0.0");
     EXPECT_EQ(ui.window(ids::mainWindow)->title, "Velmo, Maj - Vérification/Update des mises à jour.");
-    EXPECT_EQ(text(ids::actionStatus), texts::noAction);
+    EXPECT_EQ(text(ids::actionStatus), "Aucune action en cours.");
     EXPECT_EQ(text(ids::portField), "21");
-    chooseLockedTab(texts::checkFirst);
+    chooseLockedTab("Vous devez d'abord vérifier l'existence de mises à jour.");
 
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
     ASSERT_TRUE(waitFor([&] { return ui.rowCount(ids::mainWindow, ids::fileList) == 2 && idle(); }));
     EXPECT_EQ(text(ids::latestValue), "2.10.0");
-    EXPECT_EQ(text(ids::versionStatus), texts::notUpToDate);
+    EXPECT_EQ(text(ids::versionStatus), "Votre version n'est pas à jour.");
     for (int id : {ids::installedCaption, ids::installedValue, ids::latestCaption, ids::latestValue, ids::versionStatus})
         EXPECT_EQ(colour(id), (ui::Colour{255, 0, 0})) << id;
-    EXPECT_EQ(text(ids::description), std::string(86, ' ') + texts::updateAvailable + "\r\n\r\nCorrection.\r\n");
+    EXPECT_EQ(text(ids::description), std::string(86, ' ') + "Une mise à jour est disponible.\r\n\r\nCorrection.\r\n");
 
     ASSERT_TRUE(ui.chooseTab(ids::mainWindow, ids::tabs, applyTab));
     ui.typeText(ids::mainWindow, ids::addressField, ftp.host());
@@ -101,23 +100,25 @@ TEST_F(UpdaterWindowTest, CheckInstallAndTheLockOfTheInstallationTab) {
     ui.expectBox("Information.", "La mise à jour à été effectuée.");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::applyButton));
     EXPECT_TRUE(waitFor([&] { return !ui.isEnabled(ids::mainWindow, ids::checkButton); })) << "one worker at a time";
-    ASSERT_TRUE(waitFor([&] { return text(ids::actionStatus) == texts::finished && idle(); }));
+    ASSERT_TRUE(waitFor([&] { return text(ids::actionStatus) == "Opérations terminées." && idle(); }));
     EXPECT_EQ(text(ids::installedValue), "2.10.0");
-    EXPECT_EQ(colour(ids::versionStatus), (ui::Colour{0, 128, 0}));
+    EXPECT_EQ(text(ids::versionStatus), "Votre version est à jour.");
+    for (int id : {ids::installedCaption, ids::installedValue, ids::latestCaption, ids::latestValue, ids::versionStatus})
+        EXPECT_EQ(colour(id), (ui::Colour{0, 128, 0})) << id;
     const ui::ControlState list = *ui.control(ids::mainWindow, ids::fileList);
     for (const ui::RowState& row : list.rows) {
-        EXPECT_EQ(row.cells[1], texts::rowSent);
+        EXPECT_EQ(row.cells[1], "Transféré.");
         EXPECT_EQ(row.colour, (ui::Colour{0, 102, 0}));
     }
     EXPECT_EQ(list.selected, 0) << "the last row selects the first again";
 
     // Installed: a new check is needed, and it finds nothing more.
     ASSERT_TRUE(ui.chooseTab(ids::mainWindow, ids::tabs, checkTab));
-    chooseLockedTab(texts::checkFirst);
+    chooseLockedTab("Vous devez d'abord vérifier l'existence de mises à jour.");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
     ASSERT_TRUE(waitFor([&] { return text(ids::description) != "" && idle(); }));
-    EXPECT_EQ(text(ids::description), std::string(86, ' ') + texts::noUpdate + "\r\n");
-    chooseLockedTab(texts::nothingToInstall);
+    EXPECT_EQ(text(ids::description), std::string(86, ' ') + "Aucune mise à jour de disponible.\r\n");
+    chooseLockedTab("Il n'y a pas de mises à jour.");
 
     ui.expectBox("Information.", "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.");
     ASSERT_TRUE(ui.closeBox(ids::mainWindow));
@@ -183,7 +184,7 @@ TEST_F(UpdaterWindowTest, ClosingDuringAnInstallationAsksThenStopsBetweenFiles) 
     ui.expectBox("Attention.", "Une mise à jour est en cours d'installation.", ui::MessageBoxResult::Yes);
     ui.expectBox("Information.", "Impossible de retourner au menu");
     ASSERT_TRUE(ui.closeBox(ids::mainWindow));
-    EXPECT_TRUE(waitFor([&] { return text(ids::actionStatus) == texts::stopping; }));
+    EXPECT_TRUE(waitFor([&] { return text(ids::actionStatus) == "Arrêt en cours, veuillez patienter."; }));
     endProgram();
     EXPECT_TRUE(ftp.finish()) << ftp.report();
     EXPECT_EQ(ftp.received().find("b.php"), std::string::npos) << "no file after the stop";
