@@ -3,6 +3,8 @@
 // and reads the window; every message box must be one the script foresaw.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <set>
 #include <thread>
 
 #include "tests/support/ftp_peers.h"
@@ -11,6 +13,7 @@
 #include "tests/updater/updater_harness.h"
 #include "ui/headless/headless_ui.h"
 #include "updater/updater_window.h"
+#include "updater/window_reporter.h"
 
 using namespace velmo;
 using namespace velmo::updater;
@@ -27,12 +30,16 @@ protected:
             program.join();
         }
         EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
+        // The worker's boxes too are the window's: shown by its own thread, never by a worker.
+        for (const ui::ShownBox& box : ui.shownBoxes())
+            EXPECT_TRUE(loopThreads.count(box.thread)) << "shown outside the window's thread: " << box.text;
         EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
     void start() { start(official.site()); }
     void start(const OfficialSite& site) {
         program = std::thread([this, site] { exitCode = runUpdater(ui, site); });
+        loopThreads.insert(program.get_id());
     }
     bool waitFor(const std::function<bool()>& condition) { return ui.waitUntil(condition); }
     std::string text(int id) { return ui.getText(ids::mainWindow, id); }
@@ -58,6 +65,7 @@ protected:
     ToolsFolder tools;
     ui::HeadlessUi ui;
     std::thread program;
+    std::set<std::thread::id> loopThreads;  // every thread that ran the program's loop
     int exitCode = -1;
 };
 
@@ -220,4 +228,29 @@ TEST_F(UpdaterWindowTest, ClosingDuringACheckStopsItBeforeTheLauncher) {
     ASSERT_EQ(ui.shownBoxes().size(), 1u);
     EXPECT_EQ(ui.shownBoxes()[0].ownerWindow, ids::mainWindow);
     EXPECT_FALSE(std::filesystem::exists(tools.dir / "misesAJour/maj_2010000")) << "the check went no further";
+}
+
+// A worker reporting to a window that is gone (never built, or destroyed while its reports
+// waited) changes nothing and shows nothing, and a box it waits for answers at once: the
+// worker ends instead of waiting for a thread that will never show it.
+TEST(UpdaterWindowReports, AWindowGoneShowsNothingAndReleasesTheWorker) {
+    ToolsFolder tools;
+    ui::HeadlessUi ui;
+    const auto app = std::make_shared<UpdaterApp>(ui, OfficialSite{});
+    std::promise<void> done;
+    std::thread worker([&] {
+        PostingReporter reporter(app);
+        reporter.setActionStatus("Envoie vers serveur : a.php");
+        reporter.message({"Information.", "La mise à jour à été effectuée.", suite::NoticeKind::Information});
+        reporter.fatal({"Avertissement.", "[Distant - Erreur : TFSALMSSO]", suite::NoticeKind::Error});
+        done.set_value();
+    });
+    const bool ended = done.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!ended) {
+        worker.detach();
+        FAIL() << "the worker still waits for a box no window will show";
+    }
+    worker.join();
+    EXPECT_TRUE(ui.shownBoxes().empty());
+    EXPECT_EQ(ui.failures(), std::vector<std::string>{});
 }
