@@ -18,8 +18,21 @@ void setButtonsEnabled(ui::Ui& u, bool enabled) {
     u.setEnabled(ids::mainWindow, ids::applyButton, enabled);
 }
 
+// The start-up, once, before anything the user does: a click that reached the window while
+// it was being built comes before the window's Opened event, and a check started then would
+// read the local version files while the start-up makes them. False when the program ends.
+bool startedUp(UpdaterApp& app) {
+    if (app.startUp == UpdaterApp::StartUp::Pending) {
+        const bool filled = fillUpdaterWindow(app);
+        app.startUp = filled ? UpdaterApp::StartUp::Done : UpdaterApp::StartUp::Failed;
+        if (!filled) app.program.quit();
+    }
+    return app.startUp == UpdaterApp::StartUp::Done;
+}
+
 // The installation tab opens only after a check found an update to install.
 void onTabChosen(UpdaterApp& app) {
+    if (!startedUp(app)) return;
     ui::Ui& u = app.ui();
     if (u.selectedTab(ids::mainWindow, ids::tabs) != applyTab || !app.applyLocked) return;
     u.selectTab(ids::mainWindow, ids::tabs, checkTab);
@@ -44,6 +57,7 @@ void onWorkerEnded(UpdaterApp& app) {
 }
 
 void startCheck(UpdaterApp& app) {
+    if (!startedUp(app)) return;
     // A check locks the installation tab from its start on.
     if (startWorker(app, [](UpdaterApp& a) {
             PostingReporter reporter(a.shared_from_this());
@@ -53,6 +67,7 @@ void startCheck(UpdaterApp& app) {
 }
 
 void startInstallation(UpdaterApp& app) {
+    if (!startedUp(app)) return;
     // As typed: the installation trims what it uses.
     const ConnectionSettings form = app.form.read(app.ui(), frame::FormTexts::AsTyped);
     if (startWorker(app, [form](UpdaterApp& a) {
@@ -106,9 +121,7 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site) {
     // The routes hold the app by plain reference: it owns them, and outlives its loop.
     UpdaterApp& a = *app;
     a.program.addRoutes({
-        frame::onOpened(ids::mainWindow, [&a] {
-            if (!fillUpdaterWindow(a)) a.program.quit();
-        }),
+        frame::onOpened(ids::mainWindow, [&a] { startedUp(a); }),
         frame::onCommand(ids::checkButton, [&a] { startCheck(a); }),
         frame::onCommand(ids::applyButton, [&a] { startInstallation(a); }),
         frame::onCommand(ids::tabs, [&a] { onTabChosen(a); }),

@@ -50,6 +50,8 @@ struct UpdaterApp : std::enable_shared_from_this<UpdaterApp> {
     // with it.
     UpdaterState state;
 
+    // The start-up (fillUpdaterWindow): at the Opened event, or at a command that came first.
+    enum class StartUp { Pending, Done, Failed } startUp = StartUp::Pending;
     // One worker at a time: a check and an installation must not mix their file lists and
     // versions. Both buttons stay disabled while it runs.
     bool workerBusy = false;
