@@ -37,6 +37,7 @@ private:
     UpdaterApp& app_;
 };
 
+// From a worker only: on the window's own thread a box would wait for that very thread.
 class PostingReporter final : public UpdaterReporter {
 public:
     explicit PostingReporter(std::shared_ptr<UpdaterApp> app) : app_(std::move(app)) {}
