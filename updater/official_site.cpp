@@ -96,7 +96,7 @@ bool fetchOfficialFile(const OfficialSite& site, const std::string& name, const 
     const http::DownloadResult r =
         http::downloadFile(site.fileUrl(subPath + name), workFolder + subPath + name, site.limitsFor(name));
     if (r.ok()) return true;
-    reporter.fatal(titles::warning, officialFileFailureText(name, r), BoxIcon::Error);
+    reporter.fatal({titles::warning, officialFileFailureText(name, r), suite::NoticeKind::Error});
     return false;
 }
 

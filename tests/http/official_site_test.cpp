@@ -85,7 +85,7 @@ TEST(OfficialSite, EachFailureOfAnOfficialFileIsToldAsWhatItIs) {
         ASSERT_EQ(reporter.boxes.size(), 1u) << r.what;
         EXPECT_EQ(reporter.boxes[0].title, "Avertissement.") << r.what;
         EXPECT_EQ(reporter.boxes[0].text, r.text) << r.what;
-        EXPECT_EQ(reporter.boxes[0].icon, BoxIcon::Error) << r.what;
+        EXPECT_EQ(reporter.boxes[0].icon, suite::NoticeKind::Error) << r.what;
         EXPECT_TRUE(reporter.boxes[0].fatal) << r.what;
     }
 }
