@@ -34,7 +34,7 @@ std::string joinServerPath(const std::string& directory, const std::string& fold
 bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     const ConnectionSettings& s = run.settings;
     run.reporter.setActionStatus("Création de dossier en cours de préparation.");
-    if (!ftp::open(updaterSession, {s.serverAddress, s.userId, s.password, s.passiveFlag == 1, s.port})) {
+    if (!ftp::open(updaterSession, ftpAccount(s))) {
         run.reporter.setActionStatus(texts::noAction);
         run.reporter.message(suite::connectionFailedNotice());
         failure = ApplyOutcome::ConnectionFailed;
