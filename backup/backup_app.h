@@ -32,12 +32,6 @@ constexpr int skinsList = 29, filesList = 31, backupButton = 32;
 
 inline constexpr const char* backupButtonText = "Sauvegarder";
 inline constexpr const char* closeButtonText = "Fermer";
-inline constexpr const char* listingFailedText =
-    "La liste des skins et des fichiers n'a pas pu être lue en entier.\r\n\r\n"
-    "Raisons possibles :\r\n"
-    " > La connexion a été interrompue.\r\n"
-    " > Le serveur a refusé d'envoyer la liste.\r\n\r\n"
-    "Tentez à nouveau de vous reconnecter.";
 inline constexpr const char* stopQuestionText =
     "Une sauvegarde est en cours.\r\n\r\n"
     "Voulez-vous l'arrêter ?\r\n"

@@ -1,6 +1,7 @@
 // The backup window (number 1): the two lists the engine fills and marks, "Sauvegarder"
 // that becomes "Fermer", and the engine's reporter that works on them.
 #include "backup/backup_app.h"
+#include "frame/notice_box.h"
 #include "platform/worker.h"
 #include "suite/messages.h"
 
@@ -13,10 +14,16 @@ namespace {
 
 int listControl(SourceList list) { return list == SourceList::Skins ? ids::skinsList : ids::filesList; }
 
+void showButton(ui::Ui& u, const std::string& text) {
+    u.setText(ids::backupWindow, ids::backupButton, text);
+    u.setEnabled(ids::backupWindow, ids::backupButton, true);
+}
+
 // The engine's view of one backup window. Changes to the window run in the event loop's
 // thread and only while that window is the open one: a worker may outlive its window (a
 // login still running when the user closed it), and no later window may get its rows or
-// its close request. The worker reads the lists itself, and shows its boxes itself.
+// its close request. Boxes are shown there too, so that they are modal for the windows.
+// The worker still reads the lists itself.
 class WindowReporter : public BackupReporter {
 public:
     WindowReporter(std::shared_ptr<BackupApp> app, int window) : app_(std::move(app)), window_(window) {}
@@ -24,16 +31,8 @@ public:
     void setBusy(bool busy) override {
         if (mine()) app_->busy = busy;
     }
-    void loginFailed() override {
-        if (!mine()) return;
-        ui().messageBox(suite::titles::warning, suite::connectionErrorText, ui::MessageIcon::Warning);
-        onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
-    }
-    void listingFailed() override {
-        if (!mine()) return;
-        ui().messageBox(suite::titles::warning, listingFailedText, ui::MessageIcon::Warning);
-        onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
-    }
+    void loginFailed() override { failListing(suite::connectionFailedNotice()); }
+    void listingFailed() override { failListing(listingFailedNotice()); }
     void clearSources() override {
         onWindow([](BackupApp&, ui::Ui& u) {
             u.clearRows(ids::backupWindow, ids::skinsList);
@@ -64,15 +63,15 @@ public:
         });
     }
     void backupEnded(const BackupOutcome& outcome) override {
-        const BackupSummary summary = summarize(outcome);
-        const ui::MessageIcon icon = summary.kind == SummaryKind::Saved ? ui::MessageIcon::Information
-                                     : summary.kind == SummaryKind::Incomplete || summary.kind == SummaryKind::Stopped
-                                         ? ui::MessageIcon::Warning
-                                         : ui::MessageIcon::Error;
-        ui().messageBox(summary.title, summary.text, icon);
-        enableButton(closeButtonText);
-        // Stopped from the close box: the user asked for the window to go.
-        if (outcome.stopped) onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
+        // Said even when the window went meanwhile; the button and the window only while
+        // it is still this one.
+        app_->program.post([app = app_, window = window_, outcome] {
+            frame::showNotice(app->ui(), closingNotice(outcome));
+            if (app->openWindowNumber != window) return;
+            showButton(app->ui(), closeButtonText);
+            // Stopped from the close box: the user asked for the window to go.
+            if (outcome.stopped) closeBackupWindow(*app);
+        });
     }
 
 private:
@@ -85,9 +84,13 @@ private:
         });
     }
     void enableButton(std::string text) {
-        onWindow([text = std::move(text)](BackupApp&, ui::Ui& u) {
-            u.setText(ids::backupWindow, ids::backupButton, text);
-            u.setEnabled(ids::backupWindow, ids::backupButton, true);
+        onWindow([text = std::move(text)](BackupApp&, ui::Ui& u) { showButton(u, text); });
+    }
+    // The listing ends with a box and the window closes: a new "Connexion" logs in again.
+    void failListing(suite::Notice notice) {
+        onWindow([notice = std::move(notice)](BackupApp& app, ui::Ui& u) {
+            frame::showNotice(u, notice);
+            closeBackupWindow(app);
         });
     }
 
@@ -149,9 +152,7 @@ void closeBoxPressed(BackupApp& app) {
     }
     if (!app.backupStarted) return;
     const std::shared_ptr<BackupJob> job = app.windowJob;
-    if (app.ui().messageBox(suite::titles::attention, stopQuestionText, ui::MessageIcon::Warning,
-                            ui::MessageButtons::YesNo) != ui::MessageBoxResult::Yes)
-        return;
+    if (!frame::askNotice(app.ui(), {suite::titles::attention, stopQuestionText, suite::NoticeKind::Warning})) return;
     job->stopRequested = true;
     // Ended while the question was open: nothing left to stop, the window goes now.
     if (!app.busy && app.windowJob == job) closeBackupWindow(app);

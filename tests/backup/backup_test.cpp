@@ -132,6 +132,10 @@ protected:
         }
         ASSERT_TRUE(worker::waitForAll(std::chrono::minutes(1))) << "a worker never ended";
         EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
+        // A box is modal for the program's windows only when their own thread shows it;
+        // a worker's box would leave them usable under it.
+        for (const ui::ShownBox& box : ui.shownBoxes())
+            EXPECT_EQ(box.thread, programThread) << "box \"" << box.title << "\" shown by a worker";
         EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
@@ -147,6 +151,7 @@ protected:
     void start() {
         tools.enter("Tools");
         program = std::thread([this] { exitCode = runBackupTool(ui); });
+        programThread = program.get_id();
         ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); }));
     }
 
@@ -201,6 +206,7 @@ protected:
     velmo::testing::ScratchFolder tools;
     ui::HeadlessUi ui;
     std::thread program;
+    std::thread::id programThread;
     int exitCode = -1;
 };
 
