@@ -1,6 +1,7 @@
 // What a backup tells the user: the status texts of the rows and the closing message, made
-// from what the backup counted, and the message of a listing cut short. A file counts as saved only when its download succeeded;
-// everything else is said as a failure, never as a saved file.
+// from what the backup counted, and the message of a listing cut short. A file counts as
+// saved only when its download succeeded; everything else is said as a failure, never as
+// a saved file.
 #pragma once
 #include <string>
 

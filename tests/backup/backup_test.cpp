@@ -188,10 +188,10 @@ protected:
             out[ui.getCell(ids::backupWindow, list, r, 0)] = ui.getCell(ids::backupWindow, list, r, 1);
         return out;
     }
-    void untick(int list, const std::string& name) {
+    void untick(int list, const std::string& name, bool ticked = false) {
         for (int r = 0; r < ui.rowCount(ids::backupWindow, list); ++r)
             if (ui.getCell(ids::backupWindow, list, r, 0) == name) {
-                ASSERT_TRUE(ui.tickRow(ids::backupWindow, list, r, false));
+                ASSERT_TRUE(ui.tickRow(ids::backupWindow, list, r, ticked));
             }
     }
     std::string field(int id) { return ui.getText(ids::mainWindow, id); }
@@ -669,3 +669,34 @@ TEST_P(GrownFile, IsNotSavedAndTheBackupGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(Peers, GrownFile, ::testing::Values(PeerKind::Vsftpd, PeerKind::PureFtpd, PeerKind::Pyftpdlib),
                          [](const auto& info) { return std::string(testsupport::peerKindName(info.param)); });
+
+// What is ticked when "Sauvegarder" is pressed is what is saved: rows ticked or unticked
+// while the first file comes change nothing of the backup under way.
+TEST_F(BackupProgram, TheRowsTickedAtThePressAreTheOnesSaved) {
+    testsupport::ScriptedServer host;
+    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    listChmodPerso(host, fileEntry(6, "livre.txt") + fileEntry(3, "mdp.php") + fileEntry(5, "notes.txt")).reply("226 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
+    host.expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("RETR livre.txt\r\n").reply("150 ok\r\n");
+    host.acceptData().sendData("1||", true).silence(800).sendData("Lea").reply("226 ok\r\n");
+    retr(host, "mdp.php", "mdp");
+    host.start();
+    startWithSettings(ConnectionSettings{"127.0.0.1", "velmo", "", "livre-dor", 0, 1, host.port()});
+    connect("secret");
+    untick(ids::filesList, "notes.txt");
+    ASSERT_TRUE(ui.click(ids::backupWindow, ids::backupButton));
+    for (int i = 0; i < 2000 && ftp::transferStatus(backupSession).bytes == 0; ++i) clock::sleepMs(5);
+    ASSERT_GT(ftp::transferStatus(backupSession).bytes, 0);
+    untick(ids::filesList, "mdp.php");
+    untick(ids::filesList, "notes.txt", true);
+    ui.expectBox("Information.", allSaved);
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.getText(ids::backupWindow, ids::backupButton) == closeButtonText; }));
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", savedStatus}, {"mdp.php", savedStatus}, {"notes.txt", notSavedStatus}}));
+    expectSameTree(treeOf(backupFolders().at(0)), Files{{"chmod_perso/", ""}, {"chmod_perso/livre.txt", "1||Lea"},
+                                                        {"chmod_perso/mdp.php", "mdp"}});
+    EXPECT_TRUE(host.finish()) << host.report();
+}
