@@ -96,7 +96,6 @@ private:
     // The listing ends with a box and the window closes: a new "Connexion" logs in again.
     void failListing(suite::Notice notice) {
         onWindow([notice = std::move(notice)](BackupApp& app, ui::Ui& u) {
-            app.stage = WindowStage::Opened;  // not busy any more while the user reads it
             frame::showNotice(u, notice);
             closeBackupWindow(app);
         });
@@ -160,7 +159,8 @@ void backupButtonPressed(BackupApp& app) {
 // backup, which may take long, the user may stop it. The backup's end waits for the
 // answer (reports run between events), and then closes the window if it was stopped.
 void closeBoxPressed(BackupApp& app) {
-    if (app.stage == WindowStage::Listing) return;
+    // None: a close box clicked while the window was going (under its last box).
+    if (app.stage == WindowStage::None || app.stage == WindowStage::Listing) return;
     if (app.stage != WindowStage::BackingUp) {
         closeBackupWindow(app);
         return;
