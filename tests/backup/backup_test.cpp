@@ -244,6 +244,7 @@ TEST_P(WholeBackup, BringsHomeEverySkinAndPersonalFileByteForByte) {
     const std::string name = folders[0].filename().string();
     EXPECT_TRUE(std::regex_match(name, std::regex("sauvegarde_20[0-9]{2}(_[0-9]{2}){2}__[0-9]{2}(_[0-9]{2}){2}"))) << name;
     EXPECT_EQ(summary.rfind(std::string(allSaved) + "\r\n\r\nLe dossier s'appelle : " + name + "\r\n", 0), 0u);
+    EXPECT_EQ(ui.shownBoxes().back().icon, ui::MessageIcon::Information);
     expectSameTree(treeOf(folders[0]), expectedTree(wholeBackup(), server));
     pressClose();
     closeProgram();
