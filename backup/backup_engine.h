@@ -35,7 +35,6 @@ struct BackupSources {
 struct ChosenSource {
     int row = 0;
     std::string name;
-    bool operator==(const ChosenSource&) const = default;
 };
 // What is to be saved, in the lists' order: read from the window's lists when
 // "Sauvegarder" is pressed, so that the backup never looks at the window.
