@@ -1,8 +1,8 @@
-// Everything Velmo_Sauvegarde's threads share: the program (window table, routes, loop),
-// the window and control numbers, the connection record, and the flags the event loop and
-// the engine's workers exchange.
+// Velmo_Sauvegarde's state: the program (window table, routes, loop), the window and
+// control numbers, the connection record, and where the backup window has got to. Only the
+// event loop's thread reads or changes it; the engine's workers hold it alive, take turns
+// through engineLock and post their reports to that thread (Program::post).
 #pragma once
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -32,12 +32,6 @@ constexpr int skinsList = 29, filesList = 31, backupButton = 32;
 
 inline constexpr const char* backupButtonText = "Sauvegarder";
 inline constexpr const char* closeButtonText = "Fermer";
-inline constexpr const char* listingFailedText =
-    "La liste des skins et des fichiers n'a pas pu être lue en entier.\r\n\r\n"
-    "Raisons possibles :\r\n"
-    " > La connexion a été interrompue.\r\n"
-    " > Le serveur a refusé d'envoyer la liste.\r\n\r\n"
-    "Tentez à nouveau de vous reconnecter.";
 inline constexpr const char* stopQuestionText =
     "Une sauvegarde est en cours.\r\n\r\n"
     "Voulez-vous l'arrêter ?\r\n"
@@ -51,6 +45,17 @@ inline constexpr const char* missingSettingsText =
 frame::ConnectionFormLayout backupFormLayout();
 frame::ProgramDescription describeBackupTool(const frame::ConnectionForm& form);
 
+// The backup window's life, from "Connexion" to its closing.
+enum class WindowStage {
+    None,       // no backup window
+    Opened,     // its listing not started yet
+    LoggingIn,  // the listing logs in: the window may still be closed, the login then goes on
+    Listing,    // logged in and listing: the close box is ignored (it is short and bounded)
+    Ready,      // listed: "Sauvegarder" starts the backup
+    BackingUp,  // the close box offers to stop the backup
+    Done,       // the button says "Fermer"
+};
+
 struct BackupApp : std::enable_shared_from_this<BackupApp> {
     explicit BackupApp(ui::Ui& ui) : form(backupFormLayout()), program(ui, describeBackupTool(form)) {}
 
@@ -62,19 +67,14 @@ struct BackupApp : std::enable_shared_from_this<BackupApp> {
     // guestbook folder stays the one of the file.
     ConnectionSettings settings;
 
-    // `listingStarted`: the listing of the open backup window has been started.
-    // `busy`: the engine works for the open window, whose close box is then ignored.
-    // A failed login's close request is a task handed to the event loop that names its
-    // window: it closes that window only, never a later one.
-    std::atomic<bool> listingStarted{false};
-    std::atomic<bool> busy{false};
-    // "Sauvegarder" was pressed in the open window: its close box then offers to stop.
-    bool backupStarted = false;  // event loop only
-    // Each backup window opened gets the next number; 0 while none is open. Written by
-    // the event loop only.
-    std::atomic<int> openWindowNumber{0};
+    // Where the open backup window has got to. The event loop's own state: the workers'
+    // reports reach it as tasks run in the event loop, and a task meant for a window that
+    // is no longer open (see openWindowNumber) does nothing.
+    WindowStage stage = WindowStage::None;
+    // Each backup window opened gets the next number; 0 while none is open.
+    int openWindowNumber = 0;
     int windowsOpened = 0;
-    // The open window's job (event loop only); its workers hold it too.
+    // The open window's job; its workers hold it too.
     std::shared_ptr<BackupJob> windowJob;
 
     // One engine worker on session 33 at a time: a listing still logging in for a window

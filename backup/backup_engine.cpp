@@ -112,7 +112,7 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
         return tally;
     }
     tallyDownload(tally, download(job, remote, "cfg_variables.php", local + "/cfg_variables.php", -1));
-    reporter.setSourceStatus(SourceList::Skins, row, skinStatus(tally));
+    reporter.skinProgress(row, tally);
 
     fs::makeFolder(local + "/imgs");
     if (!ftp::changeDirectory(session, "imgs")) {
@@ -129,40 +129,35 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
     tally.unlisted += leftOut;
     for (const auto& [image, size] : images) {
         tallyDownload(tally, suite::isPortableNamePart(image) && download(job, remote + "/imgs", image, local + "/imgs/" + image, size));
-        reporter.setSourceStatus(SourceList::Skins, row, skinStatus(tally));
+        reporter.skinProgress(row, tally);
     }
     return tally;
 }
 
-void saveSkins(const BackupJob& job, BackupReporter& reporter, const std::string& base, BackupTally& total) {
+void saveSkins(const BackupJob& job, const std::vector<ChosenSource>& skins, BackupReporter& reporter,
+               const std::string& base, BackupTally& total) {
     const std::string skinsFolder = base + "/skins";
-    const int rows = reporter.sourceCount(SourceList::Skins);
-    for (int row = 0; row < rows; ++row) {
-        std::string skin;
-        if (!reporter.sourceToSave(SourceList::Skins, row, skin)) continue;
-        // Stopped: the skin keeps "Non sauvegardé." and is counted as such.
+    for (const ChosenSource& skin : skins) {
+        // Stopped: the skin is left as it was listed and counted as not reached.
         if (job.stopRequested) {
             ++total.notReached;
             continue;
         }
-        reporter.setSourceStatus(SourceList::Skins, row, inProgressStatus);
+        reporter.skinStarted(skin.row);
         if (!fs::isDirectory(skinsFolder)) fs::makeFolder(skinsFolder);
-        const BackupTally tally = saveSkin(job, reporter, row, skin, skinsFolder);
-        reporter.setSourceStatus(SourceList::Skins, row, skinStatus(tally));
+        const BackupTally tally = saveSkin(job, reporter, skin.row, skin.name, skinsFolder);
+        reporter.skinProgress(skin.row, tally);
         total += tally;
     }
 }
 
-void savePersonalFiles(const BackupJob& job, BackupReporter& reporter, const std::string& base,
-                       BackupTally& total) {
+void savePersonalFiles(const BackupJob& job, const std::vector<ChosenSource>& files, BackupReporter& reporter,
+                       const std::string& base, BackupTally& total) {
     const std::string local = base + "/chmod_perso";
     fs::makeFolder(local);
     const std::string remote = job.settings.guestbookFolder + "/chmod_perso";
     const bool entered = !job.stopRequested && enterBelowLogin(job, remote);
-    const int rows = reporter.sourceCount(SourceList::PersonalFiles);
-    for (int row = 0; row < rows; ++row) {
-        std::string name;
-        if (!reporter.sourceToSave(SourceList::PersonalFiles, row, name)) continue;
+    for (const auto& [row, name] : files) {
         if (job.stopRequested) {
             ++total.notReached;
             continue;
@@ -172,7 +167,7 @@ void savePersonalFiles(const BackupJob& job, BackupReporter& reporter, const std
                            download(job, remote, name, local + "/" + name, listed == job.listedSizes.end() ? -1 : listed->second);
         // The file cut short by the stop is not saved, and its row says so.
         tallyDownload(total, saved);
-        reporter.setSourceStatus(SourceList::PersonalFiles, row, saved ? savedStatus : failedStatus);
+        reporter.personalFileEnded(row, saved);
     }
 }
 
@@ -192,8 +187,7 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
         reporter.loginFailed();
         return false;
     }
-    reporter.setBusy(true);
-    reporter.clearSources();
+    reporter.loggedIn();
     job.loginDirectory = ftp::currentDirectory(session);
 
     Listed skins, files;
@@ -203,8 +197,6 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
                        namesIn(job, s.guestbookFolder + "/skins", ftp::EntryDirectory, {".", ".."}, skins, skinsLeftOut) &&
                        namesIn(job, s.guestbookFolder + "/chmod_perso", ftp::EntryFile,
                                {"index.php", "code_ecrit.php"}, files, filesLeftOut);
-    // Not busy any more before the user is told how the listing went.
-    reporter.setBusy(false);
     if (!whole) {
         ftp::close(session);  // the window goes: a new "Connexion" logs in again
         reporter.listingFailed();
@@ -212,18 +204,18 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
     }
     job.unlistedSources = skinsLeftOut + filesLeftOut;
     job.listedSizes.clear();
-    for (const auto& skin : skins) reporter.addSource(SourceList::Skins, skin.first);
+    BackupSources sources;
+    for (const auto& skin : skins) sources.skins.push_back(skin.first);
     for (const auto& [name, size] : files) {
         job.listedSizes.emplace(name, size);
-        reporter.addSource(SourceList::PersonalFiles, name);
+        sources.personalFiles.push_back(name);
     }
-    reporter.sourcesListed();
+    reporter.sourcesListed(sources);
     return true;
 }
 
-BackupOutcome runBackup(BackupJob& job, BackupReporter& reporter, const std::string& backupsRoot) {
-    reporter.setBusy(true);
-    reporter.backupStarting();
+BackupOutcome runBackup(BackupJob& job, const BackupChoice& choice, BackupReporter& reporter,
+                        const std::string& backupsRoot) {
     // The user may have looked at the lists for long enough for the server to drop us.
     ftp::ensureConnected(session, ftpAccount(job.settings), job.loginDirectory);
 
@@ -232,12 +224,11 @@ BackupOutcome runBackup(BackupJob& job, BackupReporter& reporter, const std::str
     if (!outcome.folderName.empty()) {
         const std::string base = backupsRoot + "/" + outcome.folderName;
         outcome.tally.unlisted = job.unlistedSources;
-        saveSkins(job, reporter, base, outcome.tally);
-        savePersonalFiles(job, reporter, base, outcome.tally);
+        saveSkins(job, choice.skins, reporter, base, outcome.tally);
+        savePersonalFiles(job, choice.personalFiles, reporter, base, outcome.tally);
     }
     outcome.stopped = job.stopRequested;
     ftp::close(session);
-    reporter.setBusy(false);
     reporter.backupEnded(outcome);
     return outcome;
 }

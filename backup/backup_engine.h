@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "backup/backup_folder.h"
 #include "backup/backup_report.h"
@@ -24,34 +25,45 @@ namespace velmo::backup {
 
 inline constexpr int backupSession = 33;
 
-enum class SourceList { Skins, PersonalFiles };
+// What the listing found, in the server's order.
+struct BackupSources {
+    std::vector<std::string> skins;
+    std::vector<std::string> personalFiles;
+};
 
-// How the engine meets the window. Called from the engine's worker thread.
+// A row the user left checked: its place in its list and its name.
+struct ChosenSource {
+    int row = 0;
+    std::string name;
+};
+// What is to be saved, in the lists' order: read from the window's lists when
+// "Sauvegarder" is pressed, so that the backup never looks at the window.
+struct BackupChoice {
+    std::vector<ChosenSource> skins;
+    std::vector<ChosenSource> personalFiles;
+};
+
+// How the engine meets the window: what happened, as data; the window words it and shows
+// it. Called from the engine's worker thread.
 class BackupReporter {
 public:
     virtual ~BackupReporter() = default;
 
-    // Set while the engine works on the server after a successful login; the backup
-    // window cannot be closed meanwhile.
-    virtual void setBusy(bool busy) = 0;
-
-    // Listing.
-    virtual void loginFailed() = 0;   // says so; the window is then closed
-    // A folder that is there could not be read whole: says so; the window is then closed
-    // (lists that lack what could not be read would pass for the whole guestbook).
+    // Listing. Logged in: the engine now works on the server (the window cannot be closed
+    // meanwhile) and the lists are filled anew.
+    virtual void loggedIn() = 0;
+    virtual void loginFailed() = 0;  // the window is then closed
+    // A folder that is there could not be read whole; the window is then closed (lists
+    // that lack what could not be read would pass for the whole guestbook).
     virtual void listingFailed() = 0;
-    virtual void clearSources() = 0;
-    // A new last row: the name, checked, status notSavedStatus.
-    virtual void addSource(SourceList list, const std::string& name) = 0;
-    virtual void sourcesListed() = 0;  // the backup may now be started
+    // The lists, every row checked and not saved yet; the backup may now be started.
+    virtual void sourcesListed(const BackupSources& sources) = 0;
 
-    // Backup.
-    virtual void backupStarting() = 0;
-    virtual int sourceCount(SourceList list) = 0;
-    // The row's name when it is to be saved now: the row exists and is checked.
-    virtual bool sourceToSave(SourceList list, int row, std::string& name) = 0;
-    virtual void setSourceStatus(SourceList list, int row, const std::string& status) = 0;
-    // The backup is over and the session closed; says how it went (summarize).
+    // Backup, row by row of the choice (`row` as chosen).
+    virtual void skinStarted(int row) = 0;
+    virtual void skinProgress(int row, const BackupTally& skin) = 0;  // what it came to so far
+    virtual void personalFileEnded(int row, bool saved) = 0;
+    // The backup is over and the session closed.
     virtual void backupEnded(const BackupOutcome& outcome) = 0;
 };
 
@@ -65,34 +77,35 @@ struct BackupJob {
     // Skins and personal files the listing had to leave out (over-long lines): never in
     // the lists, so never saved, and counted in the closing message.
     int unlistedSources = 0;
-    // Raised by the window (any thread) to stop a running backup: the download under way
-    // is given up, nothing more is asked for, and the closing message says what is missing.
+    // Raised by the window (its close box, or its closing) to stop a running backup: the
+    // download under way is given up, nothing more is asked for, and the closing message
+    // says what is missing.
     std::atomic<bool> stopRequested{false};
 };
 
-// Opens session 33 with the record and fills both lists in the server's order: the
+// Opens session 33 with the record and lists both folders in the server's order: the
 // sub-folders of folder/skins ("." and ".." left out) and the plain files of
 // folder/chmod_perso ("index.php" and "code_ecrit.php" left out). A folder the server says
-// is not there leaves its list empty. False after reporter.loginFailed when the login
-// failed, and after reporter.listingFailed when a listing was cut, refused or lost with
-// the connection. The session stays open for runBackup.
+// is not there gives an empty list. Ends with reporter.sourcesListed, or reporter.loginFailed
+// when the login failed, or reporter.listingFailed (and false) when a listing was cut,
+// refused or lost with the connection. The session stays open for runBackup.
 bool listBackupSources(BackupJob& job, BackupReporter& reporter);
 
-// Downloads the checked rows into a new folder made by createBackupFolder inside
-// `backupsRoot`, reopening the session first when the server dropped it meanwhile. A skin
-// row ends with skinStatus, a personal file row with savedStatus or failedStatus; only
-// successful downloads count as saved, and a file whose download failed is not left
-// half-written. Files are only ever asked for in the folder they belong to: a folder that
-// cannot be entered fails its files. Every download is bounded (downloadBounds): a server
-// sending more than the file it listed, or sending it without end, fails that file. Once
-// job.stopRequested is raised the running download is given up and the rows not reached
-// keep notSavedStatus. Closes the session, then reporter.backupEnded.
 // The bounds of one download: the listed size with a margin (a file that grew a little
 // since the listing still comes whole) and a time in proportion to it. `listedBytes` < 0:
 // a file no listing gave the size of (a skin's settings file), bounded far beyond any.
 ftp::ReceiveBounds downloadBounds(std::int64_t listedBytes);
 
-BackupOutcome runBackup(BackupJob& job, BackupReporter& reporter,
+// Downloads the chosen rows into a new folder made by createBackupFolder inside
+// `backupsRoot`, reopening the session first when the server dropped it meanwhile. A skin
+// is reported as it goes (skinStarted, skinProgress), a personal file once it ended; only
+// successful downloads count as saved, and a file whose download failed is not left
+// half-written. Files are only ever asked for in the folder they belong to: a folder that
+// cannot be entered fails its files. Every download is bounded (downloadBounds): a server
+// sending more than the file it listed, or sending it without end, fails that file. Once
+// job.stopRequested is raised the running download is given up and the rows not reached
+// are counted as such. Closes the session, then reporter.backupEnded.
+BackupOutcome runBackup(BackupJob& job, const BackupChoice& choice, BackupReporter& reporter,
                         const std::string& backupsRoot = backupsFolder);
 
 }  // namespace velmo::backup

@@ -50,39 +50,46 @@ std::string skinStatus(const BackupTally& skin) {
     return saved + " sauvegardé(s), " + std::to_string(skin.failedFiles + skin.unreadFolders + skin.unlisted) + " échec(s).";
 }
 
-BackupSummary summarize(const BackupOutcome& outcome) {
+suite::Notice closingNotice(const BackupOutcome& outcome) {
     const BackupTally& t = outcome.tally;
     if (outcome.folderName.empty()) {
-        return {SummaryKind::NoFolder, suite::titles::attentionPlain,
+        return {suite::titles::attentionPlain,
                 std::string("Impossible de créer le dossier de la sauvegarde dans le dossier \"") +
-                    backupsFolder + "\".\r\n\r\nAucun fichier n'a été sauvegardé."};
+                    backupsFolder + "\".\r\n\r\nAucun fichier n'a été sauvegardé.",
+                suite::NoticeKind::Error};
     }
     if (outcome.stopped) {
-        return {SummaryKind::Stopped, suite::titles::warning,
+        return {suite::titles::warning,
                 "La sauvegarde a été arrêtée.\r\n\r\n" + failureLines(t) + "\r\n" +
                     (t.savedFiles == 0 ? std::string("Aucun fichier n'a été sauvegardé.\r\n")
                                        : counted(t.savedFiles, " fichier a été sauvegardé", " fichiers ont été sauvegardés") +
-                                             " dans le dossier : " + outcome.folderName + "\r\n")};
+                                             " dans le dossier : " + outcome.folderName + "\r\n"),
+                suite::NoticeKind::Warning};
     }
     if (!t.anyFailure()) {
-        return {SummaryKind::Saved, suite::titles::information,
+        return {suite::titles::information,
                 "Les fichiers ont bien été sauvegardés.\r\n\r\n"
                 "Le dossier s'appelle : " + outcome.folderName + "\r\n\r\n"
                 "Pour faire une nouvelle sauvegarde, cliquez sur le bouton \"Fermer\" et ensuite "
                 "reconnectez-vous.\r\n\r\n"
                 "Si vous en faites une nouvelle, un dossier sera créé avec un nouveau nom.\r\n"
-                "Il n'y a donc aucun risque que vous écrasiez la sauvegarde que vous venez de faire.\r\n"};
+                "Il n'y a donc aucun risque que vous écrasiez la sauvegarde que vous venez de faire.\r\n",
+                suite::NoticeKind::Information};
     }
     if (t.savedFiles == 0) {
-        return {SummaryKind::NothingSaved, suite::titles::attentionPlain,
+        return {suite::titles::attentionPlain,
                 "Aucun fichier n'a pu être sauvegardé.\r\n\r\n" + failureLines(t) +
-                    "\r\nVérifiez votre connexion. " + retryLine};
+                    "\r\nVérifiez votre connexion. " + retryLine,
+                suite::NoticeKind::Error};
     }
-    return {SummaryKind::Incomplete, suite::titles::warning,
+    return {suite::titles::warning,
             "La sauvegarde n'est pas complète.\r\n\r\n" + failureLines(t) + "\r\n" +
                 counted(t.savedFiles, " fichier a été sauvegardé", " fichiers ont été sauvegardés") +
                 " dans le dossier : " + outcome.folderName + "\r\n\r\n" + retryLine +
-                "Un nouveau dossier sera créé : cette sauvegarde ne sera pas écrasée.\r\n"};
+                "Un nouveau dossier sera créé : cette sauvegarde ne sera pas écrasée.\r\n",
+            suite::NoticeKind::Warning};
 }
+
+suite::Notice listingFailedNotice() { return {suite::titles::warning, listingFailedText, suite::NoticeKind::Warning}; }
 
 }  // namespace velmo::backup

@@ -1,8 +1,11 @@
 // What a backup tells the user: the status texts of the rows and the closing message, made
-// from what the backup counted. A file counts as saved only when its download succeeded;
-// everything else is said as a failure, never as a saved file.
+// from what the backup counted, and the message of a listing cut short. A file counts as
+// saved only when its download succeeded; everything else is said as a failure, never as
+// a saved file.
 #pragma once
 #include <string>
+
+#include "suite/notice.h"
 
 namespace velmo::backup {
 
@@ -34,18 +37,19 @@ struct BackupOutcome {
     bool stopped = false;  // the user stopped it before its end
 };
 
-// The closing message. Saved: every attempted file was saved (or nothing was checked);
-// Incomplete: some files were saved and some were not; NothingSaved: every attempt failed;
-// NoFolder: no backup folder could be made, so nothing was tried; Stopped: the user
-// stopped it, whatever it had saved by then.
-enum class SummaryKind { Saved, Incomplete, NothingSaved, NoFolder, Stopped };
+// The closing message, titled and of the kind its box shows. Every attempted file saved
+// (or nothing checked): "Information."; some files saved and some not, or stopped by the
+// user whatever it had saved by then: "Avertissement." (warning); every attempt failed, or
+// no backup folder could be made so nothing was tried: "Attention" (error).
+suite::Notice closingNotice(const BackupOutcome& outcome);
 
-struct BackupSummary {
-    SummaryKind kind = SummaryKind::Saved;
-    std::string title;
-    std::string text;
-};
-
-BackupSummary summarize(const BackupOutcome& outcome);
+// A listing that could not be read whole: the window is then closed.
+inline constexpr const char* listingFailedText =
+    "La liste des skins et des fichiers n'a pas pu être lue en entier.\r\n\r\n"
+    "Raisons possibles :\r\n"
+    " > La connexion a été interrompue.\r\n"
+    " > Le serveur a refusé d'envoyer la liste.\r\n\r\n"
+    "Tentez à nouveau de vous reconnecter.";
+suite::Notice listingFailedNotice();
 
 }  // namespace velmo::backup

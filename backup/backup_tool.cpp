@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "backup/backup_app.h"
+#include "frame/notice_box.h"
 #include "ftp/ftp_session.h"
 #include "suite/messages.h"
 
@@ -18,7 +19,7 @@ int runBackupTool(ui::Ui& ui) {
         // Once the main window is up: the settings file into the fields.
         frame::onOpened(ids::mainWindow, [a] {
             if (!loadSettingsIntoForm(*a))
-                a->ui().messageBox(suite::titles::attentionPlain, missingSettingsText, ui::MessageIcon::Error);
+                frame::showNotice(a->ui(), {suite::titles::attentionPlain, missingSettingsText, suite::NoticeKind::Error});
         }),
         frame::onCommand(ids::connectButton, [a] { openBackupWindow(*a); }),
     });

@@ -1,6 +1,7 @@
 // The backup window (number 1): the two lists the engine fills and marks, "Sauvegarder"
 // that becomes "Fermer", and the engine's reporter that works on them.
 #include "backup/backup_app.h"
+#include "frame/notice_box.h"
 #include "platform/worker.h"
 #include "suite/messages.h"
 
@@ -11,83 +12,92 @@ using ui::ControlSpec;
 
 namespace {
 
-int listControl(SourceList list) { return list == SourceList::Skins ? ids::skinsList : ids::filesList; }
+void showButton(ui::Ui& u, const std::string& text) {
+    u.setText(ids::backupWindow, ids::backupButton, text);
+    u.setEnabled(ids::backupWindow, ids::backupButton, true);
+}
 
-// The engine's view of one backup window. Changes to the window run in the event loop's
-// thread and only while that window is the open one: a worker may outlive its window (a
-// login still running when the user closed it), and no later window may get its rows or
-// its close request. The worker reads the lists itself, and shows its boxes itself.
-class WindowReporter : public BackupReporter {
+// New last rows: each name, checked, not saved yet.
+void addRows(ui::Ui& u, int list, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        const int row = u.addRow(ids::backupWindow, list, {name, notSavedStatus});
+        u.setRowChecked(ids::backupWindow, list, row, true);
+    }
+}
+
+// The checked rows of a list, in its order.
+std::vector<ChosenSource> checkedRows(ui::Ui& u, int list) {
+    std::vector<ChosenSource> chosen;
+    const int rows = u.rowCount(ids::backupWindow, list);
+    for (int row = 0; row < rows; ++row) {
+        if (u.isRowChecked(ids::backupWindow, list, row))
+            chosen.push_back({row, u.getCell(ids::backupWindow, list, row, 0)});
+    }
+    return chosen;
+}
+
+// The engine's view of one backup window. Every report becomes a task of the event loop's
+// thread, which alone touches the windows and shows the boxes (modal for the windows only
+// from there); it runs only while that window is still the open one: a worker may outlive
+// its window (a login still running when the user closed it), and no later window may get
+// its rows or its close request.
+class WindowReporter final : public BackupReporter {
 public:
     WindowReporter(std::shared_ptr<BackupApp> app, int window) : app_(std::move(app)), window_(window) {}
 
-    void setBusy(bool busy) override {
-        if (mine()) app_->busy = busy;
-    }
-    void loginFailed() override {
-        if (!mine()) return;
-        ui().messageBox(suite::titles::warning, suite::connectionErrorText, ui::MessageIcon::Warning);
-        onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
-    }
-    void listingFailed() override {
-        if (!mine()) return;
-        ui().messageBox(suite::titles::warning, listingFailedText, ui::MessageIcon::Warning);
-        onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
-    }
-    void clearSources() override {
-        onWindow([](BackupApp&, ui::Ui& u) {
+    void loggedIn() override {
+        onWindow([](BackupApp& app, ui::Ui& u) {
+            app.stage = WindowStage::Listing;
             u.clearRows(ids::backupWindow, ids::skinsList);
             u.clearRows(ids::backupWindow, ids::filesList);
         });
     }
-    void addSource(SourceList list, const std::string& name) override {
-        onWindow([list, name](BackupApp&, ui::Ui& u) {
-            const int row = u.addRow(ids::backupWindow, listControl(list), {name, notSavedStatus});
-            u.setRowChecked(ids::backupWindow, listControl(list), row, true);
+    void loginFailed() override { failListing(suite::connectionFailedNotice()); }
+    void listingFailed() override { failListing(listingFailedNotice()); }
+    void sourcesListed(const BackupSources& sources) override {
+        onWindow([sources](BackupApp& app, ui::Ui& u) {
+            addRows(u, ids::skinsList, sources.skins);
+            addRows(u, ids::filesList, sources.personalFiles);
+            showButton(u, backupButtonText);
+            app.stage = WindowStage::Ready;
         });
     }
-    void sourcesListed() override { enableButton(backupButtonText); }
-    void backupStarting() override {
-        onWindow([](BackupApp&, ui::Ui& u) { u.setEnabled(ids::backupWindow, ids::backupButton, false); });
-    }
-    int sourceCount(SourceList list) override {
-        return mine() ? ui().rowCount(ids::backupWindow, listControl(list)) : 0;
-    }
-    bool sourceToSave(SourceList list, int row, std::string& name) override {
-        if (!mine() || !ui().isRowChecked(ids::backupWindow, listControl(list), row)) return false;
-        name = ui().getCell(ids::backupWindow, listControl(list), row, 0);
-        return true;
-    }
-    void setSourceStatus(SourceList list, int row, const std::string& status) override {
-        onWindow([list, row, status](BackupApp&, ui::Ui& u) {
-            u.setCell(ids::backupWindow, listControl(list), row, 1, status);
-        });
+    void skinStarted(int row) override { showStatus(ids::skinsList, row, inProgressStatus); }
+    void skinProgress(int row, const BackupTally& skin) override { showStatus(ids::skinsList, row, skinStatus(skin)); }
+    void personalFileEnded(int row, bool saved) override {
+        showStatus(ids::filesList, row, saved ? savedStatus : failedStatus);
     }
     void backupEnded(const BackupOutcome& outcome) override {
-        const BackupSummary summary = summarize(outcome);
-        const ui::MessageIcon icon = summary.kind == SummaryKind::Saved ? ui::MessageIcon::Information
-                                     : summary.kind == SummaryKind::Incomplete || summary.kind == SummaryKind::Stopped
-                                         ? ui::MessageIcon::Warning
-                                         : ui::MessageIcon::Error;
-        ui().messageBox(summary.title, summary.text, icon);
-        enableButton(closeButtonText);
-        // Stopped from the close box: the user asked for the window to go.
-        if (outcome.stopped) onWindow([](BackupApp& app, ui::Ui&) { closeBackupWindow(app); });
+        // Said even when the window went meanwhile; the button and the window only while
+        // it is still this one.
+        app_->program.post([app = app_, window = window_, outcome] {
+            const bool mine = app->openWindowNumber == window;
+            if (mine) app->stage = WindowStage::Done;
+            frame::showNotice(app->ui(), closingNotice(outcome));
+            if (!mine) return;
+            showButton(app->ui(), closeButtonText);
+            // Stopped from the close box (perhaps while this report waited for the
+            // question to be answered): the user asked for the window to go.
+            if (app->windowJob->stopRequested) closeBackupWindow(*app);
+        });
     }
 
 private:
-    bool mine() const { return app_->openWindowNumber == window_; }
-    ui::Ui& ui() const { return app_->ui(); }
-
     void onWindow(std::function<void(BackupApp&, ui::Ui&)> change) {
         app_->program.post([app = app_, window = window_, change = std::move(change)] {
             if (app->openWindowNumber == window) change(*app, app->ui());
         });
     }
-    void enableButton(std::string text) {
-        onWindow([text = std::move(text)](BackupApp&, ui::Ui& u) {
-            u.setText(ids::backupWindow, ids::backupButton, text);
-            u.setEnabled(ids::backupWindow, ids::backupButton, true);
+    void showStatus(int list, int row, std::string status) {
+        onWindow([list, row, status = std::move(status)](BackupApp&, ui::Ui& u) {
+            u.setCell(ids::backupWindow, list, row, 1, status);
+        });
+    }
+    // The listing ends with a box and the window closes: a new "Connexion" logs in again.
+    void failListing(suite::Notice notice) {
+        onWindow([notice = std::move(notice)](BackupApp& app, ui::Ui& u) {
+            frame::showNotice(u, notice);
+            closeBackupWindow(app);
         });
     }
 
@@ -124,37 +134,39 @@ void startEngineStep(BackupApp& app, std::function<void(BackupJob&, BackupReport
 }
 
 void startListing(BackupApp& app) {
-    if (app.listingStarted.exchange(true)) return;
+    if (app.stage != WindowStage::Opened) return;
+    app.stage = WindowStage::LoggingIn;
     startEngineStep(app, [](BackupJob& job, BackupReporter& reporter) { listBackupSources(job, reporter); });
 }
 
 void backupButtonPressed(BackupApp& app) {
-    if (app.ui().getText(ids::backupWindow, ids::backupButton) != backupButtonText) {
+    if (app.stage == WindowStage::Done) {
         closeBackupWindow(app);
         return;
     }
+    if (app.stage != WindowStage::Ready) return;
+    // What is ticked now is what is saved: the worker never reads the window.
+    BackupChoice choice{checkedRows(app.ui(), ids::skinsList), checkedRows(app.ui(), ids::filesList)};
     // Busy from the press on: the window cannot be closed under a backup about to start.
-    app.busy = true;
-    app.backupStarted = true;
+    app.stage = WindowStage::BackingUp;
     app.ui().setEnabled(ids::backupWindow, ids::backupButton, false);
-    startEngineStep(app, [](BackupJob& job, BackupReporter& reporter) { runBackup(job, reporter); });
+    startEngineStep(app, [choice = std::move(choice)](BackupJob& job, BackupReporter& reporter) {
+        runBackup(job, choice, reporter);
+    });
 }
 
 // The close box: ignored while the listing runs (it is short and bounded); during a
-// backup, which may take long, the user may stop it.
+// backup, which may take long, the user may stop it. The backup's end waits for the
+// answer (reports run between events), and then closes the window if it was stopped.
 void closeBoxPressed(BackupApp& app) {
-    if (!app.busy) {
+    // None: a close box clicked while the window was going (under its last box).
+    if (app.stage == WindowStage::None || app.stage == WindowStage::Listing) return;
+    if (app.stage != WindowStage::BackingUp) {
         closeBackupWindow(app);
         return;
     }
-    if (!app.backupStarted) return;
-    const std::shared_ptr<BackupJob> job = app.windowJob;
-    if (app.ui().messageBox(suite::titles::attention, stopQuestionText, ui::MessageIcon::Warning,
-                            ui::MessageButtons::YesNo) != ui::MessageBoxResult::Yes)
-        return;
-    job->stopRequested = true;
-    // Ended while the question was open: nothing left to stop, the window goes now.
-    if (!app.busy && app.windowJob == job) closeBackupWindow(app);
+    if (frame::askNotice(app.ui(), {suite::titles::attention, stopQuestionText, suite::NoticeKind::Warning}))
+        app.windowJob->stopRequested = true;
 }
 
 }  // namespace
@@ -171,23 +183,24 @@ void openBackupWindow(BackupApp& app) {
     app.windowJob = std::make_shared<BackupJob>();
     app.windowJob->settings = s;
     app.openWindowNumber = ++app.windowsOpened;
-    app.listingStarted = false;
-    app.busy = false;
-    app.backupStarted = false;
+    app.stage = WindowStage::Opened;
     if (!u.createWindow(ui::WindowSpec{ids::backupWindow, "Sauvegarde des dossiers et fichiers.", 400, 480},
                         backupWindowControls())) {
         app.openWindowNumber = 0;
+        app.stage = WindowStage::None;
         return;
     }
     u.setWindowEnabled(ids::mainWindow, false);
 }
 
 void closeBackupWindow(BackupApp& app) {
+    // Nothing more is saved for a window that is gone.
+    if (app.windowJob) app.windowJob->stopRequested = true;
     app.openWindowNumber = 0;
+    app.stage = WindowStage::None;
     app.ui().destroyWindow(ids::backupWindow);
     app.ui().setWindowEnabled(ids::mainWindow, true);
     frame::bringWindowToFront(app.ui(), ids::mainWindow);
-    app.listingStarted = false;
 }
 
 std::vector<frame::Route> backupWindowRoutes(BackupApp& app) {

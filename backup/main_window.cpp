@@ -32,6 +32,7 @@ frame::ConnectionFormLayout backupFormLayout() {
 frame::ProgramDescription describeBackupTool(const frame::ConnectionForm& form) {
     frame::ProgramDescription d;
     d.window = {ids::mainWindow, "Velmo Sauvegarde.", 376, 470};
+    d.failureJournal = frame::backupFailureJournal;
     d.menu = {{"Fichier", {frame::quitItem(ids::menuQuit)}},
               {"Aide", {frame::siteItem(ids::menuSite), frame::forumItem(ids::menuForum), frame::aboutItem(ids::menuAbout)}}};
     d.about = frame::AboutInfo{ids::aboutWindow, 38, 39, 40, 41, 42, "Velmo, Sauvegarde - A propos",

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/fs.h"
+#include "platform/worker.h"
+#include "suite/messages.h"
+
 namespace velmo::frame {
 
 namespace {
@@ -127,12 +131,51 @@ void Program::dispatch(const ui::Event& e) {
     }
 }
 
+std::string workerFailureJournalLine(const std::string& what, const clock::LocalDateTime& when) {
+    return clock::formatDateMask("%dd/%mm/%yyyy %hh:%ii:%ss", when) +
+           " - Erreur inattendue pendant une opération en arrière-plan (" + what +
+           ") : l'opération a été interrompue et le programme fermé.\r\n";
+}
+
+std::string workerFailureText(const std::string& what, const std::string& journal) {
+    std::string text = "Une erreur inattendue a interrompu l'opération en cours (" + what + ").\r\n\r\n";
+    if (!journal.empty()) text += "Elle a été notée dans le fichier \"" + journal + "\".\r\n";
+    return text + "Le programme va donc se fermer.";
+}
+
+namespace {
+
+// One short line of the exception's own words: no line ends, no control characters.
+std::string plainWords(const std::string& what) {
+    std::string out = what.substr(0, 200);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return out.empty() ? std::string("?") : out;
+}
+
+}  // namespace
+
 int Program::run() {
     const ui::MenuSpec menu = menuSpec();
     if (!ui_.createWindow(description_.window, description_.controls, description_.menu.empty() ? nullptr : &menu))
         return 1;
     quitting_ = false;
+    // The handler runs on the failed worker's thread: it uses only the Ui, which outlives
+    // the workers, and the journal's path (a copy). The box comes from the UI thread, and
+    // from inside this loop only (a task posted once the window is gone is dropped), so
+    // `this` is alive when it runs.
+    worker::setFailureHandler([ui = &ui_, journal = description_.failureJournal, this](const std::string& what) {
+        const std::string words = plainWords(what);
+        if (!journal.empty()) fs::appendToFile(journal, workerFailureJournalLine(words, clock::localNow()));
+        ui->post(mainWindow, [this, text = workerFailureText(words, journal)] {
+            ui_.messageBox(suite::titles::attentionCaps, text, ui::MessageIcon::Error);
+            close();
+            // A task is no event: the loop only looks at quitting_ after the next one.
+            ui_.postQuit();
+        });
+    });
     while (!quitting_) dispatch(ui_.waitEvent());
+    worker::setFailureHandler(nullptr);
     if (description_.about) ui_.destroyWindow(description_.about->windowId);
     ui_.destroyWindow(mainWindow);
     return 0;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "frame/tool_frame.h"
+#include "platform/clock.h"
 #include "ui/ui.h"
 
 namespace velmo::frame {
@@ -69,7 +70,22 @@ struct ProgramDescription {
     std::vector<MenuTitleItems> menu;       // empty: no menu bar
     std::optional<AboutInfo> about;         // none: no About window
     Ending ending = Ending::ReturnToLauncher;
+    // The journal a failed worker is noted in (one line appended): "" for none.
+    std::string failureJournal;
 };
+
+// The journals of the locator and the backup tool, which keep no error journal of their
+// own otherwise: a failed worker is all they note. (The installer and the updater note it
+// in their transfer journals, suite/paths.h.)
+inline constexpr const char* locatorFailureJournal = "softwareDatas/log-erreur-Navigateur.txt";
+inline constexpr const char* backupFailureJournal = "softwareDatas/log-erreur-Sauvegarde.txt";
+
+// What a worker's escaped exception (platform/worker) becomes while a program runs:
+// the line appended to the journal, with the local date and time, and the box then shown
+// from the UI thread ("ATTENTION.", error icon), after which the program ends the way its
+// close box ends it: what the worker left half done cannot be trusted to go on from.
+std::string workerFailureJournalLine(const std::string& what, const clock::LocalDateTime& when);
+std::string workerFailureText(const std::string& what, const std::string& journal);
 
 // One row of the route table: the handler of an event of one kind, from one window and one
 // control or menu entry (-1: the window itself, for Close and Opened).
@@ -106,8 +122,9 @@ public:
     // Builds the main window with its menu and controls, then runs the loop on the calling
     // thread: each event goes to its route, unrouted events are ignored. The loop ends
     // after the handler that called quit() or close() returns, or on a Quit event; then the
-    // About window and the main window are destroyed. Returns 0, or 1 when the window
-    // could not be built (nothing ran). Called once.
+    // About window and the main window are destroyed. While the loop runs, a worker that
+    // fails is journalled and told (workerFailureText), and the program then closes.
+    // Returns 0, or 1 when the window could not be built (nothing ran). Called once.
     int run();
 
     // The loop ends once the current handler returns.

@@ -1,7 +1,8 @@
 // HTTP responses as a server may send them. The first byte chooses how the rest arrives
 // (in pieces of which sizes) and whether the connection then ends. Whatever the bytes:
-// the outcome does not depend on how they were cut, no body grows past its bound, and a
-// Content-Length body that completed holds exactly that many bytes.
+// the outcome does not depend on how they were cut, no body grows past its bound, no head
+// read whole announces a length past it, and a Content-Length body that completed holds
+// exactly that many bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -46,6 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Interim answers (1xx but 101) are skipped: the head handed out is a final one.
     const int status = parser.head().status;
     if (parser.headComplete() && status < 200 && status != 101) fail("an interim answer was taken as the head");
+    // A client makes room for the body once the head is read: the length it then sees is
+    // one the bounds allow, whatever the server wrote.
+    if (parser.headComplete() && parser.head().framing == BodyFraming::Length &&
+        parser.head().contentLength > limits.maxBodyBytes)
+        fail("a complete head announces a length past the bound");
     if (whole.progress == ResponseParser::Progress::Complete && whole.head.framing == BodyFraming::Length &&
         static_cast<std::int64_t>(whole.body.size()) != whole.head.contentLength)
         fail("a complete Content-Length body holds another number of bytes");

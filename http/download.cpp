@@ -16,19 +16,104 @@ bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+bool sameHostAndPort(const HttpUrl& a, const HttpUrl& b) {
+    if (a.port != b.port || a.host.size() != b.host.size()) return false;
+    for (std::size_t i = 0; i < a.host.size(); ++i) {
+        char x = a.host[i], y = b.host[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::int64_t lineCount(const std::string& body) {
+    std::int64_t lines = std::count(body.begin(), body.end(), '\n');
+    if (!body.empty() && body.back() != '\n') ++lines;
+    return lines;
+}
+
+// The clock and the caller's flag that bound one address, redirects included.
+struct Budget {
+    std::uint64_t deadline = 0;  // clock::tickMs()
+    const std::atomic<bool>* abort = nullptr;
+
+    bool aborted() const { return abort && abort->load(); }
+    // Milliseconds left (0 once the deadline has passed).
+    std::uint64_t left() const {
+        const std::uint64_t now = clock::tickMs();
+        return now >= deadline ? 0 : deadline - now;
+    }
+};
+
+enum class Wait { Ready, TimedOut, OutOfTime, Aborted };
+
+// Waits up to `limitMs` (never past the budget) for the socket to be readable or
+// writable, in steps short enough to see an abort soon.
+Wait waitOn(net::Socket& socket, bool forWrite, std::uint64_t limitMs, const Budget& budget) {
+    const std::uint64_t end = clock::tickMs() + limitMs;
+    for (;;) {
+        if (budget.aborted()) return Wait::Aborted;
+        const std::uint64_t left = budget.left();
+        if (left == 0) return Wait::OutOfTime;
+        const std::uint64_t now = clock::tickMs();
+        if (now >= end) return Wait::TimedOut;
+        std::uint64_t step = std::min(end - now, left);
+        if (budget.abort) step = std::min<std::uint64_t>(step, 100);
+        const int ms = static_cast<int>(step);
+        if (forWrite ? socket.waitWritable(ms) : socket.waitReadable(ms)) return Wait::Ready;
+    }
+}
+
+DownloadError sendRequest(net::Socket& socket, const std::string& request, const DownloadLimits& limits,
+                          const Budget& budget) {
+    const std::uint64_t end = clock::tickMs() + static_cast<std::uint64_t>(limits.sendLimitSeconds) * 1000;
+    const char* p = request.data();
+    std::size_t size = request.size();
+    while (size > 0) {
+        std::size_t moved = 0;
+        const net::IoResult r = socket.sendSome(p, size, moved);
+        if (r == net::IoResult::Done) {
+            p += moved;
+            size -= moved;
+            continue;
+        }
+        if (r != net::IoResult::WouldBlock) return DownloadError::SendFailed;
+        const std::uint64_t now = clock::tickMs();
+        if (now >= end) return DownloadError::SendFailed;
+        // The socket is full: wait until it drains (at most the usual 50 ms retry step).
+        switch (waitOn(socket, true, std::min<std::uint64_t>(end - now, 50), budget)) {
+            case Wait::Aborted: return DownloadError::Aborted;
+            case Wait::OutOfTime: return DownloadError::TooSlow;
+            default: break;
+        }
+    }
+    return DownloadError::None;
+}
+
 // One request and its answer on a connection of its own. Reads until the response is
 // complete, has failed, or has shown a head this client will not take the body of.
 DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& body,
-                       const DownloadLimits& limits) {
-    net::Socket socket = net::Socket::connectTo(url.host, url.port);
-    if (!socket.valid()) return DownloadError::ConnectFailed;
+                       const DownloadLimits& limits, const Budget& budget) {
+    if (budget.aborted()) return DownloadError::Aborted;
+    const std::uint64_t left = budget.left();
+    if (left == 0) return DownloadError::TooSlow;
+    const bool budgetBounds = left <= static_cast<std::uint64_t>(std::max(limits.connectWaitMs, 0));
+    net::Socket::ConnectOutcome connected = net::Socket::ConnectOutcome::NoAddress;
+    net::Socket socket = net::Socket::connectTo(
+        url.host, url.port, static_cast<int>(budgetBounds ? left : static_cast<std::uint64_t>(limits.connectWaitMs)),
+        budget.abort, &connected);
+    switch (connected) {
+        case net::Socket::ConnectOutcome::Connected: break;
+        case net::Socket::ConnectOutcome::TimedOut:
+            return budgetBounds ? DownloadError::TooSlow : DownloadError::ConnectTimedOut;
+        case net::Socket::ConnectOutcome::Aborted: return DownloadError::Aborted;
+        default: return DownloadError::ConnectFailed;
+    }
     socket.setNonBlocking(true);
-    const std::string request = requestText(url);
-    if (!net::sendAll(socket, request.data(), request.size(), limits.sendLimitSeconds))
-        return DownloadError::SendFailed;
+    if (const DownloadError sent = sendRequest(socket, requestText(url), limits, budget); sent != DownloadError::None)
+        return sent;
 
-    const std::uint64_t start = clock::tickMs();
-    const auto responseLimit = static_cast<std::uint64_t>(limits.responseLimitMs);
     bool answered = false;
     // Large reads, and a wait only once the socket has nothing more: a big file then costs
     // one receive per buffer instead of a wait and a receive per few kilobytes.
@@ -36,15 +121,15 @@ DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& 
     bool drained = true;
     bool reserved = false;
     for (;;) {
-        const std::uint64_t elapsed = clock::tickMs() - start;
-        if (elapsed >= responseLimit) return DownloadError::TooSlow;
+        if (budget.aborted()) return DownloadError::Aborted;
+        if (budget.left() == 0) return DownloadError::TooSlow;
         if (drained) {
-            const int wait = static_cast<int>(std::min<std::uint64_t>(
-                static_cast<std::uint64_t>(answered ? limits.readWaitMs : limits.firstByteWaitMs),
-                responseLimit - elapsed));
-            if (!socket.waitReadable(wait)) {
-                if (clock::tickMs() - start >= responseLimit) return DownloadError::TooSlow;
-                return answered ? DownloadError::Stalled : DownloadError::NoAnswer;
+            const int wait = answered ? limits.readWaitMs : limits.firstByteWaitMs;
+            switch (waitOn(socket, false, static_cast<std::uint64_t>(std::max(wait, 0)), budget)) {
+                case Wait::Ready: break;
+                case Wait::Aborted: return DownloadError::Aborted;
+                case Wait::OutOfTime: return DownloadError::TooSlow;
+                case Wait::TimedOut: return answered ? DownloadError::Stalled : DownloadError::NoAnswer;
             }
         }
         std::size_t moved = 0;
@@ -58,10 +143,12 @@ DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& 
         }
         answered = true;
         parser.feed(std::string_view(buffer.data(), moved), body);
+        if (parser.progress() == ResponseParser::Progress::Failed) break;
         if (!reserved && parser.headComplete() && parser.head().framing == BodyFraming::Length) {
-            // The announced length is within the limits (the parser refused it otherwise):
-            // one allocation instead of a copy of the whole body at every doubling.
-            body.reserve(static_cast<std::size_t>(parser.head().contentLength));
+            // One allocation instead of a copy of the whole body at every doubling, and
+            // never more than the limits let a body be, whatever the head said.
+            body.reserve(static_cast<std::size_t>(
+                std::min(parser.head().contentLength, limits.response.maxBodyBytes)));
             reserved = true;
         }
         if (parser.progress() != ResponseParser::Progress::NeedMore) break;
@@ -75,7 +162,12 @@ DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& 
 
 DownloadResult fetchUrl(const std::string& url, std::string& body, const DownloadLimits& limits) {
     DownloadResult result;
+    Budget budget;
+    budget.deadline = clock::tickMs() + static_cast<std::uint64_t>(std::max(limits.responseLimitMs, 0));
+    if (limits.deadlineTickMs != 0) budget.deadline = std::min(budget.deadline, limits.deadlineTickMs);
+    budget.abort = limits.abort;
     std::string current = url;
+    HttpUrl asked;
     for (;;) {
         body.clear();
         result.finalUrl = current;
@@ -85,9 +177,14 @@ DownloadResult fetchUrl(const std::string& url, std::string& body, const Downloa
             result.error = problem == UrlProblem::NotHttp ? DownloadError::NotHttp : DownloadError::BadUrl;
             return result;
         }
+        if (result.redirects == 0) asked = parsed;
+        else if (!sameHostAndPort(asked, parsed)) {
+            result.error = DownloadError::RedirectElsewhere;
+            return result;
+        }
 
         ResponseParser parser(limits.response);
-        const DownloadError exchanged = exchange(parsed, parser, body, limits);
+        const DownloadError exchanged = exchange(parsed, parser, body, limits, budget);
         result.status = parser.headComplete() ? parser.head().status : 0;
         if (parser.headComplete() && isRedirect(result.status)) {
             // The answer's own body (a short page) is never the file.
@@ -113,7 +210,9 @@ DownloadResult fetchUrl(const std::string& url, std::string& body, const Downloa
         }
         result.error = exchanged;
         if (exchanged == DownloadError::Malformed) result.parseError = parser.error();
-        if (exchanged != DownloadError::None) body.clear();
+        if (exchanged == DownloadError::None && limits.maxBodyLines >= 0 && lineCount(body) > limits.maxBodyLines)
+            result.error = DownloadError::TooManyLines;
+        if (result.error != DownloadError::None) body.clear();
         result.bodyBytes = static_cast<std::int64_t>(body.size());
         return result;
     }
@@ -134,6 +233,7 @@ const char* errorName(DownloadError error) {
         case DownloadError::BadUrl: return "bad address";
         case DownloadError::NotHttp: return "not http";
         case DownloadError::ConnectFailed: return "connect failed";
+        case DownloadError::ConnectTimedOut: return "connect timed out";
         case DownloadError::SendFailed: return "send failed";
         case DownloadError::NoAnswer: return "no answer";
         case DownloadError::Stalled: return "stalled";
@@ -142,6 +242,9 @@ const char* errorName(DownloadError error) {
         case DownloadError::HttpStatus: return "http status";
         case DownloadError::TooManyRedirects: return "too many redirects";
         case DownloadError::RedirectWithoutLocation: return "redirect without location";
+        case DownloadError::RedirectElsewhere: return "redirect elsewhere";
+        case DownloadError::TooManyLines: return "too many lines";
+        case DownloadError::Aborted: return "aborted";
         case DownloadError::CannotWrite: return "cannot write";
     }
     return "?";

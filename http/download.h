@@ -10,8 +10,18 @@
 //
 // Redirects: a 301, 302, 303, 307 or 308 answer is followed to its Location (relative
 // values resolved against the address asked) for at most maxRedirects hops; its own body
-// is never stored. A Location that leaves plain HTTP ("https://...") fails cleanly.
+// is never stored. Only a Location on the same host and port as the address asked is
+// followed: a file of the official site comes from the official site, whatever another
+// host would hand out in its place (RedirectElsewhere). A Location that leaves plain HTTP
+// ("https://...") fails cleanly (NotHttp).
+//
+// Time: one address costs at most responseLimitMs from the first connect to the last
+// byte, its redirects included (a monotonic clock: changing the system time changes
+// nothing), and never goes past the caller's own deadline; the connect, name lookup
+// included, waits at most connectWaitMs of it. A caller's abort flag stops it within a
+// tenth of a second.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -20,28 +30,44 @@
 namespace velmo::http {
 
 struct DownloadLimits {
+    int connectWaitMs = 10000;     // to reach the server, the name lookup included
     int firstByteWaitMs = 10000;   // after the request, until the server starts answering
     int readWaitMs = 10000;        // the longest silence between two later reads
     int sendLimitSeconds = 10;     // to hand the whole request to the connection
-    int responseLimitMs = 120000;  // one whole answer, however steadily it trickles in
+    int responseLimitMs = 120000;  // one whole address, however steadily it trickles in,
+                                   // across all its redirects
     int maxRedirects = 5;
     ResponseLimits response;
+    // A text file read line by line afterwards: more lines than this fail (TooManyLines),
+    // so a small file of empty lines cannot cost a row each. -1: no bound.
+    std::int64_t maxBodyLines = -1;
+
+    // From the caller, for a run of several downloads: a clock::tickMs() value past which
+    // none of them goes on (0: none), and a flag that stops the download as soon as it is
+    // set (nullptr: none). The flag must outlive the download.
+    std::uint64_t deadlineTickMs = 0;
+    const std::atomic<bool>* abort = nullptr;
 };
 
 enum class DownloadError {
     None,
     BadUrl,            // not an http:// address this client can use
     NotHttp,           // the address (or a redirect's Location) is https:// or another scheme
-    ConnectFailed,
+    ConnectFailed,     // no such host, or the connection was refused
+    ConnectTimedOut,   // the host did not take the connection within connectWaitMs
     SendFailed,
     NoAnswer,          // nothing came within firstByteWaitMs
     Stalled,           // silence past readWaitMs in the middle of an answer
-    TooSlow,           // the answer was still not complete after responseLimitMs
+    TooSlow,           // the address was still not complete after responseLimitMs,
+                       // or the caller's deadline came
     Malformed,         // the response parser refused the bytes (see parseError)
     HttpStatus,        // an answer other than 200 and the redirects (see status)
     TooManyRedirects,
     RedirectWithoutLocation,
-    CannotWrite,       // the destination file could not be written
+    RedirectElsewhere,  // a Location on another host or port: not followed
+    TooManyLines,       // a complete body with more lines than maxBodyLines
+    Aborted,            // the caller's abort flag was set
+    CannotWrite,        // the destination file could not be written
 };
 
 struct DownloadResult {

@@ -161,8 +161,8 @@ bool ResponseParser::finishHead() {
         stage_ = Stage::StatusLine;
         return true;
     }
-    headComplete_ = true;
     if (head_.status == 204 || head_.status == 304 || head_.status == 101) {
+        headComplete_ = true;
         head_.framing = BodyFraming::None;
         stage_ = Stage::Done;
         progress_ = Progress::Complete;
@@ -183,6 +183,7 @@ bool ResponseParser::finishHead() {
             return false;
         }
         head_.framing = BodyFraming::Chunked;
+        headComplete_ = true;
         stage_ = Stage::ChunkSize;
         return true;
     }
@@ -207,6 +208,13 @@ bool ResponseParser::finishHead() {
         fail(ParseError::BadContentLength);
         return false;
     }
+    // A length past the bound is refused before the head counts as read: nothing that
+    // looks at a complete head (to make room for the body, say) ever sees that number.
+    if (length > limits_.maxBodyBytes) {
+        fail(ParseError::BodyTooLarge);
+        return false;
+    }
+    headComplete_ = true;
     if (length < 0) {
         head_.framing = BodyFraming::UntilClose;
         stage_ = Stage::CloseBody;
@@ -214,10 +222,6 @@ bool ResponseParser::finishHead() {
     }
     head_.framing = BodyFraming::Length;
     head_.contentLength = length;
-    if (length > limits_.maxBodyBytes) {
-        fail(ParseError::BodyTooLarge);
-        return false;
-    }
     remaining_ = length;
     stage_ = length == 0 ? Stage::Done : Stage::LengthBody;
     if (length == 0) progress_ = Progress::Complete;

@@ -2,6 +2,7 @@
 
 #include "assets/embedded_pictures.h"
 #include "installer/installer_app.h"
+#include "suite/paths.h"
 
 namespace velmo::installer {
 
@@ -32,6 +33,7 @@ frame::ProgramDescription mainWindowDescription(const InstallerApp& app) {
     const InstallerPictures& pic = app.pictures;
     frame::ProgramDescription d;
     d.window = ui::WindowSpec{ids::mainWindow, "Velmo, Transfert.", 784, 470};
+    d.failureJournal = suite::installerJournalFile;
     d.menu = {
         {"Fichier",
          {{ids::menuLinkGenerator, "Lancer le générateur de lien", &pic.linkGeneratorIcon},

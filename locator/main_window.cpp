@@ -70,6 +70,7 @@ frame::ProgramDescription locatorDescription(const LocatorPictures& pictures, co
     d.window.title = "Velmo, Navigateur.";
     d.window.clientWidth = 752;
     d.window.clientHeight = 500;
+    d.failureJournal = frame::locatorFailureJournal;
     d.window.resizable = true;
     d.controls = frame::tableInIdOrder({ownControls(pictures), form.controls()});
     d.menu = {{"Fichier", {frame::quitItem(ids::menuQuit)}},

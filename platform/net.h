@@ -1,6 +1,7 @@
 // TCP sockets for the FTP session layer, the control channel and the test servers.
 // One small wrapper over BSD sockets / Winsock; nothing above this file includes an OS header.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,6 +30,18 @@ public:
     // Connects to host (dotted IPv4 used as is, otherwise the first IPv4 address of a
     // name lookup) on port; blocks as long as the system lets the connect wait.
     static Socket connectTo(const std::string& host, int port);
+
+    enum class ConnectOutcome { Connected, NoAddress, Refused, TimedOut, Aborted };
+    // Connects like connectTo, but never waits longer than `timeoutMs` in all (name lookup
+    // included), and gives up as soon as `abort` (when given) is set: the connect is
+    // started without blocking and its end is waited for in short steps, so a host that
+    // swallows the connection costs the bound and not the system's own minutes. "localhost"
+    // and dotted addresses need no lookup at all; another name is looked up on a helper
+    // thread that is waited for within the same bound (a system lookup cannot be
+    // stopped: past the bound it finishes on its own, and nobody waits for it). The socket
+    // comes back in blocking mode, as connectTo's does.
+    static Socket connectTo(const std::string& host, int port, int timeoutMs,
+                            const std::atomic<bool>* abort, ConnectOutcome* outcome = nullptr);
     // Listening socket on the given local address ("" = any) and port (0 = system choice).
     static Socket listenOn(const std::string& address, int port, int backlog);
     // Accepts a pending connection; invalid socket if none could be accepted.

@@ -1,6 +1,7 @@
 #include "platform/text_codec.h"
 
 #include <cstdint>
+#include <limits>
 
 namespace velmo::text {
 namespace {
@@ -151,6 +152,13 @@ long long parseDecimal(const std::string& s) {
         v = v > (cap - digit) / 10 ? cap : v * 10 + digit;
     }
     return negative ? -v : v;
+}
+
+std::int32_t parseDecimalInt32(const std::string& s) {
+    const long long v = parseDecimal(s);
+    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(v);
 }
 
 }  // namespace velmo::text

@@ -1,6 +1,7 @@
 // The suite's texts are Windows-1252 bytes; these convert at the edges
 // (UTF-8 files, Windows wide-character APIs, console output).
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace velmo::text {
@@ -18,5 +19,8 @@ std::string wideToCp1252(const std::wstring& s);
 std::string trimBlanks(const std::string& s);
 // Leading digits after optional leading blanks and sign; no digits give 0.
 long long parseDecimal(const std::string& s);
+// parseDecimal pinned to the nearest signed 32-bit value instead of wrapping (the stored
+// integers of the suite's files are 32-bit).
+std::int32_t parseDecimalInt32(const std::string& s);
 
 }  // namespace velmo::text

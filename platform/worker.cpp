@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -14,7 +15,31 @@ struct Registry {
     std::mutex lock;
     std::condition_variable ended;
     int running = 0;
+    FailureHandler onFailure;
 };
+
+void reportFailure(Registry& r, const char* what) {
+    try {
+        FailureHandler handler;
+        {
+            std::lock_guard<std::mutex> lock(r.lock);
+            handler = r.onFailure;
+        }
+        if (handler) handler(what);
+    } catch (...) {
+        // Nothing is left to tell it with (memory may be short): the worker just ends.
+    }
+}
+
+void runGuarded(Registry& r, std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        reportFailure(r, e.what());
+    } catch (...) {
+        reportFailure(r, "exception inconnue");
+    }
+}
 Registry& registry() {
     static Registry* r = new Registry;
     return *r;
@@ -30,7 +55,7 @@ bool start(std::function<void()> body) {
     }
     try {
         std::thread([body = std::move(body), &r]() mutable {
-            body();
+            runGuarded(r, body);
             // What the body captured (shared program state) goes before the count does:
             // a program that sees no worker running may destroy what it shared.
             body = nullptr;
@@ -43,6 +68,12 @@ bool start(std::function<void()> body) {
         return false;
     }
     return true;
+}
+
+void setFailureHandler(FailureHandler handler) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    r.onFailure = std::move(handler);
 }
 
 int running() {

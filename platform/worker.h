@@ -6,15 +6,28 @@
 // copies of its inputs, shared pointers to the program state it reports to. And a program
 // whose window has closed ends through endProgram, which never destroys anything under a
 // worker that still runs.
+//
+// An exception that escapes a worker's body would end the whole program on the spot
+// (std::terminate: no message, nothing noted, exit code 3 on Windows). The worker catches
+// it instead, and hands a short description of it to the failure handler, if one is set;
+// the worker then ends as if its body had returned.
 #pragma once
 #include <chrono>
 #include <functional>
+#include <string>
 
 namespace velmo::worker {
 
 // Runs `body` on a new thread. False when the system gave no thread (`body` did not run).
 // `body` itself is destroyed on the worker's thread before the worker counts as ended.
 bool start(std::function<void()> body);
+
+// What a worker's escaped exception becomes: the handler gets its what() (or "exception
+// inconnue" for one that is no std::exception), on the worker's thread. One handler for the
+// process (the program frame's); nullptr removes it, a failure is then only dropped. A
+// handler that throws itself is not called again for that failure.
+using FailureHandler = std::function<void(const std::string& what)>;
+void setFailureHandler(FailureHandler handler);
 
 // Workers started and not yet ended.
 int running();

@@ -1,6 +1,5 @@
 #include "settings/connection_settings.h"
 
-#include <limits>
 
 #include "platform/text_codec.h"
 #include "settings/preference_file.h"
@@ -108,10 +107,7 @@ std::string readInstallerGuestbookFolder(const std::string& path) {
 
 std::int32_t portFromFieldText(const std::string& text) {
     if (namesNoPort(text)) return defaultFtpPort;
-    const long long v = text::parseDecimal(text::trimBlanks(text));
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
+    return text::parseDecimalInt32(text::trimBlanks(text));
 }
 
 }  // namespace velmo

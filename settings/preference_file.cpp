@@ -1,7 +1,6 @@
 #include "settings/preference_file.h"
 
 #include <iterator>
-#include <limits>
 #include <utility>
 
 #include "platform/fs.h"
@@ -184,11 +183,7 @@ std::string PreferenceFile::readString(const std::string& key,
 std::int32_t PreferenceFile::readInteger(const std::string& key, std::int32_t defaultValue) const {
     auto it = findKey(toFile(key));
     if (it == items_.end()) return defaultValue;
-    const long long v = text::parseDecimal(it->value);
-    // Out-of-range values are pinned to the nearest 32-bit value instead of wrapping.
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
+    return text::parseDecimalInt32(it->value);
 }
 
 void PreferenceFile::writeString(const std::string& key, const std::string& value) {

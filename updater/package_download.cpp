@@ -38,7 +38,7 @@ void downloadPackageFiles(ApplyRun& run) {
             continue;
         }
         run.reporter.setActionStatus("Réception en local : " + name);
-        run.reporter.setRowStatus(static_cast<int>(row), texts::rowReceived);
+        run.reporter.fileStateChanged(static_cast<int>(row), FileState::Received);
     }
 }
 

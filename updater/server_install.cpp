@@ -61,7 +61,7 @@ void uploadPackageFiles(ApplyRun& run) {
         if (run.mustStop()) return;
         if (!run.fileOk[row] || lost) {
             run.markFailed(row);
-            run.reporter.setRowStatus(static_cast<int>(row), texts::rowFailed);
+            run.reporter.fileStateChanged(static_cast<int>(row), FileState::Failed);
             continue;
         }
         const std::string& path = run.description.files[row];
@@ -74,7 +74,7 @@ void uploadPackageFiles(ApplyRun& run) {
         const bool sent = enterFolders(parts) && sendOneFile(run.localCopy(path), name);
         if (sent) run.sent[row] = true;
         else run.markFailed(row);
-        run.reporter.setRowStatus(static_cast<int>(row), sent ? texts::rowSent : texts::rowFailed);
+        run.reporter.fileStateChanged(static_cast<int>(row), sent ? FileState::Sent : FileState::Failed);
         if (!parts.empty() && !ftp::changeDirectory(updaterSession, run.guestbookPath)) lost = true;
     }
 }
@@ -96,7 +96,7 @@ void applyPermissionList(ApplyRun& run) {
     // would wait out its own reply time before failing the same way.
     if (s.serverAddress.empty() || s.userId.empty() || s.password.empty() || !channel.connect(s.serverAddress, s.port) ||
         channel.login(s.userId, s.password) != ftp::CommandAccepted) {
-        run.reporter.message(titles::warning, suite::connectionErrorText, BoxIcon::Warning);
+        run.reporter.message(suite::connectionFailedNotice());
         noneAppliedFrom(0);
         return;
     }

@@ -29,30 +29,14 @@ std::string joinServerPath(const std::string& directory, const std::string& fold
     return directory + "/" + folder;
 }
 
-// Reads and checks the mirrored description; false (message given) when unusable.
-bool loadDescription(ApplyRun& run) {
-    const std::string path = workFolder + run.packageFolder + "/" + descriptionFileName;
-    if (run.packageFolder.empty() || !readUpdateDescription(path, run.description)) {
-        run.reporter.message(titles::warningCaps, texts::cannotReadDescription("CD"), BoxIcon::None);
-        return false;
-    }
-    std::string unsafe;
-    if (findUnsafePath(run.description, unsafe)) {
-        run.reporter.message(titles::attentionCaps, texts::unsafeDescriptionPath(unsafe), BoxIcon::Error);
-        return false;
-    }
-    run.fileOk.assign(run.description.files.size(), true);
-    return true;
-}
-
 // Opens the session and enters the guestbook folder; false (message given, `failure`
 // set) otherwise.
 bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     const ConnectionSettings& s = run.settings;
     run.reporter.setActionStatus("Création de dossier en cours de préparation.");
-    if (!ftp::open(updaterSession, {s.serverAddress, s.userId, s.password, s.passiveFlag == 1, s.port})) {
+    if (!ftp::open(updaterSession, ftpAccount(s))) {
         run.reporter.setActionStatus(texts::noAction);
-        run.reporter.message(titles::warning, suite::connectionErrorText, BoxIcon::Warning);
+        run.reporter.message(suite::connectionFailedNotice());
         failure = ApplyOutcome::ConnectionFailed;
         return false;
     }
@@ -61,72 +45,60 @@ bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     if (!ftp::changeDirectory(updaterSession, s.guestbookFolder)) {
         ftp::close(updaterSession);
         run.reporter.setActionStatus(texts::noAction);
-        run.reporter.message(titles::information, texts::guestbookFolderMissing(s.guestbookFolder), BoxIcon::Information);
+        run.reporter.message(
+            {titles::information, texts::guestbookFolderMissing(s.guestbookFolder), suite::NoticeKind::Information});
         failure = ApplyOutcome::FolderMissing;
         return false;
     }
     return true;
 }
 
-}  // namespace
-
-ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const ConnectionSettings& form,
-                         UpdaterReporter& reporter) {
-    ApplyRun run{site, reporter, trimmedForm(form), state.packageFolder(), {}, {}, {}, {}, {}, {}, {}, &state,
-                 RunDeadline(state.applyLimitMs)};
-    if (saveConnectionSettings(Tool::Updater, run.settings).outcome == SettingsSave::Outcome::Busy)
-        reporter.message(titles::attention, settingsBusyText, BoxIcon::Warning);
-    if (run.settings.password.empty()) {
-        reporter.message(titles::information, texts::passwordMissing, BoxIcon::Information);
-        return ApplyOutcome::PasswordMissing;
-    }
-    if (!loadDescription(run)) return ApplyOutcome::Refused;
-    run.sent.assign(run.description.files.size(), false);
-
-    reporter.setActionStatus("Téléchargement en cours de préparation.");
+// The download, server and permission phases, each only while the run may go on. False
+// (`failure` set, the box given) when the guestbook folder could not be reached.
+bool runPhases(ApplyRun& run, ApplyOutcome& failure) {
+    run.reporter.setActionStatus("Téléchargement en cours de préparation.");
     downloadPackageFiles(run);
     if (!run.mustStop()) {
-        ApplyOutcome failure = ApplyOutcome::ConnectionFailed;
-        if (!openGuestbookFolder(run, failure)) return failure;
+        if (!openGuestbookFolder(run, failure)) return false;
         createServerFolders(run);
-        reporter.setActionStatus("Transfert en cours de préparation.");
+        run.reporter.setActionStatus("Transfert en cours de préparation.");
         uploadPackageFiles(run);
         ftp::close(updaterSession);
         // Lets the server finish with the session before the control channel logs in again.
         clock::sleepMs(500);
     }
     if (run.settings.permissionFlag == 1 && !run.mustStop()) {
-        reporter.setActionStatus("Chmod en cours de préparation.");
+        run.reporter.setActionStatus("Chmod en cours de préparation.");
         applyPermissionList(run);
-    } else if (run.settings.permissionFlag == 1 && !state.stopRequested) {
+    } else if (run.settings.permissionFlag == 1 && !run.state->stopRequested) {
         for (std::string path : run.description.chmods) {
             if (path.back() == '/') path.pop_back();
             run.failedChmods.push_back(texts::chmodNotApplied(run.settings.guestbookFolder + "/" + path));
         }
     }
+    return true;
+}
 
-    state.applyLocked = true;
-    // Closing the program: what is on the server stays, nothing is recorded about it (a
-    // journal block or a version would tell of an installation that did not end).
-    if (state.stopRequested) return ApplyOutcome::Stopped;
-    // Out of time: the files not sent and, with "Chmod.", the permissions never reached
-    // are failures like any other.
+// The end of a run that was not stopped: the files never sent count as failed (out of
+// time), then the version is recorded or the failures journalled, and the final box says
+// which.
+ApplyOutcome recordOutcome(ApplyRun& run, const CheckedUpdate& offer) {
+    UpdaterReporter& reporter = run.reporter;
     const bool outOfTime = run.deadline.passed();
     for (std::size_t row = 0; row < run.sent.size(); ++row)
         if (!run.sent[row] && run.fileOk[row]) {
             run.markFailed(row);
-            reporter.setRowStatus(static_cast<int>(row), texts::rowFailed);
+            reporter.fileStateChanged(static_cast<int>(row), FileState::Failed);
         }
 
-    const std::int32_t target = state.targetVersion;
+    const std::int32_t target = offer.targetVersion;
     const bool complete = run.failedFiles.empty() && run.failedChmods.empty();
     if (complete) {
         if (writeLocalVersion(scriptVersionFile, target)) {
-            reporter.showInstalledVersion(formatVersion(target));
-            const bool upToDate = target == state.latestVersion;
-            reporter.showVersionStatus(upToDate, upToDate ? texts::upToDate : texts::notUpToDate);
+            reporter.installedVersionKnown(target);
+            reporter.versionsCompared(target == offer.latestVersion);
         } else {
-            reporter.message(titles::information, texts::cannotOpen(scriptVersionFile.name), BoxIcon::Information);
+            reporter.message({titles::information, texts::cannotOpen(scriptVersionFile.name), suite::NoticeKind::Information});
         }
     } else {
         std::vector<std::string> lines = run.failedFiles;
@@ -136,13 +108,44 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
     reporter.clearDescription();
     reporter.setActionStatus(texts::finished);
     if (complete)
-        reporter.message(titles::information, texts::updateDone(), BoxIcon::Information);
+        reporter.message({titles::information, texts::updateDone(), suite::NoticeKind::Information});
     else
-        reporter.message(titles::warning,
-                         texts::updateIncomplete(run.failedFiles.size(), run.failedChmods.size(), outOfTime,
-                                                 updaterJournalPath),
-                         BoxIcon::Warning);
+        reporter.message({titles::warning,
+                          texts::updateIncomplete(run.failedFiles.size(), run.failedChmods.size(), outOfTime,
+                                                  updaterJournalPath),
+                          suite::NoticeKind::Warning});
     return complete ? ApplyOutcome::Installed : ApplyOutcome::Incomplete;
+}
+
+}  // namespace
+
+ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const ConnectionSettings& form,
+                         UpdaterReporter& reporter) {
+    const ConnectionSettings settings = trimmedForm(form);
+    if (saveConnectionSettings(Tool::Updater, settings).outcome == SettingsSave::Outcome::Busy)
+        reporter.message({titles::attention, settingsBusyText, suite::NoticeKind::Warning});
+    if (settings.password.empty()) {
+        reporter.message({titles::information, texts::passwordMissing, suite::NoticeKind::Information});
+        return ApplyOutcome::PasswordMissing;
+    }
+    // Only what a check read and accepted is installed.
+    if (!state.offer) {
+        reporter.message({titles::warningCaps, texts::cannotReadDescription("CD"), suite::NoticeKind::Plain});
+        return ApplyOutcome::Refused;
+    }
+    const CheckedUpdate& offer = *state.offer;
+    ApplyRun run{site, reporter, settings, offer.packageFolder, offer.description, {}, {}, {}, {}, {}, {}, &state,
+                 RunDeadline(state.applyLimitMs)};
+    run.fileOk.assign(run.description.files.size(), true);
+    run.sent.assign(run.description.files.size(), false);
+
+    ApplyOutcome failure = ApplyOutcome::ConnectionFailed;
+    if (!runPhases(run, failure)) return failure;
+    state.applyLocked = true;
+    // Closing the program: what is on the server stays, nothing is recorded about it (a
+    // journal block or a version would tell of an installation that did not end).
+    if (state.stopRequested) return ApplyOutcome::Stopped;
+    return recordOutcome(run, offer);
 }
 
 }  // namespace velmo::updater

@@ -1,4 +1,5 @@
-// The installation of the update a check selected ("Appliquer les mises à jour"): the
+// The installation of the update a check selected ("Appliquer les mises à jour"), from the
+// description that check read and accepted (state.offer, never the mirrored file again): the
 // package's files are downloaded into "misesAJour/<package>/", the package's folders are
 // made on the server, the files are sent into the guestbook folder, the listed paths get
 // the permissions 777 when "Chmod." is ticked, and the new version is recorded.
@@ -22,7 +23,7 @@ inline constexpr int updaterReplyWaitLimitMs = 5000;
 
 enum class ApplyOutcome {
     PasswordMissing,
-    Refused,           // the description is unreadable or names a refused path: nothing done
+    Refused,           // no checked description (state.offer): nothing done
     ConnectionFailed,  // the FTP session could not be opened
     FolderMissing,     // the guestbook folder is not on the server
     Installed,         // every file is on the server and the version is recorded

@@ -1,6 +1,8 @@
 #include "suite/messages.h"
 #include "updater/update_check.h"
 
+#include <optional>
+
 #include "platform/fs.h"
 #include "settings/preference_file.h"
 #include "updater/run_deadline.h"
@@ -14,8 +16,6 @@ namespace velmo::updater {
 namespace titles = suite::titles;
 namespace {
 
-std::string announcement(const char* text) { return std::string(texts::announcementIndent, ' ') + text; }
-
 // The published list in file order; false when the downloaded file cannot be opened.
 bool readPublishedVersions(std::vector<PublishedVersion>& out) {
     PreferenceFile pcfg;
@@ -26,23 +26,41 @@ bool readPublishedVersions(std::vector<PublishedVersion>& out) {
     return true;
 }
 
-// Reads the offered update's description into the window. False when it is unreadable or
-// refused (the message was given).
-bool showDescription(const std::string& packageFolder, UpdaterReporter& reporter) {
+// The local versions and the published list, once the list is in the mirror.
+struct KnownVersions {
+    std::int32_t localUpdater = 0, localScript = 0;
+    std::vector<PublishedVersion> published;
+};
+
+// False when a file cannot be opened (the fatal box was given).
+bool readKnownVersions(KnownVersions& out, UpdaterReporter& reporter) {
+    for (auto [file, value] : {std::pair{&updaterVersionFile, &out.localUpdater}, std::pair{&scriptVersionFile, &out.localScript}}) {
+        if (!readLocalVersion(*file, *value)) {
+            reporter.fatal({titles::attentionCaps, texts::cannotOpen(file->name), suite::NoticeKind::Error});
+            return false;
+        }
+    }
+    if (!readPublishedVersions(out.published)) {
+        reporter.fatal({titles::attentionCaps, texts::cannotOpen(versionListName), suite::NoticeKind::Error});
+        return false;
+    }
+    return true;
+}
+
+// The mirrored description of the offered update, read and checked: the one reading the
+// installation will work from. None when it is unreadable or refused (the box was given).
+std::optional<UpdateDescription> checkedDescription(const std::string& packageFolder, UpdaterReporter& reporter) {
     UpdateDescription description;
     if (!readUpdateDescription(workFolder + packageFolder + "/" + descriptionFileName, description)) {
-        reporter.message(titles::attentionCaps, texts::cannotOpen(descriptionFileName), BoxIcon::Error);
-        return false;
+        reporter.message({titles::attentionCaps, texts::cannotOpen(descriptionFileName), suite::NoticeKind::Error});
+        return std::nullopt;
     }
     std::string unsafe;
     if (findUnsafePath(description, unsafe)) {
-        reporter.message(titles::attentionCaps, texts::unsafeDescriptionPath(unsafe), BoxIcon::Error);
-        return false;
+        reporter.message({titles::attentionCaps, texts::unsafeDescriptionPath(unsafe), suite::NoticeKind::Error});
+        return std::nullopt;
     }
-    for (const std::string& line : description.lines) reporter.addDescriptionLine(line);
-    for (const std::string& file : description.files)
-        reporter.addFileRow(toServerName(lastPart(file)), texts::rowToUpdate);
-    return true;
+    return description;
 }
 
 // The site whose downloads wait no longer than what is left of the check.
@@ -52,6 +70,35 @@ OfficialSite within(const OfficialSite& site, const RunDeadline& deadline) {
     return s;
 }
 
+CheckOutcome nothingToOffer(UpdaterState& state, UpdaterReporter& reporter) {
+    reporter.announce(Announcement::NoUpdate);
+    state.checkPending = false;
+    return CheckOutcome::UpToDate;
+}
+
+// The chosen update's description fetched, checked and shown; the installation tab opens
+// on it.
+CheckOutcome offerUpdate(UpdaterState& state, const OfficialSite& site, const RunDeadline& deadline,
+                         const VersionChoice& choice, UpdaterReporter& reporter) {
+    const std::string packageFolder = packageFolderName(choice.target);
+    fs::makeFolder(workFolder + packageFolder);
+    reporter.announce(Announcement::UpdateAvailable);
+    reporter.addDescriptionLine("");
+    if (state.stopRequested) return CheckOutcome::Stopped;
+    const bool described = fetchOfficialFile(within(site, deadline), descriptionFileName, packageFolder + "/", reporter);
+    if (state.stopRequested) return CheckOutcome::Stopped;
+    if (!described) return CheckOutcome::ProgramEnds;
+    state.checkPending = true;
+    std::optional<UpdateDescription> description = checkedDescription(packageFolder, reporter);
+    // Nothing can be installed from a refused one: the installation tab stays closed.
+    if (!description) return CheckOutcome::Refused;
+    for (const std::string& line : description->lines) reporter.addDescriptionLine(line);
+    for (const std::string& file : description->files) reporter.addFileRow(toServerName(lastPart(file)));
+    state.offer = CheckedUpdate{packageFolder, choice.target, choice.latest, std::move(*description)};
+    state.applyLocked = false;
+    return CheckOutcome::UpdateOffered;
+}
+
 }  // namespace
 
 bool initialiseLocalVersions(UpdaterReporter& reporter) {
@@ -59,10 +106,10 @@ bool initialiseLocalVersions(UpdaterReporter& reporter) {
     ensureLocalVersionFile(scriptVersionFile);
     std::int32_t installed = 0;
     if (!readLocalVersion(scriptVersionFile, installed)) {
-        reporter.fatal(titles::attentionCaps, texts::cannotOpen(scriptVersionFile.name), BoxIcon::Error);
+        reporter.fatal({titles::attentionCaps, texts::cannotOpen(scriptVersionFile.name), suite::NoticeKind::Error});
         return false;
     }
-    reporter.showInstalledVersion(formatVersion(installed));
+    reporter.installedVersionKnown(installed);
     return true;
 }
 
@@ -71,66 +118,27 @@ CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, Upda
     // Until this check offers an update, nothing may be installed: the rows are gone, and
     // an earlier offer's package is no longer the next version once the list says so.
     state.applyLocked = true;
-    state.setPackageFolder("");
+    state.offer.reset();
     reporter.clearDescription();
     reporter.clearFileRows();
     const bool listFetched = fetchOfficialFile(within(site, deadline), versionListName, "", reporter);
     if (state.stopRequested) return CheckOutcome::Stopped;
     if (!listFetched) return CheckOutcome::ProgramEnds;
 
-    std::int32_t localUpdater = 0, localScript = 0;
-    for (auto [file, value] : {std::pair{&updaterVersionFile, &localUpdater}, std::pair{&scriptVersionFile, &localScript}}) {
-        if (!readLocalVersion(*file, *value)) {
-            reporter.fatal(titles::attentionCaps, texts::cannotOpen(file->name), BoxIcon::Error);
-            return CheckOutcome::ProgramEnds;
-        }
-    }
-    std::vector<PublishedVersion> published;
-    if (!readPublishedVersions(published)) {
-        reporter.fatal(titles::attentionCaps, texts::cannotOpen(versionListName), BoxIcon::Error);
+    KnownVersions known;
+    if (!readKnownVersions(known, reporter)) return CheckOutcome::ProgramEnds;
+    // Nothing is published (yet): nothing to offer, and no version to compare with.
+    if (known.published.empty()) return nothingToOffer(state, reporter);
+
+    const VersionChoice choice = chooseVersion(known.published, known.localScript);
+    reporter.latestVersionKnown(choice.latest);
+    if (choice.requiredUpdater > known.localUpdater) {
+        reporter.fatal({titles::attentionCaps, texts::obsoleteUpdater, suite::NoticeKind::Error});
         return CheckOutcome::ProgramEnds;
     }
-    if (published.empty()) {
-        // Nothing is published (yet): nothing to offer, and no version to compare with.
-        reporter.addDescriptionLine(announcement(texts::noUpdate));
-        state.checkPending = false;
-        return CheckOutcome::UpToDate;
-    }
-
-    const VersionChoice choice = chooseVersion(published, localScript);
-    state.targetVersion = choice.target;
-    state.latestVersion = choice.latest;
-    reporter.showLatestVersion(formatVersion(choice.latest));
-    if (choice.requiredUpdater > localUpdater) {
-        reporter.fatal(titles::attentionCaps, texts::obsoleteUpdater, BoxIcon::Error);
-        return CheckOutcome::ProgramEnds;
-    }
-    const bool upToDate = localScript == choice.latest;
-    reporter.showVersionStatus(upToDate, upToDate ? texts::upToDate : texts::notUpToDate);
-
-    if (choice.target == localScript) {
-        reporter.addDescriptionLine(announcement(texts::noUpdate));
-        state.checkPending = false;
-        return CheckOutcome::UpToDate;
-    }
-
-    const std::string packageFolder = packageFolderName(choice.target);
-    state.setPackageFolder(packageFolder);
-    fs::makeFolder(workFolder + packageFolder);
-    reporter.addDescriptionLine(announcement(texts::updateAvailable));
-    reporter.addDescriptionLine("");
-    if (state.stopRequested) return CheckOutcome::Stopped;
-    const bool described = fetchOfficialFile(within(site, deadline), descriptionFileName, packageFolder + "/", reporter);
-    if (state.stopRequested) return CheckOutcome::Stopped;
-    if (!described) return CheckOutcome::ProgramEnds;
-    state.checkPending = true;
-    if (!showDescription(packageFolder, reporter)) {
-        // Nothing can be installed from it: the installation tab stays closed.
-        state.setPackageFolder("");
-        return CheckOutcome::Refused;
-    }
-    state.applyLocked = false;
-    return CheckOutcome::UpdateOffered;
+    reporter.versionsCompared(known.localScript == choice.latest);
+    if (choice.target == known.localScript) return nothingToOffer(state, reporter);
+    return offerUpdate(state, site, deadline, choice, reporter);
 }
 
 }  // namespace velmo::updater

@@ -14,7 +14,7 @@ bool initialiseLocalVersions(UpdaterReporter& reporter);
 
 enum class CheckOutcome {
     UpToDate,       // nothing newer is published (checkPending cleared)
-    UpdateOffered,  // the installation tab is open for state.packageFolder()
+    UpdateOffered,  // the installation tab is open for state.offer
     Refused,        // the update's description is unreadable or names a refused path
     ProgramEnds,    // a fatal message was given (missing official file, obsolete updater...)
     Stopped,        // the program is closing (state.stopRequested): nothing more was done

@@ -18,8 +18,7 @@ inline constexpr const char* finished = "Opérations terminées.";
 
 inline constexpr const char* upToDate = "Votre version est à jour.";
 inline constexpr const char* notUpToDate = "Votre version n'est pas à jour.";
-// The announcement lines are centred in the description area by leading blanks.
-inline constexpr std::size_t announcementIndent = 86;
+// The announcement lines of the description area.
 inline constexpr const char* noUpdate = "Aucune mise à jour de disponible.";
 inline constexpr const char* updateAvailable = "Une mise à jour est disponible.";
 

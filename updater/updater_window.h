@@ -3,8 +3,8 @@
 // "Effectuer les mises à jour" (the FTP form, the package's file list and the button that
 // installs it). No menu. Closing it returns to the launcher.
 #pragma once
-#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "frame/connection_form.h"
 #include "frame/program.h"
@@ -26,34 +26,45 @@ constexpr int versionFrame = 1, installedCaption = 2, installedValue = 3, latest
 
 constexpr int checkTab = 0, applyTab = 1;
 
-// What the window's threads share: the program (its loop runs in the main thread), the
-// one worker (a check or an installation) and the state they hand over.
-struct UpdaterApp {
-    UpdaterApp(frame::Program& p, const frame::ConnectionForm& f, OfficialSite s)
-        : program(p), ui(p.ui()), form(f), site(std::move(s)) {}
-
-    frame::Program& program;
-    ui::Ui& ui;
-    const frame::ConnectionForm& form;
-    const OfficialSite site;
-    UpdaterState state;
-
-    // One worker at a time: a check and an installation must not mix their file lists and
-    // versions. Both buttons stay disabled while it runs.
-    bool workerBusy = false;  // main thread only
-    bool installing = false;  // main thread only: the worker is an installation
-    // The window was asked to close while the worker ran: the worker was told to stop
-    // (state.stopRequested) and shows nothing more; once it has ended, the program
-    // returns to the launcher and ends. Set in the main thread, read by the worker's
-    // reporter.
-    std::atomic<bool> closing{false};
-};
-
 // Where the connection form lies: on the installation tab's page.
 frame::ConnectionFormLayout updaterFormLayout();
 // The window's table of controls (main window, number frame::mainWindow), the form's rows
 // among them.
 std::vector<ui::ControlSpec> updaterControls(const frame::ConnectionForm& form);
+// The main window (title, size, that table); no menu, no About window, the close box
+// returns to the launcher.
+frame::ProgramDescription updaterDescription(const frame::ConnectionForm& form);
+
+// The program's state: made in runUpdater and shared with the worker and the tasks it
+// posts, which may outlive the loop. Everything but `state` belongs to the window's thread.
+struct UpdaterApp : std::enable_shared_from_this<UpdaterApp> {
+    UpdaterApp(ui::Ui& ui, OfficialSite s) : program(ui, updaterDescription(form)), site(std::move(s)) {}
+
+    ui::Ui& ui() const { return program.ui(); }
+
+    const frame::ConnectionForm form{updaterFormLayout()};  // before `program`, built from it
+    frame::Program program;
+    const OfficialSite site;
+    // The worker's while it runs (the window sets only its stop), the window's between two
+    // runs: the worker's end, posted to the window's thread, comes after the worker is done
+    // with it.
+    UpdaterState state;
+
+    // The start-up (fillUpdaterWindow): at the Opened event, or at a command that came first.
+    enum class StartUp { Pending, Done, Failed } startUp = StartUp::Pending;
+    // One worker at a time: a check and an installation must not mix their file lists and
+    // versions. Both buttons stay disabled while it runs.
+    bool workerBusy = false;
+    bool installing = false;  // the worker is an installation
+    // The window was asked to close while the worker ran: the worker was told to stop
+    // (state.stopRequested), and the reports it still posts show no box; once it has
+    // ended, the program returns to the launcher and ends.
+    bool closing = false;
+    // The installation tab's lock as the window sees it: closed at a check's start, then
+    // as the last run left state.applyLocked and state.checkPending.
+    bool applyLocked = true;
+    bool checkPending = true;
+};
 
 // The start once the window shows: the installed version from the local version files,
 // the form from the connection settings file. False when the program must end at once
@@ -70,8 +81,9 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site);
 // box of the worker outlives the window and the launcher never runs beside it.
 void onCloseRequested(UpdaterApp& app);
 
-// Starts a worker for `body` unless one is running (false then); main thread only. The
-// buttons are disabled until it ends.
-bool startWorker(UpdaterApp& app, std::function<void()> body);
+// Starts a worker for `body` unless one is running (false then); the window's thread only.
+// The worker holds the app while it runs; the buttons are disabled until it ends, and its
+// end reaches the window through a posted task.
+bool startWorker(UpdaterApp& app, std::function<void(UpdaterApp&)> body);
 
 }  // namespace velmo::updater

@@ -1,6 +1,5 @@
 #include "updater/version_files.h"
 
-#include <limits>
 
 #include "platform/fs.h"
 #include "platform/text_codec.h"
@@ -54,10 +53,7 @@ bool writeLocalVersion(const LocalVersionFile& file, std::int32_t version) {
 }
 
 std::int32_t versionNumber(const std::string& text) {
-    const long long v = text::parseDecimal(text);
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
+    return text::parseDecimalInt32(text);
 }
 
 }  // namespace velmo::updater

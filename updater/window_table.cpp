@@ -64,12 +64,21 @@ std::vector<ControlSpec> updaterControls(const frame::ConnectionForm& form) {
     return frame::tableInIdOrder({own, form.controls()});
 }
 
+frame::ProgramDescription updaterDescription(const frame::ConnectionForm& form) {
+    frame::ProgramDescription description;
+    description.window = {ids::mainWindow, "Velmo, Maj - Vérification/Update des mises à jour.", 752, 500};
+    description.failureJournal = suite::updaterJournalFile;
+    description.controls = updaterControls(form);
+    return description;
+}
+
 bool fillUpdaterWindow(UpdaterApp& app) {
-    ui::Ui& u = app.ui;
+    ui::Ui& u = app.ui();
     u.setText(ids::mainWindow, ids::actionStatus, texts::noAction);
 
-    WindowReporter reporter(app);
-    if (!initialiseLocalVersions(reporter)) return false;
+    // On the window's own thread: shown at once.
+    WindowView view(app);
+    if (!initialiseLocalVersions(view)) return false;
 
     const ConnectionSettingsLoad load = loadConnectionSettings(Tool::Updater);
     if (!load.fileOpened) {

@@ -8,10 +8,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/net.h"
+#include "platform/net_lookup.h"
 
 namespace velmo::net {
 namespace {
@@ -25,6 +28,20 @@ bool resolveIpv4(const std::string& host, in_addr& out) {
     if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res) return false;
     out = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
     freeaddrinfo(res);
+    return true;
+}
+
+bool numericIpv4(const std::string& host, std::uint32_t& out) {
+    in_addr a{};
+    if (inet_pton(AF_INET, host.c_str(), &a) != 1) return false;
+    out = a.s_addr;
+    return true;
+}
+
+bool systemLookup(const std::string& host, std::uint32_t& out) {
+    in_addr a{};
+    if (!resolveIpv4(host, a)) return false;
+    out = a.s_addr;
     return true;
 }
 
@@ -71,6 +88,58 @@ Socket Socket::connectTo(const std::string& host, int port) {
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return Socket(fd);
+}
+
+Socket Socket::connectTo(const std::string& host, int port, int timeoutMs, const std::atomic<bool>* abort,
+                         ConnectOutcome* outcome) {
+    ConnectOutcome ignored;
+    ConnectOutcome& result = outcome ? *outcome : ignored;
+    result = ConnectOutcome::NoAddress;
+    const std::uint64_t end = clock::tickMs() + static_cast<std::uint64_t>(timeoutMs > 0 ? timeoutMs : 0);
+    if (port < 0 || port > 65535) return Socket();
+    std::uint32_t address = 0;
+    switch (detail::lookupIpv4(host, address, timeoutMs, abort, numericIpv4, systemLookup)) {
+        case detail::LookupResult::Found: break;
+        case detail::LookupResult::NotFound: return Socket();
+        case detail::LookupResult::TimedOut: result = ConnectOutcome::TimedOut; return Socket();
+        case detail::LookupResult::Aborted: result = ConnectOutcome::Aborted; return Socket();
+    }
+    Socket s(::socket(AF_INET, SOCK_STREAM, 0));
+    result = ConnectOutcome::Refused;
+    if (!s.valid() || !s.setNonBlocking(true)) return Socket();
+    const int fd = static_cast<int>(s.handle_);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    sa.sin_addr.s_addr = address;
+    int r;
+    do {
+        r = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) {
+        if (errno != EINPROGRESS) return Socket();
+        for (;;) {
+            if (abort && abort->load()) {
+                result = ConnectOutcome::Aborted;
+                return Socket();
+            }
+            const std::uint64_t now = clock::tickMs();
+            if (now >= end) {
+                result = ConnectOutcome::TimedOut;
+                return Socket();
+            }
+            // Short steps only so that an abort is seen soon.
+            if (waitFor(fd, POLLOUT, static_cast<int>(std::min<std::uint64_t>(end - now, 50)))) break;
+        }
+        int error = 0;
+        socklen_t len = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) return Socket();
+    }
+    if (!s.setNonBlocking(false)) return Socket();
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    result = ConnectOutcome::Connected;
+    return s;
 }
 
 Socket Socket::listenOn(const std::string& address, int port, int backlog) {

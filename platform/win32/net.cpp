@@ -1,7 +1,12 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include "platform/clock.h"
 #include "platform/net.h"
+#include "platform/net_lookup.h"
 
 namespace velmo::net {
 namespace {
@@ -17,6 +22,20 @@ bool resolveIpv4(const std::string& host, in_addr& out) {
     hostent* he = gethostbyname(host.c_str());
     if (!he || he->h_addrtype != AF_INET || !he->h_addr_list[0]) return false;
     memcpy(&out, he->h_addr_list[0], sizeof out);
+    return true;
+}
+
+bool numericIpv4(const std::string& host, std::uint32_t& out) {
+    const unsigned long a = inet_addr(host.c_str());
+    if (a == INADDR_NONE && host != "255.255.255.255") return false;
+    out = a;
+    return true;
+}
+
+bool systemLookup(const std::string& host, std::uint32_t& out) {
+    in_addr a{};
+    if (!resolveIpv4(host, a)) return false;
+    out = a.s_addr;
     return true;
 }
 
@@ -59,6 +78,69 @@ Socket Socket::connectTo(const std::string& host, int port) {
     BOOL one = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
     return Socket(static_cast<Handle>(s));
+}
+
+Socket Socket::connectTo(const std::string& host, int port, int timeoutMs, const std::atomic<bool>* abort,
+                         ConnectOutcome* outcome) {
+    ConnectOutcome ignored;
+    ConnectOutcome& result = outcome ? *outcome : ignored;
+    result = ConnectOutcome::NoAddress;
+    const std::uint64_t end = clock::tickMs() + static_cast<std::uint64_t>(timeoutMs > 0 ? timeoutMs : 0);
+    if (port < 0 || port > 65535) return Socket();
+    std::uint32_t address = 0;
+    switch (detail::lookupIpv4(host, address, timeoutMs, abort, numericIpv4, systemLookup)) {
+        case detail::LookupResult::Found: break;
+        case detail::LookupResult::NotFound: return Socket();
+        case detail::LookupResult::TimedOut: result = ConnectOutcome::TimedOut; return Socket();
+        case detail::LookupResult::Aborted: result = ConnectOutcome::Aborted; return Socket();
+    }
+    const SOCKET raw = socket(AF_INET, SOCK_STREAM, 0);
+    result = ConnectOutcome::Refused;
+    if (raw == INVALID_SOCKET) return Socket();
+    Socket s(static_cast<Handle>(raw));
+    if (!s.setNonBlocking(true)) return Socket();
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<u_short>(port));
+    sa.sin_addr.s_addr = address;
+    if (connect(raw, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return Socket();
+        for (;;) {
+            if (abort && abort->load()) {
+                result = ConnectOutcome::Aborted;
+                return Socket();
+            }
+            const std::uint64_t now = clock::tickMs();
+            if (now >= end) {
+                result = ConnectOutcome::TimedOut;
+                return Socket();
+            }
+            // Winsock reports a connect that failed in the exception set, one that
+            // succeeded in the write set. Short steps only so that an abort is seen soon.
+            const int step = static_cast<int>(std::min<std::uint64_t>(end - now, 50));
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(raw, &writable);
+            FD_SET(raw, &failed);
+            timeval tv{step / 1000, (step % 1000) * 1000};
+            const int r = select(0, nullptr, &writable, &failed, &tv);
+            if (r == SOCKET_ERROR) return Socket();
+            if (r > 0) {
+                if (FD_ISSET(raw, &failed)) return Socket();
+                break;
+            }
+        }
+        int error = 0;
+        int len = sizeof error;
+        if (getsockopt(raw, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 || error != 0)
+            return Socket();
+    }
+    if (!s.setNonBlocking(false)) return Socket();
+    BOOL one = TRUE;
+    setsockopt(raw, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    result = ConnectOutcome::Connected;
+    return s;
 }
 
 Socket Socket::listenOn(const std::string& address, int port, int backlog) {

@@ -132,6 +132,10 @@ protected:
         }
         ASSERT_TRUE(worker::waitForAll(std::chrono::minutes(1))) << "a worker never ended";
         EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
+        // A box is modal for the program's windows only when their own thread shows it;
+        // a worker's box would leave them usable under it.
+        for (const ui::ShownBox& box : ui.shownBoxes())
+            EXPECT_EQ(box.thread, programThread) << "box \"" << box.title << "\" shown by a worker";
         EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
@@ -147,6 +151,7 @@ protected:
     void start() {
         tools.enter("Tools");
         program = std::thread([this] { exitCode = runBackupTool(ui); });
+        programThread = program.get_id();
         ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); }));
     }
 
@@ -183,10 +188,10 @@ protected:
             out[ui.getCell(ids::backupWindow, list, r, 0)] = ui.getCell(ids::backupWindow, list, r, 1);
         return out;
     }
-    void untick(int list, const std::string& name) {
+    void untick(int list, const std::string& name, bool ticked = false) {
         for (int r = 0; r < ui.rowCount(ids::backupWindow, list); ++r)
             if (ui.getCell(ids::backupWindow, list, r, 0) == name) {
-                ASSERT_TRUE(ui.tickRow(ids::backupWindow, list, r, false));
+                ASSERT_TRUE(ui.tickRow(ids::backupWindow, list, r, ticked));
             }
     }
     std::string field(int id) { return ui.getText(ids::mainWindow, id); }
@@ -201,6 +206,7 @@ protected:
     velmo::testing::ScratchFolder tools;
     ui::HeadlessUi ui;
     std::thread program;
+    std::thread::id programThread;
     int exitCode = -1;
 };
 
@@ -238,6 +244,7 @@ TEST_P(WholeBackup, BringsHomeEverySkinAndPersonalFileByteForByte) {
     const std::string name = folders[0].filename().string();
     EXPECT_TRUE(std::regex_match(name, std::regex("sauvegarde_20[0-9]{2}(_[0-9]{2}){2}__[0-9]{2}(_[0-9]{2}){2}"))) << name;
     EXPECT_EQ(summary.rfind(std::string(allSaved) + "\r\n\r\nLe dossier s'appelle : " + name + "\r\n", 0), 0u);
+    EXPECT_EQ(ui.shownBoxes().back().icon, ui::MessageIcon::Information);
     expectSameTree(treeOf(folders[0]), expectedTree(wholeBackup(), server));
     pressClose();
     closeProgram();
@@ -663,3 +670,34 @@ TEST_P(GrownFile, IsNotSavedAndTheBackupGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(Peers, GrownFile, ::testing::Values(PeerKind::Vsftpd, PeerKind::PureFtpd, PeerKind::Pyftpdlib),
                          [](const auto& info) { return std::string(testsupport::peerKindName(info.param)); });
+
+// What is ticked when "Sauvegarder" is pressed is what is saved: rows ticked or unticked
+// while the first file comes change nothing of the backup under way.
+TEST_F(BackupProgram, TheRowsTickedAtThePressAreTheOnesSaved) {
+    testsupport::ScriptedServer host;
+    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    listChmodPerso(host, fileEntry(6, "livre.txt") + fileEntry(3, "mdp.php") + fileEntry(5, "notes.txt")).reply("226 ok\r\n");
+    host.expect("PWD\r\n").reply("257 \"/\"\r\n");
+    host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/chmod_perso\r\n").reply("250 ok\r\n");
+    host.expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("RETR livre.txt\r\n").reply("150 ok\r\n");
+    host.acceptData().sendData("1||", true).silence(800).sendData("Lea").reply("226 ok\r\n");
+    retr(host, "mdp.php", "mdp");
+    host.start();
+    startWithSettings(ConnectionSettings{"127.0.0.1", "velmo", "", "livre-dor", 0, 1, host.port()});
+    connect("secret");
+    untick(ids::filesList, "notes.txt");
+    ASSERT_TRUE(ui.click(ids::backupWindow, ids::backupButton));
+    for (int i = 0; i < 2000 && ftp::transferStatus(backupSession).bytes == 0; ++i) clock::sleepMs(5);
+    ASSERT_GT(ftp::transferStatus(backupSession).bytes, 0);
+    untick(ids::filesList, "mdp.php");
+    untick(ids::filesList, "notes.txt", true);
+    ui.expectBox("Information.", allSaved);
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.getText(ids::backupWindow, ids::backupButton) == closeButtonText; }));
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", savedStatus}, {"mdp.php", savedStatus}, {"notes.txt", notSavedStatus}}));
+    expectSameTree(treeOf(backupFolders().at(0)), Files{{"chmod_perso/", ""}, {"chmod_perso/livre.txt", "1||Lea"},
+                                                        {"chmod_perso/mdp.php", "mdp"}});
+    EXPECT_TRUE(host.finish()) << host.report();
+}

@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <new>
+#include <regex>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "frame/program.h"
+#include "platform/worker.h"
 #include "tests/frame/frame_test_support.h"
 #include "ui/headless/headless_ui.h"
 
@@ -99,4 +105,50 @@ TEST(Program, WithoutMenuOrAboutTheCloseBoxStillReturnsAndAnUnbuiltWindowRunsNot
     ui.createWindow({0, "autre", 10, 10}, {});
     EXPECT_EQ(frame::Program(ui, d).run(), 1);
     EXPECT_EQ(ui.window(0)->title, "autre");
+}
+
+// A worker whose body throws (memory refused for a length a server announced, or anything
+// else) must not end the program on the spot: the failure is noted in the program's
+// journal, told in a box from the loop's thread, and the tool then closes its usual way.
+TEST(Program, AWorkerThatThrowsIsJournalledToldAndThenClosesTheTool) {
+    struct Row {
+        std::function<void()> body;
+        std::string words;
+    };
+    const std::vector<Row> rows = {
+        {[] { throw std::bad_alloc(); }, std::bad_alloc().what()},
+        {[] { throw 42; }, "exception inconnue"},
+        {[] { throw std::runtime_error("deux\r\nlignes"); }, "deux  lignes"},
+    };
+    for (const Row& r : rows) {
+        ScratchDirectory dir;
+        std::filesystem::create_directories(dir / "Tools/softwareDatas");
+        dir.enter("Tools");
+        ui::HeadlessUi ui;
+        frame::ProgramDescription d;
+        d.window = {frame::mainWindow, "Velmo, Maj", 752, 500};
+        d.controls = {{9, K::Button, 268, 368, 180, 24, "Vérifier les mises à jour"}};
+        d.failureJournal = "softwareDatas/log-erreur-Update.txt";
+        frame::Program program(ui, d);
+        program.addRoutes({frame::onCommand(9, [&] { EXPECT_TRUE(worker::start(r.body)); })});
+        const std::string told = "Une erreur inattendue a interrompu l'opération en cours (" + r.words +
+                                 ").\r\n\r\nElle a été notée dans le fichier \"softwareDatas/log-erreur-Update.txt\".\r\n"
+                                 "Le programme va donc se fermer.";
+        ui.expectBox("ATTENTION.", told);
+        ui.expectBox("Information.", "Impossible de retourner au menu général.");
+        std::thread loop([&] { EXPECT_EQ(program.run(), 0); });
+        ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(0); }));
+        ASSERT_TRUE(ui.click(0, 9));
+        loop.join();
+        EXPECT_TRUE(worker::waitForAll(std::chrono::seconds(10)));
+        ASSERT_EQ(ui.shownBoxes().size(), 2u) << r.words;
+        EXPECT_EQ(ui.shownBoxes()[0].text, told);
+        EXPECT_EQ(ui.shownBoxes()[0].icon, ui::MessageIcon::Error);
+        EXPECT_TRUE(ui.failures().empty());
+        const std::string journal = dir.readFile("Tools/softwareDatas/log-erreur-Update.txt");
+        EXPECT_TRUE(std::regex_match(journal, std::regex("\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d - Erreur inattendue pendant "
+                                                         "une opération en arrière-plan \\(" + r.words +
+                                                         "\\) : l'opération a été interrompue et le programme fermé\\.\r\n")))
+            << journal;
+    }
 }

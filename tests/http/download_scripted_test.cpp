@@ -3,8 +3,10 @@
 // as it was and must end within the client's time bounds.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/download.h"
@@ -84,6 +86,18 @@ TEST(DownloadScripted, BrokenAndHostileAnswersFailAndLeaveTheFileAlone) {
              s.reply("HTTP/1.1 302 Found\r\nLocation: https://127.0.0.1/secure\r\nContent-Length: 0\r\n\r\n").drop();
          },
          DownloadError::NotHttp, ParseError::None},
+        {"a length no file has, which the client once made room for before looking further",
+         [](ScriptedServer& s) { s.reply(ok200 + "Content-Length: 99999999999\r\n\r\nfirst bytes").drop(); },
+         DownloadError::Malformed, ParseError::BodyTooLarge},
+        {"the same length on a 404",
+         [](ScriptedServer& s) { s.reply("HTTP/1.1 404 Not Found\r\nContent-Length: 99999999999\r\n\r\n").drop(); },
+         DownloadError::Malformed, ParseError::BodyTooLarge},
+        {"redirect to the same server under another name", [](ScriptedServer& s) {
+             s.reply("HTTP/1.1 302 Found\r\nLocation: http://localhost:" + std::to_string(s.port()) +
+                     "/file.velmo\r\nContent-Length: 0\r\n\r\n").drop();
+             expectGet(s, "/file.velmo").reply(ok200 + "Content-Length: 5\r\n\r\nother").drop();
+         },
+         DownloadError::RedirectElsewhere, ParseError::None},
         {"redirect without a Location",
          [](ScriptedServer& s) { s.reply("HTTP/1.1 301 Moved\r\nContent-Length: 4\r\n\r\nbody").drop(); },
          DownloadError::RedirectWithoutLocation, ParseError::None},
@@ -141,4 +155,116 @@ TEST(DownloadScripted, ClosedPortsAndUnwritableDestinationsFail) {
     expectGet(server, "/x").reply(ok200 + "Content-Length: 2\r\n\r\nok").drop();
     server.start();
     EXPECT_EQ(downloadFile(scriptedUrl(server, "x"), dir.file("no-such-folder/f")).error, DownloadError::CannotWrite);
+}
+
+// A file of the official site comes from the official site: a redirect to another port or
+// another host (another name of the same machine included) is not followed, and the other
+// server never sees a request.
+TEST(DownloadScripted, RedirectsAwayFromTheHostOrPortAreNotFollowed) {
+    ScriptedServer other;
+    expectGet(other, "/file.velmo").reply(ok200 + "Content-Length: 11\r\n\r\nnot the one").drop();
+    other.setStepLimit(300);
+    other.start();
+    const std::string otherPort = std::to_string(other.port());
+    for (const std::string& location :
+         {"http://127.0.0.1:" + otherPort + "/file.velmo", "//127.0.0.1:" + otherPort + "/file.velmo",
+          std::string("http://127.0.0.2/file.velmo")}) {
+        ScratchFolder dir;
+        dir.writeFile("f", "old copy");
+        ScriptedServer server;
+        expectGet(server, "/velmo-maj/file.velmo")
+            .reply("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n")
+            .drop();
+        server.start();
+        const DownloadResult got = downloadFile(scriptedUrl(server, "velmo-maj/file.velmo"), dir.file("f"), quickLimits());
+        EXPECT_EQ(got.error, DownloadError::RedirectElsewhere) << location << ": " << errorName(got.error);
+        EXPECT_EQ(dir.readFile("f"), "old copy") << location;
+        EXPECT_TRUE(server.finish()) << server.report();
+    }
+    other.finish();
+    EXPECT_EQ(other.connectionsAccepted(), 0);
+}
+
+// What one address may cost: its redirects share one deadline, a connect that is never
+// taken ends at its own bound, the caller's deadline and abort flag end it early, and a
+// text of more lines than the caller reads is refused.
+TEST(DownloadScripted, OneAddressHasOneBudgetAndTheCallerCanEndIt) {
+    // A listener whose queue is full: the system drops further connection attempts, so a
+    // connect there waits as long as the client lets it.
+    net::Socket fullListener = net::Socket::listenOn("127.0.0.1", 0, 0);
+    ASSERT_TRUE(fullListener.valid());
+    const int fullPort = fullListener.localPort();
+    std::vector<net::Socket> fillers;
+    for (int i = 0; i < 16; ++i) {
+        net::Socket::ConnectOutcome outcome{};
+        net::Socket s = net::Socket::connectTo("127.0.0.1", fullPort, 200, nullptr, &outcome);
+        if (outcome == net::Socket::ConnectOutcome::TimedOut) break;
+        ASSERT_TRUE(s.valid()) << "attempt " << i;
+        fillers.push_back(std::move(s));
+    }
+
+    std::atomic<bool> abort{false};
+    std::thread aborter;
+    struct Row {
+        const char* what;
+        std::function<void(ScriptedServer&)> script;  // the whole conversation
+        std::function<void(DownloadLimits&)> limits;
+        DownloadError error;
+        std::uint64_t maxMs;
+        std::string url;  // empty: the scripted server's /file.velmo
+    };
+    const std::string slowHop = "HTTP/1.1 302 Found\r\nLocation: /file.velmo\r\nContent-Length: 0\r\n\r\n";
+    const std::vector<Row> rows = {
+        {"four redirects of 400 ms each against 1000 ms for the address",
+         [&](ScriptedServer& s) {
+             for (int hop = 0; hop < 4; ++hop) expectGet(s, "/file.velmo").silence(400).reply(slowHop).drop();
+             expectGet(s, "/file.velmo").reply(ok200 + "Content-Length: 4\r\n\r\nlate").drop();
+         },
+         [](DownloadLimits& l) { l.responseLimitMs = 1000; }, DownloadError::TooSlow, 1400},
+        {"a connect never taken", [](ScriptedServer&) {}, [](DownloadLimits& l) { l.connectWaitMs = 300; },
+         DownloadError::ConnectTimedOut, 900, "http://127.0.0.1:" + std::to_string(fullPort) + "/file.velmo"},
+        {"a connect never taken, the address's time running out first", [](ScriptedServer&) {},
+         [](DownloadLimits& l) { l.responseLimitMs = 300; l.connectWaitMs = 5000; }, DownloadError::TooSlow, 900,
+         "http://127.0.0.1:" + std::to_string(fullPort) + "/file.velmo"},
+        {"the caller's deadline before the first byte", [](ScriptedServer& s) { expectGet(s, "/file.velmo").silence(2000); },
+         [](DownloadLimits& l) {
+             l.firstByteWaitMs = 5000;
+             l.deadlineTickMs = clock::tickMs() + 300;
+         },
+         DownloadError::TooSlow, 900},
+        {"the caller's abort flag during a slow body",
+         [](ScriptedServer& s) {
+             expectGet(s, "/file.velmo").reply(ok200 + "\r\n").replySplit(std::vector<std::string>(40, "drip"), 50);
+         },
+         [&](DownloadLimits& l) {
+             l.abort = &abort;
+             aborter = std::thread([&abort] {
+                 clock::sleepMs(300);
+                 abort = true;
+             });
+         },
+         DownloadError::Aborted, 900},
+        {"more lines than the caller reads",
+         [](ScriptedServer& s) { expectGet(s, "/file.velmo").reply(ok200 + "Content-Length: 8\r\n\r\na\nb\nc\nd\n").drop(); },
+         [](DownloadLimits& l) { l.maxBodyLines = 3; }, DownloadError::TooManyLines, 900},
+    };
+    for (const Row& r : rows) {
+        abort = false;
+        ScratchFolder dir;
+        dir.writeFile("f", "old copy");
+        ScriptedServer server;
+        r.script(server);
+        server.start();
+        DownloadLimits limits = quickLimits();
+        limits.firstByteWaitMs = limits.readWaitMs = 1000;
+        limits.responseLimitMs = 5000;
+        r.limits(limits);
+        const std::uint64_t start = clock::tickMs();
+        const DownloadResult got = downloadFile(r.url.empty() ? scriptedUrl(server, "file.velmo") : r.url, dir.file("f"), limits);
+        const std::uint64_t took = clock::tickMs() - start;
+        EXPECT_EQ(got.error, r.error) << r.what << ": " << errorName(got.error);
+        EXPECT_LT(took, r.maxMs) << r.what;
+        EXPECT_EQ(dir.readFile("f"), "old copy") << r.what;
+        if (aborter.joinable()) aborter.join();
+    }
 }

@@ -159,3 +159,20 @@ TEST(ResponseParser, EverythingAServerSendsIsBounded) {
     };
     checkEverySplit(rows, smallLimits);
 }
+
+// A length past the bound is refused before the head counts as read, on every kind of
+// answer: a client that makes room for the body once the head is read (as the download
+// does) must never see the number, which could be anything a server likes to write.
+TEST(ResponseParser, ARefusedLengthNeverShowsAsACompleteHead) {
+    for (const char* status : {"200 OK", "404 Not Found", "302 Found"}) {
+        for (const std::string& length : {std::string("99999999999"), std::string("101")}) {
+            ResponseParser parser(smallLimits);
+            std::string body;
+            parser.feed(std::string("HTTP/1.1 ") + status + "\r\nLocation: /x\r\nContent-Length: " + length + "\r\n\r\n", body);
+            EXPECT_EQ(parser.error(), ParseError::BodyTooLarge) << status << " " << length;
+            EXPECT_FALSE(parser.headComplete()) << status << " " << length;
+            EXPECT_EQ(parser.head().contentLength, -1) << status << " " << length;
+            EXPECT_NE(parser.head().framing, BodyFraming::Length) << status << " " << length;
+        }
+    }
+}

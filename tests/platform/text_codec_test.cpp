@@ -27,6 +27,10 @@ TEST(TextCodec, TrimAndDecimalFollowTheFormRules) {
     EXPECT_EQ(text::parseDecimal("  -21abc"), -21);
     EXPECT_EQ(text::parseDecimal("abc"), 0);
     EXPECT_EQ(text::parseDecimal("99999999999999999999999999"), 1000000000000000000LL);
+    // The files' integers are pinned at the 32-bit ends, never wrapped.
+    EXPECT_EQ(text::parseDecimalInt32("2147483648"), 2147483647);
+    EXPECT_EQ(text::parseDecimalInt32("-2147483649"), -2147483647 - 1);
+    EXPECT_EQ(text::parseDecimalInt32("4294967317"), 2147483647);  // not 21
 }
 
 TEST(DateMask, JournalAndBackupMasksGiveZeroPaddedFields) {

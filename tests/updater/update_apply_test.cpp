@@ -90,6 +90,12 @@ struct Scene {
     RecordingReporter reporter;
 };
 
+// How every incomplete installation's box ends.
+const std::string journalNamed =
+    "La liste se trouve dans le fichier \"softwareDatas/log-erreur-Update.txt\".\r\n\r\n"
+    "Votre version n'a pas été changée. Retournez sur l'onglet \"Vérifier les mises à jour\" pour recommencer "
+    "la mise à jour.";
+
 int modeOf(const std::string& path) {  // -1 when missing
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
@@ -116,11 +122,14 @@ TEST(UpdateApply, AWholeUpdateOnEachRealServer) {
         EXPECT_EQ(modeOf(scene.ftp.home() + "/livre-dor/skins/nouveau/cfg_variables.php"), 0777);
 
         EXPECT_EQ(scene.recordedVersion(), 2010000);
-        EXPECT_EQ(scene.reporter.installed, "2.10.0");
+        EXPECT_EQ(scene.reporter.installed, 2010000);
         EXPECT_TRUE(scene.state.applyLocked);
-        EXPECT_EQ(scene.reporter.statuses(), std::vector<std::string>(4, texts::rowSent));
+        EXPECT_EQ(scene.reporter.statuses(), std::vector<FileState>(4, FileState::Sent));
         ASSERT_EQ(scene.reporter.boxes.size(), 1u);
-        EXPECT_EQ(scene.reporter.boxes[0].text, texts::updateDone());
+        EXPECT_EQ(scene.reporter.boxes[0].text,
+                  "La mise à jour à été effectuée.\r\n\r\n"
+                  "Retournez sur l'onglet \"Vérifier les mises à jour\" pour voir s'il n'y a pas d'autres mises à "
+                  "jour de disponible.");
         EXPECT_FALSE(std::filesystem::exists(scene.tools.dir / "softwareDatas/log-erreur-Update.txt"));
         // The form was saved trimmed, the other lines kept.
         EXPECT_EQ(loadConnectionSettings(Tool::Updater).settings.guestbookFolder, "livre-dor");
@@ -140,9 +149,9 @@ TEST(UpdateApply, AMissingPackageFileIsJournalledAndTheVersionNotRecorded) {
     EXPECT_FALSE(scene.existsOnServer("skins/nouveau/cfg_variables.php"));
     EXPECT_EQ(scene.onServer("livre_lire.php"), p.contents.at("livre_lire.velmo"));
     EXPECT_EQ(scene.reporter.statuses(),
-              (std::vector<std::string>{texts::rowSent, texts::rowFailed, texts::rowSent, texts::rowSent}));
+              (std::vector<FileState>{FileState::Sent, FileState::Failed, FileState::Sent, FileState::Sent}));
     EXPECT_EQ(scene.recordedVersion(), 2000000);
-    EXPECT_EQ(scene.reporter.installed, "inconnu") << "the installed version is not shown as changed";
+    EXPECT_EQ(scene.reporter.installed, 0) << "the installed version is not shown as changed";
     EXPECT_TRUE(scene.state.applyLocked);
 
     const std::string journal = scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt");
@@ -153,7 +162,9 @@ TEST(UpdateApply, AMissingPackageFileIsJournalledAndTheVersionNotRecorded) {
         << journal;
     ASSERT_EQ(scene.reporter.boxes.size(), 1u);
     EXPECT_EQ(scene.reporter.boxes[0].title, "Avertissement.");
-    EXPECT_EQ(scene.reporter.boxes[0].text, texts::updateIncomplete(1, "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_EQ(scene.reporter.boxes[0].text,
+              "La mise à jour n'a pas été effectuée entièrement : 1 fichier(s) n'ont pas pu être transférés.\r\n" +
+                  journalNamed);
 }
 
 TEST(UpdateApply, EarlyStopsTouchNothingOnTheServer) {
@@ -164,19 +175,47 @@ TEST(UpdateApply, EarlyStopsTouchNothingOnTheServer) {
     ConnectionSettings noPassword = scene.form();
     noPassword.password = "  ";
     EXPECT_EQ(applyUpdate(scene.state, scene.official.site(), noPassword, scene.reporter), ApplyOutcome::PasswordMissing);
-    EXPECT_EQ(scene.reporter.boxes.back().text, texts::passwordMissing);
+    EXPECT_EQ(scene.reporter.boxes.back().text, "Vous avez oublié de remplir le champ du mot de passe.");
     EXPECT_EQ(loadConnectionSettings(Tool::Updater).settings.userId, scene.ftp.user());
 
-    // The mirrored description was changed to reach outside the guestbook folder: refused
+    // The published description reaches outside the guestbook folder: the check refuses it,
+    // and the installation, pressed anyway, has no checked description to work from: refused
     // before anything is downloaded or sent.
     Package hostile = guestbookPackage();
     hostile.files.push_back("../../../etc/cron.d/velmo.velmo");
-    scene.tools.dir.writeFile("misesAJour/maj_2010000/_Fichier_Maj_xxx.pcfg", hostile.descriptionText());
+    scene.official.publishPackage(2010000, hostile);
+    EXPECT_EQ(checkForUpdates(scene.state, scene.official.site(), scene.reporter), CheckOutcome::Refused);
+    EXPECT_EQ(scene.reporter.boxes.back().text,
+              "La description de la mise à jour contient un chemin refusé :\r\n"
+              "\"../../../etc/cron.d/velmo.velmo\"\r\n\r\n"
+              "Rien n'a été téléchargé ni envoyé. Contactez le webmaster du site officiel pour lui signaler.");
     EXPECT_EQ(applyUpdate(scene.state, scene.official.site(), scene.form(), scene.reporter), ApplyOutcome::Refused);
-    EXPECT_EQ(scene.reporter.boxes.back().text, texts::unsafeDescriptionPath("../../../etc/cron.d/velmo.velmo"));
+    EXPECT_EQ(scene.reporter.boxes.back().title, "AVERTISSEMENT.");
+    EXPECT_EQ(scene.reporter.boxes.back().text,
+              "Impossible de lire les infos de : \"_Fichier_Maj_xxx.pcfg\". [Local - Erreur : CD]");
+    EXPECT_EQ(scene.reporter.boxes.back().icon, velmo::suite::NoticeKind::Plain);
     EXPECT_FALSE(std::filesystem::exists(scene.tools.dir / "misesAJour/maj_2010000/livre_lire.php"));
     EXPECT_TRUE(scene.ftp.receivedCommands().empty());
     EXPECT_EQ(scene.recordedVersion(), 2000000);
+}
+
+// The installation sends what the check read, checked and listed, nothing else: a mirrored
+// description changed since (another file named, a path refused) is not read again, so no
+// file the list did not show reaches the server and every row is one the user saw.
+TEST(UpdateApply, TheInstallationWorksFromTheCheckedDescriptionOnly) {
+    Scene scene(PeerKind::Pyftpdlib);
+    scene.official.web.writeFile("velmo-maj/maj_2010000/extra.velmo", "extra");
+    scene.check();
+    Package changed = guestbookPackage();
+    changed.files.push_back("extra.velmo");
+    changed.chmods.push_back("../../../etc/cron.d");
+    scene.tools.dir.writeFile("misesAJour/maj_2010000/_Fichier_Maj_xxx.pcfg", changed.descriptionText());
+
+    EXPECT_EQ(applyUpdate(scene.state, scene.official.site(), scene.form(), scene.reporter), ApplyOutcome::Installed);
+    EXPECT_EQ(scene.reporter.statuses(), std::vector<FileState>(4, FileState::Sent));
+    EXPECT_FALSE(scene.existsOnServer("extra.php"));
+    EXPECT_FALSE(std::filesystem::exists(scene.tools.dir / "misesAJour/maj_2010000/extra.php"));
+    EXPECT_EQ(scene.recordedVersion(), 2010000);
 }
 
 // "~" is the login home for vsftpd and pure-ftpd: a description naming it must be refused
@@ -200,8 +239,8 @@ TEST(UpdateApply, TildePathsNeverReachTheLoginHome) {
 
         EXPECT_EQ(checkForUpdates(scene.state, scene.official.site(), scene.reporter), CheckOutcome::Refused);
         EXPECT_TRUE(scene.state.applyLocked);
-        // The same description already in the mirror, the installation pressed anyway.
-        scene.state.setPackageFolder("maj_2010000");
+        // The same description already in the mirror, the installation pressed anyway: it
+        // has no checked description, and the mirror is not read again.
         scene.tools.dir.writeFile("misesAJour/maj_2010000/_Fichier_Maj_xxx.pcfg", hostile.descriptionText());
         EXPECT_EQ(applyUpdate(scene.state, scene.official.site(), scene.form(), scene.reporter), ApplyOutcome::Refused);
 
@@ -302,9 +341,9 @@ TEST(UpdateApply, TheExactLinesOfAnInstallation) {
     EXPECT_EQ(server.connectionsAccepted(), 2);
     // Each row: received into its local copy first, then sent (or not).
     EXPECT_EQ(scene.reporter.rowChanges,
-              (std::vector<std::pair<int, std::string>>{{0, texts::rowReceived}, {1, texts::rowReceived},
-                                                        {2, texts::rowReceived}, {0, texts::rowSent},
-                                                        {1, texts::rowFailed}, {2, texts::rowSent}}));
+              (std::vector<std::pair<int, FileState>>{{0, FileState::Received}, {1, FileState::Received},
+                                                      {2, FileState::Received}, {0, FileState::Sent},
+                                                      {1, FileState::Failed}, {2, FileState::Sent}}));
     EXPECT_EQ(scene.tools.dir.readFile("misesAJour/maj_2010000/lib.php/a.php"), "a");
     EXPECT_EQ(scene.tools.dir.readFile("misesAJour/maj_2010000/skins/defaut/fond.php"), "fond");
     // The refused file and the refused permission are both journalled and named.
@@ -314,7 +353,8 @@ TEST(UpdateApply, TheExactLinesOfAnInstallation) {
               std::string::npos);
     EXPECT_EQ(scene.recordedVersion(), 2000000);
     EXPECT_EQ(scene.reporter.boxes.back().text,
-              texts::updateIncomplete(1, 1, false, "softwareDatas/log-erreur-Update.txt"));
+              "La mise à jour n'a pas été effectuée entièrement : 1 fichier(s) n'ont pas pu être transférés, "
+              "1 Chmod n'ont pas pu être appliqués.\r\n" + journalNamed);
 }
 
 // A control channel whose login is never answered sets no permission: the user is told,
@@ -338,7 +378,9 @@ TEST(UpdateApply, AControlLoginThatTimesOutIsAFailure) {
     EXPECT_EQ(scene.recordedVersion(), 2000000);
     ASSERT_EQ(scene.reporter.boxes.size(), 2u);
     EXPECT_EQ(scene.reporter.boxes[0].text, velmo::suite::connectionErrorText);
-    EXPECT_EQ(scene.reporter.boxes[1].text, texts::updateIncomplete(0, 1, false, "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_EQ(scene.reporter.boxes[1].text,
+              "La mise à jour n'a pas été effectuée entièrement : 1 Chmod n'ont pas pu être appliqués.\r\n" +
+                  journalNamed);
     EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
                   .find("=\r\nCHMOD 777 non appliqué : livre-dor/livre_lire.php\r\nFIN "),
               std::string::npos);
@@ -364,10 +406,13 @@ TEST(UpdateApply, AnInstallationOutOfTimeSendsNoFurtherFile) {
     EXPECT_TRUE(server.finish()) << server.report();
     EXPECT_EQ(server.received().find("b.php"), std::string::npos);
     EXPECT_EQ(server.connectionsAccepted(), 1) << "no control channel once out of time";
-    EXPECT_EQ(scene.reporter.statuses(), (std::vector<std::string>{texts::rowSent, texts::rowFailed}));
+    EXPECT_EQ(scene.reporter.statuses(), (std::vector<FileState>{FileState::Sent, FileState::Failed}));
     EXPECT_EQ(scene.recordedVersion(), 2000000);
     ASSERT_EQ(scene.reporter.boxes.size(), 1u);
-    EXPECT_EQ(scene.reporter.boxes[0].text, texts::updateIncomplete(1, 1, true, "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_EQ(scene.reporter.boxes[0].text,
+              "L'installation a duré trop longtemps, elle a été arrêtée.\r\n"
+              "La mise à jour n'a pas été effectuée entièrement : 1 fichier(s) n'ont pas pu être transférés, "
+              "1 Chmod n'ont pas pu être appliqués.\r\n" + journalNamed);
     EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
                   .find("=\r\nmisesAJour/maj_2010000/b.php\r\nCHMOD 777 non appliqué : livre-dor/a.php\r\nFIN "),
               std::string::npos);

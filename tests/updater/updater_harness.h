@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,53 +15,63 @@
 #include "updater/official_site.h"
 #include "updater/updater_reporter.h"
 
+namespace velmo::updater {
+
+// Row states by name in a failed expectation.
+inline void PrintTo(FileState state, std::ostream* os) {
+    const char* names[] = {"ToUpdate", "Received", "Sent", "Failed"};
+    *os << names[static_cast<int>(state)];
+}
+
+}  // namespace velmo::updater
+
 namespace velmo::updater::testing {
 
 struct Box {
     std::string title, text;
-    BoxIcon icon;
+    suite::NoticeKind icon;
     bool fatal;
 };
 
+// What the engines report, as they report it (numbers, states, announcements): how the
+// window shows it is the window test's matter.
 class RecordingReporter : public UpdaterReporter {
 public:
-    std::string installed = "inconnu", latest = "inconnu";
+    std::int32_t installed = 0, latest = 0;  // 0: never reported
     int statusCalls = 0;
     bool upToDate = false;
-    std::string statusText;
+    // The description area; an announcement is recorded as "<NoUpdate>" or "<UpdateAvailable>".
     std::vector<std::string> description;
-    std::vector<std::pair<std::string, std::string>> rows;  // name, status
+    std::vector<std::pair<std::string, FileState>> rows;  // server name, state
     std::vector<std::string> actions;
-    std::vector<std::pair<int, std::string>> rowChanges;  // every setRowStatus, in order
+    std::vector<std::pair<int, FileState>> rowChanges;  // every state change, in order
     std::vector<Box> boxes;
 
-    void showInstalledVersion(const std::string& t) override { installed = t; }
-    void showLatestVersion(const std::string& t) override { latest = t; }
-    void showVersionStatus(bool ok, const std::string& t) override {
+    void installedVersionKnown(std::int32_t v) override { installed = v; }
+    void latestVersionKnown(std::int32_t v) override { latest = v; }
+    void versionsCompared(bool ok) override {
         ++statusCalls;
         upToDate = ok;
-        statusText = t;
     }
     void clearDescription() override { description.clear(); }
+    void announce(Announcement a) override {
+        description.push_back(a == Announcement::NoUpdate ? "<NoUpdate>" : "<UpdateAvailable>");
+    }
     void addDescriptionLine(const std::string& l) override { description.push_back(l); }
     void clearFileRows() override { rows.clear(); }
-    void addFileRow(const std::string& name, const std::string& status) override { rows.emplace_back(name, status); }
-    void setRowStatus(int row, const std::string& status) override {
+    void addFileRow(const std::string& name) override { rows.emplace_back(name, FileState::ToUpdate); }
+    void fileStateChanged(int row, FileState state) override {
         ASSERT_GE(row, 0);
         ASSERT_LT(static_cast<std::size_t>(row), rows.size());
-        rows[static_cast<std::size_t>(row)].second = status;
-        rowChanges.emplace_back(row, status);
+        rows[static_cast<std::size_t>(row)].second = state;
+        rowChanges.emplace_back(row, state);
     }
     void setActionStatus(const std::string& t) override { actions.push_back(t); }
-    void message(const std::string& title, const std::string& text, BoxIcon icon) override {
-        boxes.push_back({title, text, icon, false});
-    }
-    void fatal(const std::string& title, const std::string& text, BoxIcon icon) override {
-        boxes.push_back({title, text, icon, true});
-    }
+    void message(const suite::Notice& n) override { boxes.push_back({n.title, n.text, n.kind, false}); }
+    void fatal(const suite::Notice& n) override { boxes.push_back({n.title, n.text, n.kind, true}); }
 
-    std::vector<std::string> statuses() const {
-        std::vector<std::string> out;
+    std::vector<FileState> statuses() const {
+        std::vector<FileState> out;
         for (const auto& r : rows) out.push_back(r.second);
         return out;
     }

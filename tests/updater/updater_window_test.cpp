@@ -3,6 +3,8 @@
 // and reads the window; every message box must be one the script foresaw.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <set>
 #include <thread>
 
 #include "tests/support/ftp_peers.h"
@@ -10,8 +12,8 @@
 #include "tests/support/scripted_server.h"
 #include "tests/updater/updater_harness.h"
 #include "ui/headless/headless_ui.h"
-#include "updater/updater_texts.h"
 #include "updater/updater_window.h"
+#include "updater/window_reporter.h"
 
 using namespace velmo;
 using namespace velmo::updater;
@@ -28,12 +30,16 @@ protected:
             program.join();
         }
         EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
+        // The worker's boxes too are the window's: shown by its own thread, never by a worker.
+        for (const ui::ShownBox& box : ui.shownBoxes())
+            EXPECT_TRUE(loopThreads.count(box.thread)) << "shown outside the window's thread: " << box.text;
         EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
     void start() { start(official.site()); }
     void start(const OfficialSite& site) {
         program = std::thread([this, site] { exitCode = runUpdater(ui, site); });
+        loopThreads.insert(program.get_id());
     }
     bool waitFor(const std::function<bool()>& condition) { return ui.waitUntil(condition); }
     std::string text(int id) { return ui.getText(ids::mainWindow, id); }
@@ -59,6 +65,7 @@ protected:
     ToolsFolder tools;
     ui::HeadlessUi ui;
     std::thread program;
+    std::set<std::thread::id> loopThreads;  // every thread that ran the program's loop
     int exitCode = -1;
 };
 
@@ -80,17 +87,17 @@ TEST_F(UpdaterWindowTest, CheckInstallAndTheLockOfTheInstallationTab) {
     ASSERT_TRUE(waitFor([&] { return text(ids::addressField) == "old.example"; }));
     EXPECT_EQ(text(ids::installedValue), "2.0.0");
     EXPECT_EQ(ui.window(ids::mainWindow)->title, "Velmo, Maj - Vérification/Update des mises à jour.");
-    EXPECT_EQ(text(ids::actionStatus), texts::noAction);
+    EXPECT_EQ(text(ids::actionStatus), "Aucune action en cours.");
     EXPECT_EQ(text(ids::portField), "21");
-    chooseLockedTab(texts::checkFirst);
+    chooseLockedTab("Vous devez d'abord vérifier l'existence de mises à jour.");
 
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
     ASSERT_TRUE(waitFor([&] { return ui.rowCount(ids::mainWindow, ids::fileList) == 2 && idle(); }));
     EXPECT_EQ(text(ids::latestValue), "2.10.0");
-    EXPECT_EQ(text(ids::versionStatus), texts::notUpToDate);
+    EXPECT_EQ(text(ids::versionStatus), "Votre version n'est pas à jour.");
     for (int id : {ids::installedCaption, ids::installedValue, ids::latestCaption, ids::latestValue, ids::versionStatus})
         EXPECT_EQ(colour(id), (ui::Colour{255, 0, 0})) << id;
-    EXPECT_EQ(text(ids::description), std::string(86, ' ') + texts::updateAvailable + "\r\n\r\nCorrection.\r\n");
+    EXPECT_EQ(text(ids::description), std::string(86, ' ') + "Une mise à jour est disponible.\r\n\r\nCorrection.\r\n");
 
     ASSERT_TRUE(ui.chooseTab(ids::mainWindow, ids::tabs, applyTab));
     ui.typeText(ids::mainWindow, ids::addressField, ftp.host());
@@ -101,23 +108,25 @@ TEST_F(UpdaterWindowTest, CheckInstallAndTheLockOfTheInstallationTab) {
     ui.expectBox("Information.", "La mise à jour à été effectuée.");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::applyButton));
     EXPECT_TRUE(waitFor([&] { return !ui.isEnabled(ids::mainWindow, ids::checkButton); })) << "one worker at a time";
-    ASSERT_TRUE(waitFor([&] { return text(ids::actionStatus) == texts::finished && idle(); }));
+    ASSERT_TRUE(waitFor([&] { return text(ids::actionStatus) == "Opérations terminées." && idle(); }));
     EXPECT_EQ(text(ids::installedValue), "2.10.0");
-    EXPECT_EQ(colour(ids::versionStatus), (ui::Colour{0, 128, 0}));
+    EXPECT_EQ(text(ids::versionStatus), "Votre version est à jour.");
+    for (int id : {ids::installedCaption, ids::installedValue, ids::latestCaption, ids::latestValue, ids::versionStatus})
+        EXPECT_EQ(colour(id), (ui::Colour{0, 128, 0})) << id;
     const ui::ControlState list = *ui.control(ids::mainWindow, ids::fileList);
     for (const ui::RowState& row : list.rows) {
-        EXPECT_EQ(row.cells[1], texts::rowSent);
+        EXPECT_EQ(row.cells[1], "Transféré.");
         EXPECT_EQ(row.colour, (ui::Colour{0, 102, 0}));
     }
     EXPECT_EQ(list.selected, 0) << "the last row selects the first again";
 
     // Installed: a new check is needed, and it finds nothing more.
     ASSERT_TRUE(ui.chooseTab(ids::mainWindow, ids::tabs, checkTab));
-    chooseLockedTab(texts::checkFirst);
+    chooseLockedTab("Vous devez d'abord vérifier l'existence de mises à jour.");
     ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
     ASSERT_TRUE(waitFor([&] { return text(ids::description) != "" && idle(); }));
-    EXPECT_EQ(text(ids::description), std::string(86, ' ') + texts::noUpdate + "\r\n");
-    chooseLockedTab(texts::nothingToInstall);
+    EXPECT_EQ(text(ids::description), std::string(86, ' ') + "Aucune mise à jour de disponible.\r\n");
+    chooseLockedTab("Il n'y a pas de mises à jour.");
 
     ui.expectBox("Information.", "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.");
     ASSERT_TRUE(ui.closeBox(ids::mainWindow));
@@ -183,7 +192,7 @@ TEST_F(UpdaterWindowTest, ClosingDuringAnInstallationAsksThenStopsBetweenFiles) 
     ui.expectBox("Attention.", "Une mise à jour est en cours d'installation.", ui::MessageBoxResult::Yes);
     ui.expectBox("Information.", "Impossible de retourner au menu");
     ASSERT_TRUE(ui.closeBox(ids::mainWindow));
-    EXPECT_TRUE(waitFor([&] { return text(ids::actionStatus) == texts::stopping; }));
+    EXPECT_TRUE(waitFor([&] { return text(ids::actionStatus) == "Arrêt en cours, veuillez patienter."; }));
     endProgram();
     EXPECT_TRUE(ftp.finish()) << ftp.report();
     EXPECT_EQ(ftp.received().find("b.php"), std::string::npos) << "no file after the stop";
@@ -219,4 +228,29 @@ TEST_F(UpdaterWindowTest, ClosingDuringACheckStopsItBeforeTheLauncher) {
     ASSERT_EQ(ui.shownBoxes().size(), 1u);
     EXPECT_EQ(ui.shownBoxes()[0].ownerWindow, ids::mainWindow);
     EXPECT_FALSE(std::filesystem::exists(tools.dir / "misesAJour/maj_2010000")) << "the check went no further";
+}
+
+// A worker reporting to a window that is gone (never built, or destroyed while its reports
+// waited) changes nothing and shows nothing, and a box it waits for answers at once: the
+// worker ends instead of waiting for a thread that will never show it.
+TEST(UpdaterWindowReports, AWindowGoneShowsNothingAndReleasesTheWorker) {
+    ToolsFolder tools;
+    ui::HeadlessUi ui;
+    const auto app = std::make_shared<UpdaterApp>(ui, OfficialSite{});
+    std::promise<void> done;
+    std::thread worker([&] {
+        PostingReporter reporter(app);
+        reporter.setActionStatus("Envoie vers serveur : a.php");
+        reporter.message({"Information.", "La mise à jour à été effectuée.", suite::NoticeKind::Information});
+        reporter.fatal({"Avertissement.", "[Distant - Erreur : TFSALMSSO]", suite::NoticeKind::Error});
+        done.set_value();
+    });
+    const bool ended = done.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!ended) {
+        worker.detach();
+        FAIL() << "the worker still waits for a box no window will show";
+    }
+    worker.join();
+    EXPECT_TRUE(ui.shownBoxes().empty());
+    EXPECT_EQ(ui.failures(), std::vector<std::string>{});
 }

@@ -10,7 +10,6 @@
 #include "tests/updater/updater_harness.h"
 #include "updater/update_apply.h"
 #include "updater/update_check.h"
-#include "updater/updater_texts.h"
 #include "updater/version_files.h"
 
 using namespace velmo::updater;
@@ -34,12 +33,12 @@ TEST(LocalVersions, MissingFilesAreCreatedExistingOnesOnlyRead) {
     EXPECT_EQ(tools.dir.readFile("misesAJour/__NumeroDeVersion_Exe_Local.pcfg"),
               "[Grp_NumeroDeVersion_Exe_Local]\r\n; Version de l'executable Velmo, Maj de l'utilisateur [Local].\r\n"
               "versionExecutableMaj_Local = 1000000\r\n");
-    EXPECT_EQ(reporter.installed, "2.0.0");
+    EXPECT_EQ(reporter.installed, 2000000);
 
     tools.setInstalledScript(2010003);
     const std::string before = tools.dir.readFile("misesAJour/__NumeroDeVersion_Script_Local.pcfg");
     ASSERT_TRUE(initialiseLocalVersions(reporter));
-    EXPECT_EQ(reporter.installed, "2.10.3");
+    EXPECT_EQ(reporter.installed, 2010003);
     EXPECT_EQ(tools.dir.readFile("misesAJour/__NumeroDeVersion_Script_Local.pcfg"), before);
 }
 
@@ -62,19 +61,20 @@ TEST(VersionCheck, OffersTheNextVersionOrSaysUpToDate) {
         EXPECT_EQ(checkForUpdates(state, official.site(), reporter),
                   offered ? CheckOutcome::UpdateOffered : CheckOutcome::UpToDate) << r.installed;
         EXPECT_TRUE(reporter.boxes.empty());
-        EXPECT_EQ(reporter.latest, "2.20.0");
-        EXPECT_EQ(reporter.statusText, offered ? texts::notUpToDate : texts::upToDate) << r.installed;
+        EXPECT_EQ(reporter.latest, 2020000);
+        EXPECT_EQ(reporter.statusCalls, 1) << r.installed;
+        EXPECT_EQ(reporter.upToDate, !offered) << r.installed;
         EXPECT_EQ(state.applyLocked, !offered) << r.installed;
         EXPECT_EQ(state.checkPending, offered) << r.installed;
         if (!offered) {
-            EXPECT_EQ(reporter.description, std::vector<std::string>{std::string(86, ' ') + texts::noUpdate});
+            EXPECT_EQ(reporter.description, std::vector<std::string>{"<NoUpdate>"});
             continue;
         }
         EXPECT_EQ(state.packageFolder(), r.package);
-        EXPECT_EQ(reporter.description, (std::vector<std::string>{std::string(86, ' ') + texts::updateAvailable, "",
+        EXPECT_EQ(reporter.description, (std::vector<std::string>{"<UpdateAvailable>", "",
                                                                   "Correction du formulaire.", "Nouveau fond."}));
-        EXPECT_EQ(reporter.rows, (std::vector<std::pair<std::string, std::string>>{
-                                     {"livre_lire.php", texts::rowToUpdate}, {"fond.php", texts::rowToUpdate}}));
+        EXPECT_EQ(reporter.rows, (std::vector<std::pair<std::string, FileState>>{
+                                     {"livre_lire.php", FileState::ToUpdate}, {"fond.php", FileState::ToUpdate}}));
     }
 }
 
@@ -90,7 +90,9 @@ TEST(VersionCheck, ObsoleteUpdaterAndMissingDescriptionEndTheProgram) {
     EXPECT_EQ(checkForUpdates(state, official.site(), obsolete), CheckOutcome::ProgramEnds);
     ASSERT_EQ(obsolete.boxes.size(), 1u);
     EXPECT_TRUE(obsolete.boxes[0].fatal);
-    EXPECT_EQ(obsolete.boxes[0].title + obsolete.boxes[0].text, std::string("ATTENTION.") + texts::obsoleteUpdater);
+    EXPECT_EQ(obsolete.boxes[0].title + obsolete.boxes[0].text, std::string("ATTENTION.") +
+                  "Cette version de Velmo, Maj est obsolète, veuillez récupérer une version plus récente sur le "
+                  "site officiel.");
     EXPECT_TRUE(obsolete.rows.empty());
 
     tools.setUpdaterVersion(1010000);
@@ -98,7 +100,10 @@ TEST(VersionCheck, ObsoleteUpdaterAndMissingDescriptionEndTheProgram) {
     RecordingReporter noDescription;
     EXPECT_EQ(checkForUpdates(state, official.site(), noDescription), CheckOutcome::ProgramEnds);
     ASSERT_EQ(noDescription.boxes.size(), 1u);
-    EXPECT_EQ(noDescription.boxes[0].text, texts::officialFileMissing("_Fichier_Maj_xxx.pcfg"));
+    EXPECT_EQ(noDescription.boxes[0].text,
+              "Le fichier : \"_Fichier_Maj_xxx.pcfg\" se trouvant sur le site officiel est absent.\r\n\r\n"
+              "Contactez le webmaster du site pour lui signaler, sinon vous ne pourrez plus faire de mise à jour.\r\n"
+              "[Distant - Erreur : TFSALMSSO]");
     EXPECT_TRUE(state.applyLocked);
 }
 
@@ -113,7 +118,9 @@ TEST(VersionCheck, DescriptionsNamingPathsOutsideTheirFoldersAreRefused) {
     UpdaterState state;
     EXPECT_EQ(checkForUpdates(state, official.site(), reporter), CheckOutcome::Refused);
     ASSERT_EQ(reporter.boxes.size(), 1u);
-    EXPECT_EQ(reporter.boxes[0].text, texts::unsafeDescriptionPath("../../Velmo_Menu.exe"));
+    EXPECT_EQ(reporter.boxes[0].text,
+              "La description de la mise à jour contient un chemin refusé :\r\n\"../../Velmo_Menu.exe\"\r\n\r\n"
+              "Rien n'a été téléchargé ni envoyé. Contactez le webmaster du site officiel pour lui signaler.");
     EXPECT_TRUE(reporter.rows.empty());
     EXPECT_TRUE(state.applyLocked);
 }
