@@ -77,8 +77,8 @@ struct BackupApp : std::enable_shared_from_this<BackupApp> {
     // The open window's job; its workers hold it too.
     std::shared_ptr<BackupJob> windowJob;
 
-    // One engine worker on session 33 at a time: a listing still logging in for a window
-    // the user closed finishes before the next window's listing starts.
+    // One engine worker at a time: a listing still logging in for a window the user closed
+    // finishes before the next window's listing starts.
     std::mutex engineLock;
 };
 

@@ -15,8 +15,6 @@ namespace velmo::backup {
 
 namespace {
 
-constexpr int session = backupSession;
-
 // How often a running download looks at the window's stop request.
 constexpr int stopCheckMs = 50;
 // A skin's settings file is a few KiB; no listing gives its size.
@@ -32,62 +30,56 @@ using Listed = std::vector<std::pair<std::string, std::int64_t>>;  // name, size
 // The entries of `kind` in the current directory, in the server's order, except `skipped`;
 // `leftOut` gets the entries of that kind the listing could not take. False when the
 // listing could not be had.
-bool listNames(ftp::EntryKind kind, std::initializer_list<const char*> skipped, Listed& names, int& leftOut) {
+bool listNames(ftp::Session& session, ftp::EntryKind kind, std::initializer_list<const char*> skipped, Listed& names,
+               int& leftOut) {
     names.clear();
     leftOut = 0;
-    if (!ftp::listDirectory(session)) return false;
-    leftOut = ftp::skippedEntries(session, kind);
-    while (ftp::nextEntry(session)) {
-        if (ftp::entryKind(session) != kind) continue;
-        std::string name = ftp::entryName(session);
+    if (!session.listDirectory()) return false;
+    leftOut = session.skippedEntries(kind);
+    for (const ftp::ListingEntry& entry : session.entries()) {
+        if (entry.kind != kind) continue;
         bool keep = true;
-        for (const char* s : skipped) keep = keep && name != s;
-        if (keep) names.emplace_back(std::move(name), ftp::entrySize(session));
+        for (const char* s : skipped) keep = keep && entry.name != s;
+        if (keep) names.emplace_back(entry.name, entry.size);
     }
     return true;
 }
 
 // Server paths are relative to the login directory: go back there first, and only then
 // into `path`, so that a failure never leaves the session in some other folder.
-bool enterBelowLogin(const BackupJob& job, const std::string& path) {
-    return ftp::changeDirectory(session, job.loginDirectory) && ftp::changeDirectory(session, path);
+bool enterBelowLogin(BackupJob& job, const std::string& path) {
+    return job.session.changeDirectory(job.loginDirectory) && job.session.changeDirectory(path);
 }
 
 // The names of `kind` in `path` below the login directory, except `skipped`. True with
 // none when the server says the folder is not there; false when it could not be read
 // whole (listing cut or refused, connection lost).
-bool namesIn(const BackupJob& job, const std::string& path, ftp::EntryKind kind,
+bool namesIn(BackupJob& job, const std::string& path, ftp::EntryKind kind,
              std::initializer_list<const char*> skipped, Listed& names, int& leftOut) {
     names.clear();
     leftOut = 0;
-    if (!enterBelowLogin(job, path)) return ftp::isAlive(session);
-    return listNames(kind, skipped, names, leftOut);
+    if (!enterBelowLogin(job, path)) return job.session.isAlive();
+    return listNames(job.session, kind, skipped, names, leftOut);
 }
 
 // One file into `localPath`, within the bounds of its listed size, given up when the
 // window asks the backup to stop. A failed download leaves no file: a truncated copy in a
 // backup would pass for a good one.
-bool download(const BackupJob& job, const std::string& remoteFolder, const std::string& remoteName,
+bool download(BackupJob& job, const std::string& remoteFolder, const std::string& remoteName,
               const std::string& localPath, std::int64_t listedBytes) {
     if (job.stopRequested) return false;
     // The backup folder is new, so a file can only be there already when two server names
     // meet in one local name (Windows ignores case): the first one is kept, whole.
     if (fs::fileExists(localPath)) return false;
-    bool saved = false;
-    // In the session's own thread, so that this one can give it up at the window's word.
-    if (ftp::receiveFile(session, remoteName, localPath, true, downloadBounds(listedBytes))) {
-        ftp::TransferStatus end = ftp::waitForTransferEnd(session, stopCheckMs);
-        while (!end.ended()) {
-            end = job.stopRequested ? ftp::abortTransfer(session) : ftp::waitForTransferEnd(session, stopCheckMs);
-        }
-        saved = end.phase == ftp::TransferDone;
-    }
+    // The download's watch gives it up at the window's word.
+    const ftp::TransferWatch watch{[&job](std::int64_t) { return !job.stopRequested; }, stopCheckMs};
+    const bool saved = job.session.receiveFile(remoteName, localPath, downloadBounds(listedBytes), watch).ok();
     if (!saved && fs::fileExists(localPath)) fs::removeFile(localPath);
     // A download given up without the server's answer costs the session its connection:
     // the files after it are asked for on a new one, in the same folder.
-    if (!saved && !job.stopRequested && !ftp::hasConnection(session)) {
-        ftp::ensureConnected(session, ftpAccount(job.settings), job.loginDirectory);
-        ftp::changeDirectory(session, remoteFolder);
+    if (!saved && !job.stopRequested && !job.session.hasConnection()) {
+        ftp::ensureConnected(job.session, ftpAccount(job.settings), job.loginDirectory);
+        job.session.changeDirectory(remoteFolder);
     }
     return saved;
 }
@@ -98,7 +90,7 @@ void tallyDownload(BackupTally& tally, bool saved) {
 }
 
 // A skin: its settings file, then the files of its image folder.
-BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, const std::string& skin,
+BackupTally saveSkin(BackupJob& job, BackupReporter& reporter, int row, const std::string& skin,
                      const std::string& skinsFolder) {
     BackupTally tally;
     const std::string local = skinsFolder + "/" + skin;
@@ -115,14 +107,14 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
     reporter.skinProgress(row, tally);
 
     fs::makeFolder(local + "/imgs");
-    if (!ftp::changeDirectory(session, "imgs")) {
+    if (!job.session.changeDirectory("imgs")) {
         // A skin without images is fine; a session that no longer answers is not.
-        if (!ftp::isAlive(session)) tally.unreadFolders = 1;
+        if (!job.session.isAlive()) tally.unreadFolders = 1;
         return tally;
     }
     Listed images;
     int leftOut = 0;
-    if (!listNames(ftp::EntryFile, {"index.php", "Thumbs.db"}, images, leftOut)) {
+    if (!listNames(job.session, ftp::EntryFile, {"index.php", "Thumbs.db"}, images, leftOut)) {
         tally.unreadFolders = 1;
         return tally;
     }
@@ -134,7 +126,7 @@ BackupTally saveSkin(const BackupJob& job, BackupReporter& reporter, int row, co
     return tally;
 }
 
-void saveSkins(const BackupJob& job, const std::vector<ChosenSource>& skins, BackupReporter& reporter,
+void saveSkins(BackupJob& job, const std::vector<ChosenSource>& skins, BackupReporter& reporter,
                const std::string& base, BackupTally& total) {
     const std::string skinsFolder = base + "/skins";
     for (const ChosenSource& skin : skins) {
@@ -151,7 +143,7 @@ void saveSkins(const BackupJob& job, const std::vector<ChosenSource>& skins, Bac
     }
 }
 
-void savePersonalFiles(const BackupJob& job, const std::vector<ChosenSource>& files, BackupReporter& reporter,
+void savePersonalFiles(BackupJob& job, const std::vector<ChosenSource>& files, BackupReporter& reporter,
                        const std::string& base, BackupTally& total) {
     const std::string local = base + "/chmod_perso";
     fs::makeFolder(local);
@@ -183,12 +175,12 @@ ftp::ReceiveBounds downloadBounds(std::int64_t listedBytes) {
 
 bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
     const ConnectionSettings& s = job.settings;
-    if (!ftp::open(session, ftpAccount(s))) {
+    if (!job.session.open(ftpAccount(s))) {
         reporter.loginFailed();
         return false;
     }
     reporter.loggedIn();
-    job.loginDirectory = ftp::currentDirectory(session);
+    job.loginDirectory = job.session.currentDirectory();
 
     Listed skins, files;
     int skinsLeftOut = 0, filesLeftOut = 0;
@@ -198,7 +190,7 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
                        namesIn(job, s.guestbookFolder + "/chmod_perso", ftp::EntryFile,
                                {"index.php", "code_ecrit.php"}, files, filesLeftOut);
     if (!whole) {
-        ftp::close(session);  // the window goes: a new "Connexion" logs in again
+        job.session.close();  // the window goes: a new "Connexion" logs in again
         reporter.listingFailed();
         return false;
     }
@@ -217,7 +209,7 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
 BackupOutcome runBackup(BackupJob& job, const BackupChoice& choice, BackupReporter& reporter,
                         const std::string& backupsRoot) {
     // The user may have looked at the lists for long enough for the server to drop us.
-    ftp::ensureConnected(session, ftpAccount(job.settings), job.loginDirectory);
+    ftp::ensureConnected(job.session, ftpAccount(job.settings), job.loginDirectory);
 
     BackupOutcome outcome;
     outcome.folderName = createBackupFolder(backupsRoot, clock::localNow());
@@ -228,7 +220,7 @@ BackupOutcome runBackup(BackupJob& job, const BackupChoice& choice, BackupReport
         savePersonalFiles(job, choice.personalFiles, reporter, base, outcome.tally);
     }
     outcome.stopped = job.stopRequested;
-    ftp::close(session);
+    job.session.close();
     reporter.backupEnded(outcome);
     return outcome;
 }

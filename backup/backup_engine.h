@@ -1,7 +1,7 @@
 // The backup tool's engine: lists what a guestbook on the server has worth saving (its
 // skins and its personal data files) and downloads the chosen ones into a new folder below
-// "sauvegardes". Both steps run in worker threads, one at a time, on FTP session 33; they
-// reach the user only through a BackupReporter.
+// "sauvegardes". Both steps run in worker threads, one at a time, on the FTP session of their
+// BackupJob; they reach the user only through a BackupReporter.
 //
 // Server side, below the login directory (`folder` is the guestbook folder of the record):
 //   folder/skins/<skin>/cfg_variables.php     a skin's settings
@@ -22,8 +22,6 @@
 #include "settings/connection_settings.h"
 
 namespace velmo::backup {
-
-inline constexpr int backupSession = 33;
 
 // What the listing found, in the server's order.
 struct BackupSources {
@@ -81,9 +79,12 @@ struct BackupJob {
     // download under way is given up, nothing more is asked for, and the closing message
     // says what is missing.
     std::atomic<bool> stopRequested{false};
+    // Opened by the listing, used by the backup, closed at its end; only the worker of
+    // the step under way touches it.
+    ftp::Session session;
 };
 
-// Opens session 33 with the record and lists both folders in the server's order: the
+// Opens the job's session with the record and lists both folders in the server's order: the
 // sub-folders of folder/skins ("." and ".." left out) and the plain files of
 // folder/chmod_perso ("index.php" and "code_ecrit.php" left out). A folder the server says
 // is not there gives an empty list. Ends with reporter.sourcesListed, or reporter.loginFailed
