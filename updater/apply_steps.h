@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/ftp_session.h"
 #include "settings/connection_settings.h"
 #include "updater/official_site.h"
 #include "updater/run_deadline.h"
@@ -30,6 +31,9 @@ struct ApplyRun {
     std::vector<std::string> failedChmods;
     const UpdaterState* state = nullptr;
     RunDeadline deadline{0};
+    // The installation's FTP session: open from the guestbook folder's check to the end of
+    // the uploads.
+    ftp::Session session;
 
     // True when no further step may start: the program is closing, or the run's time is
     // up (the steps not taken then count as failed).

@@ -13,21 +13,20 @@ namespace velmo::updater {
 namespace titles = suite::titles;
 namespace {
 
-// Waits for a background send to end. False when it failed or could not start.
-bool sendOneFile(const std::string& localPath, const std::string& remoteName) {
-    if (!ftp::sendFile(updaterSession, localPath, remoteName, true)) return false;
-    clock::sleepMs(10);
-    for (;;) {
-        // Ends with the transfer, not at the next tick of a fixed poll.
-        const ftp::TransferStatus status = ftp::waitForTransferEnd(updaterSession, 1000);
-        if (status.ended()) return status.phase == ftp::TransferDone;
-    }
+// One send, to its end. A send takes at least 10 ms (the pause the updater has always
+// made after starting one): the next command never follows sooner.
+bool sendOneFile(ftp::Session& session, const std::string& localPath, const std::string& remoteName) {
+    const std::uint64_t start = clock::tickMs();
+    const bool sent = session.sendFile(localPath, remoteName).ok();
+    const std::uint64_t spent = clock::tickMs() - start;
+    if (spent < 10) clock::sleepMs(static_cast<int>(10 - spent));
+    return sent;
 }
 
 // Enters each folder in turn; false at the first one that cannot be entered.
-bool enterFolders(const std::vector<std::string>& parts) {
+bool enterFolders(ftp::Session& session, const std::vector<std::string>& parts) {
     for (const std::string& part : parts)
-        if (!ftp::changeDirectory(updaterSession, part)) return false;
+        if (!session.changeDirectory(part)) return false;
     return true;
 }
 
@@ -39,17 +38,17 @@ void createServerFolders(ApplyRun& run) {
         std::vector<std::string> parts = folderParts(entry);
         if (parts.size() == 1) {
             run.reporter.setActionStatus("Création du dossier : " + parts[0]);
-            ftp::makeDirectory(updaterSession, parts[0]);
+            run.session.makeDirectory(parts[0]);
             continue;
         }
         // "skins/nouveau/": make (or find) each level and enter it. A level that cannot be
         // entered ends the entry: the levels below would land in the wrong folder.
         for (const std::string& part : parts) {
             run.reporter.setActionStatus("Création du dossier : " + part);
-            ftp::makeDirectory(updaterSession, part);
-            if (!ftp::changeDirectory(updaterSession, part)) break;
+            run.session.makeDirectory(part);
+            if (!run.session.changeDirectory(part)) break;
         }
-        ftp::changeDirectory(updaterSession, run.guestbookPath);
+        run.session.changeDirectory(run.guestbookPath);
     }
 }
 
@@ -71,11 +70,11 @@ void uploadPackageFiles(ApplyRun& run) {
         const std::vector<std::string> parts = folderParts(path);
         run.reporter.setActionStatus("Envoie vers serveur : " + name);
         // A file whose folder cannot be entered is not sent anywhere else.
-        const bool sent = enterFolders(parts) && sendOneFile(run.localCopy(path), name);
+        const bool sent = enterFolders(run.session, parts) && sendOneFile(run.session, run.localCopy(path), name);
         if (sent) run.sent[row] = true;
         else run.markFailed(row);
         run.reporter.fileStateChanged(static_cast<int>(row), sent ? FileState::Sent : FileState::Failed);
-        if (!parts.empty() && !ftp::changeDirectory(updaterSession, run.guestbookPath)) lost = true;
+        if (!parts.empty() && !run.session.changeDirectory(run.guestbookPath)) lost = true;
     }
 }
 

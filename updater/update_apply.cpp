@@ -34,16 +34,16 @@ std::string joinServerPath(const std::string& directory, const std::string& fold
 bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     const ConnectionSettings& s = run.settings;
     run.reporter.setActionStatus("Création de dossier en cours de préparation.");
-    if (!ftp::open(updaterSession, ftpAccount(s))) {
+    if (!run.session.open(ftpAccount(s))) {
         run.reporter.setActionStatus(texts::noAction);
         run.reporter.message(suite::connectionFailedNotice());
         failure = ApplyOutcome::ConnectionFailed;
         return false;
     }
-    run.startDirectory = ftp::currentDirectory(updaterSession);
+    run.startDirectory = run.session.currentDirectory();
     run.guestbookPath = joinServerPath(run.startDirectory, s.guestbookFolder);
-    if (!ftp::changeDirectory(updaterSession, s.guestbookFolder)) {
-        ftp::close(updaterSession);
+    if (!run.session.changeDirectory(s.guestbookFolder)) {
+        run.session.close();
         run.reporter.setActionStatus(texts::noAction);
         run.reporter.message(
             {titles::information, texts::guestbookFolderMissing(s.guestbookFolder), suite::NoticeKind::Information});
@@ -63,7 +63,7 @@ bool runPhases(ApplyRun& run, ApplyOutcome& failure) {
         createServerFolders(run);
         run.reporter.setActionStatus("Transfert en cours de préparation.");
         uploadPackageFiles(run);
-        ftp::close(updaterSession);
+        run.session.close();
         // Lets the server finish with the session before the control channel logs in again.
         clock::sleepMs(500);
     }

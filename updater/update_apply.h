@@ -17,8 +17,7 @@
 
 namespace velmo::updater {
 
-// The FTP session number of the updater and the reply wait of its control channel.
-inline constexpr int updaterSession = 33;
+// The reply wait of the updater's control channel.
 inline constexpr int updaterReplyWaitLimitMs = 5000;
 
 enum class ApplyOutcome {

@@ -132,7 +132,7 @@ int runUpdater(ui::Ui& ui, const OfficialSite& site) {
     // A close waited for the worker's end; what may still run here is a worker whose
     // fatal message ended the loop, and it returns right after that message.
     worker::waitForAll();
-    ftp::closeAllSessions();
+    ftp::stopSessions();
     return code;
 }
 
