@@ -1,6 +1,7 @@
 #include "ftp/control_connection.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "platform/clock.h"
@@ -10,6 +11,8 @@ namespace {
 
 // Waits are cut into slices this long so that an abort request is seen quickly.
 constexpr int waitSliceMs = 50;
+
+std::atomic<int> gOpenConnections{0};
 
 std::mutex gNetworkingMutex;
 bool gNetworkingStarted = false;
@@ -32,16 +35,20 @@ void stopStartedNetworking() {
     }
 }
 
+int openControlConnections() { return gOpenConnections.load(); }
+
 bool ControlConnection::connect(const std::string& server, int port) {
     close();
     startNetworkingOnce();
     socket_ = net::Socket::connectTo(server, port);
+    if (socket_.valid()) ++gOpenConnections;
     if (socket_.valid() && socket_.setNonBlocking(true)) return true;
     close();
     return false;
 }
 
 void ControlConnection::close() {
+    if (socket_.valid()) --gOpenConnections;
     socket_.close();
     framer_.clear();
 }

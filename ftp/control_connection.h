@@ -50,6 +50,11 @@ enum class ReplyEnd {
 
 class ControlConnection {
 public:
+    ControlConnection() = default;
+    ~ControlConnection() { close(); }
+    ControlConnection(const ControlConnection&) = delete;
+    ControlConnection& operator=(const ControlConnection&) = delete;
+
     // Starts the platform's networking (once per process), connects and switches the
     // socket to non-blocking; false when the server cannot be reached.
     bool connect(const std::string& server, int port);
@@ -76,6 +81,10 @@ private:
     net::Socket socket_;
     ReplyFramer framer_;
 };
+
+// Control connections of this process open now, sessions and control channels alike:
+// what the programs hold on their servers (a tool that closed its session holds none).
+int openControlConnections();
 
 // The platform's networking, started once for every connection of the process (the
 // session layer's start and end call these too); stopping undoes a start, if any.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/control_connection.h"
 #include "ftp/ftp_session.h"
 #include "ftp/listing_parser.h"
 #include "platform/clock.h"
@@ -158,6 +159,33 @@ TEST_F(FtpSessionTest, OpenFailures) {
     }
     EXPECT_EQ(session.open("127.0.0.1", "bob", "pw", true, freePort).failure, Failure::ConnectFailed);
     EXPECT_EQ(session.changeDirectory("www").failure, Failure::NotConnected);
+}
+
+// A session belongs to its engine and may be moved with it: the connection goes along, and
+// what the process holds on its servers comes back to nothing once each session is closed
+// or gone, and once the server dropped one.
+TEST_F(FtpSessionTest, AMovedSessionKeepsItsConnectionAndEveryEndGivesItBack) {
+    ScriptedServer server;
+    login(server).expect("PWD\r\n").reply("257 \"/www\"\r\n").drop();
+    login(server).expect("PWD\r\n").drop();
+    server.start();
+    const int before = openControlConnections();
+    {
+        Session first;
+        ASSERT_TRUE(first.open("127.0.0.1", "bob", "pw", true, server.port()));
+        Session moved = std::move(first);
+        EXPECT_EQ(openControlConnections(), before + 1);
+        EXPECT_EQ(first.changeDirectory("www").failure, Failure::NotConnected) << "the moved-from session sends nothing";
+        EXPECT_EQ(moved.currentDirectory(), "/www");
+        first = std::move(moved);
+        EXPECT_TRUE(first.hasConnection());
+    }
+    EXPECT_EQ(openControlConnections(), before) << "a session that goes closes its connection";
+    ASSERT_TRUE(openOn(server));
+    EXPECT_EQ(openControlConnections(), before + 1);
+    EXPECT_FALSE(session.isAlive());
+    EXPECT_EQ(openControlConnections(), before) << "a connection the server dropped is no longer held";
+    EXPECT_EQ(sentAfterClose(server), loginBytes + "PWD\r\n" + loginBytes + "PWD\r\n");
 }
 
 TEST_F(FtpSessionTest, SplitRepliesAreReadToTheirEndAndCommandsCountOnlyTheirOwnCode) {
