@@ -4,7 +4,6 @@
 #include "ftp/keep_alive.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
-#include "platform/text_codec.h"
 #include "suite/messages.h"
 
 namespace velmo::installer {
@@ -138,10 +137,10 @@ private:
         reporter_.progress({UploadProgress::Step::FolderReached, itemIndex_, -1, first});
         placed_ = enterFolder(entry);
         const std::string directory = remoteDirectory(entry.remoteFolder);
-        for (std::size_t line = 1; line < entry.lines.size() && keepGoing_; ++line) {
+        for (std::size_t file = 0; file < entry.files.size() && keepGoing_; ++file) {
             ++itemIndex_;
             reporter_.progress({UploadProgress::Step::FileStarted, itemIndex_});
-            const std::string name = fileNameOfLine(entry.lines[line], entry.fileLinePrefix);
+            const std::string& name = entry.files[file];
             const std::string localPath = entry.uploadPrefix + name;
             if (placed_ && !sessionLost_) {
                 sendUntilDone(localPath, name, directory);
@@ -238,15 +237,10 @@ private:
 }  // namespace
 
 bool namesSubFolder(const std::string& folder) {
-    const std::string name = text::trimBlanks(folder);
-    return !name.empty() && name != "." && name != "..";
+    return !folder.empty() && folder != "." && folder != "..";
 }
 
 RunReport runTransfer(const UploadJob& job, UploadReporter& reporter) { return Upload(job, reporter).run(); }
-
-std::string countLabelText(int itemIndex) {
-    return "Fichiers envoyés : " + std::to_string(itemIndex + 1) + "/" + std::to_string(expectedItemCount);
-}
 
 std::string joinFolderBase(const std::string& loginDirectory, const std::string& folder) {
     if (!loginDirectory.empty() && loginDirectory.back() == '/') return loginDirectory + folder;
