@@ -52,7 +52,10 @@ TEST(BoxThreads, EveryBoxOfTheRunsIsShownByTheWindowsThread) {
 
     u.expectBox("Statut Chmod.", "");
     ASSERT_TRUE(u.chooseMenu(ids::mainWindow, ids::menuApplyChmod));
-    ASSERT_TRUE(u.waitUntil([&] { return u.unmetExpectations().empty(); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(u.waitUntil([&] {
+        return u.unmetExpectations().empty() && !u.controlExists(ids::mainWindow, ids::chmodTitle) &&
+               u.isWindowEnabled(ids::mainWindow);
+    }, std::chrono::seconds(60))) << "the run recorded";
     waitForWorkers();
 
     inst.expectScriptMet();
