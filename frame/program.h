@@ -18,6 +18,27 @@
 //
 // Everything here runs in the thread that calls `run` (the UI thread), except `post`,
 // which any thread may call.
+//
+// How every program of the suite is put together, and the one way from an engine to its
+// window:
+//  - The program's state is one `XxxApp` that owns its `Program` (and the connection form,
+//    the pictures, the engine's inputs). The entry makes it with std::make_shared; the
+//    routes hold it by reference (it owns them), every worker and every task a worker
+//    posts holds a shared_ptr copy, so it outlives the loop for as long as one of them
+//    runs. State the UI thread alone reads and writes is plain; only what a worker and
+//    the UI thread share (a stop request) is atomic.
+//  - An engine takes its inputs as values (the trimmed form, the rows ticked when the
+//    button was pressed, the description the check read) and reports outcomes as data
+//    through its reporter interface: versions known, a file's state, a step reached, a
+//    suite::Notice to show. It never names a widget, a colour or an icon.
+//  - The window adapter implements the reporter: each report becomes a task given to
+//    `post`, which runs it on the UI thread, in order, and drops it when the window is
+//    gone. Presentation (which label, texts built for a control, centring, colours, bars)
+//    lives there. A report the worker must wait for (a box, a Yes/No question) is posted
+//    with a promise whose answer the worker waits for; a task dropped with its window
+//    answers a safe default, so no worker waits for ever.
+//  - Workers start through platform/worker.h only; no code on a worker touches a widget or
+//    shows a box itself.
 #pragma once
 #include <functional>
 #include <optional>

@@ -83,6 +83,11 @@ std::vector<ManifestFolder> guestbookManifest() {
     return out;
 }
 
+void addFile(ManifestFolder& entry, const std::string& name) {
+    entry.lines.push_back(entry.fileLinePrefix + name);
+    entry.files.push_back(name);
+}
+
 bool scanFolder(ManifestFolder& entry) {
     std::vector<fs::FolderEntry> listed;
     if (entry.localFolder.empty() || !fs::listFolder(entry.localFolder, listed)) return false;
@@ -90,7 +95,7 @@ bool scanFolder(ManifestFolder& entry) {
     for (const fs::FolderEntry& e : listed)
         if (!e.isDirectory && e.name != "Thumbs.db") names.push_back(e.name);
     std::sort(names.begin(), names.end(), ntfsOrder);
-    for (const std::string& n : names) entry.lines.push_back(entry.fileLinePrefix + n);
+    for (const std::string& n : names) addFile(entry, n);
     return true;
 }
 
@@ -112,12 +117,6 @@ std::string fileNameOfLine(const std::string& line, const std::string& prefix) {
     std::string out = line;
     for (std::size_t pos; (pos = out.find(prefix)) != std::string::npos;) out.erase(pos, prefix.size());
     return out;
-}
-
-int overallPercent(int itemIndex) {
-    if (itemIndex <= 0) return 0;
-    long long p = (static_cast<long long>(itemIndex) * 100 + expectedItemCount - 1) / expectedItemCount;
-    return static_cast<int>(std::min(p, 100LL));
 }
 
 int filePercent(long long bytes, long long size) {

@@ -25,6 +25,7 @@ struct ManifestFolder {
     std::string uploadPrefix;    // local path with forward slashes, put before a file name
     std::string remoteFolder;    // its place below the user's folder: "", "aide", "aide/img"...
     std::vector<std::string> lines;  // folder line, then one line per file
+    std::vector<std::string> files;  // the file names, in the order of their lines
 };
 
 constexpr int expectedItemCount = 333;  // what the count label and overall bar use
@@ -32,6 +33,9 @@ constexpr int manifestFolderCount = 24;
 
 // The 24 entries in processing order, each holding only its folder line.
 std::vector<ManifestFolder> guestbookManifest();
+
+// A file of the entry: its name, and its line (after the folder's prefix) for the tree list.
+void addFile(ManifestFolder& entry, const std::string& name);
 
 // Lists the entry's local folder (relative to the working directory) and appends one line
 // per file: directories and files named exactly "Thumbs.db" are left out. False when the
@@ -42,12 +46,11 @@ bool scanFolder(ManifestFolder& entry);
 // shows, in order (the entry that is never scanned contributes its folder line only).
 std::vector<ManifestFolder> scanManifest(std::vector<std::string>& treeLines);
 
-// The file name of a file line: the line with every occurrence of the prefix removed.
+// The file name of a file line: the line with every occurrence of the prefix removed
+// (for readers of the tree list's lines; the upload takes the names of `files`).
 std::string fileNameOfLine(const std::string& line, const std::string& prefix);
 
-// Overall bar: index * 100 / 333 rounded up; file bar: bytes * 100 / size rounded up
-// (0 for an empty file), both kept within 0..100.
-int overallPercent(int itemIndex);
+// A file's send: bytes * 100 / size rounded up (0 for an empty file), kept within 0..100.
 int filePercent(long long bytes, long long size);
 
 }  // namespace velmo::installer

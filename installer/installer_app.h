@@ -1,32 +1,39 @@
-// What the installer's threads share: the UI, the pictures, the manifest and the texts
-// built once at start, and what the main loop and the workers exchange. It lives in a
-// shared pointer that every worker (and every task a worker posts) holds a copy of, so it
-// outlives the main loop for as long as one of them still runs.
+// The installer's program state: the program on the frame's skeleton (its window, menu and
+// routes), the pictures and texts built once at start, the manifest, and what the window's
+// thread and the workers exchange.
+//
+// It lives in a shared pointer made by the program's entry (runInstaller). The routes it
+// owns reach it by plain reference (it outlives its own loop); every worker and every task
+// a worker posts holds a shared pointer copy (shared_from_this), so it outlives the loop
+// for as long as one of them still runs.
 #pragma once
 #include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "frame/program.h"
 #include "installer/guestbook_manifest.h"
 #include "installer/main_window.h"
 #include "ui/ui.h"
 
 namespace velmo::installer {
 
-struct InstallerApp {
-    InstallerApp(ui::Ui& u, bool themed) : ui(u), themedFileBar(themed) {}
+struct InstallerApp : std::enable_shared_from_this<InstallerApp> {
+    // `themed`: Windows Vista and 7 workstations animate progress bars toward a new value;
+    // there the file bar uses a finer range and is set in three steps so it jumps at once.
+    InstallerApp(ui::Ui& ui, bool themed);
     InstallerApp(const InstallerApp&) = delete;
     InstallerApp& operator=(const InstallerApp&) = delete;
 
-    ui::Ui& ui;
-    InstallerPictures pictures;
-    // Windows Vista and 7 workstations animate progress bars toward a new value; there
-    // the file bar uses a finer range and is set in three steps so it jumps at once.
+    ui::Ui& ui() const { return program.ui(); }
+
+    const InstallerPictures pictures;  // before `program`, whose menu points at them
     const bool themedFileBar;
+    frame::Program program;
+    const std::string permissionHelpText;
 
     std::shared_ptr<const std::vector<ManifestFolder>> manifest;  // scanned when the window opens
-    std::string permissionHelpText;
 
     // Main loop -> upload: "Annuler" pressed since the run started.
     std::atomic<bool> stopRequested{false};

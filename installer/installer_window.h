@@ -17,9 +17,10 @@ struct InstallerApp;
 // hand the main loop then is dropped.
 int runInstaller(ui::Ui& ui);
 
-// The same in two steps: the program's state (pictures decoded; `themedFileBar` says
-// whether the file bar is the finer one of themed bars that glide, which
-// runInstaller(ui) asks the platform), then the checks, the window and the main loop.
+// The same in two steps: the program's state in its shared pointer (pictures decoded, the
+// program and its routes built; `themedFileBar` says whether the file bar is the finer one
+// of themed bars that glide, which runInstaller(ui) asks the platform), then the checks and
+// the program's run, its main loop.
 std::shared_ptr<InstallerApp> makeInstaller(ui::Ui& ui, bool themedFileBar);
 int runInstaller(const std::shared_ptr<InstallerApp>& app);
 

@@ -5,7 +5,6 @@
 
 #include "frame/tool_frame.h"
 #include "installer/install_link.h"
-#include "settings/connection_settings.h"
 #include "suite/messages.h"
 
 namespace velmo::installer {
@@ -51,7 +50,7 @@ void refuse(ui::Ui& u, const char* text) {
 }
 
 void generateLink(InstallerApp& app, const std::string& folder) {
-    ui::Ui& u = app.ui;
+    ui::Ui& u = app.ui();
     const std::string address = normalizeSiteAddress(u.getText(window, ids::linkField));
     switch (checkSiteAddress(address)) {
     case SiteAddressCheck::Empty:
@@ -83,24 +82,24 @@ void generateLink(InstallerApp& app, const std::string& folder) {
 }
 
 void stayOnTopToggled(InstallerApp& app) {
-    ui::Ui& u = app.ui;
+    ui::Ui& u = app.ui();
     const bool onTop = u.isPressed(window, ids::linkStayOnTop);
     u.setTopmost(window, onTop);
     u.setTooltip(window, ids::linkStayOnTop, onTop ? stayOnTopTooltip : ordinaryTooltip);
 }
 
 void closeLinkGenerator(InstallerApp& app) {
-    app.ui.destroyWindow(window);
-    app.ui.setWindowEnabled(ids::mainWindow, true);
-    if (!app.uploadRunning) setFormEnabled(app.ui, true);
-    frame::bringWindowToFront(app.ui, ids::mainWindow);
+    app.ui().destroyWindow(window);
+    app.ui().setWindowEnabled(ids::mainWindow, true);
+    if (!app.uploadRunning) setFormEnabled(app.ui(), true);
+    frame::bringWindowToFront(app.ui(), ids::mainWindow);
 }
 
 }  // namespace
 
-void openLinkGenerator(InstallerApp& app) {
-    ui::Ui& u = app.ui;
-    app.linkFolder = readInstallerGuestbookFolder();
+void openLinkGenerator(InstallerApp& app, const std::string& folder) {
+    ui::Ui& u = app.ui();
+    app.linkFolder = folder;
     u.setWindowEnabled(ids::mainWindow, false);
     if (u.windowExists(window)) {
         u.bringToFront(window);
@@ -118,15 +117,16 @@ void openLinkGenerator(InstallerApp& app) {
     u.setFocus(window, ids::linkField);
 }
 
-std::vector<frame::Route> linkGeneratorRoutes(const std::shared_ptr<InstallerApp>& app) {
+std::vector<frame::Route> linkGeneratorRoutes(InstallerApp& app) {
+    InstallerApp* a = &app;
     return {
-        frame::onClose(window, [app] { closeLinkGenerator(*app); }),
-        frame::onCommand(ids::linkGenerateButton, [app] { generateLink(*app, app->linkFolder); }, window),
-        frame::onCommand(ids::linkControl, [app] {
+        frame::onClose(window, [a] { closeLinkGenerator(*a); }),
+        frame::onCommand(ids::linkGenerateButton, [a] { generateLink(*a, a->linkFolder); }, window),
+        frame::onCommand(ids::linkControl, [a] {
             // Before the first link the control is empty: there is nothing to open.
-            if (!app->lastLink.empty()) frame::openInBrowser(app->ui, app->lastLink);
+            if (!a->lastLink.empty()) frame::openInBrowser(a->ui(), a->lastLink);
         }, window),
-        frame::onCommand(ids::linkStayOnTop, [app] { stayOnTopToggled(*app); }, window),
+        frame::onCommand(ids::linkStayOnTop, [a] { stayOnTopToggled(*a); }, window),
     };
 }
 

@@ -18,6 +18,12 @@ bool loadInstallerPictures(InstallerPictures& p) {
     return ok;
 }
 
+InstallerPictures loadedInstallerPictures() {
+    InstallerPictures p;
+    loadInstallerPictures(p);
+    return p;
+}
+
 std::string buildPermissionHelpText() {
     return "Chez certains hébergeurs, vous devez appliquer un CHMOD (Droit de lecture/écriture) "
            "sur certains fichiers.\r\n\r\n"
@@ -30,7 +36,10 @@ std::string buildPermissionHelpText() {
 }
 
 frame::ProgramDescription mainWindowDescription(const InstallerApp& app) {
-    const InstallerPictures& pic = app.pictures;
+    return mainWindowDescription(app.pictures, app.themedFileBar);
+}
+
+frame::ProgramDescription mainWindowDescription(const InstallerPictures& pic, bool themedFileBar) {
     frame::ProgramDescription d;
     d.window = ui::WindowSpec{ids::mainWindow, "Velmo, Transfert.", 784, 470};
     d.failureJournal = suite::installerJournalFile;
@@ -54,7 +63,7 @@ frame::ProgramDescription mainWindowDescription(const InstallerApp& app) {
         {ids::transferFrame, ControlKind::GroupBox, 376, 345, 400, 96, "Transferts"},
         {ids::currentLabel, ControlKind::Label, 384, 360, 384, 16, "En cours :"},
         ControlSpec{ids::fileBar, ControlKind::ProgressBar, 384, 376, 382, 16}
-            .range(app.themedFileBar ? 1 : 0, app.themedFileBar ? 10000 : 100)
+            .range(themedFileBar ? 1 : 0, themedFileBar ? 10000 : 100)
             .smoothBar(),
         {ids::countLabel, ControlKind::Label, 384, 400, 384, 16,
          "Fichiers envoyés : 1/" + std::to_string(expectedItemCount)},

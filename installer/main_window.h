@@ -37,9 +37,14 @@ struct InstallerPictures {
 };
 // False when one of them is missing or does not decode (it then shows without it).
 bool loadInstallerPictures(InstallerPictures& pictures);
+// The pictures, each one that does not decode left empty.
+InstallerPictures loadedInstallerPictures();
 
-// Window 0 with its menu and controls (the file bar's range after app.themedFileBar; the
-// tree list empty) and the About window. The menu's icons are app.pictures'.
+// Window 0 with its menu and controls (the file bar's range after `themedFileBar`; the
+// tree list empty) and the About window. The menu's icons are `pictures`', which must
+// outlive the description.
+frame::ProgramDescription mainWindowDescription(const InstallerPictures& pictures, bool themedFileBar);
+// The same for an app's pictures and bar.
 frame::ProgramDescription mainWindowDescription(const InstallerApp& app);
 // The connection form (the frame's block in the installer's numbers and places: fields 13,
 // 16, 19, 25, boxes 27 and 29, port 30, and their frames and labels).

@@ -19,13 +19,4 @@ const std::array<PermissionTarget, permissionTargetCount> permissionPlan = {{
     {"/skins/skin_blanc_officiel/cfg_variables.php", false, "skin_blanc_officiel/cfg_variables.php"},
 }};
 
-std::string permissionStepText(int i, int n, const std::string& label) {
-    return "En cours : [" + std::to_string(i) + "/" + std::to_string(n) + "] " + label;
-}
-
-int permissionStepPercent(int i, int n) {
-    if (n <= 0 || i <= 0) return 0;
-    return (i * 100 + n - 1) / n;
-}
-
 }  // namespace velmo::installer

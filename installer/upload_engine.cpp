@@ -4,7 +4,6 @@
 #include "ftp/keep_alive.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
-#include "platform/text_codec.h"
 #include "suite/messages.h"
 
 namespace velmo::installer {
@@ -48,26 +47,8 @@ private:
         folderBase_ = joinFolderBase(loginDirectory_, s.guestbookFolder);
         ftp::makeDirectory(session(), "sessions");
 
-        if (ftp::changeDirectory(session(), s.guestbookFolder)) {
-            const std::string question = "Le dossier \"" + s.guestbookFolder +
-                                         "\" existe déjà.\r\n\r\nVous allez écraser les fichiers déjà "
-                                         "existants.\r\n\r\nVoulez-vous continuer ?";
-            if (!reporter_.ask({suite::titles::existingFolder, question, NoticeKind::Information})) {
-                reporter_.inform({suite::titles::information,
-                                  "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de "
-                                  "dossier pour transférer votre livre d'or.",
-                                  NoticeKind::Information});
-                // Nothing more is done on this session; the next run opens its own.
-                ftp::close(session());
-                return UploadOutcome::Declined;
-            }
-            ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
-            reporter_.progress({UploadProgress::Step::Uploading});
-            if (ftp::isAlive(session())) ftp::changeDirectory(session(), loginDirectory_);
-            else ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
-        } else {
-            reporter_.progress({UploadProgress::Step::Uploading});
-        }
+        if (!ftp::changeDirectory(session(), s.guestbookFolder)) reporter_.progress({UploadProgress::Step::Uploading});
+        else if (!overwriteAgreed()) return UploadOutcome::Declined;
 
         const std::vector<ManifestFolder>& manifest = *job_.manifest;
         for (std::size_t i = 0; i < manifest.size() && keepGoing_; ++i) processEntry(manifest[i], i == 0);
@@ -78,6 +59,31 @@ private:
     }
 
     int session() const { return job_.session; }
+
+    // The user's folder is already on the server (the session stands in it): the user says
+    // whether its files are overwritten. Agreed, the upload starts (Uploading) and the session
+    // is back in the login directory (reopened there when the question let the server drop
+    // it); declined, it is closed.
+    bool overwriteAgreed() {
+        const ConnectionSettings& s = job_.settings;
+        const std::string question = "Le dossier \"" + s.guestbookFolder +
+                                     "\" existe déjà.\r\n\r\nVous allez écraser les fichiers déjà "
+                                     "existants.\r\n\r\nVoulez-vous continuer ?";
+        if (!reporter_.ask({suite::titles::existingFolder, question, NoticeKind::Information})) {
+            reporter_.inform({suite::titles::information,
+                              "Le transfert des fichiers est annulé.\r\n\r\nChoisissez un autre nom de "
+                              "dossier pour transférer votre livre d'or.",
+                              NoticeKind::Information});
+            // Nothing more is done on this session; the next run opens its own.
+            ftp::close(session());
+            return false;
+        }
+        ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
+        reporter_.progress({UploadProgress::Step::Uploading});
+        if (ftp::isAlive(session())) ftp::changeDirectory(session(), loginDirectory_);
+        else ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
+        return true;
+    }
 
     // The server directory of a manifest folder, and of the place its steps start from.
     std::string remoteDirectory(const std::string& below) const {
@@ -138,10 +144,10 @@ private:
         reporter_.progress({UploadProgress::Step::FolderReached, itemIndex_, -1, first});
         placed_ = enterFolder(entry);
         const std::string directory = remoteDirectory(entry.remoteFolder);
-        for (std::size_t line = 1; line < entry.lines.size() && keepGoing_; ++line) {
+        for (std::size_t file = 0; file < entry.files.size() && keepGoing_; ++file) {
             ++itemIndex_;
             reporter_.progress({UploadProgress::Step::FileStarted, itemIndex_});
-            const std::string name = fileNameOfLine(entry.lines[line], entry.fileLinePrefix);
+            const std::string& name = entry.files[file];
             const std::string localPath = entry.uploadPrefix + name;
             if (placed_ && !sessionLost_) {
                 sendUntilDone(localPath, name, directory);
@@ -238,15 +244,10 @@ private:
 }  // namespace
 
 bool namesSubFolder(const std::string& folder) {
-    const std::string name = text::trimBlanks(folder);
-    return !name.empty() && name != "." && name != "..";
+    return !folder.empty() && folder != "." && folder != "..";
 }
 
 RunReport runTransfer(const UploadJob& job, UploadReporter& reporter) { return Upload(job, reporter).run(); }
-
-std::string countLabelText(int itemIndex) {
-    return "Fichiers envoyés : " + std::to_string(itemIndex + 1) + "/" + std::to_string(expectedItemCount);
-}
 
 std::string joinFolderBase(const std::string& loginDirectory, const std::string& folder) {
     if (!loginDirectory.empty() && loginDirectory.back() == '/') return loginDirectory + folder;

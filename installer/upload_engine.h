@@ -69,8 +69,9 @@ struct RunReport {
     PermissionResult permissions;          // the step after a processed upload
 };
 
-// A folder name the upload accepts: something other than blanks, "." or "..", so that
-// the guestbook never lands in the login directory itself (or above it).
+// A folder name the upload accepts (trimmed, as the job holds it): something other than
+// nothing, "." or "..", so that the guestbook never lands in the login directory itself
+// (or above it).
 bool namesSubFolder(const std::string& folder);
 
 // The whole run, in its worker: the upload (steps of the folder field's check, the login,
@@ -83,8 +84,6 @@ bool namesSubFolder(const std::string& folder);
 // A session that cannot be reopened ends the sending: every file left counts as given up.
 RunReport runTransfer(const UploadJob& job, UploadReporter& reporter);
 
-// "Fichiers envoyés : " + (index + 1) + "/333".
-std::string countLabelText(int itemIndex);
 // loginDirectory joined with the folder by one "/" (none added after a final "/").
 std::string joinFolderBase(const std::string& loginDirectory, const std::string& folder);
 

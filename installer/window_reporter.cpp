@@ -1,11 +1,32 @@
 #include "installer/window_reporter.h"
 
-#include "installer/permission_plan.h"
+#include <future>
+
+#include "frame/notice_box.h"
+#include "installer/progress_display.h"
 
 namespace velmo::installer {
 
+bool onWindowThread(const std::shared_ptr<InstallerApp>& app, std::function<void(InstallerApp&)> task) {
+    return app->program.post([app, task = std::move(task)] { task(*app); });
+}
+
+bool answeredOnWindowThread(const std::shared_ptr<InstallerApp>& app, std::function<bool(InstallerApp&)> task,
+                            bool whenGone) {
+    // The promise belongs to the posted task alone: a task dropped with the window breaks
+    // it, which is how the waiting worker learns that no answer will come.
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> answered = answer->get_future();
+    onWindowThread(app, [answer, task = std::move(task)](InstallerApp& a) { answer->set_value(task(a)); });
+    try {
+        return answered.get();
+    } catch (const std::future_error&) {
+        return whenGone;
+    }
+}
+
 void showFilePercent(InstallerApp& app, int percent) {
-    ui::Ui& u = app.ui;
+    ui::Ui& u = app.ui();
     if (app.themedFileBar) {
         // Setting a value just below and then the value itself makes a themed bar jump
         // instead of gliding toward it.
@@ -17,8 +38,8 @@ void showFilePercent(InstallerApp& app, int percent) {
     }
 }
 
-void WindowReporter::progress(const UploadProgress& p) {
-    ui::Ui& u = app_->ui;
+void showProgress(InstallerApp& app, const UploadProgress& p) {
+    ui::Ui& u = app.ui();
     using Step = UploadProgress::Step;
     switch (p.step) {
     case Step::Uploading:
@@ -33,7 +54,7 @@ void WindowReporter::progress(const UploadProgress& p) {
         u.selectLine(ids::mainWindow, ids::treeList, p.itemIndex);
         break;
     case Step::FileMoving:
-        if (p.percent >= 0) showFilePercent(*app_, p.percent);
+        if (p.percent >= 0) showFilePercent(app, p.percent);
         u.setText(ids::mainWindow, ids::countLabel, countLabelText(p.itemIndex));
         break;
     case Step::FileEnded:
@@ -42,17 +63,31 @@ void WindowReporter::progress(const UploadProgress& p) {
     }
 }
 
-bool WindowReporter::ask(const Notice& q) {
-    return frame::askNotice(app_->ui, q);
+void showPermissionStep(InstallerApp& app, int i, int n, const std::string& label) {
+    app.ui().setProgress(ids::mainWindow, ids::chmodBar, permissionStepPercent(i, n));
+    app.ui().setText(ids::mainWindow, ids::chmodStatus, permissionStepText(i, n, label));
 }
 
-void WindowReporter::inform(const Notice& notice) { frame::showNotice(app_->ui, notice); }
+void WindowReporter::progress(const UploadProgress& p) {
+    onWindowThread(app_, [p](InstallerApp& a) { showProgress(a, p); });
+}
+
+bool WindowReporter::ask(const Notice& q) {
+    return answeredOnWindowThread(app_, [q](InstallerApp& a) { return frame::askNotice(a.ui(), q); }, false);
+}
+
+void WindowReporter::inform(const Notice& notice) {
+    const bool shown = answeredOnWindowThread(app_, [notice](InstallerApp& a) {
+        frame::showNotice(a.ui(), notice);
+        return true;
+    }, false);
+    if (!shown) frame::showNotice(app_->ui(), notice);
+}
 
 bool WindowReporter::stopRequested() { return app_->stopRequested.exchange(false); }
 
 void WindowReporter::permissionStep(int i, int n, const std::string& label) {
-    app_->ui.setProgress(ids::mainWindow, ids::chmodBar, permissionStepPercent(i, n));
-    app_->ui.setText(ids::mainWindow, ids::chmodStatus, permissionStepText(i, n, label));
+    onWindowThread(app_, [i, n, label](InstallerApp& a) { showPermissionStep(a, i, n, label); });
 }
 
 }  // namespace velmo::installer

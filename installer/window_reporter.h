@@ -1,15 +1,16 @@
-// The one adapter between the installer's engines and its main window: upload progress
-// onto the tree list, the count label and the two bars, permission steps onto the
-// permission panel, questions and information in message boxes, and "Annuler" as the
-// stop request. It is called on the engines' threads and holds the program state for as
-// long as they run.
+// The one adapter between the installer's engines and its main window. The engines call it
+// on their workers' threads; it touches no widget there. Every report becomes a task posted
+// to the window's thread (in the order of the reports, dropped once the window is gone),
+// where the window side shows it: upload progress on the tree list, the count label and the
+// two bars, permission steps on the permission panel. A question or an information is a
+// box shown by such a task, the worker waiting for the answer. "Annuler" is the stop
+// request, an atomic the worker reads.
 #pragma once
+#include <functional>
 #include <memory>
 
-#include "frame/notice_box.h"
 #include "installer/installer_app.h"
 #include "installer/upload_engine.h"
-#include "ui/ui.h"
 
 namespace velmo::installer {
 
@@ -18,7 +19,11 @@ public:
     explicit WindowReporter(std::shared_ptr<InstallerApp> app) : app_(std::move(app)) {}
 
     void progress(const UploadProgress& p) override;
+    // No when the window is gone before the box could be answered: nothing is overwritten
+    // and what the run was doing goes on as it went.
     bool ask(const Notice& question) override;
+    // Returns once the box is closed. With the window gone the box stands alone, as the
+    // outcome of a run is still the user's to read.
     void inform(const Notice& notice) override;
     bool stopRequested() override;
     void permissionStep(int i, int n, const std::string& label) override;
@@ -27,6 +32,17 @@ private:
     std::shared_ptr<InstallerApp> app_;
 };
 
+// Hands `task` to the window's thread, after every report posted before it; false when the
+// window is gone (the task is dropped).
+bool onWindowThread(const std::shared_ptr<InstallerApp>& app, std::function<void(InstallerApp&)> task);
+// Runs `task` on the window's thread and waits for what it returns; `whenGone` when the
+// window went before the task could run.
+bool answeredOnWindowThread(const std::shared_ptr<InstallerApp>& app, std::function<bool(InstallerApp&)> task,
+                            bool whenGone);
+
+// The window's side, on its thread.
+void showProgress(InstallerApp& app, const UploadProgress& p);
+void showPermissionStep(InstallerApp& app, int i, int n, const std::string& label);
 // File bar <- percent, in the way the platform's bar shows it without gliding.
 void showFilePercent(InstallerApp& app, int percent);
 

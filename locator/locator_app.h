@@ -2,6 +2,8 @@
 // skeleton, the numbers of its controls, its pictures, the engine, and the listing the list
 // shows.
 #pragma once
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,7 +40,9 @@ frame::ConnectionFormLayout locatorFormLayout();
 // The main window's table (its own controls and the form's), menu and About window.
 frame::ProgramDescription locatorDescription(const LocatorPictures& pictures, const frame::ConnectionForm& form);
 
-// Lives as long as the window's thread or a connect-and-list worker uses it.
+// Lives as long as the window's thread or a worker (connect-and-list, folder test) uses it.
+// It is made in a shared pointer by runLocator; the routes it owns reach it by plain
+// reference, workers and the tasks they post hold a shared pointer copy.
 struct LocatorApp : std::enable_shared_from_this<LocatorApp> {
     explicit LocatorApp(ui::Ui& ui);
 
@@ -52,6 +56,10 @@ struct LocatorApp : std::enable_shared_from_this<LocatorApp> {
     const std::shared_ptr<LocatorEngine> engine = std::make_shared<LocatorEngine>();
     // What the list shows; the window's thread only.
     ServerListing listing;
+    // The window's thread only: from "Tester" until its boxes are answered the window takes
+    // no input; what the user did meanwhile is handled after, in order.
+    bool testing = false;
+    std::deque<std::function<void()>> heldEvents;
 };
 
 // Empties the list, then one row per folder and per file of `listing`, with its picture.

@@ -111,14 +111,20 @@ FolderTestResult LocatorEngine::testFolder(const std::string& name) {
     if (folder.empty()) return FolderTestResult::NotOneFolder;
     SessionHold hold(*this);
     std::string loginDirectory;
+    ConnectionSettings settings;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         loginDirectory = loginDirectory_;
+        settings = settings_;
     }
     if (loginDirectory.empty()) return FolderTestResult::NotValid;
-    ftp::ensureConnected(locatorSession, ftpAccount(settings_), loginDirectory);
+    ftp::ensureConnected(locatorSession, ftpAccount(settings), loginDirectory);
     if (!ftp::changeDirectory(locatorSession, folderPath(loginDirectory, folder)))
         return ftp::isAlive(locatorSession) ? FolderTestResult::NotValid : FolderTestResult::ConnectionLost;
+    return markersInCurrentDirectory();
+}
+
+FolderTestResult LocatorEngine::markersInCurrentDirectory() {
     if (!ftp::listDirectory(locatorSession)) return FolderTestResult::ListingFailed;
     bool readFound = false, signFound = false;
     while (ftp::nextEntry(locatorSession)) {

@@ -75,8 +75,8 @@ public:
     // True while `run` is the latest run and has not been cancelled.
     bool isCurrent(int run) const;
 
-    // "Tester" (the window's thread), on the folder named by `folder` below the login
-    // directory of the current run: reconnects first when the server dropped the session
+    // "Tester" (in a worker), on the folder named by `folder` below the login directory of
+    // the current run: reconnects first when the server dropped the session
     // (a reconnection that fails is ConnectionLost, not a verdict on the folder).
     // A name that is not one folder below the login directory (see oneFolderName) is
     // NotOneFolder without a word to the server; a folder that cannot be entered fails the
@@ -92,6 +92,8 @@ private:
     bool staleLocked(int run) const { return run != currentRun_; }
     // A run's work on the session it holds.
     RunOutcome listOnServer(int run, const ConnectionSettings& settings, ServerListing& listing);
+    // Whether the directory the session stands in holds both marker files.
+    static FolderTestResult markersInCurrentDirectory();
     // The worker's last step: the session stays open only after a listing (`listed`) of a
     // run that is still current, whose login directory the tests then use.
     void releaseAfterRun(int run, const ServerListing* listed);
@@ -101,7 +103,7 @@ private:
     bool sessionBusy_ = false;
     int currentRun_ = 0;  // 0: none; cancel() moves it past every run begun so far
     int lastRun_ = 0;
-    ConnectionSettings settings_;  // of the latest run; the window's thread only
+    ConnectionSettings settings_;  // of the latest run
     std::string loginDirectory_;   // of the latest run that listed
 };
 

@@ -100,23 +100,23 @@ void chooseFolder(LocatorApp& app) {
     u.setEnabled(mainWindow, ids::testButton, true);
 }
 
-void testFolder(LocatorApp& app) {
-    ui::Ui& u = app.ui();
-    switch (app.engine->testFolder(u.getText(mainWindow, ids::folderField))) {
-    case FolderTestResult::Valid: {
+// "Tester" said the folder is the guestbook's: the settings file is written, and a file
+// that could not be written is said, as the box before it has just promised the file.
+void saveTestedFolder(ui::Ui& u, const ConnectionSettings& s) {
+    const SettingsSave saved = saveConnectionSettings(Tool::Locator, s);
+    if (saved.outcome == SettingsSave::Outcome::Busy)
+        u.messageBox(titles::attention, settingsBusyText, MessageIcon::Warning);
+    else if (!saved)
+        u.messageBox(titles::attention, settingsNotWrittenText, MessageIcon::Warning);
+}
+
+// The boxes of a test's result; `toSave` is what a valid folder records.
+void showTestResult(ui::Ui& u, FolderTestResult result, const ConnectionSettings& toSave) {
+    switch (result) {
+    case FolderTestResult::Valid:
         u.messageBox(titles::information, folderValidText, MessageIcon::Information);
-        // The form as it stands (address and user ID untrimmed), FTP_infoChmod 0, no password;
-        // the folder as the one name the other tools join to their login directory.
-        ConnectionSettings s = app.form.read(u, frame::FormTexts::AsTyped);
-        s.guestbookFolder = oneFolderName(s.guestbookFolder);
-        // The box above has just promised the file: a file that could not be written is said.
-        const SettingsSave saved = saveConnectionSettings(Tool::Locator, s);
-        if (saved.outcome == SettingsSave::Outcome::Busy)
-            u.messageBox(titles::attention, settingsBusyText, MessageIcon::Warning);
-        else if (!saved)
-            u.messageBox(titles::attention, settingsNotWrittenText, MessageIcon::Warning);
+        saveTestedFolder(u, toSave);
         break;
-    }
     case FolderTestResult::NotOneFolder:
         u.messageBox(titles::information, notOneFolderText, MessageIcon::Warning);
         break;
@@ -130,6 +130,51 @@ void testFolder(LocatorApp& app) {
         u.messageBox(titles::warning, suite::connectionErrorText, MessageIcon::Warning);
         break;
     }
+}
+
+// What the user did while the test ran, in the order it was done. A held close ends the
+// loop only once the loop looks again, which the wake makes it do.
+void handleHeldEvents(LocatorApp& app) {
+    while (!app.testing && !app.heldEvents.empty()) {
+        const std::function<void()> handler = std::move(app.heldEvents.front());
+        app.heldEvents.pop_front();
+        handler();
+    }
+    app.ui().wake(mainWindow);
+}
+
+void finishTest(LocatorApp& app, FolderTestResult result, const ConnectionSettings& toSave) {
+    showTestResult(app.ui(), result, toSave);
+    app.testing = false;
+    handleHeldEvents(app);
+}
+
+// "Tester": the test talks to the server in a worker; the window takes no input until its
+// boxes are answered (handlers wait in heldEvents).
+void testFolder(LocatorApp& app) {
+    ui::Ui& u = app.ui();
+    const std::string name = u.getText(mainWindow, ids::folderField);
+    // The form as it stands (address and user ID untrimmed), FTP_infoChmod 0, no password;
+    // the folder as the one name the other tools join to their login directory.
+    ConnectionSettings toSave = app.form.read(u, frame::FormTexts::AsTyped);
+    toSave.guestbookFolder = oneFolderName(toSave.guestbookFolder);
+    app.testing = true;
+    const bool started = worker::start([app = app.shared_from_this(), name, toSave] {
+        const FolderTestResult result = app->engine->testFolder(name);
+        app->program.post([app, result, toSave] { finishTest(*app, result, toSave); });
+    });
+    if (!started) {  // no thread: nothing was tested
+        app.testing = false;
+        handleHeldEvents(app);
+    }
+}
+
+// A handler that waits while a folder test runs, as every input of the window does.
+std::function<void()> unlessTesting(LocatorApp& app, std::function<void()> handler) {
+    return [a = &app, handler = std::move(handler)] {
+        if (a->testing) a->heldEvents.push_back(handler);
+        else handler();
+    };
 }
 
 void showHelp(LocatorApp& app) { app.ui().messageBox(titles::help, app.helpText, MessageIcon::Information); }
@@ -150,16 +195,23 @@ int runLocator(ui::Ui& ui) {
     const auto app = std::make_shared<LocatorApp>(ui);
     net::startNetworking();
     showHelp(*app);  // closed before anything else is shown
-    // The routes hold the app by plain reference: it owns them, and outlives its loop.
+    // The routes hold the app by plain reference: it owns them, and outlives its loop. The
+    // close box and the frame's entries are routed here too, so that they wait for a test.
     LocatorApp& a = *app;
+    const frame::Frame& f = a.program.frame();
     a.program.addRoutes({
         frame::onOpened(mainWindow, [&a] { loadSettingsIntoForm(a); }),
-        frame::onCommand(ids::connectButton, [&a] { connect(a); }),
-        frame::onCommand(ids::cancelButton, [&a] { cancel(a); }),
-        frame::onCommand(ids::testButton, [&a] { testFolder(a); }),
-        frame::onCommand(ids::helpButton, [&a] { showHelp(a); }),
-        frame::onMenu(ids::menuHelp, [&a] { showHelp(a); }),
-        frame::onDoubleClick(ids::serverList, [&a] { chooseFolder(a); }),
+        frame::onCommand(ids::connectButton, unlessTesting(a, [&a] { connect(a); })),
+        frame::onCommand(ids::cancelButton, unlessTesting(a, [&a] { cancel(a); })),
+        frame::onCommand(ids::testButton, unlessTesting(a, [&a] { testFolder(a); })),
+        frame::onCommand(ids::helpButton, unlessTesting(a, [&a] { showHelp(a); })),
+        frame::onMenu(ids::menuHelp, unlessTesting(a, [&a] { showHelp(a); })),
+        frame::onDoubleClick(ids::serverList, unlessTesting(a, [&a] { chooseFolder(a); })),
+        frame::onClose(mainWindow, unlessTesting(a, [&a] { a.program.close(); })),
+        frame::onMenu(ids::menuQuit, unlessTesting(a, [&a] { a.program.close(); })),
+        frame::onMenu(ids::menuSite, unlessTesting(a, [&a] { frame::openInBrowser(a.ui(), frame::officialSiteAddress()); })),
+        frame::onMenu(ids::menuForum, unlessTesting(a, [&a] { frame::openInBrowser(a.ui(), frame::forumAddress()); })),
+        frame::onMenu(ids::menuAbout, unlessTesting(a, [&f] { frame::showAboutWindow(f); })),
     });
     return app->program.run();
 }

@@ -8,11 +8,11 @@ namespace velmo::locator {
 
 // Runs the locator on the calling thread, with the current directory as its `Tools`
 // folder (where `softwareDatas` lies). Returns 1 when the window could not be built, 0
-// otherwise. A connect-and-list still running when it returns keeps what it works on
-// alive until it ends.
+// otherwise. A connect-and-list or a folder test still running when it returns keeps what
+// it works on alive until it ends.
 int runLocator(ui::Ui& ui);
 
-// Ends once every connect-and-list worker started so far has ended (tests).
+// Ends once every worker started so far (connect-and-list, folder test) has ended (tests).
 void waitForListingWorkers();
 
 }  // namespace velmo::locator

@@ -24,6 +24,7 @@
 #include "platform/worker.h"
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
+#include "tests/support/program_thread.h"
 #include "tests/support/scratch_folder.h"
 #include "ui/headless/headless_ui.h"
 
@@ -57,7 +58,7 @@ struct ToolsFolder {
 };
 
 // Waits for every worker; a worker still running after a minute fails the test.
-inline void waitForWorkers() { EXPECT_TRUE(worker::waitForAll(std::chrono::minutes(1))) << "a worker never ended"; }
+inline void waitForWorkers() { velmo::testing::expectWorkersEnded(); }
 
 // Waits until the program's main loop has handled everything the user did so far: it
 // answers "Infos" (the permission help) only after that. Needs the form enabled.
@@ -77,8 +78,7 @@ inline void settleMainLoop(ui::HeadlessUi& ui) {
 // the user, with the program's state at hand.
 struct Installer {
     explicit Installer(bool themedFileBar = false) : app(makeInstaller(ui, themedFileBar)) {
-        program = std::thread([this] { runInstaller(app); });
-        EXPECT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); })) << "the installer did not start";
+        EXPECT_TRUE(program.start([this] { return runInstaller(app); })) << "the installer did not start";
         settleMainLoop(ui);  // the window's opening (tree list, settings) is handled
     }
     ~Installer() {
@@ -134,18 +134,13 @@ struct Installer {
     // The user closes the main window; without a launcher beside `Tools` the program
     // says so and ends.
     void end() {
-        if (!program.joinable()) return;
+        if (!program.running()) return;
         if (ui.windowExists(ids::linkGeneratorWindow)) closeLinkGenerator();
-        ui.expectBox("Information.", "Impossible de retourner au menu général.");
-        ui.closeBox(ids::mainWindow);
-        program.join();
+        program.closeWithoutLauncher();
     }
 
     // Every box was foreseen and met.
-    void expectScriptMet() const {
-        EXPECT_EQ(ui.failures(), std::vector<std::string>{});
-        EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
-    }
+    void expectScriptMet() const { velmo::testing::expectBoxScriptMet(ui); }
 
     std::vector<ui::ShownBox> boxesTitled(const std::string& title) const {
         std::vector<ui::ShownBox> out;
@@ -156,7 +151,7 @@ struct Installer {
 
     ui::HeadlessUi ui;
     std::shared_ptr<InstallerApp> app;
-    std::thread program;
+    velmo::testing::ProgramThread program{ui, ids::mainWindow};
     std::size_t boxesAtValider = 0;
 };
 
@@ -226,11 +221,9 @@ protected:
     }
 
     void TearDown() override {
-        if (program.joinable()) {  // a test that stopped half-way still ends the program
+        if (program.running()) {  // a test that stopped half-way still ends the program
             if (ui.closeBox(ids::linkGeneratorWindow)) ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); });
-            ui.expectBox("Information.", "Impossible de retourner au menu");
-            ui.closeBox(ids::mainWindow);
-            program.join();
+            program.closeWithoutLauncher();
         }
         waitForWorkers();
         EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
@@ -242,8 +235,7 @@ protected:
 
     // Starts the program and waits until its loop runs.
     void start() {
-        program = std::thread([this] { exitCode = runInstaller(ui); });
-        ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); }));
+        ASSERT_TRUE(program.start([this] { return runInstaller(ui); }));
         settle();
     }
 
@@ -252,10 +244,8 @@ protected:
     // The user closes the main window; without a launcher beside `Tools` the program
     // says so and ends.
     void closeProgram() {
-        ui.expectBox("Information.", "Impossible de retourner au menu général.");
-        ASSERT_TRUE(ui.closeBox(ids::mainWindow));
-        program.join();
-        EXPECT_EQ(exitCode, 0);
+        ASSERT_TRUE(program.closeWithoutLauncher());
+        EXPECT_EQ(program.exitCode(), 0);
     }
 
     // The shell's openings are done by other processes: polled until they are all there.
@@ -272,8 +262,7 @@ protected:
 
     ToolsFolder tools;
     ui::HeadlessUi ui;
-    std::thread program;
-    int exitCode = -1;
+    velmo::testing::ProgramThread program{ui, ids::mainWindow};
 };
 
 }  // namespace velmo::installer::testing

@@ -8,6 +8,7 @@
 
 #include "installer/guestbook_manifest.h"
 #include "installer/permission_plan.h"
+#include "installer/progress_display.h"
 #include "installer/run_completion.h"
 #include "tests/support/scratch_folder.h"
 

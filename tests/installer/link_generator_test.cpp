@@ -1,5 +1,6 @@
 // The install link generator opened from the menu, as the user meets it: refused site
 // addresses, the links it builds and opens, the stay-on-top toggle and the way back.
+#include "settings/settings_lock.h"
 #include "tests/installer/installer_harness.h"
 
 namespace velmo::installer::testing {
@@ -112,6 +113,34 @@ TEST_F(LinkGeneratorTest, StaysOnTopUntilToggledAndClosingGivesBackTheMainWindow
         return !ui.windowExists(gen) && ui.isWindowEnabled(ids::mainWindow) && !ui.window(ids::mainWindow)->topmost;
     })) << "only in front, not on top";
     EXPECT_EQ(ui.frontWindow(), ids::mainWindow);
+}
+
+// After an upload the link is built below the folder just installed, also when the
+// settings could not be saved then (another program kept them): the file still names the
+// folder of the run before.
+TEST_F(LinkGeneratorTest, AfterAnUploadTheLinkIsForTheFolderJustInstalled) {
+    testsupport::FtpPeer peer(testsupport::PeerKind::Pyftpdlib);
+    ConnectionSettings before;
+    before.guestbookFolder = "livre-dor";
+    withSettings(before);
+    start();
+    for (auto [id, value] : {std::pair{ids::addressField, peer.host()}, std::pair{ids::userField, peer.user()},
+                             std::pair{ids::passwordField, peer.password()},
+                             std::pair{ids::portField, std::to_string(peer.port())},
+                             std::pair{ids::folderField, std::string("mon-livre")}})
+        ASSERT_TRUE(ui.typeText(ids::mainWindow, id, value));
+    settle();
+    const SettingsFileLock otherProgram((tools.dir / "softwareDatas/config.pcfg").string());
+    ASSERT_EQ(otherProgram.state(), SettingsFileLock::State::Held);
+    ui.expectBox("Statut transfert.", "Tous les dossiers et fichiers ont bien été transférés.");
+    ui.expectBox("Attention.", "Un autre logiciel Velmo est en train d'enregistrer");
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::validateButton));
+    ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(gen) && ui.isWindowEnabled(gen); },
+                             std::chrono::seconds(60)));
+    EXPECT_NE(tools.settings().find("RepertoireDuLivreDor = livre-dor\r\n"), std::string::npos);
+    ui.expectBox("Lien généré.", "Le lien vient d'être généré.");
+    generate("http://www.mon-site.fr");
+    EXPECT_EQ(link(), "http://www.mon-site.fr/mon-livre/install/index.php");
 }
 
 }  // namespace

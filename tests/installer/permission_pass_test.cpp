@@ -4,12 +4,15 @@
 
 #include "installer/permission_pass.h"
 #include "installer/permission_plan.h"
+#include "tests/installer/chmod_targets.h"
 #include "platform/net.h"
 #include "recording_reporter.h"
 #include "tests/support/scripted_server.h"
 
 using namespace velmo;
 using namespace velmo::installer;
+using velmo::installer::testing::ChmodTarget;
+using velmo::installer::testing::chmodTargets;
 using velmo::installer::testing::RecordingReporter;
 using velmo::testsupport::ScriptedServer;
 
@@ -54,8 +57,8 @@ TEST(PermissionPass, CountsOnlyWhatTheServerAcceptedAndAMenuRunSaysWhyItStopped)
             server.reply("530 Login incorrect.\r\n");
         } else {
             server.reply("230 Logged in\r\n").expect("TYPE A\r\n").reply("200 Type set to A\r\n");
-            for (std::size_t i = 0; i < permissionPlan.size(); ++i) {
-                const std::string path = std::string("livre-dor") + permissionPlan[i].suffix;
+            for (std::size_t i = 0; i < chmodTargets.size(); ++i) {
+                const std::string path = std::string("livre-dor") + chmodTargets[i].suffix;
                 server.expect("CHMOD 777 " + path + "\r\n").reply("500 'CHMOD': command not understood\r\n")
                     .expect("SITE CHMOD 777 " + path + "\r\n")
                     .reply(static_cast<int>(i) == c.refusedTarget ? "550 Permission denied\r\n"

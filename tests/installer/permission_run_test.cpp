@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "installer/permission_plan.h"
+#include "tests/installer/chmod_targets.h"
 #include "installer_harness.h"
 
 using namespace velmo;
@@ -27,7 +28,7 @@ void putTargets(const FtpPeer& peer) {
     peer.makeFolder("livre-dor/skins/skin_blanc_officiel");
     struct stat owner {};
     ASSERT_EQ(::stat((peer.home() + "/livre-dor").c_str(), &owner), 0);
-    for (const PermissionTarget& t : permissionPlan) {
+    for (const ChmodTarget& t : chmodTargets) {
         const std::string path = peer.home() + "/livre-dor" + t.suffix;
         if (!t.isFolder) writeFile(path, "donnees");
         ASSERT_EQ(::chown(path.c_str(), owner.st_uid, owner.st_gid), 0);
@@ -36,7 +37,7 @@ void putTargets(const FtpPeer& peer) {
 }
 
 void expectModes(const FtpPeer& peer, int folderMode, int fileMode) {
-    for (const PermissionTarget& t : permissionPlan)
+    for (const ChmodTarget& t : chmodTargets)
         EXPECT_EQ(modeOf(peer.home() + "/livre-dor" + t.suffix), t.isFolder ? folderMode : fileMode) << t.suffix;
 }
 

@@ -35,7 +35,7 @@ struct TinyManifest {
         f.remoteSteps.push_back({K::ChangeInto, name});
         f.lines.push_back(f.folderLine);
         for (const std::string& file : files) {
-            f.lines.push_back(f.fileLinePrefix + file);
+            addFile(f, file);
             dir.writeFile(f.uploadPrefix + file, file);
         }
         entries.push_back(std::move(f));

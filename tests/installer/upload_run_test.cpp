@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "installer/permission_plan.h"
+#include "tests/installer/chmod_targets.h"
 #include "installer/run_completion.h"
 #include "installer_harness.h"
 
@@ -151,7 +152,7 @@ TEST_P(WholeInstall, PutsTheGuestbookOnTheServerByteForByteAndRecordsTheRun) {
     EXPECT_EQ(u.getProgress(ids::mainWindow, ids::fileBar), c.stopNo ? 1 : 0);  // the themed range's 0 %
     EXPECT_EQ(u.selectedLine(ids::mainWindow, ids::treeList), expectedItemCount - 1);
     EXPECT_EQ(u.getText(ids::mainWindow, ids::countLabel), "Fichiers envoyés : 333/333");
-    for (const PermissionTarget& t : permissionPlan)
+    for (const ChmodTarget& t : chmodTargets)
         EXPECT_EQ(modeOf(remote.string() + t.suffix) == 0777, c.chmod) << t.suffix;
     if (c.chmod) {
         EXPECT_EQ(u.getText(ids::mainWindow, ids::chmodStatus), "En cours :");

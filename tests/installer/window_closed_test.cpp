@@ -4,6 +4,7 @@
 #include "tests/installer/installer_harness.h"
 
 #include "installer/permission_plan.h"
+#include "tests/installer/chmod_targets.h"
 #include "tests/support/scripted_server.h"
 
 namespace velmo::installer::testing {
@@ -17,7 +18,7 @@ TEST_F(InstallerWindowTest, APermissionRunGoesOnToItsEndAfterTheWindowClosed) {
     ScriptedServer server;
     server.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
         .expect("PASS pw\r\n").reply("230 Logged in\r\n").expect("TYPE A\r\n").reply("200 Type set to A\r\n");
-    for (const PermissionTarget& t : permissionPlan)  // a slow server: the window closes meanwhile
+    for (const ChmodTarget& t : chmodTargets)  // a slow server: the window closes meanwhile
         server.expect(std::string("CHMOD 777 livre-dor") + t.suffix + "\r\n").silence(100).reply("200 Ok\r\n");
     server.start();
     withSettings(ConnectionSettings{"127.0.0.1", "bob", "", "livre-dor", 0, 1, server.port()});

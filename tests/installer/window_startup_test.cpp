@@ -10,9 +10,7 @@ TEST_F(InstallerWindowTest, WithoutTheGuestbookFolderItSaysSoAndEndsWithoutAWind
     stdfs::remove("livre-dor");
     std::ofstream("livre-dor") << "x";
     ui.expectBox("ATTENTION.", "Le programme ne peut pas démarrer.");
-    program = std::thread([&] { exitCode = runInstaller(ui); });
-    program.join();
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(program.runToEnd([&] { return runInstaller(ui); }), 1);
     ASSERT_EQ(ui.shownBoxes().size(), 1u);
     const ui::ShownBox box = ui.shownBoxes()[0];
     EXPECT_EQ(box.text,
@@ -60,8 +58,7 @@ TEST_F(InstallerWindowTest, TheFormStartsFromTheDefaultsOrTheStoredSettings) {
     // "Quitter" ends the program as closing the window does.
     ui.expectBox("Information.", "Impossible de retourner au menu général.");
     ASSERT_TRUE(ui.chooseMenu(ids::mainWindow, ids::menuQuit));
-    program.join();
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(program.waitForEnd(), 0);
     EXPECT_FALSE(ui.windowExists(ids::mainWindow));
 }
 

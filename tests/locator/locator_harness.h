@@ -14,6 +14,7 @@
 #include "locator/locator_app.h"
 #include "locator/locator_window.h"
 #include "suite/messages.h"
+#include "tests/support/program_thread.h"
 #include "tests/support/scratch_folder.h"
 #include "ui/headless/headless_ui.h"
 
@@ -41,21 +42,15 @@ protected:
     }
 
     void TearDown() override {
-        if (program.joinable()) {
-            ui.expectBox(titles::information, "Impossible de retourner au menu général.");
-            EXPECT_TRUE(ui.closeBox(mainWindow));
-            program.join();
-        }
+        program.closeWithoutLauncher();
         waitForListingWorkers();
-        EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
-        EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
+        velmo::testing::expectBoxScriptMet(ui);
     }
 
     // Starts the program, answers its help box and waits until its loop runs.
     void start() {
         ui.expectBox(titles::help, "Velmo, Navigateur est un outil");
-        program = std::thread([this] { runLocator(ui); });
-        ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(mainWindow); }));
+        ASSERT_TRUE(program.start([this] { return runLocator(ui); }));
         settle();
     }
 
@@ -118,7 +113,7 @@ protected:
     velmo::testing::ScratchFolder scratch;
     const stdfs::path settingsFile = scratch / "Tools/softwareDatas/config.pcfg";
     ui::HeadlessUi ui;
-    std::thread program;
+    velmo::testing::ProgramThread program{ui, mainWindow};
 };
 
 // The window's states.

@@ -1,6 +1,7 @@
 // Velmo_Navigateur as the user meets it: the real start-up and event loop on the headless
 // UI, against real FTP servers on loopback, and the scripted server where a listing must
 // stall or fail on cue.
+#include <atomic>
 #include <memory>
 
 #include "ftp/ftp_session.h"
@@ -185,6 +186,44 @@ TEST_F(LocatorWindowTest, AnnulerDuringAStalledListingKeepsTheListAndTheSessionC
     EXPECT_EQ(rows(), std::vector<std::string>{"livre-dor|Dossier|folder"});
     doubleClick("livre-dor");
     ASSERT_TRUE(waitFor([&] { return state() == folderChosen; }));
+}
+
+// "Tester" talks to the server in a worker: while the server is slow to answer, the window's
+// loop goes on (a task handed to it runs), the buttons stay as they were, and what the user
+// does meanwhile is handled once the test's box is answered, in order.
+TEST_F(LocatorWindowTest, TesterWaitsForTheServerOutsideTheWindowsLoop) {
+    ScriptedServer server;
+    scriptLogin(server);
+    scriptList(server, "150 here\r\n");
+    server.acceptData().sendData("drwxr-xr-x 2 u u 4096 Jan 01 12:00 livre-dor\r\n").reply("226 done\r\n");
+    scriptList(server, "150 here\r\n");
+    server.acceptData().sendData("").reply("226 done\r\n");
+    server.expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD /livre-dor\r\n").silence(3000)
+        .reply("550 no such folder\r\n").expect("PWD\r\n").reply("257 \"/\"\r\n");
+    server.start();
+    start();
+    fillForm("127.0.0.1", "jean", "secret", server.port());
+    press(ids::connectButton);
+    ASSERT_TRUE(waitFor([&] { return rows().size() == 1; }));
+    doubleClick("livre-dor");
+    ASSERT_TRUE(waitFor([&] { return state() == folderChosen; }));
+
+    ui.expectBox(titles::information, folderNotValidText);
+    ui.expectBox(titles::help, "Velmo, Navigateur est un outil");  // the help asked for meanwhile
+    press(ids::testButton);
+    ASSERT_TRUE(pollUntil([&] { return server.received().find("CWD /livre-dor\r\n") != std::string::npos; }));
+    std::atomic<bool> ran{false};
+    ASSERT_TRUE(ui.post(mainWindow, [&ran] { ran = true; }));
+    EXPECT_TRUE(ui.waitUntil([&] { return ran.load(); }, std::chrono::milliseconds(1500)))
+        << "the window's loop waited for the server";
+    EXPECT_EQ(state(), folderChosen);
+    press(ids::helpButton);
+    ASSERT_TRUE(waitFor([&] { return ui.shownBoxes().size() >= 2 && ui.unmetExpectations().empty(); }));
+    const std::vector<ui::ShownBox> boxes = ui.shownBoxes();
+    EXPECT_EQ(boxes[boxes.size() - 2].text, folderNotValidText);
+    EXPECT_EQ(boxes.back().title, titles::help);
+    EXPECT_EQ(state(), folderChosen);
+    ui.waitUntil([&] { return ran.load(); });  // the task has run before `ran` goes
 }
 
 // "." is never a row, ".." is one but chooses nothing; a listing that fails (refused, cut
