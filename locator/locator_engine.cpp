@@ -60,14 +60,14 @@ void LocatorEngine::cancel() {
     loginDirectory_.clear();
     // A worker on the session closes it itself once it sees the run is over; closing it
     // here would wait for that worker's command (up to the silence limit of a stalled one).
-    if (!sessionBusy_) ftp::close(locatorSession);
+    if (!sessionBusy_) session_.close();
 }
 
 void LocatorEngine::releaseAfterRun(int run, const ServerListing* listed) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (listed && !staleLocked(run)) loginDirectory_ = listed->loginDirectory;
-        else ftp::close(locatorSession);
+        else session_.close();
         sessionBusy_ = false;
     }
     sessionFree_.notify_all();
@@ -75,14 +75,14 @@ void LocatorEngine::releaseAfterRun(int run, const ServerListing* listed) {
 
 LocatorEngine::RunOutcome LocatorEngine::listOnServer(int run, const ConnectionSettings& settings,
                                                       ServerListing& listing) {
-    if (!ftp::open(locatorSession, ftpAccount(settings))) return RunOutcome::ConnectionFailed;
+    if (!session_.open(ftpAccount(settings))) return RunOutcome::ConnectionFailed;
     if (!isCurrent(run)) return RunOutcome::Cancelled;  // "Annuler" while logging in
-    listing.loginDirectory = ftp::currentDirectory(locatorSession);
+    listing.loginDirectory = session_.currentDirectory();
     // Without the login directory's name the tests could not find their way back to it.
-    if (listing.loginDirectory.empty() || !readFolders(locatorSession, listing))
+    if (listing.loginDirectory.empty() || !readFolders(session_, listing))
         return RunOutcome::ListingFailed;
     if (!isCurrent(run)) return RunOutcome::Cancelled;
-    if (!readFiles(locatorSession, listing)) return RunOutcome::ListingFailed;
+    if (!readFiles(session_, listing)) return RunOutcome::ListingFailed;
     sortListing(listing);
     return RunOutcome::Listed;
 }
@@ -118,18 +118,18 @@ FolderTestResult LocatorEngine::testFolder(const std::string& name) {
         settings = settings_;
     }
     if (loginDirectory.empty()) return FolderTestResult::NotValid;
-    ftp::ensureConnected(locatorSession, ftpAccount(settings), loginDirectory);
-    if (!ftp::changeDirectory(locatorSession, folderPath(loginDirectory, folder)))
-        return ftp::isAlive(locatorSession) ? FolderTestResult::NotValid : FolderTestResult::ConnectionLost;
+    ftp::ensureConnected(session_, ftpAccount(settings), loginDirectory);
+    if (!session_.changeDirectory(folderPath(loginDirectory, folder)))
+        return session_.isAlive() ? FolderTestResult::NotValid : FolderTestResult::ConnectionLost;
     return markersInCurrentDirectory();
 }
 
 FolderTestResult LocatorEngine::markersInCurrentDirectory() {
-    if (!ftp::listDirectory(locatorSession)) return FolderTestResult::ListingFailed;
+    if (!session_.listDirectory()) return FolderTestResult::ListingFailed;
     bool readFound = false, signFound = false;
-    while (ftp::nextEntry(locatorSession)) {
-        if (ftp::entryKind(locatorSession) != ftp::EntryFile) continue;
-        const std::string name = ftp::entryName(locatorSession);
+    for (const ftp::ListingEntry& entry : session_.entries()) {
+        if (entry.kind != ftp::EntryFile) continue;
+        const std::string& name = entry.name;
         if (name == readMarker) readFound = true;
         if (name == signMarker) signFound = true;
     }

@@ -1,7 +1,7 @@
 // The folder locator's work on the server, without any window: connect and list the
 // login directory (in a worker), "Annuler", and the guestbook-folder test.
 //
-// Session 38 is the locator's only session, and at most one thread works on it at a
+// The engine owns the locator's only FTP session, and at most one thread works on it at a
 // time: a connect-and-list holds it from its first to its last command, the folder test
 // likewise, and a new connect-and-list waits until an older one has let go of it.
 // "Annuler" never waits for the network: it only marks the running connect-and-list as
@@ -15,12 +15,11 @@
 #include <mutex>
 #include <string>
 
+#include "ftp/ftp_session.h"
 #include "locator/server_listing.h"
 #include "settings/connection_settings.h"
 
 namespace velmo::locator {
-
-inline constexpr int locatorSession = 38;
 
 // How a connect-and-list ends, told from the worker's thread.
 class ListingReporter {
@@ -64,7 +63,7 @@ public:
     // a worker.
     int beginRun(const ConnectionSettings& settings);
 
-    // The worker of run `run`: open session 38, note the login directory, read both lists,
+    // The worker of run `run`: open the session, note the login directory, read both lists,
     // sort them and report. Waits first until no other thread works on the session.
     void connectAndList(int run, ConnectionSettings settings, ListingReporter& reporter);
 
@@ -84,7 +83,7 @@ public:
     FolderTestResult testFolder(const std::string& name);
 
 private:
-    // Holds session 38 for the calling thread until destroyed.
+    // Holds the session for the calling thread until destroyed.
     class SessionHold;
 
     enum class RunOutcome { Listed, ConnectionFailed, ListingFailed, Cancelled };
@@ -93,7 +92,7 @@ private:
     // A run's work on the session it holds.
     RunOutcome listOnServer(int run, const ConnectionSettings& settings, ServerListing& listing);
     // Whether the directory the session stands in holds both marker files.
-    static FolderTestResult markersInCurrentDirectory();
+    FolderTestResult markersInCurrentDirectory();
     // The worker's last step: the session stays open only after a listing (`listed`) of a
     // run that is still current, whose login directory the tests then use.
     void releaseAfterRun(int run, const ServerListing* listed);
@@ -101,6 +100,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable sessionFree_;
     bool sessionBusy_ = false;
+    // Used by the thread that holds it (sessionBusy_), or under mutex_ while no thread does.
+    ftp::Session session_;
     int currentRun_ = 0;  // 0: none; cancel() moves it past every run begun so far
     int lastRun_ = 0;
     ConnectionSettings settings_;  // of the latest run

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "ftp/ftp_session.h"
 
 namespace velmo::locator {
 
@@ -13,24 +12,19 @@ void sortListing(ServerListing& listing) {
               [](const FileEntry& a, const FileEntry& b) { return a.name < b.name; });
 }
 
-bool readFolders(int session, ServerListing& listing) {
+bool readFolders(ftp::Session& session, ServerListing& listing) {
     listing.folders.clear();
-    if (!ftp::listDirectory(session)) return false;
-    while (ftp::nextEntry(session)) {
-        if (ftp::entryKind(session) != ftp::EntryDirectory) continue;
-        std::string name = ftp::entryName(session);
-        if (name != ".") listing.folders.push_back(std::move(name));
-    }
+    if (!session.listDirectory()) return false;
+    for (const ftp::ListingEntry& entry : session.entries())
+        if (entry.kind == ftp::EntryDirectory && entry.name != ".") listing.folders.push_back(entry.name);
     return true;
 }
 
-bool readFiles(int session, ServerListing& listing) {
+bool readFiles(ftp::Session& session, ServerListing& listing) {
     listing.files.clear();
-    if (!ftp::listDirectory(session)) return false;
-    while (ftp::nextEntry(session)) {
-        if (ftp::entryKind(session) == ftp::EntryFile)
-            listing.files.push_back({ftp::entryName(session), ftp::entrySize(session)});
-    }
+    if (!session.listDirectory()) return false;
+    for (const ftp::ListingEntry& entry : session.entries())
+        if (entry.kind == ftp::EntryFile) listing.files.push_back({entry.name, entry.size});
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "ftp/ftp_session.h"
+
 namespace velmo::locator {
 
 struct FileEntry {
@@ -25,8 +27,8 @@ void sortListing(ServerListing& listing);
 // The two passes over the session's current directory, each with a listing of its own:
 // the folders of the first, the files of the second (unsorted). False when the listing
 // failed, leaving that list empty: a failed listing is never taken for an empty directory.
-bool readFolders(int session, ServerListing& listing);
-bool readFiles(int session, ServerListing& listing);
+bool readFolders(ftp::Session& session, ServerListing& listing);
+bool readFiles(ftp::Session& session, ServerListing& listing);
 
 // One row of the list control: the name, then "Dossier" for a folder or the size in bytes
 // as decimal text for a file.

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "ftp/control_connection.h"
 #include "ftp/ftp_session.h"
 #include "locator/locator_engine.h"
 #include "tests/support/ftp_peers.h"
@@ -53,10 +54,7 @@ void layOutServer(const stdfs::path& home) {
     stdfs::resize_file(home / "big.bin", 3221225472);  // sparse: past what 32 bits hold
 }
 
-class OnRealServer : public ::testing::TestWithParam<std::tuple<PeerKind, bool>> {
-protected:
-    void TearDown() override { ftp::close(locatorSession); }
-};
+class OnRealServer : public ::testing::TestWithParam<std::tuple<PeerKind, bool>> {};
 
 }  // namespace
 
@@ -78,7 +76,7 @@ TEST_P(OnRealServer, ListsFoldersThenFilesInByteOrderAndPassesOnlyAGuestbookFold
                                         "my folder/|Dossier", "www/|Dossier", "README|2", "alpha.txt|1",
                                         "big.bin|3221225472", "index.html|1234", "livre_lire.php|8",
                                         "livre_signer.php|8"}));
-    EXPECT_TRUE(ftp::isAlive(locatorSession));
+    EXPECT_EQ(ftp::openControlConnections(), 1) << "the session stays open for the tests";
 
     // The folder names a double-click can choose.
     for (const auto& [row, choosable] : std::vector<std::pair<std::string, bool>>{
@@ -103,7 +101,7 @@ TEST_P(OnRealServer, ListsFoldersThenFilesInByteOrderAndPassesOnlyAGuestbookFold
 
     // "Annuler" closes the session at once when no worker holds it.
     engine.cancel();
-    EXPECT_FALSE(ftp::isAlive(locatorSession));
+    EXPECT_EQ(ftp::openControlConnections(), 0);
     EXPECT_FALSE(engine.isCurrent(run));
 }
 
@@ -146,5 +144,4 @@ TEST(LoginDirectoryBelowTheRoot, TheTestEntersTheFolderBelowIt) {
     EXPECT_NE(std::find(commands.begin(), commands.end(), "CWD /www/livre-dor"), commands.end())
         << ::testing::PrintToString(commands);
     EXPECT_EQ(std::find(commands.begin(), commands.end(), "CWD /www/www/livre-dor"), commands.end());
-    ftp::close(locatorSession);
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 
+#include "ftp/control_connection.h"
 #include "ftp/ftp_session.h"
 #include "locator/locator_texts.h"
 #include "settings/settings_lock.h"
@@ -144,7 +145,7 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
     press(ids::cancelButton);
     ASSERT_TRUE(waitFor([&] { return state() == notConnected; }));
     EXPECT_EQ(rows().size() + text(ids::folderField).size(), 0u);
-    EXPECT_FALSE(ftp::isAlive(locatorSession));
+    EXPECT_EQ(ftp::openControlConnections(), 0) << "the session was closed";
 }
 
 // The server's side of a login into "/" and of a LIST up to its first reply.
@@ -271,7 +272,7 @@ TEST_F(LocatorWindowTest, DotRowsAndFailedListings) {
             press(ids::cancelButton);
         }
         ASSERT_TRUE(waitFor([&] { return state() == notConnected && rows().empty(); }));
-        EXPECT_FALSE(ftp::isAlive(locatorSession));
+        EXPECT_EQ(ftp::openControlConnections(), 0) << "the session was closed";
         EXPECT_TRUE(server.finish()) << server.report();
     }
 }
