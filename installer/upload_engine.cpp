@@ -1,5 +1,8 @@
 #include "installer/upload_engine.h"
 
+#include <chrono>
+#include <future>
+
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
 #include "platform/clock.h"
@@ -39,26 +42,25 @@ private:
             reporter_.inform({suite::titles::attentionCaps, noFolderText, NoticeKind::Warning});
             return UploadOutcome::NoFolder;
         }
-        if (!ftp::open(session(), ftpAccount(s))) {
+        if (!session_.open(ftpAccount(s))) {
             reporter_.inform(connectionFailedNotice());
             return UploadOutcome::NotConnected;
         }
-        loginDirectory_ = ftp::currentDirectory(session());
+        loginDirectory_ = session_.currentDirectory();
         folderBase_ = joinFolderBase(loginDirectory_, s.guestbookFolder);
-        ftp::makeDirectory(session(), "sessions");
+        session_.makeDirectory("sessions");
 
-        if (!ftp::changeDirectory(session(), s.guestbookFolder)) reporter_.progress({UploadProgress::Step::Uploading});
+        if (!session_.changeDirectory(s.guestbookFolder)) reporter_.progress({UploadProgress::Step::Uploading});
         else if (!overwriteAgreed()) return UploadOutcome::Declined;
 
         const std::vector<ManifestFolder>& manifest = *job_.manifest;
         for (std::size_t i = 0; i < manifest.size() && keepGoing_; ++i) processEntry(manifest[i], i == 0);
 
-        ftp::close(session());
+        session_.close();
         clock::sleepMs(500);
         return keepGoing_ ? UploadOutcome::Processed : UploadOutcome::Stopped;
     }
 
-    int session() const { return job_.session; }
 
     // The user's folder is already on the server (the session stands in it): the user says
     // whether its files are overwritten. Agreed, the upload starts (Uploading) and the session
@@ -75,13 +77,13 @@ private:
                               "dossier pour transférer votre livre d'or.",
                               NoticeKind::Information});
             // Nothing more is done on this session; the next run opens its own.
-            ftp::close(session());
+            session_.close();
             return false;
         }
-        ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
+        ftp::ensureConnected(session_, ftpAccount(s), loginDirectory_);
         reporter_.progress({UploadProgress::Step::Uploading});
-        if (ftp::isAlive(session())) ftp::changeDirectory(session(), loginDirectory_);
-        else ftp::ensureConnected(session(), ftpAccount(s), loginDirectory_);
+        if (session_.isAlive()) session_.changeDirectory(loginDirectory_);
+        else ftp::ensureConnected(session_, ftpAccount(s), loginDirectory_);
         return true;
     }
 
@@ -100,9 +102,9 @@ private:
     // counts as lost for the rest of the run.
     bool reopenIfDropped(const std::string& directory) {
         if (sessionLost_) return false;
-        if (ftp::isAlive(session())) return true;
-        ftp::ensureConnected(session(), ftpAccount(job_.settings), directory);
-        sessionLost_ = !ftp::isAlive(session());
+        if (session_.isAlive()) return true;
+        ftp::ensureConnected(session_, ftpAccount(job_.settings), directory);
+        sessionLost_ = !session_.isAlive();
         return !sessionLost_;
     }
 
@@ -114,13 +116,13 @@ private:
             const std::string& arg = step.argument.empty() ? job_.settings.guestbookFolder : step.argument;
             switch (step.kind) {
             case RemoteStep::Kind::ChangeToBase:
-                placed = ftp::changeDirectory(session(), folderBase_ + step.argument);
+                placed = session_.changeDirectory(folderBase_ + step.argument).ok();
                 break;
             case RemoteStep::Kind::Make:
-                if (placed) ftp::makeDirectory(session(), arg);
+                if (placed) session_.makeDirectory(arg);
                 break;
             case RemoteStep::Kind::ChangeInto:
-                placed = placed && ftp::changeDirectory(session(), arg);
+                placed = placed && session_.changeDirectory(arg).ok();
                 break;
             }
         }
@@ -135,7 +137,7 @@ private:
         const bool fromBase = entry.remoteSteps.front().kind == RemoteStep::Kind::ChangeToBase;
         if (!fromBase && !placed_) return false;
         if (runSteps(entry)) return true;
-        if (ftp::isAlive(session()) || !reopenIfDropped(startDirectory(entry))) return false;
+        if (session_.isAlive() || !reopenIfDropped(startDirectory(entry))) return false;
         return runSteps(entry);
     }
 
@@ -185,49 +187,102 @@ private:
         bool asked = false;    // the stop question came up during it
     };
 
-    // One send in the background, polling its progress until it ends.
+    // One send, on this thread. Its watch refreshes the progress about every 100 ms and
+    // looks at "Annuler"; the stop question it raises is shown without holding the send,
+    // and its answer is taken on a later round or, at the latest, once the send has ended.
     Attempt sendOnce(const std::string& localPath, const std::string& remoteName) {
         const std::int64_t size = fs::fileSize(localPath);
         // Every send starts with a PWD, as it always has; the directory itself is known.
-        ftp::currentDirectory(session());
-        ftp::sendFile(session(), localPath, remoteName, true);
-        clock::sleepMs(10);
-
+        session_.currentDirectory();
+        const std::uint64_t started = clock::tickMs();
         Attempt a;
-        for (;;) {
-            const ftp::TransferStatus status = ftp::transferStatus(session());
-            if (status.ended()) {
-                // A send that ends before its first progress check still moves the count on
-                // and honours "Annuler": on a fast link every file may end that quickly.
-                reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_});
-                if (!a.asked && reporter_.stopRequested()) {
-                    askAboutStop();
-                    a.asked = true;
-                }
-                a.arrived = status.phase == ftp::TransferDone;
-                if (!a.arrived) report_.failedSends.push_back(localPath);
-                return a;
-            }
-            const int percent = filePercent(ftp::transferStatus(session()).bytes, size);
-            ftp::waitForTransferEnd(session(), progressPeriodMs);
-            reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_, percent});
-            if (reporter_.stopRequested()) {
-                askAboutStop();
-                a.asked = true;
-            }
+        const ftp::TransferWatch watch{[&](std::int64_t bytes) { return whileSending(bytes, size, a); },
+                                       progressPeriodMs};
+        a.arrived = session_.sendFile(localPath, remoteName, watch).ok();
+        // A send takes at least the 10 ms pause that always followed its start.
+        const std::uint64_t spent = clock::tickMs() - started;
+        if (spent < 10) clock::sleepMs(static_cast<int>(10 - spent));
+        // A question still on screen: its answer (and the information after it) is waited for.
+        finishStopQuestion();
+        // A send that ends before its first progress round still moves the count on and
+        // honours "Annuler": on a fast link every file may end that quickly.
+        reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_});
+        if (!a.asked && reporter_.stopRequested()) {
+            askAboutStop();
+            a.asked = true;
+        }
+        if (!a.arrived) report_.failedSends.push_back(localPath);
+        return a;
+    }
+
+    // A round of the send's watch: the progress, then "Annuler". While a box of the stop
+    // question is up the display stands still, as it always has. The file in progress is
+    // always sent to its end, whatever the answer.
+    bool whileSending(std::int64_t bytes, std::int64_t size, Attempt& a) {
+        if (stopBoxes_.valid()) {
+            takeStopAnswerIfGiven();
+            return true;
+        }
+        reporter_.progress({UploadProgress::Step::FileMoving, itemIndex_, filePercent(bytes, size)});
+        if (reporter_.stopRequested()) {
+            // Shown without waiting; the answer is taken on a later round, or once the
+            // send has ended (finishStopQuestion).
+            stopBoxes_ = reporter_.askWithoutWaiting(stopQuestion());
+            answerPending_ = true;
+            a.asked = true;
+            takeStopAnswerIfGiven();
+        }
+        return true;
+    }
+
+    // Once the question is answered: the information that follows it is shown without
+    // waiting, and the display goes on once that box, too, is closed.
+    void takeStopAnswerIfGiven() {
+        if (!ready(stopBoxes_)) return;
+        if (answerPending_) {
+            answerPending_ = false;
+            keepGoing_ = !answerOf(stopBoxes_);
+            stopBoxes_ = reporter_.informWithoutWaiting(stopFollowUp(keepGoing_));
+            if (!ready(stopBoxes_)) return;
+        }
+        stopBoxes_ = std::future<bool>();
+    }
+
+    // After the send: waits for the answer and the information box, in turn.
+    void finishStopQuestion() {
+        while (stopBoxes_.valid()) {
+            stopBoxes_.wait();
+            takeStopAnswerIfGiven();
         }
     }
 
-    // The stop question, asked while a send is in progress (or just ended).
-    void askAboutStop() {
-        if (reporter_.ask({suite::titles::information, "Voulez-vous arreter le transfert en cours ?", NoticeKind::Information})) {
-            reporter_.inform({suite::titles::information, "Le transfert va donc être arrêté, veuillez patienter.",
-                              NoticeKind::Information});
-            keepGoing_ = false;
-        } else {
-            reporter_.inform({suite::titles::information, "Le tansfert des fichiers va donc reprendre.", NoticeKind::Information});
-            keepGoing_ = true;
+    // A box whose window went before it could be answered counts as No, as ask() does.
+    static bool answerOf(std::future<bool>& f) {
+        try {
+            return f.get();
+        } catch (const std::future_error&) {
+            return false;
         }
+    }
+
+    static bool ready(const std::future<bool>& f) {
+        return f.valid() && f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }
+
+    static Notice stopQuestion() {
+        return {suite::titles::information, "Voulez-vous arreter le transfert en cours ?", NoticeKind::Information};
+    }
+    static Notice stopFollowUp(bool keepGoing) {
+        if (!keepGoing)
+            return {suite::titles::information, "Le transfert va donc être arrêté, veuillez patienter.",
+                    NoticeKind::Information};
+        return {suite::titles::information, "Le tansfert des fichiers va donc reprendre.", NoticeKind::Information};
+    }
+
+    // The stop question, asked once a send has ended, and the information after it.
+    void askAboutStop() {
+        keepGoing_ = !reporter_.ask(stopQuestion());
+        reporter_.inform(stopFollowUp(keepGoing_));
     }
 
     const UploadJob& job_;
@@ -239,12 +294,30 @@ private:
     bool keepGoing_ = true;   // false once the user confirmed a stop
     bool placed_ = true;      // the session stands where the next nested folder is made
     bool sessionLost_ = false;
+    ftp::Session session_;  // this run's, opened at its start and closed at its end
+    // The box of the stop question raised during a send, then the information after it;
+    // not valid while neither is on screen. answerPending_: the first is up.
+    std::future<bool> stopBoxes_;
+    bool answerPending_ = false;
 };
 
 }  // namespace
 
 bool namesSubFolder(const std::string& folder) {
     return !folder.empty() && folder != "." && folder != "..";
+}
+
+std::future<bool> UploadReporter::askWithoutWaiting(const Notice& question) {
+    std::promise<bool> answer;
+    answer.set_value(ask(question));
+    return answer.get_future();
+}
+
+std::future<bool> UploadReporter::informWithoutWaiting(const Notice& notice) {
+    inform(notice);
+    std::promise<bool> closed;
+    closed.set_value(true);
+    return closed.get_future();
 }
 
 RunReport runTransfer(const UploadJob& job, UploadReporter& reporter) { return Upload(job, reporter).run(); }

@@ -6,6 +6,7 @@
 // run (the closing box, the settings, the journal, the link generator: run_completion.h)
 // is the caller's, from the RunReport it returns.
 #pragma once
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,6 @@
 
 namespace velmo::installer {
 
-inline constexpr int installerSession = 44;
 // A file the server keeps refusing is given up after this many attempts.
 inline constexpr int maxSendAttempts = 5;
 
@@ -45,12 +45,17 @@ public:
     virtual bool ask(const Notice& question) = 0;
     // True when the user asked to stop since the last call; asking consumes the request.
     virtual bool stopRequested() = 0;
+    // For the boxes raised while a file is being sent, which must not hold the send: the
+    // box is shown and the call returns at once; the future is ready once it was closed,
+    // with the answer (Yes: true) for a question. A future that breaks (the window went)
+    // counts as No. These defaults show the box and wait, then hand over a ready future.
+    virtual std::future<bool> askWithoutWaiting(const Notice& question);
+    virtual std::future<bool> informWithoutWaiting(const Notice& notice);
 };
 
 struct UploadJob {
     ConnectionSettings settings;  // the form, trimmed; the permission flag is "Chmod."
     std::shared_ptr<const std::vector<ManifestFolder>> manifest;
-    int session = installerSession;
 };
 
 enum class UploadOutcome {

@@ -86,6 +86,27 @@ void WindowReporter::inform(const Notice& notice) {
 
 bool WindowReporter::stopRequested() { return app_->stopRequested.exchange(false); }
 
+namespace {
+// `task` on the window's thread, its result into the returned future.
+std::future<bool> postedBox(const std::shared_ptr<InstallerApp>& app, std::function<bool(InstallerApp&)> task) {
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> answered = answer->get_future();
+    onWindowThread(app, [answer, task = std::move(task)](InstallerApp& a) { answer->set_value(task(a)); });
+    return answered;
+}
+}  // namespace
+
+std::future<bool> WindowReporter::askWithoutWaiting(const Notice& q) {
+    return postedBox(app_, [q](InstallerApp& a) { return frame::askNotice(a.ui(), q); });
+}
+
+std::future<bool> WindowReporter::informWithoutWaiting(const Notice& notice) {
+    return postedBox(app_, [notice](InstallerApp& a) {
+        frame::showNotice(a.ui(), notice);
+        return true;
+    });
+}
+
 void WindowReporter::permissionStep(int i, int n, const std::string& label) {
     onWindowThread(app_, [i, n, label](InstallerApp& a) { showPermissionStep(a, i, n, label); });
 }

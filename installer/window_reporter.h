@@ -26,6 +26,10 @@ public:
     // outcome of a run is still the user's to read.
     void inform(const Notice& notice) override;
     bool stopRequested() override;
+    // The box is a task posted like the others; the future breaks when the window goes
+    // before the box could be closed.
+    std::future<bool> askWithoutWaiting(const Notice& question) override;
+    std::future<bool> informWithoutWaiting(const Notice& notice) override;
     void permissionStep(int i, int n, const std::string& label) override;
 
 private:

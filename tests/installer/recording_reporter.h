@@ -3,6 +3,7 @@
 // moment of a run (from the engine's own thread, before the engine goes on).
 #pragma once
 #include <functional>
+#include <future>
 #include <utility>
 #include <string>
 #include <vector>
@@ -22,6 +23,13 @@ struct RecordingReporter : UploadReporter {
     }
     void inform(const Notice& n) override { notices.push_back(n); }
     bool stopRequested() override { return std::exchange(stopNow, false); }
+    // Noted like ask(); answered by `answerLater` when a test sets it (the box stays up
+    // until that future is ready), otherwise at once as ask() answers.
+    std::future<bool> askWithoutWaiting(const Notice& q) override {
+        if (!answerLater) return UploadReporter::askWithoutWaiting(q);
+        questions.push_back(q);
+        return answerLater(q);
+    }
     void permissionStep(int i, int n, const std::string& label) override {
         steps.push_back(std::to_string(i) + "/" + std::to_string(n) + " " + label);
     }
@@ -29,6 +37,7 @@ struct RecordingReporter : UploadReporter {
     std::vector<bool> answers;  // answers in turn, repeated; none: every question gets No
     bool stopNow = false;       // the next stopRequested() says yes
     std::function<void(const UploadProgress&)> onProgress;
+    std::function<std::future<bool>(const Notice&)> answerLater;
 
     std::vector<UploadProgress> progressSeen;
     std::vector<Notice> questions, notices;

@@ -2,9 +2,13 @@
 // FTP server (the exact conversation), with a recording reporter.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "ftp/ftp_session.h"
 #include "installer/run_completion.h"
 #include "installer/upload_engine.h"
+#include "platform/clock.h"
 #include "recording_reporter.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
@@ -169,6 +173,60 @@ TEST_F(UploadEngine, ADroppedSessionIsReopenedBeforeTheNextAttemptOrEndsTheSendi
 // on screen: whatever the answer, the file is sent once more, in a session reopened where
 // it goes, since the send that ended during the question may not have been the last word
 // of that session. After No the run goes on; after Yes nothing else is sent.
+// The stop question raised while a file is being sent does not hold that send: the server
+// gets the whole file while the question is still on screen, and the answer, taken once it
+// comes, acts as it always has (the file is sent once more; "Non" goes on, "Oui" stops).
+TEST_F(UploadEngine, TheStopQuestionRaisedDuringASendLetsItsDataFlow) {
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "Yes" : "No");
+        TinyManifest m;
+        m.folder("", false, {"a.txt", "b.txt"});
+        ScriptedServer server;
+        // The late 150 keeps the send under way past its first progress round.
+        intoNewFolder(server)
+            .expect("PWD\r\n").reply("257 \"/livre\"\r\n")
+            .expect("TYPE I\r\n").reply("200 Type set to I\r\n")
+            .expect("PASV\r\n").pasv()
+            .expect("STOR a.txt\r\n").silence(400).reply("150 Ok to send data\r\n")
+            .acceptData().receiveData().reply("226 Transfer complete\r\n")
+            .expect("PWD\r\n").reply("257 \"/livre\"\r\n");  // the session is looked at before the repeat
+        stored(server, "a.txt", "/livre");
+        if (!stop) stored(server, "b.txt", "/livre");
+        server.start();
+        RecordingReporter r;
+        r.onProgress = [&](const UploadProgress& p) {
+            if (p.step == UploadProgress::Step::FileStarted && p.itemIndex == 1) r.stopNow = true;
+        };
+        std::promise<bool> answer;
+        std::thread user;
+        bool fileArrivedFirst = false;
+        r.answerLater = [&](const Notice&) {
+            // The answer comes once the server holds the file: a send the question held
+            // would never get there (and the answer would come, late, with nothing sent).
+            user = std::thread([&] {
+                for (int i = 0; i < 1000 && server.dataReceived().empty(); ++i) clock::sleepMs(10);
+                fileArrivedFirst = !server.dataReceived().empty();
+                answer.set_value(stop);
+            });
+            return answer.get_future();
+        };
+        const RunReport report = runTransfer(m.job(server.port()), r);
+        if (user.joinable()) user.join();
+        EXPECT_TRUE(fileArrivedFirst);
+        EXPECT_TRUE(server.finish()) << server.report();
+        ASSERT_EQ(r.questions.size(), 1u);
+        EXPECT_EQ(r.questions[0].text, "Voulez-vous arreter le transfert en cours ?");
+        ASSERT_FALSE(r.notices.empty());
+        EXPECT_EQ(r.notices.back().text, stop ? "Le transfert va donc être arrêté, veuillez patienter."
+                                              : "Le tansfert des fichiers va donc reprendre.");
+        const std::vector<std::string> received = stop ? std::vector<std::string>{"a.txt", "a.txt"}
+                                                       : std::vector<std::string>{"a.txt", "a.txt", "b.txt"};
+        EXPECT_EQ(server.dataReceived(), received);
+        EXPECT_EQ(report.outcome, stop ? UploadOutcome::Stopped : UploadOutcome::Processed);
+        EXPECT_EQ(report.filesGivenUp, 0);
+    }
+}
+
 TEST_F(UploadEngine, AFileWhoseSendEndedDuringTheStopQuestionIsSentOnceMoreAfterTheSessionIsReopened) {
     for (const bool stop : {false, true}) {
         SCOPED_TRACE(stop ? "Yes" : "No");
