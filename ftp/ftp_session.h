@@ -152,6 +152,3 @@ void setSilenceLimitMs(int ms);
 int silenceLimitMs();
 
 }  // namespace velmo::ftp
-
-// Until every tool holds its own Session.
-#include "ftp/numbered_sessions.h"
