@@ -1,6 +1,8 @@
 // The download phase: every package file from the official site into the local mirror
 // "misesAJour/<package>/", under its server name (".velmo" read as ".php"), each checked
 // against the digest and the size the signed description gives before anything is sent.
+#include <algorithm>
+
 #include "platform/fs.h"
 #include "settings/error_journal.h"
 #include "suite/messages.h"
@@ -22,6 +24,8 @@ void ApplyRun::markFailed(std::size_t row) {
 }
 
 namespace {
+
+constexpr std::int64_t errorPageRoom = 64 * 1024;
 
 // The file `row` is not the one published: its row says so, the user and the journal are
 // told why, and the copy leaves the mirror (no later step may find it there).
@@ -51,13 +55,13 @@ bool downloadPackageFiles(ApplyRun& run) {
             fs::makeFolder(folder);
         }
         const std::string name = toServerName(lastPart(path));
-        // No more than the published size is taken from the site.
+        // Hardly more than the published size is taken from the site: the room left above
+        // it is for an error page (a 404's body), whose status the bound is checked before.
         http::DownloadLimits limits = run.site.limits;
-        limits.response.maxBodyBytes = std::min(limits.response.maxBodyBytes, expected.size);
+        limits.response.maxBodyBytes = std::min(limits.response.maxBodyBytes, std::max(expected.size, errorPageRoom));
         const http::DownloadResult got =
             http::downloadFile(run.site.fileUrl(run.packageFolder + "/" + path), run.localCopy(path), limits);
-        if (!got.ok() && got.status == 200 && got.error == http::DownloadError::Malformed &&
-            got.parseError == http::ParseError::BodyTooLarge)
+        if (!got.ok() && got.error == http::DownloadError::Malformed && got.parseError == http::ParseError::BodyTooLarge)
             return refuseFile(run, row, name);
         if (!got.ok()) {
             // The row keeps "A mettre à jour.": nothing newer is in the mirror.
