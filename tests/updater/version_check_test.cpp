@@ -285,3 +285,23 @@ TEST(VersionCheck, WhatThePublisherDidNotSignIsRefused) {
             << c.what << "\n" << journal;
     }
 }
+
+// The demo site as scripts/sign_update.py signed it (PyNaCl on one side, libsodium here):
+// the two must agree on the signed bytes, the .sig line and the digest group, or the demo
+// and every publisher's site would be refused.
+TEST(VersionCheck, TheSignersDemoSiteIsAccepted) {
+    OfficialSiteOnPeer official;
+    std::filesystem::copy(std::string(VELMO_TEST_KEYS_DIR) + "/../../sample/site-officiel/velmo-maj",
+                          official.web.root() + "/velmo-maj", std::filesystem::copy_options::recursive);
+    ToolsFolder tools;
+    tools.setInstalledScript(2000000);
+    tools.setUpdaterVersion(1000000);
+    RecordingReporter reporter;
+    UpdaterState state;
+    EXPECT_EQ(checkForUpdates(state, official.site(), reporter), CheckOutcome::UpdateOffered);
+    EXPECT_TRUE(reporter.boxes.empty());
+    ASSERT_TRUE(state.offer);
+    EXPECT_EQ(state.offer->description.version, 2010000);
+    EXPECT_EQ(state.offer->description.digests.size(), 4u);
+    EXPECT_EQ(reporter.rows.size(), 4u);
+}
