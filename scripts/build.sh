@@ -49,6 +49,8 @@ build_variant() {
     windows | windows-release)
       [[ -f "$VELMO_MINGW_PREFIX/include/png.h" ]] \
         || die "no mingw libpng in $VELMO_MINGW_PREFIX (run scripts/build-libpng-mingw.sh)"
+      [[ -f "$VELMO_MINGW_PREFIX/include/sodium.h" ]] \
+        || die "no mingw libsodium in $VELMO_MINGW_PREFIX (run scripts/build-libsodium-mingw.sh)"
       # windows: no build type (no optimisation, no debugging information), the quickest.
       local type=
       [[ $1 == windows-release ]] && type=Release

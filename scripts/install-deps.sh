@@ -19,6 +19,8 @@ SRC_LIST=/etc/apt/sources.list.d/velmo-deb-src.sources
 PACKAGES=(
   cmake ninja-build g++ make pkg-config dpkg-dev
   libgtest-dev libgmock-dev libpng-dev zlib1g-dev
+  libsodium-dev python3-nacl autoconf automake libtool  # update signatures: the updater checks them (libsodium; its mingw build
+  # is generated with autotools), scripts/sign_update.py writes them
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb fonts-wine fonts-dejavu-core fonts-liberation imagemagick x11-utils
   python3 python3-pyftpdlib lftp libpam-modules

@@ -46,6 +46,7 @@ if [[ -z ${VELMO_DEMO_BUILD:-} ]]; then
   if [[ ${VELMO_SKIP_INSTALL:-0} != 1 ]]; then
     as_root scripts/install-deps.sh
     as_root scripts/build-libpng-mingw.sh
+    as_root scripts/build-libsodium-mingw.sh
   fi
   bash scripts/build.sh windows
 fi

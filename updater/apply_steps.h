@@ -44,8 +44,11 @@ struct ApplyRun {
     void markFailed(std::size_t row);
 };
 
-// Downloads every file of the package into the local mirror (folders made as needed).
-void downloadPackageFiles(ApplyRun& run);
+// Downloads every file of the package into the local mirror (folders made as needed) and
+// checks each against its digest in the signed description. False at the first file that
+// does not match: its row says so, the box was given and the journal written; nothing of
+// the update may then be sent or recorded.
+bool downloadPackageFiles(ApplyRun& run);
 // Makes the description's folders below the guestbook folder (the session is in it).
 void createServerFolders(ApplyRun& run);
 // Sends every downloaded file into its folder below the guestbook folder.

@@ -8,6 +8,7 @@
 int programMain() {
     auto ui = velmo::ui::makeUi();
     velmo::updater::OfficialSite site;
+    site.publicKey = velmo::deployment::updatePublicKey;
 #ifdef VELMO_LOCAL_SITE_BUILD
     // The local-site build of the tests and the demo only: the official site is a server
     // on this machine whose address the environment gives.

@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "http/url.h"
+#include "platform/fs.h"
+#include "updater/signature.h"
 #include "updater/update_description.h"
 #include "updater/updater_texts.h"
 #include "updater/version_files.h"
@@ -24,6 +26,7 @@ http::DownloadLimits OfficialSite::limitsFor(const std::string& name) const {
     };
     if (name == versionListName) bound(versionListMaxBytes, versionListMaxLines);
     else if (name == descriptionFileName) bound(descriptionMaxBytes, descriptionMaxLines);
+    else if (name.size() > 4 && name.compare(name.size() - 4, 4, signatureSuffix) == 0) bound(signatureMaxBytes, 4);
     return l;
 }
 
@@ -98,6 +101,29 @@ bool fetchOfficialFile(const OfficialSite& site, const std::string& name, const 
     if (r.ok()) return true;
     reporter.fatal({titles::warning, officialFileFailureText(name, r), suite::NoticeKind::Error});
     return false;
+}
+
+SignedFetch fetchSignedOfficialFile(const OfficialSite& site, const std::string& name, const std::string& subPath,
+                                    UpdaterReporter& reporter, std::string& reason, const std::atomic<bool>* stop) {
+    if (!fetchOfficialFile(site, name, subPath, reporter) || (stop && *stop)) return SignedFetch::Failed;
+    const std::string local = workFolder + subPath + name;
+    const std::string sigName = name + signatureSuffix;
+    const http::DownloadResult r =
+        http::downloadFile(site.fileUrl(subPath + sigName), workFolder + subPath + sigName, site.limitsFor(sigName));
+    if (!r.ok() && classifyFailure(r) != OfficialFileFailure::Absent) {
+        reporter.fatal({titles::warning, officialFileFailureText(sigName, r), suite::NoticeKind::Error});
+        return SignedFetch::Failed;
+    }
+    std::string bytes, signature;
+    bool verified = false;
+    if (!r.ok()) reason = texts::signatureMissing(name);
+    else if (fs::readWholeFile(local, bytes) && fs::readWholeFile(workFolder + subPath + sigName, signature))
+        verified = verifySignature(site.publicKey, subPath + name, bytes, signature);
+    if (verified) return SignedFetch::Verified;
+    if (r.ok()) reason = texts::signatureWrong(name);
+    // Nothing may ever read what could not be verified.
+    fs::removeFile(local);
+    return SignedFetch::Unverified;
 }
 
 }  // namespace velmo::updater

@@ -1,6 +1,7 @@
 // The official site's update directory: the published version list, and per version a
 // package folder with its description file and its files.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,9 @@ struct OfficialSite {
     // The limits of a package file. A check or an installation that has a deadline or an
     // abort flag of its own sets them here (deadlineTickMs, abort) on its copy of the site.
     http::DownloadLimits limits;
+    // The Ed25519 public key (hex) the site's signatures must verify with: the build's
+    // VELMO_UPDATE_PUBLIC_KEY in the program. Empty or malformed: nothing verifies.
+    std::string publicKey;
 
     // baseUrl + the relative path, each part encoded for the address.
     std::string fileUrl(const std::string& relativePath) const;
@@ -59,5 +63,19 @@ std::string officialFileFailureText(const std::string& name, const http::Downloa
 // officialFileFailureText is given as fatal and false returned: the program then ends.
 bool fetchOfficialFile(const OfficialSite& site, const std::string& name, const std::string& subPath,
                        UpdaterReporter& reporter);
+
+enum class SignedFetch {
+    Verified,    // the file is in the mirror and its signature holds
+    Unverified,  // no signature, or one that does not hold: `reason` says which (no box
+                 // given); the unverified file is removed from the mirror
+    Failed,      // a download failed: the fatal box was given (fetchOfficialFile)
+};
+// fetchOfficialFile for the file, then for its signature name + ".sig" (a 404 there is a
+// missing signature, not a missing file), then the check of the one against the other as
+// the file subPath + name. With `stop` set once the file is in, the signature is not asked
+// for: Failed, without a box (the caller sees its stop).
+SignedFetch fetchSignedOfficialFile(const OfficialSite& site, const std::string& name, const std::string& subPath,
+                                    UpdaterReporter& reporter, std::string& reason,
+                                    const std::atomic<bool>* stop = nullptr);
 
 }  // namespace velmo::updater

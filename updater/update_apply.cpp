@@ -57,7 +57,10 @@ bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
 // (`failure` set, the box given) when the guestbook folder could not be reached.
 bool runPhases(ApplyRun& run, ApplyOutcome& failure) {
     run.reporter.setActionStatus("Téléchargement en cours de préparation.");
-    downloadPackageFiles(run);
+    if (!downloadPackageFiles(run)) {
+        failure = ApplyOutcome::Unverified;
+        return false;
+    }
     if (!run.mustStop()) {
         if (!openGuestbookFolder(run, failure)) return false;
         createServerFolders(run);

@@ -23,6 +23,8 @@ inline constexpr int updaterReplyWaitLimitMs = 5000;
 enum class ApplyOutcome {
     PasswordMissing,
     Refused,           // no checked description (state.offer): nothing done
+    Unverified,        // a downloaded file does not match the signed description: nothing
+                       // sent, nothing recorded (the box given, the journal says why)
     ConnectionFailed,  // the FTP session could not be opened
     FolderMissing,     // the guestbook folder is not on the server
     Installed,         // every file is on the server and the version is recorded

@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "platform/fs.h"
+#include "settings/connection_settings.h"
+#include "settings/error_journal.h"
 #include "settings/preference_file.h"
 #include "updater/run_deadline.h"
 #include "updater/update_description.h"
@@ -47,9 +49,19 @@ bool readKnownVersions(KnownVersions& out, UpdaterReporter& reporter) {
     return true;
 }
 
+// An update that could not be verified: the box, and the journal says why (with the
+// connection values as saved, like every block of the updater's journal).
+CheckOutcome refuseUnverified(const std::string& reason, UpdaterReporter& reporter) {
+    writeErrorJournal({texts::unverifiedJournalLine(reason)}, loadConnectionSettings(Tool::Updater).settings,
+                      updaterJournalPath);
+    reporter.message({titles::attentionCaps, texts::updateNotVerified(reason), suite::NoticeKind::Error});
+    return CheckOutcome::Refused;
+}
+
 // The mirrored description of the offered update, read and checked: the one reading the
 // installation will work from. None when it is unreadable or refused (the box was given).
-std::optional<UpdateDescription> checkedDescription(const std::string& packageFolder, UpdaterReporter& reporter) {
+std::optional<UpdateDescription> checkedDescription(const std::string& packageFolder, std::int32_t offered,
+                                                    UpdaterReporter& reporter) {
     UpdateDescription description;
     if (!readUpdateDescription(workFolder + packageFolder + "/" + descriptionFileName, description)) {
         reporter.message({titles::attentionCaps, texts::cannotOpen(descriptionFileName), suite::NoticeKind::Error});
@@ -60,7 +72,16 @@ std::optional<UpdateDescription> checkedDescription(const std::string& packageFo
         reporter.message({titles::attentionCaps, texts::unsafeDescriptionPath(unsafe), suite::NoticeKind::Error});
         return std::nullopt;
     }
-    return description;
+    switch (findDescriptionFault(description, offered)) {
+        case DescriptionFault::None: return description;
+        case DescriptionFault::NoDigests: refuseUnverified(texts::digestsMissing(descriptionFileName), reporter); break;
+        case DescriptionFault::OtherVersion:
+            refuseUnverified(texts::otherVersion(descriptionFileName, formatVersion(description.version),
+                                                 formatVersion(offered)),
+                             reporter);
+            break;
+    }
+    return std::nullopt;
 }
 
 // The site whose downloads wait no longer than what is left of the check.
@@ -85,11 +106,15 @@ CheckOutcome offerUpdate(UpdaterState& state, const OfficialSite& site, const Ru
     reporter.announce(Announcement::UpdateAvailable);
     reporter.addDescriptionLine("");
     if (state.stopRequested) return CheckOutcome::Stopped;
-    const bool described = fetchOfficialFile(within(site, deadline), descriptionFileName, packageFolder + "/", reporter);
+    std::string unverified;
+    const SignedFetch described =
+        fetchSignedOfficialFile(within(site, deadline), descriptionFileName, packageFolder + "/", reporter, unverified,
+                                &state.stopRequested);
     if (state.stopRequested) return CheckOutcome::Stopped;
-    if (!described) return CheckOutcome::ProgramEnds;
+    if (described == SignedFetch::Failed) return CheckOutcome::ProgramEnds;
     state.checkPending = true;
-    std::optional<UpdateDescription> description = checkedDescription(packageFolder, reporter);
+    if (described == SignedFetch::Unverified) return refuseUnverified(unverified, reporter);
+    std::optional<UpdateDescription> description = checkedDescription(packageFolder, choice.target, reporter);
     // Nothing can be installed from a refused one: the installation tab stays closed.
     if (!description) return CheckOutcome::Refused;
     for (const std::string& line : description->lines) reporter.addDescriptionLine(line);
@@ -121,9 +146,12 @@ CheckOutcome checkForUpdates(UpdaterState& state, const OfficialSite& site, Upda
     state.offer.reset();
     reporter.clearDescription();
     reporter.clearFileRows();
-    const bool listFetched = fetchOfficialFile(within(site, deadline), versionListName, "", reporter);
+    std::string unverified;
+    const SignedFetch listFetched = fetchSignedOfficialFile(within(site, deadline), versionListName, "", reporter, unverified,
+                                                            &state.stopRequested);
     if (state.stopRequested) return CheckOutcome::Stopped;
-    if (!listFetched) return CheckOutcome::ProgramEnds;
+    if (listFetched == SignedFetch::Failed) return CheckOutcome::ProgramEnds;
+    if (listFetched == SignedFetch::Unverified) return refuseUnverified(unverified, reporter);
 
     KnownVersions known;
     if (!readKnownVersions(known, reporter)) return CheckOutcome::ProgramEnds;

@@ -1,5 +1,7 @@
 #include "updater/update_description.h"
 
+#include <charconv>
+
 #include "settings/preference_file.h"
 #include "suite/file_names.h"
 
@@ -38,7 +40,46 @@ bool isSafeRelativePath(std::string path, bool folderEntry) {
     return true;
 }
 
+bool parseInteger(const std::string& text, std::int64_t& out) {
+    if (text.empty()) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size() && out >= 0;
+}
+
+bool isSha256Hex(const std::string& text) {
+    if (text.size() != 64) return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
+
+// "<sha256> <size> <path>" for each file of `files`; malformed values are left out (the
+// file then has no digest and the description is refused).
+std::vector<FileDigest> digestsOf(const std::vector<std::string>& values, const std::vector<std::string>& files) {
+    std::vector<FileDigest> out(files.size());
+    for (const std::string& v : values) {
+        const std::size_t first = v.find(' ');
+        const std::size_t second = first == std::string::npos ? first : v.find(' ', first + 1);
+        if (second == std::string::npos) continue;
+        FileDigest d;
+        d.sha256 = v.substr(0, first);
+        if (!isSha256Hex(d.sha256) || !parseInteger(v.substr(first + 1, second - first - 1), d.size)) continue;
+        const std::string path = v.substr(second + 1);
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (files[i] == path && out[i].size < 0) out[i] = d;
+    }
+    return out;
+}
+
 }  // namespace
+
+DescriptionFault findDescriptionFault(const UpdateDescription& description, std::int32_t offeredVersion) {
+    if (description.digests.size() != description.files.size()) return DescriptionFault::NoDigests;
+    for (const FileDigest& d : description.digests)
+        if (d.size < 0) return DescriptionFault::NoDigests;
+    if (description.version != offeredVersion) return DescriptionFault::OtherVersion;
+    return DescriptionFault::None;
+}
 
 bool readUpdateDescription(const std::string& path, UpdateDescription& out) {
     PreferenceFile pcfg;
@@ -47,6 +88,10 @@ bool readUpdateDescription(const std::string& path, UpdateDescription& out) {
     out.files = groupValues(pcfg, "Grp_ListeFichiersATelecharger", true);
     out.folders = groupValues(pcfg, "Grp_ListeDossiersACreer", false);
     out.chmods = groupValues(pcfg, "Grp_ListeChmodAAppliquer", false);
+    out.digests = digestsOf(groupValues(pcfg, "Grp_EmpreintesFichiers", false), out.files);
+    const std::vector<std::string> version = groupValues(pcfg, "Grp_VersionMaj", false);
+    std::int64_t v = 0;
+    out.version = version.size() == 1 && parseInteger(version[0], v) && v <= INT32_MAX ? static_cast<std::int32_t>(v) : 0;
     pcfg.close();
     return true;
 }

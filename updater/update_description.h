@@ -5,8 +5,11 @@
 // downloaded or sent. A path may only name something below the package folder (locally)
 // and below the guestbook folder (on the server).
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "updater/signature.h"
 
 namespace velmo::updater {
 
@@ -17,7 +20,22 @@ struct UpdateDescription {
     std::vector<std::string> files;    // "Grp_ListeFichiersATelecharger": package paths
     std::vector<std::string> folders;  // "Grp_ListeDossiersACreer": "a/" or "a/b/" forms
     std::vector<std::string> chmods;   // "Grp_ListeChmodAAppliquer": paths to make 777
+    // "Grp_VersionMaj": the version this package installs (0 when not given). The list
+    // that offered the package must name the same, so that an older signed package cannot
+    // be served in a newer one's folder.
+    std::int32_t version = 0;
+    // "Grp_EmpreintesFichiers", one value per file: "<sha256 in hex> <size> <package
+    // path>". Here in the order of `files`; size -1 for a file the group does not list.
+    std::vector<FileDigest> digests;
 };
+
+// Why a signed description cannot be installed from.
+enum class DescriptionFault {
+    None,
+    NoDigests,     // no digest group, or a file it does not list
+    OtherVersion,  // it installs another version than the one offered
+};
+DescriptionFault findDescriptionFault(const UpdateDescription& description, std::int32_t offeredVersion);
 
 // Reads the four groups (values only, in file order; key names are free). Empty values
 // are kept in `lines` and `files` (a row each) and dropped from the folder and permission

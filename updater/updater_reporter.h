@@ -17,8 +17,9 @@ namespace velmo::updater {
 enum class Announcement { NoUpdate, UpdateAvailable };
 
 // Where one package file is: listed by the check, downloaded into the mirror, sent to the
-// server, or failed (its download or its upload).
-enum class FileState { ToUpdate, Received, Sent, Failed };
+// server, or failed (its download or its upload), or refused as not the published file.
+enum class FileState { ToUpdate, Received, Sent, Failed, Tampered };
+// (Tampered: received, but not the file the signed description lists: never sent.)
 
 class UpdaterReporter {
 public:

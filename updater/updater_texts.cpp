@@ -50,6 +50,37 @@ std::string updateIncomplete(std::size_t failedFiles, const std::string& journal
     return updateIncomplete(failedFiles, 0, false, journalPath);
 }
 
+std::string updateNotVerified(const std::string& reason) {
+    return "La mise à jour n'a pas pu être vérifiée : " + reason + "\r\n\r\n"
+           "Elle ne vient peut-être pas du site officiel, ou elle a été modifiée en chemin. Rien n'a été envoyé "
+           "sur votre serveur et votre version n'a pas été changée.\r\n"
+           "Tentez à nouveau de vérifier les mises à jour plus tard ; si cela se répète, contactez le webmaster "
+           "du site officiel.\r\n"
+           "[Distant - Erreur : MAJNV]";
+}
+
+std::string unverifiedJournalLine(const std::string& reason) { return "Mise à jour non vérifiée : " + reason; }
+
+std::string signatureMissing(const std::string& name) {
+    return "la signature du fichier \"" + name + "\" est absente du site officiel.";
+}
+
+std::string signatureWrong(const std::string& name) {
+    return "la signature du fichier \"" + name + "\" ne correspond pas.";
+}
+
+std::string digestsMissing(const std::string& name) {
+    return "le fichier \"" + name + "\" ne donne pas l'empreinte de chacun des fichiers.";
+}
+
+std::string otherVersion(const std::string& name, const std::string& described, const std::string& offered) {
+    return "le fichier \"" + name + "\" décrit la version " + described + " et non la version " + offered + ".";
+}
+
+std::string fileNotMatching(const std::string& name) {
+    return "le fichier \"" + name + "\" reçu ne correspond pas à son empreinte.";
+}
+
 std::string chmodNotApplied(const std::string& path) { return "CHMOD 777 non appliqué : " + path; }
 
 }  // namespace velmo::updater::texts

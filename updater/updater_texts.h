@@ -11,6 +11,8 @@ inline constexpr const char* rowReceived = "Réceptionné.";
 inline constexpr const char* rowSent = "Transféré.";
 // A file whose download or upload failed.
 inline constexpr const char* rowFailed = "Non transféré.";
+// A file that does not match its digest in the signed description: never sent.
+inline constexpr const char* rowTampered = "Altéré, non envoyé.";
 
 // "Actions en cours" line.
 inline constexpr const char* noAction = "Aucune action en cours.";
@@ -37,6 +39,15 @@ std::string updateDone();
 std::string updateIncomplete(std::size_t failedFiles, std::size_t failedChmods, bool outOfTime,
                              const std::string& journalPath);
 std::string updateIncomplete(std::size_t failedFiles, const std::string& journalPath);
+// An update that could not be verified (signature, digests, version): nothing is installed.
+// `reason` is one of the texts below; the journal gets unverifiedJournalLine(reason).
+std::string updateNotVerified(const std::string& reason);
+std::string unverifiedJournalLine(const std::string& reason);
+std::string signatureMissing(const std::string& name);
+std::string signatureWrong(const std::string& name);
+std::string digestsMissing(const std::string& name);
+std::string otherVersion(const std::string& name, const std::string& described, const std::string& offered);
+std::string fileNotMatching(const std::string& name);
 // The journal line of a permission that was not applied (the path as sent).
 std::string chmodNotApplied(const std::string& path);
 // Closing the window during an installation asks first (Yes: stop after the current file).

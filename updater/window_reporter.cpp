@@ -14,6 +14,7 @@ const char* rowText(FileState state) {
         case FileState::Received: return texts::rowReceived;
         case FileState::Sent: return texts::rowSent;
         case FileState::Failed: return texts::rowFailed;
+        case FileState::Tampered: return texts::rowTampered;
         case FileState::ToUpdate: break;
     }
     return texts::rowToUpdate;
@@ -22,7 +23,8 @@ const char* rowText(FileState state) {
 ui::Colour rowColour(FileState state) {
     switch (state) {
         case FileState::Received: return WindowView::blue;
-        case FileState::Failed: return WindowView::red;
+        case FileState::Failed:
+        case FileState::Tampered: return WindowView::red;
         case FileState::Sent:
         case FileState::ToUpdate: break;
     }

@@ -56,6 +56,10 @@ TEST(OfficialSite, EachFailureOfAnOfficialFileIsToldAsWhatItIs) {
         {"a version list of 3000 empty lines", list, [](ScriptedServer& s) { s.reply(lengthReply(std::string(3000, '\n'))).drop(); },
          "Le fichier : \"" + list + "\" se trouvant sur le site officiel est trop volumineux pour être un fichier de mise à jour.\r\n\r\n" +
              tellWebmaster + "[Distant - Erreur : TFTV]"},
+        {"a signature of 4 KiB", list + ".sig",
+         [](ScriptedServer& s) { s.reply(lengthReply("velmo-maj-sig-v1 ed25519 " + std::string(4096, 'a'))).drop(); },
+         "Le fichier : \"" + list + ".sig\" se trouvant sur le site officiel est trop volumineux pour être un fichier de mise à jour.\r\n\r\n" +
+             tellWebmaster + "[Distant - Erreur : TFTV]"},
         {"a redirect to another port", list,
          [](ScriptedServer& s) {
              s.reply("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(s.port() == 1 ? 2 : 1) +

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <unistd.h>
 
 #include "ftp/ftp_session.h"
@@ -51,7 +52,8 @@ Package guestbookPackage() {
 }
 
 struct Scene {
-    explicit Scene(PeerKind kind) : ftp(kind) {
+    explicit Scene(PeerKind kind, velmo::testsupport::HttpPeerKind web = velmo::testsupport::HttpPeerKind::Nginx)
+        : ftp(kind), official(web) {
         // One level at a time: each is made writable for the server.
         for (const char* folder : {"livre-dor", "livre-dor/skins", "livre-dor/skins/defaut"}) ftp.makeFolder(folder);
         official.publishList({{2000000, 1000000}, {2010000, 1000000}, {2020000, 1000000}});
@@ -416,4 +418,75 @@ TEST(UpdateApply, AnInstallationOutOfTimeSendsNoFurtherFile) {
     EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt")
                   .find("=\r\nmisesAJour/maj_2010000/b.php\r\nCHMOD 777 non appliqué : livre-dor/a.php\r\nFIN "),
               std::string::npos);
+}
+
+// What the guestbook folder holds, every path below it.
+std::vector<std::string> serverTree(const Scene& scene) {
+    std::vector<std::string> paths;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(scene.ftp.home() + "/livre-dor"))
+        paths.push_back(e.path().string());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// A package file is sent only when it is, byte for byte and in size, the file its signed
+// description lists; one that is not stops the whole installation before anything at all
+// reaches the server (the files already received included), is not downloaded past, and
+// nothing of the update is recorded. The genuine package installs from either web server.
+TEST(UpdateApply, OnlyFilesMatchingTheSignedDigestsAreSent) {
+    const std::string tampered = "skins/nouveau/cfg_variables.velmo";
+    const std::string size = std::to_string(guestbookPackage().contents.at(tampered).size());
+    auto relist = [&](Scene& scene, const std::string& listedSize) {
+        std::string text = guestbookPackage().descriptionText(2010000);
+        const std::string entry = " " + size + " " + tampered;
+        text.replace(text.find(entry), entry.size(), " " + listedSize + " " + tampered);
+        scene.official.publishSigned("maj_2010000/_Fichier_Maj_xxx.pcfg", text);
+    };
+    const struct {
+        const char* what;
+        velmo::testsupport::HttpPeerKind web;
+        std::function<void(Scene&)> tamper;  // none: the genuine package
+    } cases[] = {
+        {"the genuine package from http.server", velmo::testsupport::HttpPeerKind::PythonHttpServer, nullptr},
+        {"one byte changed in a file", velmo::testsupport::HttpPeerKind::Nginx,
+         [&](Scene& scene) {
+             std::string bytes = guestbookPackage().contents.at(tampered);
+             bytes[3] ^= 1;
+             scene.official.web.writeFile("velmo-maj/maj_2010000/" + tampered, bytes);
+         }},
+        {"the right digest, listed one byte longer", velmo::testsupport::HttpPeerKind::Nginx,
+         [&](Scene& scene) { relist(scene, std::to_string(std::stoi(size) + 1)); }},
+        {"the right digest, listed one byte shorter", velmo::testsupport::HttpPeerKind::PythonHttpServer,
+         [&](Scene& scene) { relist(scene, std::to_string(std::stoi(size) - 1)); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Scene scene(PeerKind::Pyftpdlib, c.web);
+        if (c.tamper) c.tamper(scene);
+        const std::vector<std::string> before = serverTree(scene);
+        scene.check();
+        const ApplyOutcome outcome = applyUpdate(scene.state, scene.official.site(), scene.form(), scene.reporter);
+        if (!c.tamper) {
+            EXPECT_EQ(outcome, ApplyOutcome::Installed);
+            EXPECT_EQ(scene.onServer("skins/nouveau/cfg_variables.php"), guestbookPackage().contents.at(tampered));
+            EXPECT_EQ(scene.recordedVersion(), 2010000);
+            continue;
+        }
+        EXPECT_EQ(outcome, ApplyOutcome::Unverified);
+        EXPECT_EQ(serverTree(scene), before) << "nothing reached the server";
+        EXPECT_EQ(scene.reporter.statuses(), (std::vector<FileState>{FileState::Received, FileState::Tampered,
+                                                                     FileState::ToUpdate, FileState::ToUpdate}));
+        EXPECT_FALSE(std::filesystem::exists(scene.tools.dir / "misesAJour/maj_2010000/skins/nouveau/cfg_variables.php"));
+        EXPECT_FALSE(std::filesystem::exists(scene.tools.dir / "misesAJour/maj_2010000/skins/nouveau/imgs/fond.png"))
+            << "nothing downloaded past the file that did not match";
+        EXPECT_EQ(scene.recordedVersion(), 2000000);
+        EXPECT_EQ(scene.reporter.installed, 0);
+        ASSERT_EQ(scene.reporter.boxes.size(), 1u);
+        EXPECT_EQ(scene.reporter.boxes[0].title, "ATTENTION.");
+        const std::string reason = "le fichier \"cfg_variables.php\" reçu ne correspond pas à son empreinte.";
+        EXPECT_EQ(scene.reporter.boxes[0].text.rfind("La mise à jour n'a pas pu être vérifiée : " + reason + "\r\n", 0), 0u)
+            << scene.reporter.boxes[0].text;
+        const std::string journal = scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt");
+        EXPECT_NE(journal.find("Mise à jour non vérifiée : " + reason + "\r\n"), std::string::npos) << journal;
+    }
 }

@@ -12,6 +12,7 @@
 
 #include "tests/support/http_peers.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/updater/site_signing.h"
 #include "updater/official_site.h"
 #include "updater/updater_reporter.h"
 
@@ -19,7 +20,7 @@ namespace velmo::updater {
 
 // Row states by name in a failed expectation.
 inline void PrintTo(FileState state, std::ostream* os) {
-    const char* names[] = {"ToUpdate", "Received", "Sent", "Failed"};
+    const char* names[] = {"ToUpdate", "Received", "Sent", "Failed", "Tampered"};
     *os << names[static_cast<int>(state)];
 }
 
@@ -103,8 +104,13 @@ struct Package {
     std::vector<std::string> folders;
     std::vector<std::string> chmods;
     std::map<std::string, std::string> contents;  // package path -> bytes (missing: not published)
+    // The version the description names (0: the version it is published for) and whether
+    // it lists the files' digests, as the publisher's signing step writes them.
+    std::int32_t describedVersion = 0;
+    bool withDigests = true;
 
-    std::string descriptionText() const {
+    // As published for `version` (0: without the groups the signing step adds).
+    std::string descriptionText(std::int32_t version = 0) const {
         std::string t;
         auto group = [&t](const char* name, const std::vector<std::string>& values, const char* key) {
             t += std::string("[") + name + "]\r\n";
@@ -114,6 +120,17 @@ struct Package {
         group("Grp_ListeFichiersATelecharger", files, "fichier");
         group("Grp_ListeDossiersACreer", folders, "dossier");
         group("Grp_ListeChmodAAppliquer", chmods, "chmod");
+        if (version == 0) return t;
+        group("Grp_VersionMaj", {std::to_string(describedVersion ? describedVersion : version)}, "version");
+        if (!withDigests) return t;
+        std::vector<std::string> digests;
+        for (const std::string& f : files) {
+            // A file not published gets the digest of nothing: it is never received anyway.
+            const auto it = contents.find(f);
+            const std::string bytes = it == contents.end() ? std::string() : it->second;
+            digests.push_back(sha256Hex(bytes) + " " + std::to_string(bytes.size()) + " " + f);
+        }
+        group("Grp_EmpreintesFichiers", digests, "empreinte");
         return t;
     }
 };
@@ -128,16 +145,23 @@ public:
     void publishList(const std::vector<std::pair<std::int32_t, std::int32_t>>& versions) const {
         std::string t = "[Grp_NumeroDeVersion_Exe_Script_SiteOfficiel]\r\n";
         for (const auto& [v, exe] : versions) t += std::to_string(v) + " = " + std::to_string(exe) + "\r\n";
-        web.writeFile("velmo-maj/_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg", t);
+        publishSigned("_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg", t);
     }
     void publishPackage(std::int32_t version, const Package& p) const {
-        const std::string folder = "velmo-maj/maj_" + std::to_string(version) + "/";
-        web.writeFile(folder + "_Fichier_Maj_xxx.pcfg", p.descriptionText());
-        for (const auto& [path, bytes] : p.contents) web.writeFile(folder + path, bytes);
+        const std::string folder = "maj_" + std::to_string(version) + "/";
+        publishSigned(folder + "_Fichier_Maj_xxx.pcfg", p.descriptionText(version));
+        for (const auto& [path, bytes] : p.contents) web.writeFile("velmo-maj/" + folder + path, bytes);
+    }
+    // A file below "velmo-maj/" and its signature by `key`.
+    void publishSigned(const std::string& sitePath, const std::string& bytes,
+                       const SigningKey& key = SigningKey::test()) const {
+        web.writeFile("velmo-maj/" + sitePath, bytes);
+        web.writeFile("velmo-maj/" + sitePath + signatureSuffix, key.signatureFile(sitePath, bytes));
     }
     OfficialSite site() const {
         OfficialSite s;
         s.baseUrl = web.url("velmo-maj/");
+        s.publicKey = SigningKey::test().publicHex();
         return s;
     }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "updater/update_description.h"
 #include "updater/version_choice.h"
 #include "updater/version_files.h"
@@ -98,4 +99,47 @@ TEST(UpdateDescription, ServerNames) {
     EXPECT_EQ(toServerName("skins/defaut/fond.velmo"), "skins/defaut/fond.php");
     EXPECT_EQ(toServerName("a.velmo.velmo"), "a.php.php");
     EXPECT_EQ(toServerName("A.VELMO"), "A.VELMO");
+}
+
+// The signed groups as read: one exact form for a digest line (lowercase hex, a size, the
+// path as listed), the version alone in its group. Anything else leaves the file without a
+// digest, and the description is refused rather than half-checked.
+TEST(UpdateDescription, DigestsAndVersionAreReadInOneExactForm) {
+    const std::string hex(64, 'a');
+    struct Row {
+        const char* what;
+        std::string digestLines, versionLines;
+        DescriptionFault fault;
+    };
+    const std::vector<Row> rows = {
+        {"both files listed", "e1 = " + hex + " 12 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n", "v = 2010000\r\n",
+         DescriptionFault::None},
+        {"no digest group", "", "v = 2010000\r\n", DescriptionFault::NoDigests},
+        {"one file missing", "e1 = " + hex + " 12 a.velmo\r\n", "v = 2010000\r\n", DescriptionFault::NoDigests},
+        {"upper-case hex", "e1 = " + std::string(64, 'A') + " 12 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n",
+         "v = 2010000\r\n", DescriptionFault::NoDigests},
+        {"a short digest", "e1 = " + hex.substr(1) + " 12 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n",
+         "v = 2010000\r\n", DescriptionFault::NoDigests},
+        {"a negative size", "e1 = " + hex + " -1 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n", "v = 2010000\r\n",
+         DescriptionFault::NoDigests},
+        {"a size with a sign", "e1 = " + hex + " +12 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n",
+         "v = 2010000\r\n", DescriptionFault::NoDigests},
+        {"another path", "e1 = " + hex + " 12 A.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n", "v = 2010000\r\n",
+         DescriptionFault::NoDigests},
+        {"no version", "e1 = " + hex + " 12 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n", "",
+         DescriptionFault::OtherVersion},
+        {"two versions", "e1 = " + hex + " 12 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n",
+         "v = 2010000\r\nw = 2010000\r\n", DescriptionFault::OtherVersion},
+        {"a version with a tail", "e1 = " + hex + " 12 a.velmo\r\ne2 = " + hex + " 0 b/c d.txt\r\n",
+         "v = 2010000x\r\n", DescriptionFault::OtherVersion},
+    };
+    velmo::testing::ScratchFolder dir;
+    for (const Row& r : rows) {
+        dir.writeFile("d.pcfg", "[Grp_ListeFichiersATelecharger]\r\nf1 = a.velmo\r\nf2 = b/c d.txt\r\n"
+                                "[Grp_EmpreintesFichiers]\r\n" + r.digestLines +
+                                "[Grp_VersionMaj]\r\n" + r.versionLines);
+        UpdateDescription d;
+        ASSERT_TRUE(readUpdateDescription((dir / "d.pcfg").string(), d)) << r.what;
+        EXPECT_EQ(findDescriptionFault(d, 2010000), r.fault) << r.what;
+    }
 }

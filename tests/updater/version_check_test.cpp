@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 #include "tests/support/scripted_http.h"
 #include "tests/updater/updater_harness.h"
@@ -186,4 +187,121 @@ TEST(VersionCheck, ASilentSiteHoldsTheCheckNoLongerThanItsDeadline) {
     ASSERT_EQ(reporter.boxes.size(), 1u);
     EXPECT_TRUE(reporter.boxes[0].fatal);
     EXPECT_TRUE(state.applyLocked);
+}
+
+// Whoever answers for the official site must not be able to choose what is installed: a
+// version list or a description that is not the publisher's, byte for byte and file for
+// file, is refused with the one box that says the update could not be verified, nothing
+// further is downloaded, nothing can be installed, and the journal says why.
+TEST(VersionCheck, WhatThePublisherDidNotSignIsRefused) {
+    const std::string list = "_NumeroDeVersion_Exe_Script_SiteOfficiel.pcfg";
+    const std::string description = "maj_2010000/_Fichier_Maj_xxx.pcfg";
+    auto flipOneByte = [](OfficialSiteOnPeer& o, const std::string& path) {
+        std::string bytes = velmo::testing::readBytes(o.web.root() + "/velmo-maj/" + path);
+        bytes[bytes.size() / 2] ^= 1;
+        o.web.writeFile("velmo-maj/" + path, bytes);
+    };
+    auto sigOf = [](OfficialSiteOnPeer& o, const std::string& path) {
+        return velmo::testing::readBytes(o.web.root() + "/velmo-maj/" + path + ".sig");
+    };
+    const std::string listReason = "la signature du fichier \"" + list + "\" ";
+    const std::string descriptionReason = "la signature du fichier \"_Fichier_Maj_xxx.pcfg\" ";
+    const struct {
+        const char* what;
+        std::function<void(OfficialSiteOnPeer&)> tamper;
+        std::string reason;
+        bool listAccepted;  // the description was asked for
+    } cases[] = {
+        {"the version list, one byte changed", [&](OfficialSiteOnPeer& o) { flipOneByte(o, list); },
+         listReason + "ne correspond pas.", false},
+        {"the description, one byte changed", [&](OfficialSiteOnPeer& o) { flipOneByte(o, description); },
+         descriptionReason + "ne correspond pas.", true},
+        {"the version list without its .sig",
+         [&](OfficialSiteOnPeer& o) { std::filesystem::remove(o.web.root() + "/velmo-maj/" + list + ".sig"); },
+         listReason + "est absente du site officiel.", false},
+        {"the description without its .sig",
+         [&](OfficialSiteOnPeer& o) { std::filesystem::remove(o.web.root() + "/velmo-maj/" + description + ".sig"); },
+         descriptionReason + "est absente du site officiel.", true},
+        {"the version list signed by another key",
+         [&](OfficialSiteOnPeer& o) {
+             o.publishSigned(list, velmo::testing::readBytes(o.web.root() + "/velmo-maj/" + list), SigningKey::other());
+         },
+         listReason + "ne correspond pas.", false},
+        {"the description beside the signature of the version list",
+         [&](OfficialSiteOnPeer& o) { o.web.writeFile("velmo-maj/" + description + ".sig", sigOf(o, list)); },
+         descriptionReason + "ne correspond pas.", true},
+        {"an older signed package, description and signature, in the newer one's folder",
+         [&](OfficialSiteOnPeer& o) {
+             o.publishPackage(2000005, smallPackage());
+             o.web.writeFile("velmo-maj/" + description,
+                             velmo::testing::readBytes(o.web.root() + "/velmo-maj/maj_2000005/_Fichier_Maj_xxx.pcfg"));
+             o.web.writeFile("velmo-maj/" + description + ".sig", sigOf(o, "maj_2000005/_Fichier_Maj_xxx.pcfg"));
+         },
+         descriptionReason + "ne correspond pas.", true},
+        {"a signed description that installs an older version",
+         [&](OfficialSiteOnPeer& o) {
+             Package old = smallPackage();
+             old.describedVersion = 2000005;
+             o.publishPackage(2010000, old);
+         },
+         "le fichier \"_Fichier_Maj_xxx.pcfg\" décrit la version 2.0.5 et non la version 2.10.0.", true},
+        {"a signed description without digests",
+         [&](OfficialSiteOnPeer& o) {
+             Package bare = smallPackage();
+             bare.withDigests = false;
+             o.publishPackage(2010000, bare);
+         },
+         "le fichier \"_Fichier_Maj_xxx.pcfg\" ne donne pas l'empreinte de chacun des fichiers.", true},
+    };
+    for (const auto& c : cases) {
+        OfficialSiteOnPeer official;
+        official.publishList({{2000000, 1000000}, {2010000, 1000000}});
+        official.publishPackage(2010000, smallPackage());
+        c.tamper(official);
+        ToolsFolder tools;
+        tools.setInstalledScript(2000000);
+        tools.setUpdaterVersion(1000000);
+        RecordingReporter reporter;
+        UpdaterState state;
+        EXPECT_EQ(checkForUpdates(state, official.site(), reporter), CheckOutcome::Refused) << c.what;
+        EXPECT_EQ(reporter.boxes.size(), 1u) << c.what;
+        if (reporter.boxes.empty()) reporter.boxes.push_back({});
+        EXPECT_FALSE(reporter.boxes[0].fatal) << c.what;
+        EXPECT_EQ(reporter.boxes[0].title, "ATTENTION.") << c.what;
+        EXPECT_EQ(reporter.boxes[0].text,
+                  "La mise à jour n'a pas pu être vérifiée : " + c.reason +
+                      "\r\n\r\nElle ne vient peut-être pas du site officiel, ou elle a été modifiée en chemin. Rien "
+                      "n'a été envoyé sur votre serveur et votre version n'a pas été changée.\r\n"
+                      "Tentez à nouveau de vérifier les mises à jour plus tard ; si cela se répète, contactez le "
+                      "webmaster du site officiel.\r\n[Distant - Erreur : MAJNV]")
+            << c.what;
+        EXPECT_TRUE(reporter.rows.empty()) << c.what;
+        EXPECT_FALSE(state.offer) << c.what;
+        EXPECT_TRUE(state.applyLocked) << c.what;
+        EXPECT_EQ(std::filesystem::exists(tools.dir / "misesAJour/maj_2010000"), c.listAccepted) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(tools.dir / "misesAJour/maj_2010000/livre_lire.php")) << c.what;
+        const std::string journal = tools.dir.readFile("softwareDatas/log-erreur-Update.txt");
+        EXPECT_NE(journal.find("Mise à jour non vérifiée : " + c.reason + "\r\n"), std::string::npos)
+            << c.what << "\n" << journal;
+    }
+}
+
+// The demo site as scripts/sign_update.py signed it (PyNaCl on one side, libsodium here):
+// the two must agree on the signed bytes, the .sig line and the digest group, or the demo
+// and every publisher's site would be refused.
+TEST(VersionCheck, TheSignersDemoSiteIsAccepted) {
+    OfficialSiteOnPeer official;
+    std::filesystem::copy(std::string(VELMO_TEST_KEYS_DIR) + "/../../sample/site-officiel/velmo-maj",
+                          official.web.root() + "/velmo-maj", std::filesystem::copy_options::recursive);
+    ToolsFolder tools;
+    tools.setInstalledScript(2000000);
+    tools.setUpdaterVersion(1000000);
+    RecordingReporter reporter;
+    UpdaterState state;
+    EXPECT_EQ(checkForUpdates(state, official.site(), reporter), CheckOutcome::UpdateOffered);
+    EXPECT_TRUE(reporter.boxes.empty());
+    ASSERT_TRUE(state.offer);
+    EXPECT_EQ(state.offer->description.version, 2010000);
+    EXPECT_EQ(state.offer->description.digests.size(), 4u);
+    EXPECT_EQ(reporter.rows.size(), 4u);
 }

@@ -63,6 +63,9 @@ def publish_site(root):
         contents[name] = secrets.token_bytes(FILE_BYTES)
         with open(os.path.join(package, name), "wb") as f:
             f.write(contents[name])
+    # Signed with the test key, as the publisher signs the real site.
+    subprocess.run(["/usr/bin/python3", os.path.join(winelib.REPO, "scripts", "sign_update.py"), maj],
+                   check=True, stdout=subprocess.DEVNULL)
     return contents
 
 
