@@ -19,6 +19,7 @@ SRC_LIST=/etc/apt/sources.list.d/velmo-deb-src.sources
 PACKAGES=(
   cmake ninja-build g++ make pkg-config dpkg-dev
   libgtest-dev libgmock-dev libpng-dev zlib1g-dev
+  libssl-dev openssl  # TLS natively (the Windows build uses Schannel); test certificates, s_server
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb fonts-wine fonts-dejavu-core fonts-liberation imagemagick x11-utils
   python3 python3-pyftpdlib lftp libpam-modules
