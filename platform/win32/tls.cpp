@@ -424,6 +424,17 @@ struct Stream::Impl {
             // is then looked for among the certificate's IP entries here.
             if (error == static_cast<DWORD>(CERT_E_CN_NO_MATCH) && hasIpAddress(leaf, options.hostName))
                 error = policyError(flags, ignoreNameCheck);
+            // The chain's own status backs the policy up: Wine's SSL policy passes a chain
+            // that reaches no root at all, which Windows reports as CERT_E_CHAINING.
+            const DWORD trust = chain->TrustStatus.dwErrorStatus;
+            if (error == 0 && (trust & CERT_TRUST_IS_PARTIAL_CHAIN))
+                error = static_cast<DWORD>(CERT_E_CHAINING);
+            if (error == 0 && (trust & CERT_TRUST_IS_UNTRUSTED_ROOT) && !(flags & CERT_CHAIN_POLICY_ALLOW_UNKNOWN_CA_FLAG))
+                error = static_cast<DWORD>(CERT_E_UNTRUSTEDROOT);
+            if (error == 0 && (trust & CERT_TRUST_IS_NOT_SIGNATURE_VALID))
+                error = static_cast<DWORD>(TRUST_E_CERT_SIGNATURE);
+            if (error == 0 && (trust & CERT_TRUST_IS_NOT_TIME_VALID))
+                error = static_cast<DWORD>(CERT_E_EXPIRED);
             CertFreeCertificateChain(chain);
         }
         if (additional) CertCloseStore(additional, 0);

@@ -121,7 +121,7 @@ TEST_F(TlsVerification, AServerLimitedToTls11IsRefused) {
     // Debian's OpenSSL refuses TLS 1.1 at its default security level; level 0 lets the
     // server offer it, as an old server would. Such a server ends the connection on our
     // hello (it resets it: Closed) or answers with an alert (Failed); either way no stream.
-    TlsServer old(certs.good, dir.path, {"-tls1_1", "-cipher", "DEFAULT:@SECLEVEL=0"});
+    TlsServer old(certs.good, dir.path, {"-rev", "-tls1_1", "-cipher", "DEFAULT:@SECLEVEL=0"});
     tls::Stream s;
     tls::Outcome r = s.handshake(connect(old.port()), options("127.0.0.1", certs.caFile));
     EXPECT_TRUE(r == tls::Outcome::Failed || r == tls::Outcome::Closed) << static_cast<int>(r);
