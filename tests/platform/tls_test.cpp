@@ -181,7 +181,7 @@ TEST_F(TlsTimeouts, ASilentPeerCostsTheBoundAndTheAbortFlagStopsTheWait) {
     EXPECT_EQ(s.handshake(connect(listener.localPort()), o), tls::Outcome::TimedOut);
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     EXPECT_GE(took, 400);
-    EXPECT_LT(took, 2000);
+    EXPECT_LT(took, 400 + 700);  // the bound, not a multiple of it
 
     std::atomic<bool> abort{false};
     o.timeoutMs = 30000;
@@ -205,7 +205,7 @@ TEST_F(TlsTimeouts, ASilentPeerCostsTheBoundAndTheAbortFlagStopsTheWait) {
     EXPECT_EQ(q.receiveSome(buf, sizeof buf, n, 300, nullptr), tls::IoOutcome::TimedOut);
     took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     EXPECT_GE(took, 300);
-    EXPECT_LT(took, 2000);
+    EXPECT_LT(took, 300 + 700);
     // A peer that is not TLS at all: closed without a word.
     net::Socket plain = net::Socket::listenOn("127.0.0.1", 0, 4);
     std::thread closer([&] {
