@@ -281,8 +281,10 @@ struct Stream::Impl {
     // started by SEC_I_RENEGOTIATE) is over. `status` gets the last SSPI status.
     IoOutcome negotiate(const std::wstring& target, int silenceMs, const std::atomic<bool>* abort,
                         SECURITY_STATUS& status) {
+        // The handshake starts with our hello; a post-handshake message (SEC_I_RENEGOTIATE)
+        // is already in `incoming` (if anything), as Schannel asks for it at once.
         bool first = !haveContext;
-        bool needInput = !first && incoming.empty();
+        bool needInput = false;
         for (;;) {
             if (needInput) {
                 IoOutcome r = receiveRaw(silenceMs, abort);
