@@ -21,6 +21,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libpng-dev zlib1g-dev
   libsodium-dev python3-nacl autoconf automake libtool  # update signatures: the updater checks them (libsodium; its mingw build
   # is generated with autotools), scripts/sign_update.py writes them
+  libssl-dev openssl  # TLS natively (the Windows build uses Schannel); test certificates, s_server
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb fonts-wine fonts-dejavu-core fonts-liberation imagemagick x11-utils
   python3 python3-pyftpdlib lftp libpam-modules

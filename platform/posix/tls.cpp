@@ -1,0 +1,371 @@
+// The TLS stream on OpenSSL (the native build). The socket is reached through a BIO of our
+// own over net::Socket, so the waiting, the silence bounds and the abort flag are ours and
+// are the same as for the plain socket.
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+#include "platform/tls.h"
+
+namespace velmo::tls {
+
+struct Session::Handle {
+    explicit Handle(SSL_SESSION* s) : session(s) {}
+    ~Handle() { SSL_SESSION_free(session); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    SSL_SESSION* session;
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int stepMs = 50;
+
+bool isDottedIpv4(const std::string& s) {
+    int parts = 0, digits = 0;
+    for (char c : s) {
+        if (c >= '0' && c <= '9') {
+            if (++digits > 3) return false;
+        } else if (c == '.' && digits > 0) {
+            ++parts;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    return parts == 3 && digits > 0;
+}
+
+std::string lastError() {
+    std::string out;
+    unsigned long e;
+    while ((e = ERR_get_error()) != 0) {
+        char buf[256];
+        ERR_error_string_n(e, buf, sizeof buf);
+        if (!out.empty()) out += "; ";
+        out += buf;
+    }
+    return out;
+}
+
+std::string nameText(const X509_NAME* name) {
+    BIO* mem = BIO_new(BIO_s_mem());
+    if (!mem) return std::string();
+    X509_NAME_print_ex(mem, name, 0,
+                       (XN_FLAG_ONELINE & ~XN_FLAG_SPC_EQ & ~ASN1_STRFLGS_ESC_MSB) |
+                           ASN1_STRFLGS_UTF8_CONVERT);
+    char* data = nullptr;
+    long n = BIO_get_mem_data(mem, &data);
+    std::string out(data, n > 0 ? static_cast<std::size_t>(n) : 0);
+    BIO_free(mem);
+    return out;
+}
+
+std::string timeText(const ASN1_TIME* t) {
+    std::tm tm{};
+    if (!t || ASN1_TIME_to_tm(t, &tm) != 1) return std::string();
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+CertificateInfo describe(X509* cert) {
+    CertificateInfo info;
+    info.subject = nameText(X509_get_subject_name(cert));
+    info.issuer = nameText(X509_get_issuer_name(cert));
+    info.notBefore = timeText(X509_get0_notBefore(cert));
+    info.notAfter = timeText(X509_get0_notAfter(cert));
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int mdLen = 0;
+    if (X509_digest(cert, EVP_sha256(), md, &mdLen) == 1) info.sha256 = hexPairs(md, mdLen);
+    unsigned char* der = nullptr;
+    int derLen = i2d_X509(cert, &der);
+    if (derLen > 0) {
+        info.der.assign(reinterpret_cast<char*>(der), static_cast<std::size_t>(derLen));
+        OPENSSL_free(der);
+    }
+    return info;
+}
+
+Reason reasonOf(long code) {
+    switch (code) {
+    case X509_V_OK: return Reason::None;
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_CERT_UNTRUSTED:
+        return Reason::Untrusted;
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return Reason::OutOfDate;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return Reason::NameMismatch;
+    default: return Reason::Other;
+    }
+}
+
+}  // namespace
+
+struct Stream::Impl {
+    net::Socket socket;
+    SSL_CTX* ctx = nullptr;
+    SSL* ssl = nullptr;
+    BIO_METHOD* method = nullptr;
+    Verification verification;
+    bool ready = false;
+    bool peerClosed = false;
+    std::uint64_t moved = 0;  // bytes through the socket either way: shows progress
+    Session latest;
+
+    ~Impl() { release(); }
+    void release() {
+        if (ssl) SSL_free(ssl);  // frees the BIO too
+        if (ctx) SSL_CTX_free(ctx);
+        if (method) BIO_meth_free(method);
+        ssl = nullptr;
+        ctx = nullptr;
+        method = nullptr;
+        socket.close();
+        ready = false;
+    }
+
+    static Impl* of(BIO* b) { return static_cast<Impl*>(BIO_get_data(b)); }
+    static int bioWrite(BIO* b, const char* data, int size) {
+        Impl* self = of(b);
+        BIO_clear_retry_flags(b);
+        std::size_t n = 0;
+        switch (self->socket.sendSome(data, static_cast<std::size_t>(size), n)) {
+        case net::IoResult::Done: self->moved += n; return static_cast<int>(n);
+        case net::IoResult::WouldBlock: BIO_set_retry_write(b); return -1;
+        default: self->peerClosed = true; return -1;
+        }
+    }
+    static int bioRead(BIO* b, char* data, int size) {
+        Impl* self = of(b);
+        BIO_clear_retry_flags(b);
+        std::size_t n = 0;
+        switch (self->socket.receiveSome(data, static_cast<std::size_t>(size), n)) {
+        case net::IoResult::Done: self->moved += n; return static_cast<int>(n);
+        case net::IoResult::WouldBlock: BIO_set_retry_read(b); return -1;
+        case net::IoResult::Closed: self->peerClosed = true; return 0;
+        default: self->peerClosed = true; return -1;
+        }
+    }
+    static long bioCtrl(BIO*, int cmd, long, void*) { return cmd == BIO_CTRL_FLUSH ? 1 : 0; }
+    static int newSession(SSL* ssl, SSL_SESSION* session) {
+        Impl* self = static_cast<Impl*>(SSL_get_app_data(ssl));
+        self->latest.handle_ = std::make_shared<Session::Handle>(session);
+        return 1;  // the reference is ours now
+    }
+
+    enum class Step { Progress, TimedOut, Aborted, Closed, Failed };
+    // After an OpenSSL call returned `ret`: waits for what it needs, within the silence
+    // bound counted from `lastProgress`.
+    Step wait(int ret, int silenceMs, const std::atomic<bool>* abort, Clock::time_point& lastProgress,
+              std::uint64_t& movedBefore) {
+        int err = SSL_get_error(ssl, ret);
+        if (err == SSL_ERROR_ZERO_RETURN) return Step::Closed;
+        if (err != SSL_ERROR_WANT_READ && err != SSL_ERROR_WANT_WRITE)
+            // Closed only when the connection simply ended; an alert or a protocol error
+            // the library noted (an old server refusing our versions) is a failure.
+            return peerClosed && err == SSL_ERROR_SYSCALL && ERR_peek_error() == 0 ? Step::Closed
+                                                                                   : Step::Failed;
+        if (moved != movedBefore) {
+            movedBefore = moved;
+            lastProgress = Clock::now();
+        }
+        for (;;) {
+            if (abort && abort->load()) return Step::Aborted;
+            auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress);
+            if (silent.count() >= silenceMs) return Step::TimedOut;
+            int wait = static_cast<int>(std::min<long long>(stepMs, silenceMs - silent.count()));
+            bool ok = err == SSL_ERROR_WANT_READ ? socket.waitReadable(wait) : socket.waitWritable(wait);
+            if (ok) return Step::Progress;
+        }
+    }
+};
+
+Stream::Stream() : impl_(std::make_unique<Impl>()) {}
+Stream::~Stream() = default;
+Stream::Stream(Stream&&) noexcept = default;
+Stream& Stream::operator=(Stream&&) noexcept = default;
+
+Outcome Stream::handshake(net::Socket socket, const Options& options) {
+    Impl& m = *impl_;
+    m.release();
+    m.verification = Verification();
+    m.latest = Session();
+    m.peerClosed = false;
+    m.socket = std::move(socket);
+    if (!m.socket.valid() || !m.socket.setNonBlocking(true)) return Outcome::Failed;
+    auto fail = [&](Outcome o, const std::string& why) {
+        m.verification.detail = why.empty() ? lastError() : why;
+        m.release();
+        return o;
+    };
+    m.ctx = SSL_CTX_new(TLS_client_method());
+    if (!m.ctx) return fail(Outcome::Failed, "");
+    SSL_CTX_set_min_proto_version(m.ctx, TLS1_2_VERSION);
+    // The handshake goes through whatever the chain says; the result is judged after it,
+    // so that the user can be asked and the same connection go on.
+    SSL_CTX_set_verify(m.ctx, SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_default_verify_paths(m.ctx);
+    if (!options.extraCaFile.empty() &&
+        SSL_CTX_load_verify_locations(m.ctx, options.extraCaFile.c_str(), nullptr) != 1)
+        return fail(Outcome::Failed, "cannot read " + options.extraCaFile + ": " + lastError());
+    SSL_CTX_set_session_cache_mode(m.ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(m.ctx, &Impl::newSession);
+
+    m.ssl = SSL_new(m.ctx);
+    m.method = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "velmo socket");
+    if (!m.ssl || !m.method) return fail(Outcome::Failed, "");
+    BIO_meth_set_write(m.method, &Impl::bioWrite);
+    BIO_meth_set_read(m.method, &Impl::bioRead);
+    BIO_meth_set_ctrl(m.method, &Impl::bioCtrl);
+    BIO* bio = BIO_new(m.method);
+    if (!bio) return fail(Outcome::Failed, "");
+    BIO_set_data(bio, &m);
+    BIO_set_init(bio, 1);
+    SSL_set_bio(m.ssl, bio, bio);
+    SSL_set_app_data(m.ssl, &m);
+
+    if (isDottedIpv4(options.hostName)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m.ssl), options.hostName.c_str());
+    } else {
+        SSL_set_tlsext_host_name(m.ssl, options.hostName.c_str());
+        SSL_set1_host(m.ssl, options.hostName.c_str());
+    }
+    if (!options.resume.empty()) SSL_set_session(m.ssl, options.resume.handle_->session);
+
+    Clock::time_point lastProgress = Clock::now();
+    std::uint64_t movedBefore = 0;
+    for (;;) {
+        int ret = SSL_connect(m.ssl);
+        if (ret == 1) break;
+        switch (m.wait(ret, options.timeoutMs, options.abort, lastProgress, movedBefore)) {
+        case Impl::Step::Progress: continue;
+        case Impl::Step::TimedOut: return fail(Outcome::TimedOut, "silent peer");
+        case Impl::Step::Aborted: return fail(Outcome::Aborted, "aborted");
+        case Impl::Step::Closed: return fail(Outcome::Closed, "closed by the peer");
+        case Impl::Step::Failed: return fail(Outcome::Failed, "");
+        }
+    }
+
+    X509* leaf = SSL_get1_peer_certificate(m.ssl);
+    if (!leaf) return fail(Outcome::Failed, "no server certificate");
+    m.verification.certificate = describe(leaf);
+    X509_free(leaf);
+    long code = SSL_get_verify_result(m.ssl);
+    if (!options.trustedCertificate.empty() && options.trustedCertificate == m.verification.certificate.der)
+        code = X509_V_OK;  // pinned by the user: chain, dates and names no longer matter
+    m.verification.reason = reasonOf(code);
+    if (code != X509_V_OK) m.verification.detail = X509_verify_cert_error_string(code);
+    m.ready = code == X509_V_OK;
+    return m.ready ? Outcome::Done : Outcome::Untrusted;
+}
+
+const Verification& Stream::verification() const { return impl_->verification; }
+
+void Stream::trustPresentedCertificate() {
+    if (impl_->ssl) impl_->ready = true;
+}
+
+bool Stream::ready() const { return impl_->ready; }
+
+bool Stream::resumed() const { return impl_->ssl && SSL_session_reused(impl_->ssl) == 1; }
+
+std::string Stream::protocol() const { return impl_->ssl ? SSL_get_version(impl_->ssl) : ""; }
+
+Session Stream::session() const {
+    if (!impl_->latest.empty() || !impl_->ssl) return impl_->latest;
+    // A server without tickets or cache hands out no new session: the current one is all.
+    Session s;
+    if (SSL_SESSION* cur = SSL_get1_session(impl_->ssl)) {
+        if (SSL_SESSION_is_resumable(cur)) s.handle_ = std::make_shared<Session::Handle>(cur);
+        else SSL_SESSION_free(cur);
+    }
+    return s;
+}
+
+IoOutcome Stream::receiveSome(void* data, std::size_t size, std::size_t& moved, int silenceMs,
+                              const std::atomic<bool>* abort) {
+    Impl& m = *impl_;
+    moved = 0;
+    if (!m.ready) return IoOutcome::Error;
+    Clock::time_point lastProgress = Clock::now();
+    std::uint64_t movedBefore = m.moved;
+    for (;;) {
+        ERR_clear_error();
+        if (SSL_read_ex(m.ssl, data, size, &moved) == 1) return IoOutcome::Done;
+        switch (m.wait(0, silenceMs, abort, lastProgress, movedBefore)) {
+        case Impl::Step::Progress: continue;
+        case Impl::Step::TimedOut: return IoOutcome::TimedOut;
+        case Impl::Step::Aborted: return IoOutcome::Aborted;
+        case Impl::Step::Closed: return IoOutcome::Closed;
+        case Impl::Step::Failed: m.verification.detail = lastError(); return IoOutcome::Error;
+        }
+    }
+}
+
+IoOutcome Stream::sendAll(const void* data, std::size_t size, int silenceMs,
+                          const std::atomic<bool>* abort) {
+    Impl& m = *impl_;
+    if (!m.ready) return IoOutcome::Error;
+    if (size == 0) return IoOutcome::Done;
+    Clock::time_point lastProgress = Clock::now();
+    std::uint64_t movedBefore = m.moved;
+    for (;;) {
+        ERR_clear_error();
+        std::size_t written = 0;
+        // Without partial writes, a retry after WANT_WRITE passes the same buffer and
+        // OpenSSL carries on where it stopped.
+        if (SSL_write_ex(m.ssl, data, size, &written) == 1) return IoOutcome::Done;
+        switch (m.wait(0, silenceMs, abort, lastProgress, movedBefore)) {
+        case Impl::Step::Progress: continue;
+        case Impl::Step::TimedOut: return IoOutcome::TimedOut;
+        case Impl::Step::Aborted: return IoOutcome::Aborted;
+        case Impl::Step::Closed: return IoOutcome::Closed;
+        case Impl::Step::Failed: m.verification.detail = lastError(); return IoOutcome::Error;
+        }
+    }
+}
+
+bool Stream::waitReadable(int timeoutMs) {
+    Impl& m = *impl_;
+    if (!m.ssl) return false;
+    return SSL_pending(m.ssl) > 0 || m.socket.waitReadable(timeoutMs);
+}
+
+bool Stream::close(int timeoutMs) {
+    Impl& m = *impl_;
+    bool sent = false;
+    if (m.ssl && !m.peerClosed) {
+        Clock::time_point lastProgress = Clock::now();
+        std::uint64_t movedBefore = m.moved;
+        for (;;) {
+            ERR_clear_error();
+            int ret = SSL_shutdown(m.ssl);
+            if (ret >= 0) {  // 0: ours is out, the peer's not read (we do not wait for it)
+                sent = true;
+                break;
+            }
+            if (SSL_get_error(m.ssl, ret) != SSL_ERROR_WANT_WRITE ||
+                m.wait(ret, timeoutMs, nullptr, lastProgress, movedBefore) != Impl::Step::Progress)
+                break;
+        }
+    }
+    m.release();
+    return sent;
+}
+
+}  // namespace velmo::tls
