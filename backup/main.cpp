@@ -1,4 +1,4 @@
-#include "backup/backup_tool.h"
+#include "backup/window/backup_tool.h"
 #include "platform/worker.h"
 #include "ui/entry.h"
 

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "installer/run_completion.h"
-#include "installer/upload_engine.h"
+#include "installer/engine/run_completion.h"
+#include "installer/engine/upload_engine.h"
 
 namespace velmo::bench {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/bench_figures.h"
-#include "installer/guestbook_manifest.h"
+#include "installer/engine/guestbook_manifest.h"
 #include "tests/support/ftp_peers.h"
 
 namespace velmo::bench {

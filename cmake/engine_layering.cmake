@@ -8,7 +8,9 @@
 #   velmo_check_engine_layering()         at the end of the top CMakeLists: checks the links
 #                                         now and adds the build step `engine_layering`,
 #                                         which scans the engines' sources on every build
-#                                         they change in (cmake/check_engine_includes.cmake)
+#                                         they change in (cmake/check_engine_includes.cmake);
+#                                         an engine of a program folder (VELMO_PROGRAM_FOLDERS)
+#                                         must have its sources in that folder's engine/
 
 set(VELMO_ENGINE_CHECKER ${CMAKE_CURRENT_LIST_DIR}/check_engine_includes.cmake)
 
@@ -34,8 +36,17 @@ function(velmo_check_engine_layering)
     endforeach()
     get_target_property(dir ${engine} SOURCE_DIR)
     get_target_property(sources ${engine} SOURCES)
+    # A program's folder shows its layers: the engine's files in engine/, the rest beside.
+    cmake_path(GET dir FILENAME part)
+    set(engine_folder "")
+    if(part IN_LIST VELMO_PROGRAM_FOLDERS)
+      set(engine_folder ${dir}/engine/)
+    endif()
     foreach(source IN LISTS sources)
       cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${dir} OUTPUT_VARIABLE source)
+      if(engine_folder AND NOT source MATCHES "^${engine_folder}")
+        message(FATAL_ERROR "engine ${engine}: ${source} is not in ${engine_folder}")
+      endif()
       list(APPEND files ${source})
       # The header of the same name, which the source need not include first.
       cmake_path(REPLACE_EXTENSION source LAST_ONLY .h OUTPUT_VARIABLE header)

@@ -8,6 +8,10 @@
 // the clean-up after a failure (draining the final reply of a transfer given up) cannot
 // hide why it failed.
 #pragma once
+// Internal: only the library's own sources define VELMO_FTP_INTERNAL (see its CMakeLists).
+#ifndef VELMO_FTP_INTERNAL
+#error "ftp/session.h is internal to its library: include ftp/ftp_session.h"
+#endif
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "installer/installer_window.h"
+#include "installer/window/installer_window.h"
 #include "platform/worker.h"
 #include "ui/entry.h"
 

@@ -1,4 +1,4 @@
-#include "locator/locator_window.h"
+#include "locator/window/locator_window.h"
 #include "platform/worker.h"
 #include "ui/entry.h"
 

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "ftp/account.h"
 #include "suite/paths.h"
 
 namespace velmo {
@@ -82,11 +81,5 @@ std::string readInstallerGuestbookFolder(const std::string& path = connectionSet
 // The port field's text: blanks around it removed, read as a decimal number; a text
 // without digits (an empty field) is the default port 21, never port 0.
 std::int32_t portFromFieldText(const std::string& text);
-
-// The record's login values as the FTP layer takes them (non-zero passive flag: passive).
-inline ftp::Account ftpAccount(const ConnectionSettings& settings) {
-    return ftp::Account{settings.serverAddress, settings.userId, settings.password, settings.passiveFlag != 0,
-                        settings.port};
-}
 
 }  // namespace velmo

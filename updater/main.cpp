@@ -3,7 +3,7 @@
 #include "deployment.h"
 #include "platform/worker.h"
 #include "ui/entry.h"
-#include "updater/updater_window.h"
+#include "updater/window/updater_window.h"
 
 int programMain() {
     auto ui = velmo::ui::makeUi();

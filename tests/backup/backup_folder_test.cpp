@@ -2,7 +2,7 @@
 // "sauvegardes", and never one that exists already, even within the same second.
 #include <gtest/gtest.h>
 
-#include "backup/backup_folder.h"
+#include "backup/engine/backup_folder.h"
 #include "tests/support/scratch_folder.h"
 
 using namespace velmo;

@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
-#include "backup/backup_app.h"
-#include "backup/backup_tool.h"
+#include "backup/window/backup_app.h"
+#include "backup/window/backup_tool.h"
 #include "ftp/control_channel.h"
 #include "platform/clock.h"
 #include "platform/worker.h"

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "frame/connection_form.h"
-#include "installer/installer_app.h"
+#include "installer/window/installer_app.h"
 #include "ui/headless/headless_ui.h"
 
 using namespace velmo;

@@ -18,6 +18,7 @@
 #include "ftp/control_channel.h"
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
+#include "ftp/settings_account.h"
 #include "platform/fs.h"
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"

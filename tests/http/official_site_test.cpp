@@ -9,8 +9,8 @@
 
 #include "tests/support/scripted_http.h"
 #include "tests/updater/updater_harness.h"
-#include "updater/update_description.h"
-#include "updater/updater_texts.h"
+#include "updater/engine/update_description.h"
+#include "updater/engine/updater_texts.h"
 
 using namespace velmo;
 using namespace velmo::updater;

@@ -17,10 +17,10 @@
 #include <string>
 #include <thread>
 
-#include "installer/guestbook_manifest.h"
-#include "installer/installer_app.h"
-#include "installer/installer_window.h"
-#include "installer/upload_engine.h"
+#include "installer/engine/guestbook_manifest.h"
+#include "installer/window/installer_app.h"
+#include "installer/window/installer_window.h"
+#include "installer/engine/upload_engine.h"
 #include "platform/worker.h"
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "installer/guestbook_manifest.h"
-#include "installer/permission_plan.h"
-#include "installer/progress_display.h"
-#include "installer/run_completion.h"
+#include "installer/engine/guestbook_manifest.h"
+#include "installer/engine/permission_plan.h"
+#include "installer/window/progress_display.h"
+#include "installer/engine/run_completion.h"
 #include "tests/support/scratch_folder.h"
 
 using namespace velmo::installer;

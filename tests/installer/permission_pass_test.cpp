@@ -2,8 +2,8 @@
 // what they count as applied, and what a menu run tells the user itself.
 #include <gtest/gtest.h>
 
-#include "installer/permission_pass.h"
-#include "installer/permission_plan.h"
+#include "installer/engine/permission_pass.h"
+#include "installer/engine/permission_plan.h"
 #include "tests/installer/chmod_targets.h"
 #include "platform/net.h"
 #include "recording_reporter.h"

@@ -2,7 +2,7 @@
 // real FTP servers on loopback with the headless UI.
 #include <unistd.h>
 
-#include "installer/permission_plan.h"
+#include "installer/engine/permission_plan.h"
 #include "tests/installer/chmod_targets.h"
 #include "installer_harness.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/upload_engine.h"
+#include "installer/engine/upload_engine.h"
 
 namespace velmo::installer::testing {
 

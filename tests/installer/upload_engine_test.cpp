@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "ftp/ftp_session.h"
-#include "installer/run_completion.h"
-#include "installer/upload_engine.h"
+#include "installer/engine/run_completion.h"
+#include "installer/engine/upload_engine.h"
 #include "platform/clock.h"
 #include "recording_reporter.h"
 #include "tests/support/scratch_folder.h"

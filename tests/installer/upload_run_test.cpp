@@ -2,9 +2,9 @@
 // loopback, with the shipped sample guestbook and the headless UI.
 #include <ctime>
 
-#include "installer/permission_plan.h"
+#include "installer/engine/permission_plan.h"
 #include "tests/installer/chmod_targets.h"
-#include "installer/run_completion.h"
+#include "installer/engine/run_completion.h"
 #include "installer_harness.h"
 
 using namespace velmo;

@@ -3,7 +3,7 @@
 // nothing more to its loop.
 #include "tests/installer/installer_harness.h"
 
-#include "installer/permission_plan.h"
+#include "installer/engine/permission_plan.h"
 #include "tests/installer/chmod_targets.h"
 #include "tests/support/scripted_server.h"
 

@@ -10,7 +10,7 @@
 
 #include "ftp/control_connection.h"
 #include "ftp/ftp_session.h"
-#include "locator/locator_engine.h"
+#include "locator/engine/locator_engine.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scratch_folder.h"
 

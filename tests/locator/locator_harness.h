@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "locator/locator_app.h"
-#include "locator/locator_window.h"
+#include "locator/window/locator_app.h"
+#include "locator/window/locator_window.h"
 #include "suite/messages.h"
 #include "tests/support/program_thread.h"
 #include "tests/support/scratch_folder.h"

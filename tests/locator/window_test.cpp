@@ -6,7 +6,7 @@
 
 #include "ftp/control_connection.h"
 #include "ftp/ftp_session.h"
-#include "locator/locator_texts.h"
+#include "locator/window/locator_texts.h"
 #include "settings/settings_lock.h"
 #include "tests/locator/locator_harness.h"
 #include "tests/support/ftp_peers.h"

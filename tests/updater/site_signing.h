@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "updater/signature.h"
+#include "updater/engine/signature.h"
 
 namespace velmo::updater::testing {
 

@@ -17,10 +17,10 @@
 #include "settings/connection_settings.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/updater/updater_harness.h"
-#include "updater/update_apply.h"
-#include "updater/update_check.h"
-#include "updater/updater_texts.h"
-#include "updater/version_files.h"
+#include "updater/engine/update_apply.h"
+#include "updater/engine/update_check.h"
+#include "updater/engine/updater_texts.h"
+#include "updater/engine/version_files.h"
 
 using namespace velmo;
 using namespace velmo::updater;

@@ -13,8 +13,8 @@
 #include "tests/support/http_peers.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/updater/site_signing.h"
-#include "updater/official_site.h"
-#include "updater/updater_reporter.h"
+#include "updater/engine/official_site.h"
+#include "updater/engine/updater_reporter.h"
 
 namespace velmo::updater {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "tests/support/scratch_folder.h"
-#include "updater/update_description.h"
-#include "updater/version_choice.h"
-#include "updater/version_files.h"
+#include "updater/engine/update_description.h"
+#include "updater/engine/version_choice.h"
+#include "updater/engine/version_files.h"
 
 using namespace velmo::updater;
 

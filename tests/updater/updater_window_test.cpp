@@ -12,8 +12,8 @@
 #include "tests/support/scripted_server.h"
 #include "tests/updater/updater_harness.h"
 #include "ui/headless/headless_ui.h"
-#include "updater/updater_window.h"
-#include "updater/window_reporter.h"
+#include "updater/window/updater_window.h"
+#include "updater/window/window_reporter.h"
 
 using namespace velmo;
 using namespace velmo::updater;

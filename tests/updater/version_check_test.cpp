@@ -9,9 +9,9 @@
 
 #include "tests/support/scripted_http.h"
 #include "tests/updater/updater_harness.h"
-#include "updater/update_apply.h"
-#include "updater/update_check.h"
-#include "updater/version_files.h"
+#include "updater/engine/update_apply.h"
+#include "updater/engine/update_check.h"
+#include "updater/engine/version_files.h"
 
 using namespace velmo::updater;
 using namespace velmo::updater::testing;
