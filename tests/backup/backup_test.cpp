@@ -13,14 +13,13 @@
 #include <regex>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "backup/window/backup_app.h"
 #include "backup/window/backup_tool.h"
 #include "ftp/control_channel.h"
 #include "platform/clock.h"
-#include "platform/worker.h"
 #include "tests/support/ftp_peers.h"
+#include "tests/support/program_thread.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
 #include "ui/headless/headless_ui.h"
@@ -125,18 +124,17 @@ protected:
     BackupProgram() { stdfs::create_directories(tools.root / "Tools/softwareDatas"); }
 
     void TearDown() override {
-        if (program.joinable()) {  // a test that stopped half-way still ends the program
+        if (program.running()) {  // a test that stopped half-way still ends the program
             ui.closeBox(ids::backupWindow);
             ui.waitUntil([&] { return ui.isWindowEnabled(ids::mainWindow); });
             closeProgram();
         }
-        ASSERT_TRUE(worker::waitForAll(std::chrono::minutes(1))) << "a worker never ended";
-        EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
+        velmo::testing::expectWorkersEnded();
+        velmo::testing::expectBoxScriptMet(ui);
         // A box is modal for the program's windows only when their own thread shows it;
         // a worker's box would leave them usable under it.
         for (const ui::ShownBox& box : ui.shownBoxes())
-            EXPECT_EQ(box.thread, programThread) << "box \"" << box.title << "\" shown by a worker";
-        EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
+            EXPECT_EQ(box.thread, program.lastThreadId()) << "box \"" << box.title << "\" shown by a worker";
     }
 
     // The settings file as the folder locator leaves it, then the program started.
@@ -150,9 +148,7 @@ protected:
     }
     void start() {
         tools.enter("Tools");
-        program = std::thread([this] { exitCode = runBackupTool(ui); });
-        programThread = program.get_id();
-        ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(ids::mainWindow); }));
+        ASSERT_TRUE(program.start([this] { return runBackupTool(ui); }));
     }
 
     // "Connexion" with the password, until the listing lets "Sauvegarder" be pressed.
@@ -176,10 +172,8 @@ protected:
         ASSERT_TRUE(ui.waitUntil([&] { return !ui.windowExists(ids::backupWindow) && ui.isWindowEnabled(ids::mainWindow); }));
     }
     void closeProgram() {
-        ui.expectBox("Information.", "Impossible de retourner au menu général.");
-        ASSERT_TRUE(ui.closeBox(ids::mainWindow));
-        program.join();
-        EXPECT_EQ(exitCode, 0);
+        ASSERT_TRUE(program.closeWithoutLauncher());
+        EXPECT_EQ(program.exitCode(), 0);
     }
 
     Rows rows(int list) {
@@ -214,9 +208,7 @@ protected:
 
     velmo::testing::ScratchFolder tools;
     ui::HeadlessUi ui;
-    std::thread program;
-    std::thread::id programThread;
-    int exitCode = -1;
+    velmo::testing::ProgramThread program{ui, ids::mainWindow};
 };
 
 struct Peer {

@@ -40,12 +40,12 @@ public:
     // Runs `entry` (the program's entry on the headless UI, its result the exit code) in the
     // program's thread; true once its main window exists.
     bool start(std::function<int()> entry, std::chrono::seconds limit = std::chrono::seconds(20)) {
-        thread_ = std::thread([this, entry = std::move(entry)] { exitCode_ = entry(); });
+        launch(std::move(entry));
         return ui_.waitUntil([&] { return ui_.windowExists(mainWindow_); }, limit);
     }
     // Runs `entry` and waits for it to end by itself (a start-up that refuses to go on).
     int runToEnd(std::function<int()> entry) {
-        thread_ = std::thread([this, entry = std::move(entry)] { exitCode_ = entry(); });
+        launch(std::move(entry));
         return waitForEnd();
     }
     // Waits for a program that was made to end (by "Quitter", say); its exit code.
@@ -72,11 +72,20 @@ public:
     // The thread that runs the program's window (while it runs).
     std::thread::id threadId() const { return thread_.get_id(); }
     int exitCode() const { return exitCode_; }
+    // The thread that ran the program last, kept once it has ended: the boxes of a run that
+    // ended by itself (runToEnd) name it.
+    std::thread::id lastThreadId() const { return lastThreadId_; }
 
 private:
+    void launch(std::function<int()> entry) {
+        thread_ = std::thread([this, entry = std::move(entry)] { exitCode_ = entry(); });
+        lastThreadId_ = thread_.get_id();
+    }
+
     ui::HeadlessUi& ui_;
     const int mainWindow_;
     std::thread thread_;
+    std::thread::id lastThreadId_;
     int exitCode_ = -1;
 };
 

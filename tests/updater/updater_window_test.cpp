@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "tests/support/ftp_peers.h"
+#include "tests/support/program_thread.h"
 #include "tests/support/scripted_http.h"
 #include "tests/support/scripted_server.h"
 #include "tests/updater/updater_harness.h"
@@ -24,22 +25,26 @@ namespace {
 class UpdaterWindowTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        if (program.joinable()) {
-            ui.expectBox("Information.", "Impossible de retourner au menu");
-            ui.closeBox(ids::mainWindow);
-            program.join();
-        }
-        EXPECT_EQ(ui.failures(), std::vector<std::string>{}) << "unexpected message boxes";
+        if (program.running()) program.closeWithoutLauncher();
+        velmo::testing::expectWorkersEnded();
+        velmo::testing::expectBoxScriptMet(ui);
         // The worker's boxes too are the window's: shown by its own thread, never by a worker.
         for (const ui::ShownBox& box : ui.shownBoxes())
             EXPECT_TRUE(loopThreads.count(box.thread)) << "shown outside the window's thread: " << box.text;
-        EXPECT_EQ(ui.unmetExpectations(), std::vector<std::string>{});
     }
 
+    // The program up to its window.
     void start() { start(official.site()); }
     void start(const OfficialSite& site) {
-        program = std::thread([this, site] { exitCode = runUpdater(ui, site); });
-        loopThreads.insert(program.get_id());
+        const bool started = program.start([this, site] { return runUpdater(ui, site); });
+        loopThreads.insert(program.lastThreadId());
+        ASSERT_TRUE(started);
+    }
+    // A start-up that ends the program by itself, without a window; its exit code.
+    int runToEnd() {
+        const int exitCode = program.runToEnd([this] { return runUpdater(ui, official.site()); });
+        loopThreads.insert(program.lastThreadId());
+        return exitCode;
     }
     bool waitFor(const std::function<bool()>& condition) { return ui.waitUntil(condition); }
     std::string text(int id) { return ui.getText(ids::mainWindow, id); }
@@ -56,17 +61,13 @@ protected:
         EXPECT_EQ(ui.shownBoxes().back().text, message);
         EXPECT_EQ(ui.selectedTab(ids::mainWindow, ids::tabs), checkTab);
     }
-    void endProgram() {
-        program.join();
-        EXPECT_EQ(exitCode, 0);
-    }
+    void endProgram() { EXPECT_EQ(program.waitForEnd(), 0); }
 
     OfficialSiteOnPeer official;
     ToolsFolder tools;
     ui::HeadlessUi ui;
-    std::thread program;
+    velmo::testing::ProgramThread program{ui, ids::mainWindow};
     std::set<std::thread::id> loopThreads;  // every thread that ran the program's loop
-    int exitCode = -1;
 };
 
 }  // namespace
@@ -146,14 +147,12 @@ TEST_F(UpdaterWindowTest, ConditionsThatEndTheProgram) {
     // No connection settings file: the message of the settings file, then the end.
     std::filesystem::remove(tools.dir / "softwareDatas/config.pcfg");
     ui.expectBox("Attention", "Vous devez d'abord utiliser le logiciel \"Velmo_Navigateur\"");
-    start();
-    endProgram();
+    EXPECT_EQ(runToEnd(), 0);
 
     // No "misesAJour": the local version file cannot be made.
     std::filesystem::remove_all(tools.dir / "misesAJour");
     ui.expectBox("ATTENTION.", "Impossible d'ouvrir le fichier \"__NumeroDeVersion_Script_Local.pcfg\".");
-    start();
-    endProgram();
+    EXPECT_EQ(runToEnd(), 0);
     EXPECT_EQ(ui.shownBoxes().size(), 3u);
 }
 
