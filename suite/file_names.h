@@ -1,4 +1,5 @@
-// Which names of files and folders the tools accept from the network. Header only, over
+// Which names of files and folders the tools accept from the network, and how a server
+// path is joined. Header only, over
 // the standard library alone: every layer may use it.
 //
 // A name received from a server or from the official site becomes a path on the user's
@@ -16,6 +17,7 @@
 //    put the file elsewhere, a colon would hide it in a stream of another file;
 //  - "", "." and ".." are refused.
 #pragma once
+#include <string>
 #include <string_view>
 
 namespace velmo::suite {
@@ -59,6 +61,14 @@ inline bool isPortableNamePart(std::string_view name) {
         }
     }
     return !detail::isDeviceName(name);
+}
+
+// A server path below `directory` (the login directory, as PWD gave it): the two joined by
+// one "/", none added when the directory already ends with one, as "/" does ("/" + "a" is
+// "/a", never "//a").
+inline std::string joinServerPath(const std::string& directory, const std::string& name) {
+    if (!directory.empty() && directory.back() == '/') return directory + name;
+    return directory + "/" + name;
 }
 
 }  // namespace velmo::suite

@@ -6,6 +6,7 @@
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
 #include "ftp/settings_account.h"
+#include "suite/file_names.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "suite/messages.h"
@@ -48,7 +49,7 @@ private:
             return UploadOutcome::NotConnected;
         }
         loginDirectory_ = session_.currentDirectory();
-        folderBase_ = joinFolderBase(loginDirectory_, s.guestbookFolder);
+        folderBase_ = suite::joinServerPath(loginDirectory_, s.guestbookFolder);
         session_.makeDirectory("sessions");
 
         if (!session_.changeDirectory(s.guestbookFolder)) reporter_.progress({UploadProgress::Step::Uploading});
@@ -322,10 +323,5 @@ std::future<bool> UploadReporter::informWithoutWaiting(const Notice& notice) {
 }
 
 RunReport runTransfer(const UploadJob& job, UploadReporter& reporter) { return Upload(job, reporter).run(); }
-
-std::string joinFolderBase(const std::string& loginDirectory, const std::string& folder) {
-    if (!loginDirectory.empty() && loginDirectory.back() == '/') return loginDirectory + folder;
-    return loginDirectory + "/" + folder;
-}
 
 }  // namespace velmo::installer

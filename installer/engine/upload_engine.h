@@ -89,7 +89,4 @@ bool namesSubFolder(const std::string& folder);
 // A session that cannot be reopened ends the sending: every file left counts as given up.
 RunReport runTransfer(const UploadJob& job, UploadReporter& reporter);
 
-// loginDirectory joined with the folder by one "/" (none added after a final "/").
-std::string joinFolderBase(const std::string& loginDirectory, const std::string& folder);
-
 }  // namespace velmo::installer

@@ -3,6 +3,7 @@
 #include "ftp/ftp_session.h"
 #include "ftp/keep_alive.h"
 #include "ftp/settings_account.h"
+#include "suite/file_names.h"
 
 namespace velmo::locator {
 
@@ -14,11 +15,6 @@ std::string oneFolderName(const std::string& name) {
     while (!folder.empty() && folder.back() == '/') folder.pop_back();
     if (folder == "." || folder == ".." || folder.find('/') != std::string::npos) return std::string();
     return folder;
-}
-
-std::string folderPath(const std::string& loginDirectory, const std::string& folder) {
-    if (!loginDirectory.empty() && loginDirectory.back() == '/') return loginDirectory + folder;
-    return loginDirectory + "/" + folder;
 }
 
 class LocatorEngine::SessionHold {
@@ -120,7 +116,7 @@ FolderTestResult LocatorEngine::testFolder(const std::string& name) {
     }
     if (loginDirectory.empty()) return FolderTestResult::NotValid;
     ftp::ensureConnected(session_, ftpAccount(settings), loginDirectory);
-    if (!session_.changeDirectory(folderPath(loginDirectory, folder)))
+    if (!session_.changeDirectory(suite::joinServerPath(loginDirectory, folder)))
         return session_.isAlive() ? FolderTestResult::NotValid : FolderTestResult::ConnectionLost;
     return markersInCurrentDirectory();
 }

@@ -51,10 +51,6 @@ inline constexpr const char* signMarker = "livre_signer.php";
 // directory (empty, ".", "..", a "/" between two names, or one in front).
 std::string oneFolderName(const std::string& name);
 
-// The folder's path on the server: the login directory and the folder joined by one "/"
-// (none added when the login directory already ends with one, as "/" does).
-std::string folderPath(const std::string& loginDirectory, const std::string& folder);
-
 class LocatorEngine {
 public:
     // "Connexion" (the window's thread): starts run number N, cancelling any earlier one,

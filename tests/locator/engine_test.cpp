@@ -11,6 +11,7 @@
 #include "ftp/control_connection.h"
 #include "ftp/ftp_session.h"
 #include "locator/engine/locator_engine.h"
+#include "suite/file_names.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scratch_folder.h"
 
@@ -115,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Below a login directory other than "/" (which these servers do not give).
 TEST(FolderPath, JoinsWithOneSlash) {
-    EXPECT_EQ(folderPath("/www", "livre-dor") + folderPath("/www/", "a"), "/www/livre-dor/www/a");
+    EXPECT_EQ(suite::joinServerPath("/www", "livre-dor") + suite::joinServerPath("/www/", "a"), "/www/livre-dor/www/a");
 }
 
 // A host that logs its users into /www: the test enters /www/livre-dor, not the home's own

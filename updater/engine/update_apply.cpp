@@ -2,6 +2,7 @@
 
 #include "ftp/ftp_session.h"
 #include "ftp/settings_account.h"
+#include "suite/file_names.h"
 #include "platform/clock.h"
 #include "platform/text_codec.h"
 #include "settings/error_journal.h"
@@ -24,12 +25,6 @@ ConnectionSettings trimmedForm(const ConnectionSettings& form) {
     return s;
 }
 
-// The login directory and the folder joined by one "/" (none added after a final "/").
-std::string joinServerPath(const std::string& directory, const std::string& folder) {
-    if (!directory.empty() && directory.back() == '/') return directory + folder;
-    return directory + "/" + folder;
-}
-
 // Opens the session and enters the guestbook folder; false (message given, `failure`
 // set) otherwise.
 bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
@@ -42,7 +37,7 @@ bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
         return false;
     }
     run.startDirectory = run.session.currentDirectory();
-    run.guestbookPath = joinServerPath(run.startDirectory, s.guestbookFolder);
+    run.guestbookPath = suite::joinServerPath(run.startDirectory, s.guestbookFolder);
     if (!run.session.changeDirectory(s.guestbookFolder)) {
         run.session.close();
         run.reporter.setActionStatus(texts::noAction);
