@@ -30,31 +30,12 @@ command -v dpkg-source >/dev/null || die "dpkg-source missing (dpkg-dev; run scr
 # `apt-get source` needs deb-src entries; install-deps.sh adds them, but this script can
 # also be run on its own.
 source "$(dirname "${BASH_SOURCE[0]}")/lib/deb_src.sh"
-if ! have_deb_src; then
-  [[ $(id -u) -eq 0 ]] || die "no deb-src entries and not root: run scripts/install-deps.sh as root"
-  log "adding deb-src entries in $SRC_LIST"
-  write_deb_src "$SRC_LIST"
-  apt-get update -q
-fi
+ensure_deb_src "$SRC_LIST"
 
 work=$(mktemp -d /tmp/velmo-libpng.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-# Newest source version first; the security archive does not always carry the source of
-# its own binary update, so fall back to the next version the archive lists.
-log "fetching the libpng1.6 source package"
-fetched=
-while read -r v; do
-  [[ -n "$v" ]] || continue
-  if (cd "$work" && apt-get source -q "libpng1.6=$v" >>"$work/source.log" 2>&1); then
-    fetched=$v
-    break
-  fi
-  log "source $v not available, trying an older one"
-  find "$work" -mindepth 1 -maxdepth 1 ! -name source.log -exec rm -rf {} +
-done < <(apt-cache showsrc libpng1.6 | sed -n 's/^Version: //p' | sort -Vr | uniq)
-[[ -n "$fetched" ]] || { cat "$work/source.log" >&2; die "apt-get source libpng1.6 failed"; }
-srcdir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libpng1.6-*' | head -n1)
+srcdir=$(fetch_debian_source libpng1.6 "$work")
 [[ -n "$srcdir" && -x "$srcdir/configure" ]] || die "unpacked source with a configure script not found"
 version=$(cd "$srcdir" && dpkg-parsechangelog -S Version)
 log "building libpng $version for $HOST"

@@ -29,31 +29,12 @@ command -v autoreconf >/dev/null && command -v libtoolize >/dev/null \
   || die "autoconf/automake/libtool missing (run scripts/install-deps.sh)"
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib/deb_src.sh"
-if ! have_deb_src; then
-  [[ $(id -u) -eq 0 ]] || die "no deb-src entries and not root: run scripts/install-deps.sh as root"
-  log "adding deb-src entries in $SRC_LIST"
-  write_deb_src "$SRC_LIST"
-  apt-get update -q
-fi
+ensure_deb_src "$SRC_LIST"
 
 work=$(mktemp -d /tmp/velmo-libsodium.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-# Newest source version first, falling back to the next one the archive lists (the
-# security archive does not always carry the source of its own binary update).
-log "fetching the libsodium source package"
-fetched=
-while read -r v; do
-  [[ -n "$v" ]] || continue
-  if (cd "$work" && apt-get source -q "libsodium=$v" >>"$work/source.log" 2>&1); then
-    fetched=$v
-    break
-  fi
-  log "source $v not available, trying an older one"
-  find "$work" -mindepth 1 -maxdepth 1 ! -name source.log -exec rm -rf {} +
-done < <(apt-cache showsrc libsodium | sed -n 's/^Version: //p' | sort -Vr | uniq)
-[[ -n "$fetched" ]] || { cat "$work/source.log" >&2; die "apt-get source libsodium failed"; }
-srcdir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libsodium-*' | head -n1)
+srcdir=$(fetch_debian_source libsodium "$work")
 [[ -n "$srcdir" && -f "$srcdir/configure.ac" ]] || die "unpacked libsodium source not found"
 version=$(cd "$srcdir" && dpkg-parsechangelog -S Version)
 log "building libsodium $version for $HOST"
