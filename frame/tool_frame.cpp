@@ -100,22 +100,6 @@ void returnToLauncher(ui::Ui& ui) {
                   ui::MessageIcon::Warning);
 }
 
-ui::MenuEntry quitEntry(const Frame& frame, int id) {
-    return {id, quitEntryText, &frame.pictures.quitIcon};
-}
-
-ui::MenuEntry siteEntry(const Frame& frame, int id) {
-    return {id, siteEntryText, &frame.pictures.linkIcon};
-}
-
-ui::MenuEntry forumEntry(const Frame& frame, int id) {
-    return {id, forumEntryText, &frame.pictures.linkIcon};
-}
-
-ui::MenuEntry aboutEntry(const Frame& frame, int id) {
-    return {id, aboutEntryText, &frame.pictures.aboutIcon};
-}
-
 void bringWindowToFront(ui::Ui& ui, int windowId) {
     ui.setTopmost(windowId, true);
     ui.bringToFront(windowId);

@@ -61,10 +61,6 @@ inline constexpr const char* quitEntryText = "Quitter";
 inline constexpr const char* siteEntryText = "Site de Velmo, livre d'or";
 inline constexpr const char* forumEntryText = "Forum de Velmo, livre d'or";
 inline constexpr const char* aboutEntryText = "A propos";
-ui::MenuEntry quitEntry(const Frame& frame, int id);
-ui::MenuEntry siteEntry(const Frame& frame, int id);
-ui::MenuEntry forumEntry(const Frame& frame, int id);
-ui::MenuEntry aboutEntry(const Frame& frame, int id);
 
 // Bring a window to the front the suite's way: stay on top, 50 ms, ordinary again.
 void bringWindowToFront(ui::Ui& ui, int windowId);

@@ -53,6 +53,15 @@ TEST(Program, AToolRoutesItsEventsRunsWorkersTasksAndQuitsThroughTheLauncher) {
     });
     ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(0); }));
     EXPECT_EQ(ui.window(0)->menuIconSizes, (std::vector<int>{16, 16, 16, 16, 16}));
+    {
+        // Each common entry carries its own one of the frame's pictures, the program's
+        // entry its own.
+        frame::FramePictures pictures;
+        ASSERT_TRUE(frame::loadFramePictures(pictures));
+        EXPECT_EQ(ui.window(0)->menuIconPixels,
+                  (std::vector<std::vector<std::uint8_t>>{pictures.quitIcon.rgba, helpIcon.rgba, pictures.linkIcon.rgba,
+                                                          pictures.linkIcon.rgba, pictures.aboutIcon.rgba}));
+    }
 
     ASSERT_TRUE(ui.click(0, 29));
     ASSERT_TRUE(ui.waitUntil([&] { return ui.windowExists(1); }));

@@ -116,6 +116,7 @@ bool HeadlessUi::createWindow(const WindowSpec& desc, const std::vector<ControlS
             for (const MenuEntry& e : t.entries) {
                 copy.entries.push_back({e.id, e.text, nullptr});
                 w.s.menuIconSizes.push_back(e.icon ? e.icon->width : 0);
+                w.s.menuIconPixels.push_back(e.icon ? e.icon->rgba : std::vector<std::uint8_t>{});
             }
             w.s.menu.push_back(std::move(copy));
         }

@@ -71,6 +71,7 @@ struct WindowState {
     std::thread::id owner;
     std::vector<MenuTitle> menu;  // icons not kept: entries' icon is null
     std::vector<int> menuIconSizes;  // one per entry in menu order: width of its icon, 0 none
+    std::vector<std::vector<std::uint8_t>> menuIconPixels;  // the same entries' RGBA, empty for none
     std::vector<int> controlIds;     // in creation order
 };
 
