@@ -42,6 +42,41 @@ void forEachListElement(std::string_view list, F f) {
 constexpr std::size_t maxLengthDigits = 18;
 constexpr std::size_t maxChunkSizeDigits = 15;
 
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// The transfer codings the headers name, in order, lowered, without "identity".
+std::vector<std::string> transferCodings(const HeaderList& headers) {
+    std::vector<std::string> codings;
+    for (const auto& h : headers)
+        if (h.first == "transfer-encoding")
+            forEachListElement(h.second, [&](std::string_view c) {
+                if (!c.empty()) codings.push_back(lowered(trimmed(c.substr(0, c.find(';')))));
+            });
+    codings.erase(std::remove(codings.begin(), codings.end(), "identity"), codings.end());
+    return codings;
+}
+
+// The Content-Length the headers agree on, -1 when none names one; false when one is not
+// a plain decimal number within maxLengthDigits, or two differ.
+bool agreedContentLength(const HeaderList& headers, std::int64_t& length) {
+    length = -1;
+    bool bad = false;
+    for (const auto& h : headers) {
+        if (h.first != "content-length") continue;
+        forEachListElement(h.second, [&](std::string_view v) {
+            if (v.empty() || v.size() > maxLengthDigits || !std::all_of(v.begin(), v.end(), isDigit)) {
+                bad = true;
+                return;
+            }
+            std::int64_t n = 0;
+            for (char c : v) n = n * 10 + (c - '0');
+            if (length >= 0 && n != length) bad = true;
+            length = n;
+        });
+    }
+    return !bad;
+}
+
 }  // namespace
 
 const std::string* ResponseHead::find(std::string_view name) const {
@@ -170,13 +205,7 @@ bool ResponseParser::finishHead() {
     }
 
     // Transfer-Encoding wins over Content-Length; only chunked can be decoded here.
-    std::vector<std::string> codings;
-    for (const auto& h : head_.headers)
-        if (h.first == "transfer-encoding")
-            forEachListElement(h.second, [&](std::string_view c) {
-                if (!c.empty()) codings.push_back(lowered(trimmed(c.substr(0, c.find(';')))));
-            });
-    codings.erase(std::remove(codings.begin(), codings.end(), "identity"), codings.end());
+    const std::vector<std::string> codings = transferCodings(head_.headers);
     if (!codings.empty()) {
         if (codings.size() != 1 || codings[0] != "chunked") {
             fail(ParseError::UnsupportedCoding);
@@ -189,22 +218,7 @@ bool ResponseParser::finishHead() {
     }
 
     std::int64_t length = -1;
-    bool bad = false;
-    for (const auto& h : head_.headers) {
-        if (h.first != "content-length") continue;
-        forEachListElement(h.second, [&](std::string_view v) {
-            if (v.empty() || v.size() > maxLengthDigits ||
-                !std::all_of(v.begin(), v.end(), isDigit)) {
-                bad = true;
-                return;
-            }
-            std::int64_t n = 0;
-            for (char c : v) n = n * 10 + (c - '0');
-            if (length >= 0 && n != length) bad = true;
-            length = n;
-        });
-    }
-    if (bad) {
+    if (!agreedContentLength(head_.headers, length)) {
         fail(ParseError::BadContentLength);
         return false;
     }
