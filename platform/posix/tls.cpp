@@ -193,6 +193,63 @@ struct Stream::Impl {
             if (ok) return Step::Progress;
         }
     }
+    // The context, the connection and our socket BIO, set for the host as typed and the
+    // session to resume. False when one cannot be made (`why` then says so, or stays
+    // empty for the library's own error).
+    bool prepare(const Options& options, std::string& why) {
+        ctx = SSL_CTX_new(TLS_client_method());
+        if (!ctx) return false;
+        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+        // The handshake goes through whatever the chain says; the result is judged after it,
+        // so that the user can be asked and the same connection go on.
+        SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+        SSL_CTX_set_default_verify_paths(ctx);
+        if (!options.extraCaFile.empty() &&
+            SSL_CTX_load_verify_locations(ctx, options.extraCaFile.c_str(), nullptr) != 1) {
+            why = "cannot read " + options.extraCaFile + ": " + lastError();
+            return false;
+        }
+        SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+        SSL_CTX_sess_set_new_cb(ctx, &Impl::newSession);
+
+        ssl = SSL_new(ctx);
+        method = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "velmo socket");
+        if (!ssl || !method) return false;
+        BIO_meth_set_write(method, &Impl::bioWrite);
+        BIO_meth_set_read(method, &Impl::bioRead);
+        BIO_meth_set_ctrl(method, &Impl::bioCtrl);
+        BIO* bio = BIO_new(method);
+        if (!bio) return false;
+        BIO_set_data(bio, this);
+        BIO_set_init(bio, 1);
+        SSL_set_bio(ssl, bio, bio);
+        SSL_set_app_data(ssl, this);
+
+        if (isDottedIpv4(options.hostName)) {
+            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), options.hostName.c_str());
+        } else {
+            SSL_set_tlsext_host_name(ssl, options.hostName.c_str());
+            SSL_set1_host(ssl, options.hostName.c_str());
+        }
+        if (!options.resume.empty()) SSL_set_session(ssl, options.resume.handle_->session);
+        return true;
+    }
+
+    // The certificate the server presented, judged by the stores, the host name and the
+    // user's pin: `verification` and `ready`. False when the server presented none.
+    bool judge(const Options& options) {
+        X509* leaf = SSL_get1_peer_certificate(ssl);
+        if (!leaf) return false;
+        verification.certificate = describe(leaf);
+        X509_free(leaf);
+        long code = SSL_get_verify_result(ssl);
+        if (!options.trustedCertificate.empty() && options.trustedCertificate == verification.certificate.der)
+            code = X509_V_OK;  // pinned by the user: chain, dates and names no longer matter
+        verification.reason = reasonOf(code);
+        if (code != X509_V_OK) verification.detail = X509_verify_cert_error_string(code);
+        ready = code == X509_V_OK;
+        return true;
+    }
 };
 
 Stream::Stream() : impl_(std::make_unique<Impl>()) {}
@@ -213,39 +270,8 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
         m.release();
         return o;
     };
-    m.ctx = SSL_CTX_new(TLS_client_method());
-    if (!m.ctx) return fail(Outcome::Failed, "");
-    SSL_CTX_set_min_proto_version(m.ctx, TLS1_2_VERSION);
-    // The handshake goes through whatever the chain says; the result is judged after it,
-    // so that the user can be asked and the same connection go on.
-    SSL_CTX_set_verify(m.ctx, SSL_VERIFY_NONE, nullptr);
-    SSL_CTX_set_default_verify_paths(m.ctx);
-    if (!options.extraCaFile.empty() &&
-        SSL_CTX_load_verify_locations(m.ctx, options.extraCaFile.c_str(), nullptr) != 1)
-        return fail(Outcome::Failed, "cannot read " + options.extraCaFile + ": " + lastError());
-    SSL_CTX_set_session_cache_mode(m.ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
-    SSL_CTX_sess_set_new_cb(m.ctx, &Impl::newSession);
-
-    m.ssl = SSL_new(m.ctx);
-    m.method = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "velmo socket");
-    if (!m.ssl || !m.method) return fail(Outcome::Failed, "");
-    BIO_meth_set_write(m.method, &Impl::bioWrite);
-    BIO_meth_set_read(m.method, &Impl::bioRead);
-    BIO_meth_set_ctrl(m.method, &Impl::bioCtrl);
-    BIO* bio = BIO_new(m.method);
-    if (!bio) return fail(Outcome::Failed, "");
-    BIO_set_data(bio, &m);
-    BIO_set_init(bio, 1);
-    SSL_set_bio(m.ssl, bio, bio);
-    SSL_set_app_data(m.ssl, &m);
-
-    if (isDottedIpv4(options.hostName)) {
-        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m.ssl), options.hostName.c_str());
-    } else {
-        SSL_set_tlsext_host_name(m.ssl, options.hostName.c_str());
-        SSL_set1_host(m.ssl, options.hostName.c_str());
-    }
-    if (!options.resume.empty()) SSL_set_session(m.ssl, options.resume.handle_->session);
+    std::string why;
+    if (!m.prepare(options, why)) return fail(Outcome::Failed, why);
 
     Clock::time_point lastProgress = Clock::now();
     std::uint64_t movedBefore = 0;
@@ -261,16 +287,7 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
         }
     }
 
-    X509* leaf = SSL_get1_peer_certificate(m.ssl);
-    if (!leaf) return fail(Outcome::Failed, "no server certificate");
-    m.verification.certificate = describe(leaf);
-    X509_free(leaf);
-    long code = SSL_get_verify_result(m.ssl);
-    if (!options.trustedCertificate.empty() && options.trustedCertificate == m.verification.certificate.der)
-        code = X509_V_OK;  // pinned by the user: chain, dates and names no longer matter
-    m.verification.reason = reasonOf(code);
-    if (code != X509_V_OK) m.verification.detail = X509_verify_cert_error_string(code);
-    m.ready = code == X509_V_OK;
+    if (!m.judge(options)) return fail(Outcome::Failed, "no server certificate");
     return m.ready ? Outcome::Done : Outcome::Untrusted;
 }
 
