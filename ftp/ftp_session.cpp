@@ -65,6 +65,9 @@ const char* failureName(Failure failure) {
     case Failure::Aborted: return "Aborted";
     case Failure::ListingTooLarge: return "ListingTooLarge";
     case Failure::TooLarge: return "TooLarge";
+    case Failure::TlsDowngrade: return "TlsDowngrade";
+    case Failure::TlsFailed: return "TlsFailed";
+    case Failure::CertificateRefused: return "CertificateRefused";
     }
     return "?";
 }

@@ -40,6 +40,9 @@ enum class Failure {
     Aborted,               // the progress callback asked to stop
     ListingTooLarge,       // a listing past ListingParser's limits
     TooLarge,              // a download past ReceiveBounds::maxBytes
+    TlsDowngrade,          // AUTH TLS refused by a server seen with TLS before: nothing more sent
+    TlsFailed,             // the TLS handshake failed (no common version, cut, not TLS)
+    CertificateRefused,    // the user did not trust the server's certificate
 };
 
 struct Result {
