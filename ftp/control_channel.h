@@ -11,9 +11,11 @@
 // connection (ftp/control_connection.h); this class adds its own pacing and reply rules.
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "ftp/control_connection.h"
+#include "ftp/tls_trust.h"
 
 namespace velmo::ftp {
 
@@ -34,8 +36,10 @@ public:
     ControlChannel& operator=(const ControlChannel&) = delete;
 
     // Opens the TCP connection and reads the greeting; true only for a 220 greeting.
-    // On false the connection is closed again (a refusing or silent server included).
-    bool connect(const std::string& server, int port);
+    // With `tls`, then AUTH TLS under its rules (ftp/tls_trust.h), so that login's USER
+    // and PASS go encrypted whenever the server offers it. On false the connection is
+    // closed again (a refusing or silent server, a refused downgrade or certificate).
+    bool connect(const std::string& server, int port, std::shared_ptr<TlsTrust> tls = nullptr);
     bool connected() const { return connection_.connected(); }
     void close();
 
