@@ -3,12 +3,17 @@
 python3-pyftpdlib, so /usr/bin/python3).
 
     demo_ftp_server.py --home DIR [--port N] [--user NAME] [--password TEXT]
+                       [--tls-cert PEM [--tls-required]]
 
 Listens on 127.0.0.1 only. One account whose login directory is DIR (created when
 missing), with every right the suite uses, SITE CHMOD included. Port 0 (the default) takes
 a free port. Once it listens it prints one line
     ready host=127.0.0.1 port=N user=NAME password=TEXT home=DIR
 and flushes; it runs until SIGTERM or SIGINT.
+
+With --tls-cert (one PEM file holding the certificate and its key) the server also offers
+explicit FTP over TLS (AUTH TLS, PBSZ, PROT: python3-openssl); --tls-required refuses a
+login or a data connection in clear.
 """
 
 import argparse
@@ -29,6 +34,8 @@ def main():
     parser.add_argument("--user", default="velmo")
     parser.add_argument("--password", default="demo")
     parser.add_argument("--log", help="file for the server's own log (default: none)")
+    parser.add_argument("--tls-cert", help="PEM file with certificate and key: offer AUTH TLS")
+    parser.add_argument("--tls-required", action="store_true", help="refuse logins and data in clear")
     args = parser.parse_args()
 
     home = os.path.abspath(args.home)
@@ -42,6 +49,13 @@ def main():
     # e l r a d f m w M T: every listing, transfer, folder and mode right (M = SITE CHMOD).
     authorizer.add_user(args.user, args.password, home, perm="elradfmwMT")
     handler = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        handler = TLS_FTPHandler
+        handler.certfile = args.tls_cert
+        handler.keyfile = args.tls_cert
+        handler.tls_control_required = args.tls_required
+        handler.tls_data_required = args.tls_required
     handler.authorizer = authorizer
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", args.port), handler)

@@ -86,8 +86,19 @@ mkdir -p "$FTP_HOME"
 if [[ -n $GUESTBOOK && ! -e $FTP_HOME/$GUESTBOOK ]]; then
   /usr/bin/python3 "$ROOT/sample/make_installed_guestbook.py" "$FTP_HOME" --folder "$GUESTBOOK"
 fi
+# The demo account offers encryption with a certificate of its own, made once and kept (a
+# host's own certificate, as a shared host may show): the tools ask about it at the first
+# connection and remember the answer in Tools/softwareDatas.
+TLS_PEM="$DEMO/demo-ftp-tls.pem"
+if [[ ! -s $TLS_PEM ]]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -days 825 -subj "/CN=Velmo demo FTP" \
+    -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" \
+    -keyout "$TLS_PEM.key" -out "$TLS_PEM.crt" >/dev/null 2>&1 || die "openssl could not make the demo certificate"
+  cat "$TLS_PEM.key" "$TLS_PEM.crt" >"$TLS_PEM" && rm -f "$TLS_PEM.key" "$TLS_PEM.crt"
+fi
 coproc FTP { exec /usr/bin/python3 "$ROOT/scripts/demo_ftp_server.py" --home "$FTP_HOME" \
-  --port "$PORT" --user "$USER_NAME" --password "$PASSWORD" --log "$DEMO/ftp-server.log" 2>&1; }
+  --port "$PORT" --user "$USER_NAME" --password "$PASSWORD" --log "$DEMO/ftp-server.log" \
+  --tls-cert "$TLS_PEM" 2>&1; }
 FTP_PID=$FTP_PID
 trap 'kill "$FTP_PID" 2>/dev/null || true; wait "$FTP_PID" 2>/dev/null || true' EXIT
 read -r -t 30 ready <&"${FTP[0]}" || die "the demo FTP server did not start (see $DEMO/ftp-server.log)"
@@ -114,6 +125,8 @@ cat <<EOF
     Mot de passe     $PASSWORD
     Port             $PORT        (leave "Mode passif." ticked)
   Files sent to it land in $FTP_HOME
+  It offers an encrypted connection with a certificate of its own: the first connection
+  asks whether to trust it (SHA-256 $(openssl x509 -in "$TLS_PEM" -noout -fingerprint -sha256 | cut -d= -f2)).
 
   In the launcher, click "Velmo, Transfert.", fill in the form with these values, press
   "Valider"; at the end the link generator opens (any http:// address will do).
