@@ -101,4 +101,19 @@ LookupResult lookupIpv4(const std::string& host, std::uint32_t& address, int tim
     return LookupResult::Found;
 }
 
+bool addressForConnect(const std::string& host, int port, int timeoutMs, const std::atomic<bool>* abort,
+                       bool (*numeric)(const std::string&, std::uint32_t&),
+                       bool (*blocking)(const std::string&, std::uint32_t&), std::uint32_t& address,
+                       Socket::ConnectOutcome& result) {
+    result = Socket::ConnectOutcome::NoAddress;
+    if (port < 0 || port > 65535) return false;
+    switch (lookupIpv4(host, address, timeoutMs, abort, numeric, blocking)) {
+        case LookupResult::Found: result = Socket::ConnectOutcome::Refused; return true;
+        case LookupResult::NotFound: return false;
+        case LookupResult::TimedOut: result = Socket::ConnectOutcome::TimedOut; return false;
+        case LookupResult::Aborted: result = Socket::ConnectOutcome::Aborted; return false;
+    }
+    return false;
+}
+
 }  // namespace velmo::net::detail

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/net.h"
+
 namespace velmo::net::detail {
 
 enum class LookupResult { Found, NotFound, TimedOut, Aborted };
@@ -18,5 +20,14 @@ LookupResult lookupIpv4(const std::string& host, std::uint32_t& address, int tim
                         const std::atomic<bool>* abort,
                         bool (*numeric)(const std::string&, std::uint32_t&),
                         bool (*blocking)(const std::string&, std::uint32_t&));
+
+// The first step of a bounded connect, the same on every platform: the port's range, then
+// the lookup above within timeoutMs, told as the connect's outcome (NoAddress, TimedOut,
+// Aborted). True, with `address` found and `result` set to Refused (what a connect that
+// fails from here on reports), when the connect may go on.
+bool addressForConnect(const std::string& host, int port, int timeoutMs, const std::atomic<bool>* abort,
+                       bool (*numeric)(const std::string&, std::uint32_t&),
+                       bool (*blocking)(const std::string&, std::uint32_t&), std::uint32_t& address,
+                       Socket::ConnectOutcome& result);
 
 }  // namespace velmo::net::detail

@@ -94,18 +94,11 @@ Socket Socket::connectTo(const std::string& host, int port, int timeoutMs, const
                          ConnectOutcome* outcome) {
     ConnectOutcome ignored;
     ConnectOutcome& result = outcome ? *outcome : ignored;
-    result = ConnectOutcome::NoAddress;
     const std::uint64_t end = clock::tickMs() + static_cast<std::uint64_t>(timeoutMs > 0 ? timeoutMs : 0);
-    if (port < 0 || port > 65535) return Socket();
     std::uint32_t address = 0;
-    switch (detail::lookupIpv4(host, address, timeoutMs, abort, numericIpv4, systemLookup)) {
-        case detail::LookupResult::Found: break;
-        case detail::LookupResult::NotFound: return Socket();
-        case detail::LookupResult::TimedOut: result = ConnectOutcome::TimedOut; return Socket();
-        case detail::LookupResult::Aborted: result = ConnectOutcome::Aborted; return Socket();
-    }
+    if (!detail::addressForConnect(host, port, timeoutMs, abort, numericIpv4, systemLookup, address, result))
+        return Socket();
     Socket s(::socket(AF_INET, SOCK_STREAM, 0));
-    result = ConnectOutcome::Refused;
     if (!s.valid() || !s.setNonBlocking(true)) return Socket();
     const int fd = static_cast<int>(s.handle_);
     sockaddr_in sa{};
