@@ -87,8 +87,8 @@ if [[ -n $GUESTBOOK && ! -e $FTP_HOME/$GUESTBOOK ]]; then
   /usr/bin/python3 "$ROOT/sample/make_installed_guestbook.py" "$FTP_HOME" --folder "$GUESTBOOK"
 fi
 # The demo account offers encryption with a certificate of its own, made once and kept (a
-# host's own certificate, as a shared host may show): the tools ask about it at the first
-# connection and remember the answer in Tools/softwareDatas.
+# host's own certificate, as a shared host may show), kept across runs so that a
+# decision about it stays valid.
 TLS_PEM="$DEMO/demo-ftp-tls.pem"
 if [[ ! -s $TLS_PEM ]]; then
   openssl req -x509 -newkey rsa:2048 -nodes -days 825 -subj "/CN=Velmo demo FTP" \
@@ -125,8 +125,8 @@ cat <<EOF
     Mot de passe     $PASSWORD
     Port             $PORT        (leave "Mode passif." ticked)
   Files sent to it land in $FTP_HOME
-  It offers an encrypted connection with a certificate of its own: the first connection
-  asks whether to trust it (SHA-256 $(openssl x509 -in "$TLS_PEM" -noout -fingerprint -sha256 | cut -d= -f2)).
+  It also offers explicit FTP over TLS with a certificate of its own
+  (SHA-256 $(openssl x509 -in "$TLS_PEM" -noout -fingerprint -sha256 | cut -d= -f2)).
 
   In the launcher, click "Velmo, Transfert.", fill in the form with these values, press
   "Valider"; at the end the link generator opens (any http:// address will do).
