@@ -11,6 +11,8 @@ namespace {
 
 // Waits are cut into slices this long so that an abort request is seen quickly.
 constexpr int waitSliceMs = 50;
+// How long a closing connection waits to get its TLS close_notify out.
+constexpr int closeNotifyMs = 1000;
 
 std::atomic<int> gOpenConnections{0};
 
@@ -42,26 +44,61 @@ bool ControlConnection::connect(const std::string& server, int port) {
     startNetworkingOnce();
     socket_ = net::Socket::connectTo(server, port);
     if (socket_.valid()) ++gOpenConnections;
+    localAddress_ = socket_.localAddress();
+    peerAddress_ = socket_.peerAddress();
     if (socket_.valid() && socket_.setNonBlocking(true)) return true;
     close();
     return false;
 }
 
 void ControlConnection::close() {
-    if (socket_.valid()) --gOpenConnections;
+    if (connected()) --gOpenConnections;
+    if (tls_) tls_->close(closeNotifyMs);
+    tls_.reset();
     socket_.close();
     framer_.clear();
+    localAddress_.clear();
+    peerAddress_.clear();
 }
 
+tls::Outcome ControlConnection::secure(const tls::Options& options) {
+    // Bytes the server sent after its 234 are not TLS: nothing may be left unread.
+    framer_.clear();
+    auto stream = std::make_unique<tls::Stream>();
+    const tls::Outcome outcome = stream->handshake(std::move(socket_), options);
+    tls_ = std::move(stream);
+    if (outcome != tls::Outcome::Done && outcome != tls::Outcome::Untrusted) close();
+    return outcome;
+}
+
+void ControlConnection::trustPresented() {
+    if (tls_) tls_->trustPresentedCertificate();
+}
+
+const tls::Verification& ControlConnection::verification() const {
+    static const tls::Verification none;
+    return tls_ ? tls_->verification() : none;
+}
+
+tls::Session ControlConnection::tlsSession() const { return tls_ ? tls_->session() : tls::Session(); }
+
 net::IoResult ControlConnection::receiveSome(char* buffer, std::size_t size, std::size_t& moved) {
-    return socket_.receiveSome(buffer, size, moved);
+    if (!tls_) return socket_.receiveSome(buffer, size, moved);
+    // No wait here: the reply reads wait through waitReadable, in their own slices.
+    switch (tls_->receiveSome(buffer, size, moved, 0, nullptr)) {
+        case tls::IoOutcome::Done: return net::IoResult::Done;
+        case tls::IoOutcome::TimedOut: return net::IoResult::WouldBlock;
+        case tls::IoOutcome::Closed: return net::IoResult::Closed;
+        default: return net::IoResult::Error;
+    }
 }
 
 bool ControlConnection::sendAll(const char* data, std::size_t size, int limitSeconds) {
-    return net::sendAll(socket_, data, size, limitSeconds);
+    if (!tls_) return net::sendAll(socket_, data, size, limitSeconds);
+    return tls_->sendAll(data, size, std::max(0, limitSeconds) * 1000, nullptr) == tls::IoOutcome::Done;
 }
 
-bool ControlConnection::waitReadable(int ms) { return socket_.waitReadable(ms); }
+bool ControlConnection::waitReadable(int ms) { return tls_ ? tls_->waitReadable(ms) : socket_.waitReadable(ms); }
 
 void ControlConnection::dropUnsolicited() {
     framer_.clear();
@@ -69,7 +106,7 @@ void ControlConnection::dropUnsolicited() {
     // to the reply read that follows.
     char scrap[ReplyFramer::BufferSize];
     std::size_t dropped = 0;
-    while (socket_.valid() && dropped < ReplyAssembler::MaxBytes && waitReadable(0)) {
+    while (connected() && dropped < ReplyAssembler::MaxBytes && waitReadable(0)) {
         std::size_t moved = 0;
         const net::IoResult r = receiveSome(scrap, sizeof scrap, moved);
         if (r == net::IoResult::Done) dropped += moved;
@@ -79,9 +116,9 @@ void ControlConnection::dropUnsolicited() {
 }
 
 bool ControlConnection::sendLine(const std::string& line, int limitSeconds) {
-    if (!socket_.valid()) return false;
+    if (!connected()) return false;
     dropUnsolicited();
-    if (!socket_.valid()) return false;
+    if (!connected()) return false;
     if (sendAll(line.data(), line.size(), limitSeconds)) return true;
     // Part of the line may have gone out: the server's next reply cannot be trusted.
     close();
@@ -106,7 +143,7 @@ ReplyEnd ControlConnection::readReply(ReplyAssembler& reply, const ReplyWait& wa
             anything = true;
             if (add(line)) return decided();
         }
-        if (!socket_.valid()) return anything ? ReplyEnd::EndedEarly : ReplyEnd::NoReply;
+        if (!connected()) return anything ? ReplyEnd::EndedEarly : ReplyEnd::NoReply;
         if (wait.stop && wait.stop()) return ReplyEnd::Aborted;
 
         const std::uint64_t now = clock::tickMs();

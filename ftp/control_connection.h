@@ -15,10 +15,12 @@
 // below: the one place where a protected stream (TLS, once negotiated) takes the socket's place.
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "ftp/reply_framer.h"
 #include "platform/net.h"
+#include "platform/tls.h"
 
 namespace velmo::ftp {
 
@@ -58,8 +60,20 @@ public:
     // Starts the platform's networking (once per process), connects and switches the
     // socket to non-blocking; false when the server cannot be reached.
     bool connect(const std::string& server, int port);
-    bool connected() const { return socket_.valid(); }
+    bool connected() const { return socket_.valid() || tls_ != nullptr; }
     void close();
+
+    // After the server accepted AUTH TLS: the TLS handshake on this connection, whose bytes
+    // all go through the stream from then on. Done and Untrusted leave the connection
+    // open (Untrusted: until trustPresented(), nothing can be sent); any other outcome
+    // closes it.
+    tls::Outcome secure(const tls::Options& options);
+    void trustPresented();
+    bool secured() const { return tls_ != nullptr; }
+    // The handshake's judgement of the server's certificate, and the TLS session a data
+    // connection resumes (empty before secure).
+    const tls::Verification& verification() const;
+    tls::Session tlsSession() const;
 
     // Drops whatever the server sent unasked, then sends every byte of `line`, retrying
     // while the socket is full for at most limitSeconds (whole seconds on the local
@@ -70,8 +84,9 @@ public:
     ReplyEnd readReply(ReplyAssembler& reply, const ReplyWait& wait);
 
     // IPv4 addresses of this end and of the server on this connection.
-    std::string localAddress() const { return socket_.localAddress(); }
-    std::string peerAddress() const { return socket_.peerAddress(); }
+    // (Kept from the connect: a secured connection's socket belongs to its stream.)
+    const std::string& localAddress() const { return localAddress_; }
+    const std::string& peerAddress() const { return peerAddress_; }
 
 private:
     void dropUnsolicited();
@@ -79,6 +94,8 @@ private:
     bool sendAll(const char* data, std::size_t size, int limitSeconds);
     bool waitReadable(int ms);
     net::Socket socket_;
+    std::unique_ptr<tls::Stream> tls_;
+    std::string localAddress_, peerAddress_;
     ReplyFramer framer_;
 };
 

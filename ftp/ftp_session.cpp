@@ -85,6 +85,15 @@ Session& Session::operator=(Session&&) noexcept = default;
 
 Result Session::open(const std::string& server, const std::string& userId, const std::string& password,
                      bool passive, int port) {
+    return open(Account{server, userId, password, passive, port, nullptr});
+}
+
+Result Session::open(const Account& account) {
+    const std::string& server = account.server;
+    const std::string& userId = account.userId;
+    const std::string& password = account.password;
+    const bool passive = account.passive;
+    const int port = account.port;
     if (!state_) state_ = std::make_unique<SessionState>();
     close();
     SessionState& s = *state_;
@@ -99,18 +108,19 @@ Result Session::open(const std::string& server, const std::string& userId, const
         return s.result;
     }
     s.passive = passive;
+    s.protectData = false;
+    s.tlsHost.clear();
     ReplyAssembler greeting;
-    if (!s.readReply(greeting, false) || !s.exchange(userLine, "331", nullptr, false, Failure::LoginRefused) ||
-        !s.exchange(passLine, "230", nullptr, false, Failure::LoginRefused)) {
+    if (!s.readReply(greeting, false) || (account.tls && !s.negotiateTls(server, port, *account.tls)) ||
+        !s.exchange(userLine, "331", nullptr, false, Failure::LoginRefused) ||
+        !s.exchange(passLine, "230", nullptr, false, Failure::LoginRefused) || !s.protectDataConnections()) {
         // No usable session: nothing later may talk on this connection.
         s.loseConnection();
     }
     return s.result;
 }
 
-Result Session::open(const Account& account) {
-    return open(account.server, account.userId, account.password, account.passive, account.port);
-}
+bool Session::encrypted() const { return state_ && state_->control.secured(); }
 
 void Session::close() {
     if (!state_) return;

@@ -99,8 +99,12 @@ public:
     // in the reply is not followed. On failure the session is left closed.
     Result open(const std::string& server, const std::string& userId, const std::string& password,
                 bool passive, int port);
+    // With account.tls, encryption when the server offers it, under the rules of
+    // ftp/tls_trust.h (a certificate question may be asked on the way).
     Result open(const Account& account);
     void close();
+    // The control connection (and so every data connection) is encrypted.
+    bool encrypted() const;
 
     bool isAlive();  // "PWD" answered with 257
     // Without a word on the wire: false once the session has given its control connection

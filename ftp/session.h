@@ -14,6 +14,7 @@
 #endif
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "ftp/ftp_session.h"
 #include "ftp/listing_parser.h"
 #include "platform/net.h"
+#include "platform/tls.h"
 
 namespace velmo::ftp::detail {
 
@@ -35,30 +37,47 @@ class DataConnection {
 public:
     net::Socket listener;  // active mode only, until the server has connected
 
-    bool established() const { return socket_.valid(); }
+    bool established() const { return socket_.valid() || tls_ != nullptr; }
     // The server's connection (active) or ours to it (passive), switched to non-blocking.
     bool attach(net::Socket socket);
-    net::IoResult receiveSome(char* buffer, std::size_t size, std::size_t& moved) {
-        return socket_.receiveSome(buffer, size, moved);
-    }
-    net::IoResult sendSome(const char* data, std::size_t size, std::size_t& moved) {
-        return socket_.sendSome(data, size, moved);
-    }
-    bool waitReadable(int ms) { return socket_.waitReadable(ms); }
-    bool waitWritable(int ms) { return socket_.waitWritable(ms); }
-    void close() {
-        socket_.close();
-        listener.close();
-    }
+    // The TLS handshake on the established connection (PROT P); every byte goes through
+    // the stream from then on. True once it is done and its certificate accepted.
+    // `keep` (the session's, outliving this connection) receives, at close, the TLS
+    // session the next data connection resumes: a server may let each session be resumed
+    // only once (TLS 1.3 tickets), so every data connection hands on its own.
+    bool secure(const tls::Options& options, tls::Session* keep);
+    net::IoResult receiveSome(char* buffer, std::size_t size, std::size_t& moved);
+    net::IoResult sendSome(const char* data, std::size_t size, std::size_t& moved);
+    bool waitReadable(int ms);
+    bool waitWritable(int ms);
+    // With TLS, close_notify first: the server can tell the end of an upload from a cut.
+    void close();
 
 private:
     net::Socket socket_;
+    std::unique_ptr<tls::Stream> tls_;
+    tls::Session* keep_ = nullptr;
 };
 
 class SessionState {
 public:
     ControlConnection control;
     bool passive = true;
+
+    // ---- encryption (session_tls.cpp) ----
+    // The host as typed (the name every TLS handshake of the session checks), and whether
+    // the data connections are protected (PROT P accepted).
+    std::string tlsHost;
+    bool protectData = false;
+    tls::Session dataSession;  // what the next data connection resumes
+    // After the greeting: AUTH TLS under the tool's rules (ftp/tls_trust.h). True when the
+    // login may go on (encrypted, or in clear for a server that never had TLS).
+    bool negotiateTls(const std::string& server, int port, TlsTrust& trust);
+    // After the login of an encrypted session: PBSZ 0 and PROT P.
+    bool protectDataConnections();
+    // A transfer's established data connection, when protectData: its handshake, resuming
+    // the control connection's session, with the control connection's certificate.
+    bool secureData(DataConnection& dc);
 
     // The listing of the last listDirectory.
     std::vector<ListingEntry> listing;

@@ -24,7 +24,7 @@ bool SessionState::beginTransfer(DataConnection& dc, const std::string& typeLine
         dc.close();
         return false;
     }
-    if (!acceptData(dc, watchAbort)) {
+    if (!acceptData(dc, watchAbort) || !secureData(dc)) {
         // The server has answered (or will answer) the transfer command: read it so the
         // next command gets its own reply.
         dc.close();

@@ -333,6 +333,14 @@ void FtpPeer::prepare() {
                 "vsftpd_log_file=" + commandLogPath_ + "\n";
             if (options_.idleTimeoutSeconds > 0)
                 conf += "idle_session_timeout=" + std::to_string(options_.idleTimeoutSeconds) + "\n";
+            if (options_.tls != PeerOptions::Tls::Off) {
+                // require_ssl_reuse stays at its default (YES): data connections must resume
+                // the control connection's TLS session.
+                const std::string forced = options_.tls == PeerOptions::Tls::Required ? "YES" : "NO";
+                conf += "ssl_enable=YES\nrsa_cert_file=" + options_.tlsCertFile +
+                        "\nrsa_private_key_file=" + options_.tlsKeyFile + "\nforce_local_logins_ssl=" + forced +
+                        "\nforce_local_data_ssl=" + forced + "\n";
+            }
             // The port is filled in at each launch.
             writeFile(base_ + "/vsftpd.conf.in", conf);
             argv_ = {program, base_ + "/vsftpd.conf"};
@@ -355,6 +363,11 @@ void FtpPeer::prepare() {
             int minutes = options_.idleTimeoutSeconds > 0 ? (options_.idleTimeoutSeconds + 59) / 60 : 15;
             argv_ = {program, "-S", "127.0.0.1,PORT", "-l", "puredb:" + pdb, "-E", "-H", "-A", "-j",
                      "-I", std::to_string(minutes)};
+            if (options_.tls != PeerOptions::Tls::Off) {
+                // 1: TLS offered; 2: logins in clear refused; 3: data in clear refused too.
+                argv_.push_back(options_.tls == PeerOptions::Tls::Required ? "--tls=3" : "--tls=1");
+                argv_.push_back("--certfile=" + options_.tlsCertFile + "," + options_.tlsKeyFile);
+            }
             break;
         }
         case PeerKind::Proftpd: {

@@ -48,6 +48,13 @@ struct PeerOptions {
     // lands in, so that the login directory is "/" + it instead of "/", as with hosts
     // that log their users into a "www" folder of a wider home. Empty: the home itself.
     std::string loginFolder;
+    // Explicit FTP over TLS, vsftpd and pure-ftpd only. Offered: AUTH TLS is answered, and
+    // logins and data in clear still work; Required: a login or a transfer in clear is
+    // refused. The certificate and its key are PEM files (tests/support/tls_certificates.h).
+    enum class Tls { Off, Offered, Required };
+    Tls tls = Tls::Off;
+    std::string tlsCertFile;
+    std::string tlsKeyFile;
 };
 
 class FtpPeer {

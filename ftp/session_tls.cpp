@@ -1,0 +1,121 @@
+// One session's encryption: AUTH TLS after the greeting under the tool's rules
+// (ftp/tls_trust.h), PBSZ and PROT after the login, and the TLS of each data connection.
+#include "ftp/session.h"
+#include "ftp/wire_text.h"
+
+namespace velmo::ftp::detail {
+namespace {
+
+constexpr int closeNotifyMs = 1000;
+
+net::IoResult ioResultOf(tls::IoOutcome outcome) {
+    switch (outcome) {
+        case tls::IoOutcome::Done: return net::IoResult::Done;
+        case tls::IoOutcome::TimedOut: return net::IoResult::WouldBlock;
+        case tls::IoOutcome::Closed: return net::IoResult::Closed;
+        case tls::IoOutcome::Aborted:
+        case tls::IoOutcome::Error: break;
+    }
+    return net::IoResult::Error;
+}
+
+bool startsWith(const std::string& line, const char* prefix) { return line.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+bool DataConnection::secure(const tls::Options& options, tls::Session* keep) {
+    auto stream = std::make_unique<tls::Stream>();
+    const tls::Outcome outcome = stream->handshake(std::move(socket_), options);
+    if (outcome != tls::Outcome::Done) return false;
+    tls_ = std::move(stream);
+    keep_ = keep;
+    return true;
+}
+
+net::IoResult DataConnection::receiveSome(char* buffer, std::size_t size, std::size_t& moved) {
+    if (!tls_) return socket_.receiveSome(buffer, size, moved);
+    // No wait here: the data reads wait through waitReadable, in their own slices.
+    return ioResultOf(tls_->receiveSome(buffer, size, moved, 0, nullptr));
+}
+
+net::IoResult DataConnection::sendSome(const char* data, std::size_t size, std::size_t& moved) {
+    if (!tls_) return socket_.sendSome(data, size, moved);
+    // A record goes out whole or not at all: the silence bound is the caller's, so the
+    // stream is given a short one and a full socket counts as "not yet".
+    moved = 0;
+    const net::IoResult r = ioResultOf(tls_->sendAll(data, size, 50, nullptr));
+    if (r == net::IoResult::Done) moved = size;
+    return r;
+}
+
+bool DataConnection::waitReadable(int ms) { return tls_ ? tls_->waitReadable(ms) : socket_.waitReadable(ms); }
+
+bool DataConnection::waitWritable(int ms) { return tls_ ? true : socket_.waitWritable(ms); }
+
+void DataConnection::close() {
+    if (tls_ && keep_) {
+        // The server's tickets came after the handshake; an upload never read them.
+        char scrap[256];
+        std::size_t moved = 0;
+        tls_->receiveSome(scrap, sizeof scrap, moved, 0, nullptr);
+        const tls::Session next = tls_->session();
+        if (!next.empty()) *keep_ = next;
+    }
+    if (tls_) tls_->close(closeNotifyMs);
+    tls_.reset();
+    socket_.close();
+    listener.close();
+}
+
+bool SessionState::negotiateTls(const std::string& server, int port, TlsTrust& trust) {
+    ReplyAssembler reply;
+    if (!sendLine("AUTH TLS\r\n") || !readReply(reply, false)) return false;
+    if (!startsWith(reply.firstLine(), "234")) {
+        // No TLS here: plain FTP, unless this server took it before; then whoever answers
+        // now is not to be given the password in clear.
+        if (trust.seenWithTls(server, port)) return fail(Failure::TlsDowngrade);
+        return true;
+    }
+    tls::Options options;
+    options.hostName = server;
+    const std::string kept = trust.keptCertificate(server, port);
+    options.trustedCertificate = kept;
+    options.extraCaFile = trust.extraCaFile();
+    options.timeoutMs = silenceLimitMs();
+    const tls::Outcome outcome = control.secure(options);
+    if (outcome == tls::Outcome::Untrusted) {
+        CertificateQuestion question{server, port, control.verification(), false};
+        question.changed = !kept.empty() && kept != question.verification.certificate.der;
+        if (!trust.askAboutCertificate(question)) return fail(Failure::CertificateRefused);
+        control.trustPresented();
+    } else if (outcome == tls::Outcome::TimedOut) {
+        return fail(Failure::TimedOut);
+    } else if (outcome != tls::Outcome::Done) {
+        return fail(Failure::TlsFailed);
+    }
+    trust.rememberTls(server, port);
+    tlsHost = server;
+    return true;
+}
+
+bool SessionState::protectDataConnections() {
+    if (!control.secured()) return true;
+    if (!exchange("PBSZ 0\r\n", "200") || !exchange("PROT P\r\n", "200")) return false;
+    protectData = true;
+    dataSession = tls::Session();
+    return true;
+}
+
+bool SessionState::secureData(DataConnection& dc) {
+    if (!protectData) return true;
+    tls::Options options;
+    options.hostName = tlsHost;
+    // The control connection's certificate, as judged (or trusted by the user) at login.
+    options.trustedCertificate = control.verification().certificate.der;
+    options.resume = dataSession.empty() ? control.tlsSession() : dataSession;
+    options.timeoutMs = silenceLimitMs();
+    if (dc.secure(options, &dataSession)) return true;
+    return fail(Failure::TlsFailed);
+}
+
+}  // namespace velmo::ftp::detail

@@ -1,0 +1,170 @@
+// Encrypted sessions against real servers from Debian started with TLS on 127.0.0.1
+// (certificates made at test time): the login, listings and both transfer directions over
+// TLS, the downgrade refusal, and the certificate question's three paths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp/ftp_session.h"
+#include "platform/fs.h"
+#include "tests/support/ftp_peers.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/tls_certificates.h"
+
+using namespace velmo;
+using namespace velmo::testsupport;
+
+namespace {
+
+// The tool's side, recorded: what it remembers and how it answers the question.
+struct RecordingTrust : ftp::TlsTrust {
+    std::string caFile;
+    bool seen = false, remembered = false, answer = false;
+    std::string kept;
+    std::vector<ftp::CertificateQuestion> asked;
+    bool seenWithTls(const std::string&, int) override { return seen; }
+    void rememberTls(const std::string&, int) override { remembered = true; }
+    std::string keptCertificate(const std::string&, int) override { return kept; }
+    bool askAboutCertificate(const ftp::CertificateQuestion& q) override {
+        asked.push_back(q);
+        return answer;
+    }
+    std::string extraCaFile() const override { return caFile; }
+};
+
+struct TlsPeer {
+    PeerKind kind;
+    PeerOptions::Tls tls;
+};
+
+class TlsSession : public ::testing::Test {
+protected:
+    velmo::testing::ScratchFolder dir_;
+    TlsCertificates certs_{dir_.root.string()};
+
+    std::unique_ptr<FtpPeer> start(PeerKind kind, PeerOptions::Tls tls, const TlsLeaf& leaf) {
+        PeerOptions options;
+        options.tls = tls;
+        options.tlsCertFile = leaf.certFile;
+        options.tlsKeyFile = leaf.keyFile;
+        return std::make_unique<FtpPeer>(kind, options);
+    }
+    static ftp::Account account(const FtpPeer& peer, std::shared_ptr<RecordingTrust> trust, bool passive = true) {
+        return {peer.host(), peer.user(), peer.password(), passive, peer.port(), std::move(trust)};
+    }
+    static bool userWasSent(const FtpPeer& peer) {
+        const auto commands = peer.receivedCommands();
+        return std::any_of(commands.begin(), commands.end(),
+                           [](const std::string& c) { return c.rfind("USER", 0) == 0; });
+    }
+};
+
+// Login, a listing, an upload and its download back, in passive and active mode, each data
+// connection resuming the control connection's session (vsftpd refuses any that does not).
+TEST_F(TlsSession, EverythingGoesEncryptedOnServersThatOfferOrRequireTls) {
+    const std::string data(200 * 1024 + 17, 'v');
+    const std::string local = dir_.file("envoi.bin"), back = dir_.file("retour.bin");
+    ASSERT_TRUE(fs::replaceFileContents(local, data));
+    for (TlsPeer p : {TlsPeer{PeerKind::Vsftpd, PeerOptions::Tls::Required},
+                      TlsPeer{PeerKind::Vsftpd, PeerOptions::Tls::Offered},
+                      TlsPeer{PeerKind::PureFtpd, PeerOptions::Tls::Required},
+                      TlsPeer{PeerKind::PureFtpd, PeerOptions::Tls::Offered}}) {
+        for (bool passive : {true, false}) {
+            SCOPED_TRACE(std::string(peerKindName(p.kind)) + (p.tls == PeerOptions::Tls::Required ? " required" : " offered") +
+                         (passive ? " passive" : " active"));
+            auto peer = start(p.kind, p.tls, certs_.good);
+            auto trust = std::make_shared<RecordingTrust>();
+            trust->caFile = certs_.caFile;
+            ftp::Session session;
+            ASSERT_EQ(session.open(account(*peer, trust, passive)), ftp::Result{});
+            EXPECT_TRUE(session.encrypted());
+            EXPECT_TRUE(trust->remembered);
+            EXPECT_TRUE(trust->asked.empty());
+            EXPECT_EQ(session.sendFile(local, "envoi.bin"), ftp::Result{});
+            EXPECT_EQ(session.listDirectory(), ftp::Result{});
+            bool listed = false;
+            while (session.nextEntry()) listed = listed || session.entryName() == "envoi.bin";
+            EXPECT_TRUE(listed);
+            EXPECT_EQ(session.receiveFile("envoi.bin", back), ftp::Result{});
+            std::string got;
+            EXPECT_TRUE(fs::readWholeFile(back, got));
+            EXPECT_TRUE(got == data) << got.size();
+            EXPECT_TRUE(session.isAlive());
+            if (::testing::Test::HasFailure()) ADD_FAILURE() << peer->serverOutput();
+        }
+    }
+}
+
+// A server that does not answer AUTH TLS is used in clear, unless it took TLS before: then
+// the password is not sent to whoever answers now.
+TEST_F(TlsSession, ARefusalIsPlainFtpUnlessTheServerWasSeenWithTls) {
+    for (bool seenBefore : {false, true}) {
+        SCOPED_TRACE(seenBefore ? "seen with TLS before" : "never seen with TLS");
+        auto peer = start(PeerKind::Vsftpd, PeerOptions::Tls::Off, certs_.good);
+        auto trust = std::make_shared<RecordingTrust>();
+        trust->seen = seenBefore;
+        ftp::Session session;
+        const ftp::Result r = session.open(account(*peer, trust));
+        EXPECT_EQ(r.failure, seenBefore ? ftp::Failure::TlsDowngrade : ftp::Failure::None);
+        EXPECT_FALSE(session.encrypted());
+        EXPECT_EQ(userWasSent(*peer), !seenBefore);
+        EXPECT_FALSE(trust->remembered);
+    }
+}
+
+// A certificate the system does not trust is put to the user once per connection: No ends
+// the attempt before the login, Yes logs in on the same connection, a kept certificate
+// with the same bytes asks nothing, and another one asks again, saying it changed.
+TEST_F(TlsSession, AnUntrustedCertificateIsAskedAboutAndTheAnswerHolds) {
+    const std::string der = certificateDer(certs_.selfSigned.certFile);
+    const std::string fingerprint = opensslFingerprint(certs_.selfSigned.certFile);
+    struct Row {
+        const char* what;
+        std::string kept;
+        bool answer;
+        std::size_t questions;
+        bool changed;
+        ftp::Failure failure;
+    } rows[] = {
+        {"unknown, refused", "", false, 1, false, ftp::Failure::CertificateRefused},
+        {"unknown, trusted", "", true, 1, false, ftp::Failure::None},
+        {"kept, same bytes", der, false, 0, false, ftp::Failure::None},
+        {"kept, another certificate shown", certificateDer(certs_.good.certFile), true, 1, true, ftp::Failure::None},
+    };
+    auto peer = start(PeerKind::Vsftpd, PeerOptions::Tls::Required, certs_.selfSigned);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        auto trust = std::make_shared<RecordingTrust>();
+        trust->kept = r.kept;
+        trust->answer = r.answer;
+        ftp::Session session;
+        EXPECT_EQ(session.open(account(*peer, trust)).failure, r.failure);
+        ASSERT_EQ(trust->asked.size(), r.questions);
+        EXPECT_EQ(session.encrypted(), r.failure == ftp::Failure::None);
+        if (r.questions == 0) continue;
+        const ftp::CertificateQuestion& q = trust->asked[0];
+        EXPECT_EQ(q.host, peer->host());
+        EXPECT_EQ(q.port, peer->port());
+        EXPECT_EQ(q.changed, r.changed);
+        EXPECT_EQ(q.verification.reason, tls::Reason::Untrusted);
+        EXPECT_EQ(q.verification.certificate.sha256, fingerprint);
+        EXPECT_EQ(q.verification.certificate.der, der);
+        if (r.answer) {
+            EXPECT_EQ(session.listDirectory(), ftp::Result{});
+        }
+    }
+}
+
+// Refused: nothing after the handshake reached the server.
+TEST_F(TlsSession, ARefusedCertificateSendsNoLogin) {
+    auto peer = start(PeerKind::Vsftpd, PeerOptions::Tls::Required, certs_.selfSigned);
+    auto trust = std::make_shared<RecordingTrust>();
+    ftp::Session session;
+    EXPECT_EQ(session.open(account(*peer, trust)).failure, ftp::Failure::CertificateRefused);
+    EXPECT_FALSE(userWasSent(*peer));
+}
+
+}  // namespace
