@@ -30,6 +30,14 @@ namespace velmo::ftp::detail {
 // limit, a failed connection, or a stop asked by the transfer's watch.
 enum class DataRead { Data, End, Stalled, Broken, Aborted };
 
+// What one data connection hands on to the next of its session: the TLS session to resume,
+// and whether this server gives tickets on data connections at all (learnt from the first).
+struct SessionHandOn {
+    enum class Tickets { Unknown, Given, None };
+    tls::Session next;
+    Tickets dataTickets = Tickets::Unknown;
+};
+
 // The data connection of one transfer. Every byte of it goes through receiveSome and
 // sendSome (and its waits through waitReadable / waitWritable): the one place where a
 // protected stream (TLS, once negotiated) takes the socket's place.
@@ -42,10 +50,10 @@ public:
     bool attach(net::Socket socket);
     // The TLS handshake on the established connection (PROT P); every byte goes through
     // the stream from then on. True once it is done and its certificate accepted.
-    // `keep` (the session's, outliving this connection) receives, at close, the TLS
+    // `handOn` (the session's, outliving this connection) receives, at close, the TLS
     // session the next data connection resumes: a server may let each session be resumed
     // only once (TLS 1.3 tickets), so every data connection hands on its own.
-    bool secure(const tls::Options& options, tls::Session* keep);
+    bool secure(const tls::Options& options, SessionHandOn* handOn);
     net::IoResult receiveSome(char* buffer, std::size_t size, std::size_t& moved);
     net::IoResult sendSome(const char* data, std::size_t size, std::size_t& moved);
     bool waitReadable(int ms);
@@ -56,7 +64,8 @@ public:
 private:
     net::Socket socket_;
     std::unique_ptr<tls::Stream> tls_;
-    tls::Session* keep_ = nullptr;
+    SessionHandOn* handOn_ = nullptr;
+    void handOnSession();
 };
 
 class SessionState {
@@ -69,7 +78,7 @@ public:
     // the data connections are protected (PROT P accepted).
     std::string tlsHost;
     bool protectData = false;
-    tls::Session dataSession;  // what the next data connection resumes
+    SessionHandOn dataHandOn;  // what the next data connection resumes
     // After the greeting: AUTH TLS under the tool's rules (ftp/tls_trust.h). True when the
     // login may go on (encrypted, or in clear for a server that never had TLS).
     bool negotiateTls(const std::string& server, int port, TlsTrust& trust);

@@ -1,12 +1,17 @@
 // One session's encryption: AUTH TLS after the greeting under the tool's rules
 // (ftp/tls_trust.h), PBSZ and PROT after the login, and the TLS of each data connection.
+#include <algorithm>
+
 #include "ftp/session.h"
 #include "ftp/wire_text.h"
+#include "platform/clock.h"
 
 namespace velmo::ftp::detail {
 namespace {
 
 constexpr int closeNotifyMs = 1000;
+// How long a closing data connection waits for the server's TLS 1.3 ticket.
+constexpr std::uint64_t ticketWaitMs = 2000;
 
 net::IoResult ioResultOf(tls::IoOutcome outcome) {
     switch (outcome) {
@@ -23,12 +28,38 @@ bool startsWith(const std::string& line, const char* prefix) { return line.rfind
 
 }  // namespace
 
-bool DataConnection::secure(const tls::Options& options, tls::Session* keep) {
+void DataConnection::handOnSession() {
+    // With TLS 1.3 the server sends its tickets once our side of the handshake is done:
+    // a short upload can be over before they come, and an upload never reads them. A server
+    // may let a session be resumed only once (vsftpd), so a ticket this connection was given
+    // is waited for; a server that gives none on data connections is learnt from the first
+    // one and not waited for again (it lets the same session be resumed again).
+    SessionHandOn& on = *handOn_;
+    const bool wait = tls_->protocol() == "TLSv1.3" && on.dataTickets != SessionHandOn::Tickets::None;
+    const std::uint64_t end = clock::tickMs() + (wait ? ticketWaitMs : 0);
+    for (;;) {
+        char scrap[256];
+        std::size_t moved = 0;
+        tls_->receiveSome(scrap, sizeof scrap, moved, 0, nullptr);
+        tls::Session next = tls_->session();
+        if (!next.empty() && !tls_->resumed()) next = tls::Session();  // a full handshake's own session
+        if (!next.empty()) {
+            on.next = next;
+            on.dataTickets = SessionHandOn::Tickets::Given;
+            return;
+        }
+        if (clock::tickMs() >= end) break;
+        tls_->waitReadable(static_cast<int>(std::min<std::uint64_t>(end - clock::tickMs(), 50)));
+    }
+    if (wait && on.dataTickets == SessionHandOn::Tickets::Unknown) on.dataTickets = SessionHandOn::Tickets::None;
+}
+
+bool DataConnection::secure(const tls::Options& options, SessionHandOn* handOn) {
     auto stream = std::make_unique<tls::Stream>();
     const tls::Outcome outcome = stream->handshake(std::move(socket_), options);
     if (outcome != tls::Outcome::Done) return false;
     tls_ = std::move(stream);
-    keep_ = keep;
+    handOn_ = handOn;
     return true;
 }
 
@@ -53,14 +84,7 @@ bool DataConnection::waitReadable(int ms) { return tls_ ? tls_->waitReadable(ms)
 bool DataConnection::waitWritable(int ms) { return tls_ ? true : socket_.waitWritable(ms); }
 
 void DataConnection::close() {
-    if (tls_ && keep_) {
-        // The server's tickets came after the handshake; an upload never read them.
-        char scrap[256];
-        std::size_t moved = 0;
-        tls_->receiveSome(scrap, sizeof scrap, moved, 0, nullptr);
-        const tls::Session next = tls_->session();
-        if (!next.empty()) *keep_ = next;
-    }
+    if (tls_ && handOn_) handOnSession();
     if (tls_) tls_->close(closeNotifyMs);
     tls_.reset();
     socket_.close();
@@ -102,7 +126,7 @@ bool SessionState::protectDataConnections() {
     if (!control.secured()) return true;
     if (!exchange("PBSZ 0\r\n", "200") || !exchange("PROT P\r\n", "200")) return false;
     protectData = true;
-    dataSession = tls::Session();
+    dataHandOn = SessionHandOn{};
     return true;
 }
 
@@ -112,9 +136,9 @@ bool SessionState::secureData(DataConnection& dc) {
     options.hostName = tlsHost;
     // The control connection's certificate, as judged (or trusted by the user) at login.
     options.trustedCertificate = control.verification().certificate.der;
-    options.resume = dataSession.empty() ? control.tlsSession() : dataSession;
+    options.resume = dataHandOn.next.empty() ? control.tlsSession() : dataHandOn.next;
     options.timeoutMs = silenceLimitMs();
-    if (dc.secure(options, &dataSession)) return true;
+    if (dc.secure(options, &dataHandOn)) return true;
     return fail(Failure::TlsFailed);
 }
 

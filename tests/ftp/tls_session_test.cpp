@@ -68,6 +68,8 @@ TEST_F(TlsSession, EverythingGoesEncryptedOnServersThatOfferOrRequireTls) {
     const std::string data(200 * 1024 + 17, 'v');
     const std::string local = dir_.file("envoi.bin"), back = dir_.file("retour.bin");
     ASSERT_TRUE(fs::replaceFileContents(local, data));
+    const std::string small = dir_.file("court.txt");
+    ASSERT_TRUE(fs::replaceFileContents(small, "livre d'or\n"));
     for (TlsPeer p : {TlsPeer{PeerKind::Vsftpd, PeerOptions::Tls::Required},
                       TlsPeer{PeerKind::Vsftpd, PeerOptions::Tls::Offered},
                       TlsPeer{PeerKind::PureFtpd, PeerOptions::Tls::Required},
@@ -92,6 +94,9 @@ TEST_F(TlsSession, EverythingGoesEncryptedOnServersThatOfferOrRequireTls) {
             std::string got;
             EXPECT_TRUE(fs::readWholeFile(back, got));
             EXPECT_TRUE(got == data) << got.size();
+            // Short files in a row: each data connection must hand on a session the
+            // next may resume, even when it ended before the server's ticket came.
+            for (int i = 0; i < 4; ++i) EXPECT_EQ(session.sendFile(small, "court.txt"), ftp::Result{}) << i;
             EXPECT_TRUE(session.isAlive());
             if (::testing::Test::HasFailure()) ADD_FAILURE() << peer->serverOutput();
         }
