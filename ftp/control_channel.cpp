@@ -34,11 +34,19 @@ ControlChannel::~ControlChannel() { close(); }
 void ControlChannel::close() { connection_.close(); }
 
 bool ControlChannel::connect(const std::string& server, int port, std::shared_ptr<TlsTrust> tls) {
-    (void)tls;  // encryption of the channel: next change
     close();
     if (!connection_.connect(server, port)) return false;
     const std::string greeting = readReply(replyWaitLimit_);
-    if (greeting.empty() || greeting == ReplyTimeOut || replyCode(greeting) != "220") {
+    bool usable = !greeting.empty() && greeting != ReplyTimeOut && replyCode(greeting) == "220";
+    if (usable && tls) {
+        // The same rules as the session's login: this conversation's USER and PASS never
+        // go in clear to a server that takes them encrypted.
+        sendLine("AUTH TLS\r\n");
+        const int code = replyCode(readReply(replyWaitLimit_)) == "234" ? 234 : 0;
+        const TlsStart start = startTls(connection_, code, server, port, *tls, replyWaitLimit_ + ReplyCompletionMarginMs);
+        usable = start == TlsStart::Plain || start == TlsStart::Encrypted;
+    }
+    if (!usable) {
         // The caller gets no connection, so nobody else could close this one.
         close();
         return false;

@@ -39,6 +39,33 @@ void stopStartedNetworking() {
 
 int openControlConnections() { return gOpenConnections.load(); }
 
+TlsStart startTls(ControlConnection& connection, int replyCode, const std::string& server, int port,
+                  TlsTrust& trust, int timeoutMs) {
+    if (replyCode != 234)
+        // No TLS here: plain FTP, unless this server took it before; then whoever answers
+        // now is not to be given the password in clear.
+        return trust.seenWithTls(server, port) ? TlsStart::Downgrade : TlsStart::Plain;
+    tls::Options options;
+    options.hostName = server;
+    const std::string kept = trust.keptCertificate(server, port);
+    options.trustedCertificate = kept;
+    options.extraCaFile = trust.extraCaFile();
+    options.timeoutMs = timeoutMs;
+    const tls::Outcome outcome = connection.secure(options);
+    if (outcome == tls::Outcome::Untrusted) {
+        CertificateQuestion question{server, port, connection.verification(), false};
+        question.changed = !kept.empty() && kept != question.verification.certificate.der;
+        if (!trust.askAboutCertificate(question)) return TlsStart::CertificateRefused;
+        connection.trustPresented();
+    } else if (outcome == tls::Outcome::TimedOut) {
+        return TlsStart::TimedOut;
+    } else if (outcome != tls::Outcome::Done) {
+        return TlsStart::Failed;
+    }
+    trust.rememberTls(server, port);
+    return TlsStart::Encrypted;
+}
+
 bool ControlConnection::connect(const std::string& server, int port) {
     close();
     startNetworkingOnce();

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "ftp/reply_framer.h"
+#include "ftp/tls_trust.h"
 #include "platform/net.h"
 #include "platform/tls.h"
 
@@ -98,6 +99,22 @@ private:
     std::string localAddress_, peerAddress_;
     ReplyFramer framer_;
 };
+
+// What came of AUTH TLS on a control connection (ftp/tls_trust.h has the rules).
+enum class TlsStart {
+    Plain,               // refused by a server never seen with TLS: the login goes on in clear
+    Encrypted,           // the connection is encrypted and its certificate accepted
+    Downgrade,           // refused by a server seen with TLS before: nothing more may be sent
+    CertificateRefused,  // the user did not trust the certificate
+    TimedOut,            // the handshake met silence past its bound
+    Failed,              // the handshake failed
+};
+// After the server answered AUTH TLS with `replyCode` (234: go ahead): the handshake, the
+// certificate's judgement and the question, and the memory of the server, for the session
+// layer and the control channel alike. Anything but Plain and Encrypted leaves the
+// connection to be closed by the caller.
+TlsStart startTls(ControlConnection& connection, int replyCode, const std::string& server, int port,
+                  TlsTrust& trust, int timeoutMs);
 
 // Control connections of this process open now, sessions and control channels alike:
 // what the programs hold on their servers (a tool that closed its session holds none).

@@ -94,32 +94,17 @@ void DataConnection::close() {
 bool SessionState::negotiateTls(const std::string& server, int port, TlsTrust& trust) {
     ReplyAssembler reply;
     if (!sendLine("AUTH TLS\r\n") || !readReply(reply, false)) return false;
-    if (!startsWith(reply.firstLine(), "234")) {
-        // No TLS here: plain FTP, unless this server took it before; then whoever answers
-        // now is not to be given the password in clear.
-        if (trust.seenWithTls(server, port)) return fail(Failure::TlsDowngrade);
-        return true;
+    const std::string& line = reply.firstLine();
+    const int code = startsWith(line, "234") ? 234 : 0;
+    switch (startTls(control, code, server, port, trust, silenceLimitMs())) {
+        case TlsStart::Plain: return true;
+        case TlsStart::Encrypted: tlsHost = server; return true;
+        case TlsStart::Downgrade: return fail(Failure::TlsDowngrade);
+        case TlsStart::CertificateRefused: return fail(Failure::CertificateRefused);
+        case TlsStart::TimedOut: return fail(Failure::TimedOut);
+        case TlsStart::Failed: break;
     }
-    tls::Options options;
-    options.hostName = server;
-    const std::string kept = trust.keptCertificate(server, port);
-    options.trustedCertificate = kept;
-    options.extraCaFile = trust.extraCaFile();
-    options.timeoutMs = silenceLimitMs();
-    const tls::Outcome outcome = control.secure(options);
-    if (outcome == tls::Outcome::Untrusted) {
-        CertificateQuestion question{server, port, control.verification(), false};
-        question.changed = !kept.empty() && kept != question.verification.certificate.der;
-        if (!trust.askAboutCertificate(question)) return fail(Failure::CertificateRefused);
-        control.trustPresented();
-    } else if (outcome == tls::Outcome::TimedOut) {
-        return fail(Failure::TimedOut);
-    } else if (outcome != tls::Outcome::Done) {
-        return fail(Failure::TlsFailed);
-    }
-    trust.rememberTls(server, port);
-    tlsHost = server;
-    return true;
+    return fail(Failure::TlsFailed);
 }
 
 bool SessionState::protectDataConnections() {

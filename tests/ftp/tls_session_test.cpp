@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/control_channel.h"
 #include "ftp/ftp_session.h"
 #include "platform/fs.h"
 #include "tests/support/ftp_peers.h"
@@ -170,6 +171,37 @@ TEST_F(TlsSession, ARefusedCertificateSendsNoLogin) {
     ftp::Session session;
     EXPECT_EQ(session.open(account(*peer, trust)).failure, ftp::Failure::CertificateRefused);
     EXPECT_FALSE(userWasSent(*peer));
+}
+
+// The permission client makes a connection of its own: on a server that takes logins only
+// encrypted it logs in and changes a mode with the rules, is refused without them, and it
+// never logs in to a server that used to take TLS and now refuses it.
+TEST_F(TlsSession, ThePermissionChannelLogsInEncryptedUnderTheSameRules) {
+    auto peer = start(PeerKind::Vsftpd, PeerOptions::Tls::Required, certs_.good);
+    auto trust = std::make_shared<RecordingTrust>();
+    trust->caFile = certs_.caFile;
+    {
+        ftp::Session session;
+        ASSERT_EQ(session.open(account(*peer, trust)), ftp::Result{});
+        ASSERT_TRUE(fs::replaceFileContents(dir_.file("droits.txt"), "x"));
+        ASSERT_EQ(session.sendFile(dir_.file("droits.txt"), "droits.txt"), ftp::Result{});
+    }
+    for (bool withRules : {true, false}) {
+        SCOPED_TRACE(withRules ? "with the rules" : "without them");
+        ftp::ControlChannel channel(5000);
+        ASSERT_TRUE(channel.connect(peer->host(), peer->port(), withRules ? trust : nullptr));
+        EXPECT_EQ(channel.login(peer->user(), peer->password()),
+                  withRules ? ftp::CommandAccepted : ftp::CommandRejected);
+        if (withRules) {
+            EXPECT_EQ(channel.chmod("droits.txt", "640"), ftp::CommandAccepted) << channel.lastReply();
+        }
+    }
+    auto plain = start(PeerKind::Vsftpd, PeerOptions::Tls::Off, certs_.good);
+    auto seen = std::make_shared<RecordingTrust>();
+    seen->seen = true;
+    ftp::ControlChannel channel(5000);
+    EXPECT_FALSE(channel.connect(plain->host(), plain->port(), seen));
+    EXPECT_FALSE(userWasSent(*plain));
 }
 
 }  // namespace
