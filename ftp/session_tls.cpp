@@ -71,8 +71,9 @@ net::IoResult DataConnection::receiveSome(char* buffer, std::size_t size, std::s
 
 net::IoResult DataConnection::sendSome(const char* data, std::size_t size, std::size_t& moved) {
     if (!tls_) return socket_.sendSome(data, size, moved);
-    // A record goes out whole or not at all: the silence bound is the caller's, so the
-    // stream is given a short one and a full socket counts as "not yet".
+    // The silence bound is the caller's (sendData, which asks the watch between tries), so
+    // the stream is given a short one and a full socket counts as "not yet": the call again
+    // with the same bytes carries on where this one stopped (platform/tls.h).
     moved = 0;
     const net::IoResult r = ioResultOf(tls_->sendAll(data, size, 50, nullptr));
     if (r == net::IoResult::Done) moved = size;

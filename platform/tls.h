@@ -124,6 +124,8 @@ public:
     IoOutcome receiveSome(void* data, std::size_t size, std::size_t& moved, int silenceMs,
                           const std::atomic<bool>* abort);
     // Sends every byte; fails when the peer accepts nothing for `silenceMs` milliseconds.
+    // After TimedOut, a call again with the same bytes carries on where the last stopped
+    // (nothing is sent twice), so a caller may wait in short slices.
     IoOutcome sendAll(const void* data, std::size_t size, int silenceMs,
                       const std::atomic<bool>* abort);
     // True when decrypted bytes are waiting or the socket became readable within timeoutMs.

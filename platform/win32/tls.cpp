@@ -234,14 +234,25 @@ struct Stream::Impl {
     }
 
     // Sends every byte within the silence bound.
+    // Encrypted bytes not out yet. A silence can cut a record short; the rest stays here
+    // and goes out first at the next send, so a sendAll called again with the same bytes
+    // carries on where it stopped (as OpenSSL's retry does), and the peer never sees a
+    // record cut or made twice. `unsentCovers`: how many of the caller's bytes it holds.
+    std::string unsent;
+    std::size_t unsentCovers = 0;
+
     IoOutcome sendRaw(const char* data, std::size_t size, int silenceMs, const std::atomic<bool>* abort) {
+        unsent.append(data, size);
+        return sendUnsent(silenceMs, abort);
+    }
+
+    IoOutcome sendUnsent(int silenceMs, const std::atomic<bool>* abort) {
         Clock::time_point last = Clock::now();
-        while (size > 0) {
+        while (!unsent.empty()) {
             std::size_t n = 0;
-            switch (socket.sendSome(data, size, n)) {
+            switch (socket.sendSome(unsent.data(), unsent.size(), n)) {
             case net::IoResult::Done:
-                data += n;
-                size -= n;
+                unsent.erase(0, n);
                 last = Clock::now();
                 continue;
             case net::IoResult::WouldBlock: break;
@@ -555,6 +566,15 @@ IoOutcome Stream::sendAll(const void* data, std::size_t size, int silenceMs,
     Impl& m = *impl_;
     if (!m.ready) return IoOutcome::Error;
     const char* p = static_cast<const char*>(data);
+    if (!m.unsent.empty()) {
+        // The last call's record of these very bytes, cut short: finish it first.
+        const IoOutcome r = m.sendUnsent(silenceMs, abort);
+        if (r != IoOutcome::Done) return r;
+        const std::size_t covered = std::min(size, m.unsentCovers);
+        p += covered;
+        size -= covered;
+        m.unsentCovers = 0;
+    }
     while (size > 0) {
         std::size_t chunk = std::min<std::size_t>(size, m.sizes.cbMaximumMessage);
         std::string record(m.sizes.cbHeader + chunk + m.sizes.cbTrailer, '\0');
@@ -569,8 +589,10 @@ IoOutcome Stream::sendAll(const void* data, std::size_t size, int silenceMs,
             m.verification.detail = "EncryptMessage " + hexCode(s);
             return IoOutcome::Error;
         }
+        m.unsentCovers = chunk;
         IoOutcome r = m.sendRaw(record.data(), bufs[0].cbBuffer + bufs[1].cbBuffer + bufs[2].cbBuffer, silenceMs, abort);
         if (r != IoOutcome::Done) return r;
+        m.unsentCovers = 0;
         p += chunk;
         size -= chunk;
     }

@@ -139,6 +139,51 @@ def run(t):
     elapsed = int(facts.get("elapsed_ms", "0"))
     t.check(800 <= elapsed < 5000, "the silence bound is kept (%d ms)" % elapsed)
 
+    # A server that stops reading for a while: sends cut short by their silence bound are
+    # called again with the same bytes, and the server must get every byte once, in order.
+    check_slow_reader(t, certs)
+
+
+def check_slow_reader(t, certs):
+    import hashlib
+    import ssl
+    total = 24 * 1024 * 1024
+    ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    ctx.load_cert_chain(os.path.join(certs, "self.pem"), os.path.join(certs, "self.key"))
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    got = {}
+
+    def serve():
+        conn, _ = listener.accept()
+        with ctx.wrap_socket(conn, server_side=True) as tls:
+            time.sleep(1.5)  # not reading: the client's sends stall past their bound
+            digest, count = hashlib.sha256(), 0
+            while True:
+                data = tls.recv(65536)
+                if not data:
+                    break
+                digest.update(data)
+                count += len(data)
+            got.update(count=count, sha=digest.hexdigest())
+    thread = threading.Thread(target=serve)
+    thread.start()
+    done = subprocess.run([winelib.WINE, t.exe("velmo_tls_check.exe"), "--slow-send", "127.0.0.1",
+                           str(listener.getsockname()[1]), str(total)], cwd=t.workdir, env=t.env,
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    thread.join(60)
+    listener.close()
+    out = done.stdout.decode("utf-8", "replace")
+    winelib.log("slow reader (exit %d):\n%s" % (done.returncode, out))
+    facts = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    expected = hashlib.sha256(bytes(i % 251 for i in range(total))).hexdigest()
+    t.check_eq(done.returncode, 0, "slow reader: every byte sent")
+    t.check(int(facts.get("timed_out", "0")) > 0, "slow reader: sends ran out of their bound")
+    t.check_eq((got.get("count"), got.get("sha")), (total, expected),
+               "slow reader: the server got every byte once, in order")
+
 
 if __name__ == "__main__":
     winelib.main(run)

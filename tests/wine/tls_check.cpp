@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -76,9 +77,40 @@ bool exchange(tls::Stream& s, const std::string& line, const std::string& expect
     return got == expected;
 }
 
+// Sends `total` bytes (byte i = i % 251) in 4 KiB pieces with a 50 ms silence bound, calling
+// again with the same piece after each TimedOut, as the FTP data connection does; a server
+// that stops reading for a while makes the bound run out in the middle of records.
+int slowSend(const char* host, int port, std::size_t total) {
+    net::startNetworking();
+    tls::Options o;
+    o.hostName = host;
+    o.timeoutMs = 10000;
+    tls::Stream s;
+    const tls::Outcome r = s.handshake(net::Socket::connectTo("127.0.0.1", port, 5000, nullptr), o);
+    if (r != tls::Outcome::Done && r != tls::Outcome::Untrusted) return 3;
+    if (!s.ready()) s.trustPresentedCertificate();
+    std::string piece(4096, '\0');
+    int timedOut = 0;
+    std::size_t sent = 0;
+    while (sent < total) {
+        const std::size_t n = std::min(piece.size(), total - sent);
+        for (std::size_t i = 0; i < n; ++i) piece[i] = static_cast<char>((sent + i) % 251);
+        tls::IoOutcome out;
+        while ((out = s.sendAll(piece.data(), n, 50, nullptr)) == tls::IoOutcome::TimedOut) ++timedOut;
+        if (out != tls::IoOutcome::Done) break;
+        sent += n;
+    }
+    fact("sent", std::to_string(sent));
+    fact("timed_out", std::to_string(timedOut));
+    s.close(5000);
+    return sent == total ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--slow-send")
+        return slowSend(argv[2], std::atoi(argv[3]), static_cast<std::size_t>(std::atoll(argv[4])));
     if (argc != 6) {
         std::fprintf(stderr, "usage: velmo_tls_check HOST PORT CAFILE PINFILE TIMEOUT_MS\n");
         return 2;
