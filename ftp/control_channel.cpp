@@ -42,8 +42,8 @@ bool ControlChannel::connect(const std::string& server, int port, std::shared_pt
         // The same rules as the session's login: this conversation's USER and PASS never
         // go in clear to a server that takes them encrypted.
         sendLine("AUTH TLS\r\n");
-        const int code = replyCode(readReply(replyWaitLimit_)) == "234" ? 234 : 0;
-        const TlsStart start = startTls(connection_, code, server, port, *tls, replyWaitLimit_ + ReplyCompletionMarginMs);
+        const bool accepted = replyCode(readReply(replyWaitLimit_)) == "234";
+        const TlsStart start = startTls(connection_, accepted, server, port, *tls, replyWaitLimit_ + ReplyCompletionMarginMs);
         usable = start == TlsStart::Plain || start == TlsStart::Encrypted;
     }
     if (!usable) {

@@ -39,9 +39,20 @@ void stopStartedNetworking() {
 
 int openControlConnections() { return gOpenConnections.load(); }
 
-TlsStart startTls(ControlConnection& connection, int replyCode, const std::string& server, int port,
+net::IoResult ioResultOf(tls::IoOutcome outcome) {
+    switch (outcome) {
+        case tls::IoOutcome::Done: return net::IoResult::Done;
+        case tls::IoOutcome::TimedOut: return net::IoResult::WouldBlock;
+        case tls::IoOutcome::Closed: return net::IoResult::Closed;
+        case tls::IoOutcome::Aborted:
+        case tls::IoOutcome::Error: break;
+    }
+    return net::IoResult::Error;
+}
+
+TlsStart startTls(ControlConnection& connection, bool accepted, const std::string& server, int port,
                   TlsTrust& trust, int timeoutMs) {
-    if (replyCode != 234)
+    if (!accepted)
         // No TLS here: plain FTP, unless this server took it before; then whoever answers
         // now is not to be given the password in clear.
         return trust.seenWithTls(server, port) ? TlsStart::Downgrade : TlsStart::Plain;
@@ -112,12 +123,7 @@ tls::Session ControlConnection::tlsSession() const { return tls_ ? tls_->session
 net::IoResult ControlConnection::receiveSome(char* buffer, std::size_t size, std::size_t& moved) {
     if (!tls_) return socket_.receiveSome(buffer, size, moved);
     // No wait here: the reply reads wait through waitReadable, in their own slices.
-    switch (tls_->receiveSome(buffer, size, moved, 0, nullptr)) {
-        case tls::IoOutcome::Done: return net::IoResult::Done;
-        case tls::IoOutcome::TimedOut: return net::IoResult::WouldBlock;
-        case tls::IoOutcome::Closed: return net::IoResult::Closed;
-        default: return net::IoResult::Error;
-    }
+    return ioResultOf(tls_->receiveSome(buffer, size, moved, 0, nullptr));
 }
 
 bool ControlConnection::sendAll(const char* data, std::size_t size, int limitSeconds) {

@@ -100,6 +100,10 @@ private:
     ReplyFramer framer_;
 };
 
+// A TLS stream's outcome as the socket's result it stands for (a silence: WouldBlock), for
+// the reads and sends of the control and data connections alike.
+net::IoResult ioResultOf(tls::IoOutcome outcome);
+
 // What came of AUTH TLS on a control connection (ftp/tls_trust.h has the rules).
 enum class TlsStart {
     Plain,               // refused by a server never seen with TLS: the login goes on in clear
@@ -109,11 +113,11 @@ enum class TlsStart {
     TimedOut,            // the handshake met silence past its bound
     Failed,              // the handshake failed
 };
-// After the server answered AUTH TLS with `replyCode` (234: go ahead): the handshake, the
+// After the server answered AUTH TLS (`accepted`: with 234, go ahead): the handshake, the
 // certificate's judgement and the question, and the memory of the server, for the session
 // layer and the control channel alike. Anything but Plain and Encrypted leaves the
 // connection to be closed by the caller.
-TlsStart startTls(ControlConnection& connection, int replyCode, const std::string& server, int port,
+TlsStart startTls(ControlConnection& connection, bool accepted, const std::string& server, int port,
                   TlsTrust& trust, int timeoutMs);
 
 // Control connections of this process open now, sessions and control channels alike:

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "ftp/session.h"
-#include "ftp/wire_text.h"
 #include "platform/clock.h"
 
 namespace velmo::ftp::detail {
@@ -12,19 +11,6 @@ namespace {
 constexpr int closeNotifyMs = 1000;
 // How long a closing data connection waits for the server's TLS 1.3 ticket.
 constexpr std::uint64_t ticketWaitMs = 2000;
-
-net::IoResult ioResultOf(tls::IoOutcome outcome) {
-    switch (outcome) {
-        case tls::IoOutcome::Done: return net::IoResult::Done;
-        case tls::IoOutcome::TimedOut: return net::IoResult::WouldBlock;
-        case tls::IoOutcome::Closed: return net::IoResult::Closed;
-        case tls::IoOutcome::Aborted:
-        case tls::IoOutcome::Error: break;
-    }
-    return net::IoResult::Error;
-}
-
-bool startsWith(const std::string& line, const char* prefix) { return line.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
@@ -42,7 +28,6 @@ void DataConnection::handOnSession() {
         std::size_t moved = 0;
         tls_->receiveSome(scrap, sizeof scrap, moved, 0, nullptr);
         tls::Session next = tls_->session();
-        if (!next.empty() && !tls_->resumed()) next = tls::Session();  // a full handshake's own session
         if (!next.empty()) {
             on.next = next;
             on.dataTickets = SessionHandOn::Tickets::Given;
@@ -95,9 +80,8 @@ void DataConnection::close() {
 bool SessionState::negotiateTls(const std::string& server, int port, TlsTrust& trust) {
     ReplyAssembler reply;
     if (!sendLine("AUTH TLS\r\n") || !readReply(reply, false)) return false;
-    const std::string& line = reply.firstLine();
-    const int code = startsWith(line, "234") ? 234 : 0;
-    switch (startTls(control, code, server, port, trust, silenceLimitMs())) {
+    const bool accepted = reply.firstLine().rfind("234", 0) == 0;
+    switch (startTls(control, accepted, server, port, trust, silenceLimitMs())) {
         case TlsStart::Plain: return true;
         case TlsStart::Encrypted: tlsHost = server; return true;
         case TlsStart::Downgrade: return fail(Failure::TlsDowngrade);
