@@ -20,6 +20,18 @@ const char* reasonText(tls::Reason reason) {
     return "le système l'a refusé.";
 }
 
+// A certificate's name as the question shows it: the server chose every byte of it, so it
+// stays on its one line (a line break could pass a forged fingerprint for the real one) and
+// within a length a box can show. UTF-8 in, CP1252 out.
+std::string shownName(const std::string& utf8) {
+    constexpr std::size_t maxChars = 200;
+    std::string text = text::utf8ToCp1252(utf8);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    if (text.size() > maxChars) text = text.substr(0, maxChars) + "...";
+    return text;
+}
+
 }  // namespace
 
 suite::Notice certificateQuestion(const ftp::CertificateQuestion& question) {
@@ -32,9 +44,8 @@ suite::Notice certificateQuestion(const ftp::CertificateQuestion& question) {
     else
         text = "Le serveur " + server + " propose une connexion chiffrée, mais son certificat n'a pas pu être vérifié : ";
     text += reasonText(question.verification.reason);
-    // The certificate's names come as UTF-8 from the TLS layer; the boxes show CP1252.
-    text += "\r\n\r\nSujet : " + text::utf8ToCp1252(c.subject);
-    text += "\r\nÉmetteur : " + text::utf8ToCp1252(c.issuer);
+    text += "\r\n\r\nSujet : " + shownName(c.subject);
+    text += "\r\nÉmetteur : " + shownName(c.issuer);
     text += "\r\nValide du " + c.notBefore + " au " + c.notAfter + " (UTC)";
     text += "\r\nEmpreinte SHA-256 : " + c.sha256;
     text += "\r\n\r\nOui : faire confiance à ce certificat pour ce serveur (la question ne sera plus posée)."

@@ -58,6 +58,18 @@ TEST(CertificateQuestion, SaysWhyShowsTheCertificateAndWhatTheAnswersDo) {
     }
 }
 
+// The names are the server's own bytes: a line break in them cannot add a line (a forged
+// fingerprint) to the question, and a huge name is cut.
+TEST(CertificateQuestion, TheServersNamesStayOnTheirLine) {
+    ftp::CertificateQuestion q = someQuestion(tls::Reason::Untrusted);
+    q.verification.certificate.subject = "CN=x\r\nEmpreinte SHA-256 : 00:11";
+    q.verification.certificate.issuer = std::string(5000, 'A');
+    const std::string text = certificateQuestion(q).text;
+    EXPECT_NE(text.find("Sujet : CN=x  Empreinte SHA-256 : 00:11\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nÉmetteur : " + std::string(200, 'A') + "...\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\r\nEmpreinte SHA-256 : 00:11"), std::string::npos) << text;
+}
+
 // Yes keeps the certificate where every tool looks for it (a second tool on the same file
 // finds it and has nothing to ask); No keeps nothing; the downgrade memory is per server.
 TEST(ServerTrust, AnAnswerIsKeptForEveryToolAndOnlyYesKeepsTheCertificate) {
