@@ -344,6 +344,8 @@ struct Stream::Impl {
                                  {0, SECBUFFER_EMPTY, nullptr},
                                  {0, SECBUFFER_EMPTY, nullptr}};
             SecBufferDesc desc{SECBUFFER_VERSION, 4, bufs};
+            // The record's type is in clear in its header (TLS 1.2): 21 is an alert.
+            const bool alertRecord = static_cast<unsigned char>(incoming[0]) == 21;
             SECURITY_STATUS status = DecryptMessage(&context, &desc, 0, nullptr);
             if (status == SEC_E_INCOMPLETE_MESSAGE) return IoOutcome::TimedOut;
             if (status == SEC_I_CONTEXT_EXPIRED) return IoOutcome::Closed;
@@ -357,6 +359,14 @@ struct Stream::Impl {
                 if (b.BufferType == SECBUFFER_EXTRA && b.cbBuffer) extra.assign(static_cast<char*>(b.pvBuffer), b.cbBuffer);
             }
             incoming = extra;
+            if (status == SEC_E_OK && alertRecord && plain.empty()) {
+                // The peer's close_notify. Some Schannels (Wine's) give it back as an empty
+                // record with SEC_E_OK instead of SEC_I_CONTEXT_EXPIRED; a server that then
+                // waits for ours (pure-ftpd after a listing) would otherwise wait with us
+                // until the silence limit, and the end of the data would read as a stall.
+                peerClosed = true;
+                return IoOutcome::Closed;
+            }
             if (status == SEC_I_RENEGOTIATE) {
                 // A post-handshake message (TLS 1.3 session ticket, key update): Schannel
                 // wants it through InitializeSecurityContext.
@@ -602,6 +612,10 @@ IoOutcome Stream::sendAll(const void* data, std::size_t size, int silenceMs,
 bool Stream::waitReadable(int timeoutMs) {
     Impl& m = *impl_;
     if (!m.haveContext) return false;
+    // A read can take more than one record off the socket: those already here are
+    // readable even when the socket has nothing more to say (an FTP server's "150" and
+    // "226" often come in one segment), so they are opened first.
+    if (m.plain.empty() && !m.incoming.empty() && m.decrypt(0, nullptr) != IoOutcome::TimedOut) return true;
     return !m.plain.empty() || m.socket.waitReadable(timeoutMs);
 }
 

@@ -1,11 +1,13 @@
 // Runs the FTP session layer of the Windows build against a real server:
-//   velmo_ftp_roundtrip HOST PORT USER PASSWORD PASSIVE(0|1) SIZE
-// logs in, makes and enters "roundtrip", sends a generated file of SIZE bytes (its watch
+//   velmo_ftp_roundtrip HOST PORT USER PASSWORD PASSIVE(0|1) SIZE [tls]
+// logs in (with "tls": explicit TLS, the server's self-signed certificate accepted once
+// when asked, and every step then encrypted), makes and enters "roundtrip", sends a generated file of SIZE bytes (its watch
 // told the count as the installer's is), lists it, fetches it back (once unwatched, once
 // watched), compares.
 // Prints one line per step; exit code 0 only when every step worked.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "ftp/ftp_session.h"
@@ -45,11 +47,27 @@ void checkWatched(const velmo::ftp::Result& result, const Watched& w, long size,
     step(w.highest <= size, what + ": progress never passed the file size");
 }
 
+// The tool's side of encryption, reduced to what a user answering Yes once does.
+struct AcceptOnce : velmo::ftp::TlsTrust {
+    bool seen = false;
+    std::string kept;
+    int questions = 0;
+    bool seenWithTls(const std::string&, int) override { return seen; }
+    void rememberTls(const std::string&, int) override { seen = true; }
+    std::string keptCertificate(const std::string&, int) override { return kept; }
+    bool askAboutCertificate(const velmo::ftp::CertificateQuestion& q) override {
+        ++questions;
+        kept = q.verification.certificate.der;
+        return true;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) {
-        std::fprintf(stderr, "usage: velmo_ftp_roundtrip HOST PORT USER PASSWORD PASSIVE SIZE\n");
+    const bool tls = argc == 8 && std::string(argv[7]) == "tls";
+    if (argc != 7 && !tls) {
+        std::fprintf(stderr, "usage: velmo_ftp_roundtrip HOST PORT USER PASSWORD PASSIVE SIZE [tls]\n");
         return 2;
     }
     using namespace velmo;
@@ -68,7 +86,15 @@ int main(int argc, char** argv) {
     step(fs::replaceFileContents("envoi.bin", data), "local file written");
 
     ftp::startSessions();
-    step(session.open(host, user, password, passive != 0, port).ok(), "login");
+    ftp::Account account{host, user, password, passive != 0, port, nullptr};
+    auto trust = std::make_shared<AcceptOnce>();
+    if (tls) account.tls = trust;
+    const ftp::Result login = session.open(account);
+    step(login.ok(), "login (" + ftp::describe(login) + ")");
+    if (tls) {
+        step(session.encrypted(), "the session is encrypted");
+        step(trust->questions == 1 && trust->seen, "the certificate question asked once, the server remembered");
+    }
     step(session.makeDirectory("roundtrip").ok(), "MKD roundtrip");
     step(session.changeDirectory("roundtrip").ok(), "CWD roundtrip");
 

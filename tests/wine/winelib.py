@@ -373,12 +373,12 @@ class WineTest:
                         os.path.join(tools, "livre-dor"))
         return tools
 
-    def start_peer(self, kind):
+    def start_peer(self, kind, *options):
         """Starts a real FTP server (tests/support's run_peer: "pyftpdlib", "vsftpd", ...) on
-        127.0.0.1. Returns (process, info), info holding host, port, user, password and home
+        127.0.0.1, with run_peer's `options` (e.g. "--tls", "required", ...). Returns (process, info), info holding host, port, user, password and home
         (its login folder on this machine). Closing the process's stdin stops it; close()
         stops those still running."""
-        proc = subprocess.Popen([self.native("run_peer"), kind], stdin=subprocess.PIPE,
+        proc = subprocess.Popen([self.native("run_peer"), kind, *options], stdin=subprocess.PIPE,
                                 stdout=subprocess.PIPE, text=True)
         self._peers.append(proc)
         info = {}
