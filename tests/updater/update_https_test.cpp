@@ -36,98 +36,89 @@ Package securePackage() {
     return p;
 }
 
-struct TestCa {
-    explicit TestCa(const std::string& file) { http::setExtraCaFileForTests(file); }
-    ~TestCa() { http::setExtraCaFileForTests(""); }
-};
+// The tests' CA trusted, an FTP server with the guestbook folder, and a Tools folder with
+// the script at 2000000; `official` publishes 2010000 over https with the CA's leaf.
+struct SecureScene {
+    SecureScene() : official(leaf(certs.good)) {
+        http::setExtraCaFileForTests(certs.caFile);
+        publish(official);
+        ftp.makeFolder("livre-dor");
+        tools.setInstalledScript(2000000);
+        RecordingReporter start;
+        EXPECT_TRUE(initialiseLocalVersions(start));
+    }
+    ~SecureScene() { http::setExtraCaFileForTests(""); }
+    static HttpTlsLeaf leaf(const velmo::testsupport::TlsLeaf& l) { return {l.certFile, l.keyFile}; }
+    static void publish(const OfficialSiteOnPeer& site) {
+        site.publishList({{2000000, 1000000}, {2010000, 1000000}});
+        site.publishPackage(2010000, securePackage());
+    }
+    ConnectionSettings form() const {
+        ConnectionSettings s;
+        s.serverAddress = ftp.host();
+        s.userId = ftp.user();
+        s.password = ftp.password();
+        s.guestbookFolder = "livre-dor";
+        s.passiveFlag = 1;
+        s.port = ftp.port();
+        return s;
+    }
+    std::int32_t recordedVersion() const {
+        std::int32_t v = 0;
+        EXPECT_TRUE(readLocalVersion(scriptVersionFile, v));
+        return v;
+    }
 
-ConnectionSettings formFor(const FtpPeer& ftp) {
-    ConnectionSettings s;
-    s.serverAddress = ftp.host();
-    s.userId = ftp.user();
-    s.password = ftp.password();
-    s.guestbookFolder = "livre-dor";
-    s.permissionFlag = 0;
-    s.passiveFlag = 1;
-    s.port = ftp.port();
-    return s;
-}
+    velmo::testing::ScratchFolder certDir;
+    const TlsCertificates certs{certDir.path};
+    OfficialSiteOnPeer official;
+    FtpPeer ftp{PeerKind::Pyftpdlib};
+    ToolsFolder tools;
+    UpdaterState state;
+    RecordingReporter reporter;
+};
 
 }  // namespace
 
 TEST(UpdateOverHttps, ACheckAndAnInstallationFromAnHttpsSite) {
-    velmo::testing::ScratchFolder certDir;
-    const TlsCertificates certs(certDir.path);
-    TestCa ca(certs.caFile);
-    OfficialSiteOnPeer official(HttpTlsLeaf{certs.good.certFile, certs.good.keyFile});
-    official.publishList({{2000000, 1000000}, {2010000, 1000000}});
-    official.publishPackage(2010000, securePackage());
-    ASSERT_EQ(official.site().baseUrl.rfind("https://127.0.0.1:", 0), 0u);
+    SecureScene scene;
+    ASSERT_EQ(scene.official.site().baseUrl.rfind("https://127.0.0.1:", 0), 0u);
+    ASSERT_EQ(checkForUpdates(scene.state, scene.official.site(), scene.reporter), CheckOutcome::UpdateOffered);
+    EXPECT_EQ(scene.reporter.latest, 2010000);
+    EXPECT_EQ(scene.reporter.description,
+              (std::vector<std::string>{"<UpdateAvailable>", "", "Mise à jour par https."}));
 
-    FtpPeer ftp(PeerKind::Pyftpdlib);
-    ftp.makeFolder("livre-dor");
-    ToolsFolder tools;
-    tools.setInstalledScript(2000000);
-    RecordingReporter start;
-    ASSERT_TRUE(initialiseLocalVersions(start));
-
-    UpdaterState state;
-    RecordingReporter reporter;
-    ASSERT_EQ(checkForUpdates(state, official.site(), reporter), CheckOutcome::UpdateOffered);
-    EXPECT_EQ(reporter.latest, 2010000);
-    EXPECT_EQ(reporter.description, (std::vector<std::string>{"<UpdateAvailable>", "", "Mise à jour par https."}));
-
-    EXPECT_EQ(applyUpdate(state, official.site(), formFor(ftp), reporter), ApplyOutcome::Installed);
+    EXPECT_EQ(applyUpdate(scene.state, scene.official.site(), scene.form(), scene.reporter), ApplyOutcome::Installed);
     const Package p = securePackage();
-    EXPECT_EQ(velmo::testing::readBytes(ftp.home() + "/livre-dor/livre_lire.php"), p.contents.at("livre_lire.velmo"));
-    EXPECT_TRUE(velmo::testing::readBytes(ftp.home() + "/livre-dor/skins/defaut/fond.png") ==
-                p.contents.at("skins/defaut/fond.png"));
-    std::int32_t recorded = 0;
-    EXPECT_TRUE(readLocalVersion(scriptVersionFile, recorded));
-    EXPECT_EQ(recorded, 2010000);
-    // Nothing of it went over plain HTTP.
-    EXPECT_EQ(official.web.accessLog().find("HTTP/1.1\" 30"), std::string::npos);
+    const std::string guestbook = scene.ftp.home() + "/livre-dor/";
+    EXPECT_EQ(velmo::testing::readBytes(guestbook + "livre_lire.php"), p.contents.at("livre_lire.velmo"));
+    EXPECT_TRUE(velmo::testing::readBytes(guestbook + "skins/defaut/fond.png") == p.contents.at("skins/defaut/fond.png"));
+    EXPECT_EQ(scene.recordedVersion(), 2010000);
 }
 
 // The check read a genuine description, then the package's server presents a certificate
 // that does not hold: not one file reaches the FTP server, the version stays, and the
 // journal keeps the reason.
 TEST(UpdateOverHttps, PackageFilesFromAServerWhoseCertificateDoesNotHoldAreNeverSent) {
-    velmo::testing::ScratchFolder certDir;
-    const TlsCertificates certs(certDir.path);
-    TestCa ca(certs.caFile);
-    OfficialSiteOnPeer official(HttpTlsLeaf{certs.good.certFile, certs.good.keyFile});
-    OfficialSiteOnPeer impostor(HttpTlsLeaf{certs.selfSigned.certFile, certs.selfSigned.keyFile});
-    for (const OfficialSiteOnPeer* site : {&official, &impostor}) {
-        site->publishList({{2000000, 1000000}, {2010000, 1000000}});
-        site->publishPackage(2010000, securePackage());
-    }
-    FtpPeer ftp(PeerKind::Pyftpdlib);
-    ftp.makeFolder("livre-dor");
-    ToolsFolder tools;
-    tools.setInstalledScript(2000000);
-    RecordingReporter start;
-    ASSERT_TRUE(initialiseLocalVersions(start));
-    UpdaterState state;
-    RecordingReporter reporter;
-    ASSERT_EQ(checkForUpdates(state, official.site(), reporter), CheckOutcome::UpdateOffered);
+    SecureScene scene;
+    OfficialSiteOnPeer impostor(SecureScene::leaf(scene.certs.selfSigned));
+    SecureScene::publish(impostor);
+    ASSERT_EQ(checkForUpdates(scene.state, scene.official.site(), scene.reporter), CheckOutcome::UpdateOffered);
 
-    EXPECT_EQ(applyUpdate(state, impostor.site(), formFor(ftp), reporter), ApplyOutcome::Unverified);
-    EXPECT_FALSE(std::filesystem::exists(ftp.home() + "/livre-dor/livre_lire.php"));
-    EXPECT_FALSE(std::filesystem::exists(ftp.home() + "/livre-dor/skins"));
-    std::int32_t recorded = 0;
-    EXPECT_TRUE(readLocalVersion(scriptVersionFile, recorded));
-    EXPECT_EQ(recorded, 2000000);
-    EXPECT_EQ(reporter.rows[0].second, FileState::Failed);
-    ASSERT_EQ(reporter.boxes.size(), 1u);
-    EXPECT_EQ(reporter.boxes[0].title, "ATTENTION.");
-    EXPECT_EQ(reporter.boxes[0].text,
+    EXPECT_EQ(applyUpdate(scene.state, impostor.site(), scene.form(), scene.reporter), ApplyOutcome::Unverified);
+    EXPECT_FALSE(std::filesystem::exists(scene.ftp.home() + "/livre-dor/livre_lire.php"));
+    EXPECT_FALSE(std::filesystem::exists(scene.ftp.home() + "/livre-dor/skins"));
+    EXPECT_EQ(scene.recordedVersion(), 2000000);
+    EXPECT_EQ(scene.reporter.rows[0].second, FileState::Failed);
+    ASSERT_EQ(scene.reporter.boxes.size(), 1u);
+    EXPECT_EQ(scene.reporter.boxes[0].title, "ATTENTION.");
+    EXPECT_EQ(scene.reporter.boxes[0].text,
               "Le fichier : \"livre_lire.php\" se trouvant sur le site officiel n'a pas été téléchargé : l'identité "
               "du site officiel n'a pas pu être vérifiée (son certificat de sécurité n'est pas valable).\r\n\r\n"
               "Rien n'a été installé. Vérifiez que la date et l'heure de votre ordinateur sont justes, puis tentez à "
               "nouveau de vérifier les mises à jour plus tard ; si cela se répète, contactez le webmaster du site "
               "officiel.\r\n[Distant - Erreur : TFCERT]");
-    const std::string journal = tools.dir.readFile("softwareDatas/log-erreur-Update.txt");
+    const std::string journal = scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt");
     EXPECT_NE(journal.find("Certificat du site officiel refusé : " + impostor.site().baseUrl +
                            "maj_2010000/livre_lire.velmo : self-signed certificate (subject: "),
               std::string::npos)
