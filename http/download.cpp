@@ -230,7 +230,10 @@ public:
             const int silence = static_cast<int>(std::max<std::uint64_t>(std::min(waitMs, left), 1));
             switch (tls_.receiveSome(buffer, size, moved, silence, budget.abort)) {
                 case tls::IoOutcome::Done: return Read::Data;
-                case tls::IoOutcome::Closed: return Read::Closed;
+                case tls::IoOutcome::Closed:
+                    if (tls_.closeNotified()) return Read::Closed;
+                    brokenDetail_ = "TLS connection: ended without close_notify";
+                    return Read::Broken;
                 case tls::IoOutcome::TimedOut: return budget.left() == 0 ? Read::OutOfTime : Read::TimedOut;
                 case tls::IoOutcome::Aborted: return Read::Aborted;
                 case tls::IoOutcome::Error: break;
@@ -297,8 +300,8 @@ DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& 
         if (r == Read::OutOfTime) return DownloadError::TooSlow;
         if (r == Read::TimedOut) return answered ? DownloadError::Stalled : DownloadError::NoAnswer;
         if (r == Read::Broken) {
-            // Over TLS only: the connection ended without TLS's close (perhaps cut by a
-            // third party), so even a body without length did not end here.
+            // Over TLS only: the connection broke or ended without TLS's close (perhaps
+            // cut by a third party), so even a body without length did not end here.
             result.tlsDetail = connection.brokenDetail();
             return DownloadError::TlsFailed;
         }

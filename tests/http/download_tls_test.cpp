@@ -13,6 +13,7 @@
 #include "http/download.h"
 #include "http/test_ca.h"
 #include "platform/clock.h"
+#include "tests/support/child_process.h"
 #include "tests/support/http_peers.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
@@ -178,5 +179,56 @@ TEST(DownloadTls, AStalledHandshakeEndsWithinTheAddressBounds) {
         EXPECT_LT(took, r.maxMs) << r.what;
         EXPECT_EQ(dir.readFile("f"), "old copy") << r.what;
         if (aborter.joinable()) aborter.join();
+    }
+}
+
+// A body without length ends where the connection ends, but over TLS only TLS's own close
+// (close_notify) ends it: a connection cut without it (by a third party, perhaps) would
+// otherwise pass half a file for the whole.
+TEST(DownloadTls, ABodyEndsOnlyWithTheTlsClose) {
+    ScratchFolder certDir;
+    const TlsCertificates certs(certDir.path);
+    TestCa ca(certs.caFile);
+    const std::string server =
+        "import socket, ssl, sys\n"
+        "cert, key, port, mode = sys.argv[1:5]\n"
+        "ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)\n"
+        "ctx.load_cert_chain(cert, key)\n"
+        "ls = socket.socket()\n"
+        "ls.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\n"
+        "ls.bind(('127.0.0.1', int(port)))\n"
+        "ls.listen(8)\n"
+        "while True:\n"
+        "    raw, _ = ls.accept()\n"
+        "    raw.settimeout(5)\n"
+        "    try:\n"
+        "        c = ctx.wrap_socket(raw, server_side=True)\n"
+        "        head = b''\n"
+        "        while b'\\r\\n\\r\\n' not in head:\n"
+        "            more = c.recv(4096)\n"
+        "            if not more: raise OSError('closed')\n"
+        "            head += more\n"
+        "        c.sendall(b'HTTP/1.1 200 OK\\r\\nConnection: close\\r\\n\\r\\nthe first half of a file')\n"
+        "        if mode == 'notify': c = c.unwrap()\n"
+        "        else: c.shutdown(socket.SHUT_RDWR)\n"  // the TCP end alone, no close_notify
+        "        c.close()\n"
+        "    except Exception as e:\n"
+        "        print(e, flush=True)\n";
+    struct Row {
+        const char* mode;
+        DownloadError error;
+    };
+    for (const Row& r : {Row{"notify", DownloadError::None}, Row{"cut", DownloadError::TlsFailed}}) {
+        velmo::testsupport::ChildProcess process;
+        const int port = velmo::testsupport::freeLoopbackPort();
+        process.start({"/usr/bin/python3", "-c", server, certs.good.certFile, certs.good.keyFile, std::to_string(port),
+                       r.mode},
+                      certDir.file(std::string(r.mode) + ".txt"));
+        ASSERT_TRUE(velmo::testsupport::waitUntilListening(process, port, 20000)) << process.output();
+        ScratchFolder dir;
+        dir.writeFile("f", "old copy");
+        const DownloadResult got = downloadFile("https://127.0.0.1:" + std::to_string(port) + "/f", dir.file("f"));
+        EXPECT_EQ(got.error, r.error) << r.mode << ": " << errorName(got.error) << " " << got.tlsDetail;
+        EXPECT_EQ(dir.readFile("f"), r.error == DownloadError::None ? "the first half of a file" : "old copy") << r.mode;
     }
 }
