@@ -1,7 +1,8 @@
 // Addresses and redirect targets as the official site (or a server in the way) may give
 // them. Whatever the bytes: a request built from an address that parses holds no byte a
 // request line cannot carry (no second request can ride on it), an address survives being
-// written and parsed again, and a resolved Location holds no control character.
+// written and parsed again (its scheme included), a resolved Location holds no control
+// character, and one without a scheme of its own never turns https into http.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (lineEnds != 5 || request.find('\n') != request.find("\r\n") + 1) fail("the request has extra lines");
         HttpUrl again;
         if (parseUrl(formatUrl(url), again) != UrlProblem::None || again.host != url.host || again.port != url.port ||
-            again.path != url.path)
+            again.path != url.path || again.secure != url.secure)
             fail("an address changed when written and parsed again");
     }
 
@@ -48,5 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!resolved.empty() && parseUrl(resolved, target) == UrlProblem::None)
         for (unsigned char c : requestTarget(target))
             if (c <= 0x20 || c >= 0x7f) fail("a redirect's request target holds a byte a request line cannot carry");
+    // From an https address a relative Location never leads back to plain http.
+    const HttpUrl secureBase{"127.0.0.1", 8443, "velmo-maj/maj_2010000/fond.velmo", true};
+    const std::string fromSecure = resolveLocation(secureBase, input);
+    HttpUrl secureTarget;
+    if (!fromSecure.empty() && fromSecure.find("://") == std::string::npos) fail("a resolved Location is not absolute");
+    if (!fromSecure.empty() && input.find("://") == std::string::npos &&
+        parseUrl(fromSecure, secureTarget) == UrlProblem::None && !secureTarget.secure)
+        fail("a relative Location from https resolved to plain http");
     return 0;
 }

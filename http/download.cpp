@@ -1,9 +1,14 @@
 #include "http/download.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 #include <vector>
 
+#include "http/test_ca.h"
 #include "http/url.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
@@ -16,8 +21,8 @@ bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-bool sameHostAndPort(const HttpUrl& a, const HttpUrl& b) {
-    if (a.port != b.port || a.host.size() != b.host.size()) return false;
+bool sameHost(const HttpUrl& a, const HttpUrl& b) {
+    if (a.host.size() != b.host.size()) return false;
     for (std::size_t i = 0; i < a.host.size(); ++i) {
         char x = a.host[i], y = b.host[i];
         if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
@@ -65,78 +70,242 @@ Wait waitOn(net::Socket& socket, bool forWrite, std::uint64_t limitMs, const Bud
     }
 }
 
-DownloadError sendRequest(net::Socket& socket, const std::string& request, const DownloadLimits& limits,
-                          const Budget& budget) {
-    const std::uint64_t end = clock::tickMs() + static_cast<std::uint64_t>(limits.sendLimitSeconds) * 1000;
-    const char* p = request.data();
-    std::size_t size = request.size();
-    while (size > 0) {
-        std::size_t moved = 0;
-        const net::IoResult r = socket.sendSome(p, size, moved);
-        if (r == net::IoResult::Done) {
-            p += moved;
-            size -= moved;
-            continue;
+std::mutex testCaMutex;
+std::string testCaFile;
+
+std::string extraCaFile() {
+    std::lock_guard<std::mutex> lock(testCaMutex);
+    return testCaFile;
+}
+
+// Raised once the budget's deadline passes or the caller's flag is set. The TLS handshake
+// bounds only silences by itself: a server that trickles its handshake a byte at a time
+// must still end within the address's time.
+class BudgetWatch {
+public:
+    explicit BudgetWatch(const Budget& budget) : budget_(budget), thread_([this] { run(); }) {}
+    ~BudgetWatch() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
         }
-        if (r != net::IoResult::WouldBlock) return DownloadError::SendFailed;
-        const std::uint64_t now = clock::tickMs();
-        if (now >= end) return DownloadError::SendFailed;
-        // The socket is full: wait until it drains (at most the usual 50 ms retry step).
-        switch (waitOn(socket, true, std::min<std::uint64_t>(end - now, 50), budget)) {
-            case Wait::Aborted: return DownloadError::Aborted;
-            case Wait::OutOfTime: return DownloadError::TooSlow;
-            default: break;
+        wake_.notify_all();
+        thread_.join();
+    }
+    BudgetWatch(const BudgetWatch&) = delete;
+    BudgetWatch& operator=(const BudgetWatch&) = delete;
+    const std::atomic<bool>* flag() const { return &raised_; }
+
+private:
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!done_) {
+            const std::uint64_t left = budget_.left();
+            if (left == 0 || budget_.aborted()) {
+                raised_ = true;
+                return;
+            }
+            wake_.wait_for(lock, std::chrono::milliseconds(std::min<std::uint64_t>(left, 50)));
         }
     }
-    return DownloadError::None;
+
+    Budget budget_;
+    std::atomic<bool> raised_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;  // last: everything it reads is made before it starts
+};
+
+std::string certificateText(const tls::Verification& v) {
+    const tls::CertificateInfo& c = v.certificate;
+    if (c.der.empty()) return v.detail;
+    return v.detail + " (subject: " + c.subject + "; issuer: " + c.issuer + "; valid " + c.notBefore + " to " +
+           c.notAfter + " UTC; SHA-256 " + c.sha256 + ")";
 }
+
+enum class Read { Data, Closed, TimedOut, OutOfTime, Aborted, Broken };
+
+// One connection to the server, plain or TLS, with the waits of this client.
+class Connection {
+public:
+    // Connects (and over https shakes hands); None or the failure, its details in `result`.
+    DownloadError open(const HttpUrl& url, const DownloadLimits& limits, const Budget& budget, DownloadResult& result) {
+        const std::uint64_t left = budget.left();
+        const bool budgetBounds = left <= static_cast<std::uint64_t>(std::max(limits.connectWaitMs, 0));
+        net::Socket::ConnectOutcome connected = net::Socket::ConnectOutcome::NoAddress;
+        socket_ = net::Socket::connectTo(
+            url.host, url.port,
+            static_cast<int>(budgetBounds ? left : static_cast<std::uint64_t>(limits.connectWaitMs)), budget.abort,
+            &connected);
+        switch (connected) {
+            case net::Socket::ConnectOutcome::Connected: break;
+            case net::Socket::ConnectOutcome::TimedOut:
+                return budgetBounds ? DownloadError::TooSlow : DownloadError::ConnectTimedOut;
+            case net::Socket::ConnectOutcome::Aborted: return DownloadError::Aborted;
+            default: return DownloadError::ConnectFailed;
+        }
+        socket_.setNonBlocking(true);
+        if (!url.secure) return DownloadError::None;
+
+        tls::Options options;
+        options.hostName = url.host;
+        options.extraCaFile = extraCaFile();
+        options.timeoutMs = std::max(limits.firstByteWaitMs, 1);
+        tls::Outcome shaken;
+        {
+            BudgetWatch watch(budget);
+            options.abort = watch.flag();
+            shaken = tls_.handshake(std::move(socket_), options);
+        }
+        secure_ = true;
+        const tls::Verification& v = tls_.verification();
+        switch (shaken) {
+            case tls::Outcome::Done: return DownloadError::None;
+            case tls::Outcome::Untrusted:
+                // Never trusted here: no question, no exception, and not a byte of the
+                // request goes out on it.
+                result.certificateReason = v.reason;
+                result.tlsDetail = certificateText(v);
+                tls_.close(0);
+                return DownloadError::CertificateRejected;
+            default: break;
+        }
+        if (budget.aborted()) return DownloadError::Aborted;
+        if (budget.left() == 0) return DownloadError::TooSlow;
+        if (shaken == tls::Outcome::TimedOut) return DownloadError::NoAnswer;
+        result.tlsDetail = "TLS handshake: " + v.detail;
+        return DownloadError::TlsFailed;
+    }
+
+    DownloadError send(const std::string& request, const DownloadLimits& limits, const Budget& budget) {
+        const std::uint64_t end =
+            clock::tickMs() + static_cast<std::uint64_t>(std::max(limits.sendLimitSeconds, 0)) * 1000;
+        if (secure_) {
+            // Short slices: the stream carries on with the same bytes after each one.
+            for (;;) {
+                if (budget.aborted()) return DownloadError::Aborted;
+                const std::uint64_t now = clock::tickMs();
+                if (budget.left() == 0) return DownloadError::TooSlow;
+                if (now >= end) return DownloadError::SendFailed;
+                const int slice = static_cast<int>(std::min<std::uint64_t>({end - now, budget.left(), 100}));
+                switch (tls_.sendAll(request.data(), request.size(), slice, budget.abort)) {
+                    case tls::IoOutcome::Done: return DownloadError::None;
+                    case tls::IoOutcome::TimedOut: continue;
+                    case tls::IoOutcome::Aborted: return DownloadError::Aborted;
+                    default: return DownloadError::SendFailed;
+                }
+            }
+        }
+        const char* p = request.data();
+        std::size_t size = request.size();
+        while (size > 0) {
+            std::size_t moved = 0;
+            const net::IoResult r = socket_.sendSome(p, size, moved);
+            if (r == net::IoResult::Done) {
+                p += moved;
+                size -= moved;
+                continue;
+            }
+            if (r != net::IoResult::WouldBlock) return DownloadError::SendFailed;
+            const std::uint64_t now = clock::tickMs();
+            if (now >= end) return DownloadError::SendFailed;
+            // The socket is full: wait until it drains (at most the usual 50 ms retry step).
+            switch (waitOn(socket_, true, std::min<std::uint64_t>(end - now, 50), budget)) {
+                case Wait::Aborted: return DownloadError::Aborted;
+                case Wait::OutOfTime: return DownloadError::TooSlow;
+                default: break;
+            }
+        }
+        return DownloadError::None;
+    }
+
+    // What the server sends next, after at most `waitMs` of silence (never past the budget).
+    Read read(char* buffer, std::size_t size, std::size_t& moved, std::uint64_t waitMs, const Budget& budget) {
+        moved = 0;
+        if (secure_) {
+            if (budget.aborted()) return Read::Aborted;
+            const std::uint64_t left = budget.left();
+            if (left == 0) return Read::OutOfTime;
+            const int silence = static_cast<int>(std::max<std::uint64_t>(std::min(waitMs, left), 1));
+            switch (tls_.receiveSome(buffer, size, moved, silence, budget.abort)) {
+                case tls::IoOutcome::Done: return Read::Data;
+                case tls::IoOutcome::Closed:
+                    if (tls_.closeNotified()) return Read::Closed;
+                    brokenDetail_ = "TLS connection: ended without close_notify";
+                    return Read::Broken;
+                case tls::IoOutcome::TimedOut: return budget.left() == 0 ? Read::OutOfTime : Read::TimedOut;
+                case tls::IoOutcome::Aborted: return Read::Aborted;
+                case tls::IoOutcome::Error: break;
+            }
+            brokenDetail_ = "TLS connection: " + tls_.verification().detail;
+            return Read::Broken;
+        }
+        // Large reads, and a wait only once the socket has nothing more: a big file then
+        // costs one receive per buffer instead of a wait and a receive per few kilobytes.
+        for (;;) {
+            if (budget.aborted()) return Read::Aborted;
+            if (budget.left() == 0) return Read::OutOfTime;
+            if (drained_) {
+                switch (waitOn(socket_, false, waitMs, budget)) {
+                    case Wait::Ready: break;
+                    case Wait::Aborted: return Read::Aborted;
+                    case Wait::OutOfTime: return Read::OutOfTime;
+                    case Wait::TimedOut: return Read::TimedOut;
+                }
+            }
+            const net::IoResult r = socket_.receiveSome(buffer, size, moved);
+            drained_ = r == net::IoResult::WouldBlock;
+            if (drained_) continue;
+            return r == net::IoResult::Done ? Read::Data : Read::Closed;
+        }
+    }
+
+    const std::string& brokenDetail() const { return brokenDetail_; }
+
+    ~Connection() {
+        // The request was answered (or given up): a short close_notify, never a wait for it.
+        if (secure_ && tls_.ready()) tls_.close(100);
+    }
+
+private:
+    net::Socket socket_;
+    tls::Stream tls_;
+    bool secure_ = false;
+    bool drained_ = true;
+    std::string brokenDetail_;
+};
 
 // One request and its answer on a connection of its own. Reads until the response is
 // complete, has failed, or has shown a head this client will not take the body of.
-DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& body,
-                       const DownloadLimits& limits, const Budget& budget) {
+DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& body, const DownloadLimits& limits,
+                       const Budget& budget, DownloadResult& result) {
     if (budget.aborted()) return DownloadError::Aborted;
-    const std::uint64_t left = budget.left();
-    if (left == 0) return DownloadError::TooSlow;
-    const bool budgetBounds = left <= static_cast<std::uint64_t>(std::max(limits.connectWaitMs, 0));
-    net::Socket::ConnectOutcome connected = net::Socket::ConnectOutcome::NoAddress;
-    net::Socket socket = net::Socket::connectTo(
-        url.host, url.port, static_cast<int>(budgetBounds ? left : static_cast<std::uint64_t>(limits.connectWaitMs)),
-        budget.abort, &connected);
-    switch (connected) {
-        case net::Socket::ConnectOutcome::Connected: break;
-        case net::Socket::ConnectOutcome::TimedOut:
-            return budgetBounds ? DownloadError::TooSlow : DownloadError::ConnectTimedOut;
-        case net::Socket::ConnectOutcome::Aborted: return DownloadError::Aborted;
-        default: return DownloadError::ConnectFailed;
-    }
-    socket.setNonBlocking(true);
-    if (const DownloadError sent = sendRequest(socket, requestText(url), limits, budget); sent != DownloadError::None)
+    if (budget.left() == 0) return DownloadError::TooSlow;
+    Connection connection;
+    if (const DownloadError opened = connection.open(url, limits, budget, result); opened != DownloadError::None)
+        return opened;
+    if (const DownloadError sent = connection.send(requestText(url), limits, budget); sent != DownloadError::None)
         return sent;
 
     bool answered = false;
-    // Large reads, and a wait only once the socket has nothing more: a big file then costs
-    // one receive per buffer instead of a wait and a receive per few kilobytes.
     std::vector<char> buffer(64 * 1024);
-    bool drained = true;
     bool reserved = false;
     for (;;) {
-        if (budget.aborted()) return DownloadError::Aborted;
-        if (budget.left() == 0) return DownloadError::TooSlow;
-        if (drained) {
-            const int wait = answered ? limits.readWaitMs : limits.firstByteWaitMs;
-            switch (waitOn(socket, false, static_cast<std::uint64_t>(std::max(wait, 0)), budget)) {
-                case Wait::Ready: break;
-                case Wait::Aborted: return DownloadError::Aborted;
-                case Wait::OutOfTime: return DownloadError::TooSlow;
-                case Wait::TimedOut: return answered ? DownloadError::Stalled : DownloadError::NoAnswer;
-            }
-        }
+        const int wait = answered ? limits.readWaitMs : limits.firstByteWaitMs;
         std::size_t moved = 0;
-        const net::IoResult r = socket.receiveSome(buffer.data(), buffer.size(), moved);
-        drained = r == net::IoResult::WouldBlock;
-        if (drained) continue;
-        if (r != net::IoResult::Done) {
+        const Read r =
+            connection.read(buffer.data(), buffer.size(), moved, static_cast<std::uint64_t>(std::max(wait, 0)), budget);
+        if (r == Read::Aborted) return DownloadError::Aborted;
+        if (r == Read::OutOfTime) return DownloadError::TooSlow;
+        if (r == Read::TimedOut) return answered ? DownloadError::Stalled : DownloadError::NoAnswer;
+        if (r == Read::Broken) {
+            // Over TLS only: the connection broke or ended without TLS's close (perhaps
+            // cut by a third party), so even a body without length did not end here.
+            result.tlsDetail = connection.brokenDetail();
+            return DownloadError::TlsFailed;
+        }
+        if (r == Read::Closed) {
             if (!answered) return DownloadError::NoAnswer;
             parser.endOfStream();
             break;
@@ -158,6 +327,14 @@ DownloadError exchange(const HttpUrl& url, ResponseParser& parser, std::string& 
                                                                  : DownloadError::None;
 }
 
+// Whether a redirect from `from` may lead to `to` (see download.h): None, or why not.
+DownloadError redirectRefusal(const HttpUrl& from, const HttpUrl& to) {
+    if (!sameHost(from, to)) return DownloadError::RedirectElsewhere;
+    if (from.secure && !to.secure) return DownloadError::RedirectDowngrade;
+    if (from.secure == to.secure && from.port != to.port) return DownloadError::RedirectElsewhere;
+    return DownloadError::None;
+}
+
 }  // namespace
 
 DownloadResult fetchUrl(const std::string& url, std::string& body, const DownloadLimits& limits) {
@@ -167,7 +344,7 @@ DownloadResult fetchUrl(const std::string& url, std::string& body, const Downloa
     if (limits.deadlineTickMs != 0) budget.deadline = std::min(budget.deadline, limits.deadlineTickMs);
     budget.abort = limits.abort;
     std::string current = url;
-    HttpUrl asked;
+    HttpUrl previous;  // the address of the last hop
     for (;;) {
         body.clear();
         result.finalUrl = current;
@@ -177,14 +354,14 @@ DownloadResult fetchUrl(const std::string& url, std::string& body, const Downloa
             result.error = problem == UrlProblem::NotHttp ? DownloadError::NotHttp : DownloadError::BadUrl;
             return result;
         }
-        if (result.redirects == 0) asked = parsed;
-        else if (!sameHostAndPort(asked, parsed)) {
-            result.error = DownloadError::RedirectElsewhere;
-            return result;
+        if (result.redirects > 0) {
+            result.error = redirectRefusal(previous, parsed);
+            if (result.error != DownloadError::None) return result;
         }
+        previous = parsed;
 
         ResponseParser parser(limits.response);
-        const DownloadError exchanged = exchange(parsed, parser, body, limits, budget);
+        const DownloadError exchanged = exchange(parsed, parser, body, limits, budget, result);
         result.status = parser.headComplete() ? parser.head().status : 0;
         if (parser.headComplete() && isRedirect(result.status)) {
             // The answer's own body (a short page) is never the file.
@@ -200,6 +377,7 @@ DownloadResult fetchUrl(const std::string& url, std::string& body, const Downloa
                 return result;
             }
             ++result.redirects;
+            result.tlsDetail.clear();  // of a redirect page cut short, not of the file
             current = next;
             continue;
         }
@@ -227,6 +405,11 @@ DownloadResult downloadFile(const std::string& url, const std::string& destinati
     return result;
 }
 
+void setExtraCaFileForTests(const std::string& pemFile) {
+    std::lock_guard<std::mutex> lock(testCaMutex);
+    testCaFile = pemFile;
+}
+
 const char* errorName(DownloadError error) {
     switch (error) {
         case DownloadError::None: return "none";
@@ -243,6 +426,9 @@ const char* errorName(DownloadError error) {
         case DownloadError::TooManyRedirects: return "too many redirects";
         case DownloadError::RedirectWithoutLocation: return "redirect without location";
         case DownloadError::RedirectElsewhere: return "redirect elsewhere";
+        case DownloadError::RedirectDowngrade: return "redirect from https to http";
+        case DownloadError::CertificateRejected: return "certificate rejected";
+        case DownloadError::TlsFailed: return "tls failed";
         case DownloadError::TooManyLines: return "too many lines";
         case DownloadError::Aborted: return "aborted";
         case DownloadError::CannotWrite: return "cannot write";

@@ -1,5 +1,5 @@
-// The update client's HTTP/1.1 GET: fetches one address over plain HTTP and stores the
-// body as a file. The only network peer of the updater besides FTP.
+// The update client's HTTP/1.1 GET: fetches one http:// or https:// address and stores
+// the body as a file. The only network peer of the updater besides FTP.
 //
 // What makes a download succeed: a "200" answer whose whole body arrived in the framing
 // its head announced (all Content-Length bytes, every chunk up to the last one, or, with
@@ -8,24 +8,34 @@
 // head or chunk size, a body over the size bound, a server that stays silent or keeps
 // sending past the time bound.
 //
+// HTTPS: the TLS handshake (platform/tls.h) follows the TCP connect, with the address's
+// host as SNI and as the name the certificate must carry. The certificate is judged by the
+// system's store alone (OpenSSL's default paths natively, the Windows store with Schannel):
+// there is no question and no exception, since a file of the official site is only worth
+// having from the official site (CertificateRejected, the reason kept). A TLS connection
+// that ends without TLS's own close in the middle of a body is a failure, not an end.
+//
 // Redirects: a 301, 302, 303, 307 or 308 answer is followed to its Location (relative
 // values resolved against the address asked) for at most maxRedirects hops; its own body
-// is never stored. Only a Location on the same host and port as the address asked is
-// followed: a file of the official site comes from the official site, whatever another
-// host would hand out in its place (RedirectElsewhere). A Location that leaves plain HTTP
-// ("https://...") fails cleanly (NotHttp).
+// is never stored. A Location must stay on the host asked (RedirectElsewhere otherwise): a
+// file of the official site comes from the official site, whatever another host would
+// hand out in its place. On the same scheme it must keep the port too; from http:// it may
+// go up to https:// on the same host, at the port the Location names (443 when it names
+// none), the certificate then vouching for the host; from https:// it may never come back
+// to http:// (RedirectDowngrade). Another scheme ("ftp://...") fails cleanly (NotHttp).
 //
 // Time: one address costs at most responseLimitMs from the first connect to the last
-// byte, its redirects included (a monotonic clock: changing the system time changes
-// nothing), and never goes past the caller's own deadline; the connect, name lookup
-// included, waits at most connectWaitMs of it. A caller's abort flag stops it within a
-// tenth of a second.
+// byte, its redirects and TLS handshakes included (a monotonic clock: changing the system
+// time changes nothing), and never goes past the caller's own deadline; the connect, name
+// lookup included, waits at most connectWaitMs of it, and a handshake at most
+// firstByteWaitMs of silence. A caller's abort flag stops it within a tenth of a second.
 #pragma once
 #include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "http/response_parser.h"
+#include "platform/tls.h"
 
 namespace velmo::http {
 
@@ -51,8 +61,8 @@ struct DownloadLimits {
 
 enum class DownloadError {
     None,
-    BadUrl,            // not an http:// address this client can use
-    NotHttp,           // the address (or a redirect's Location) is https:// or another scheme
+    BadUrl,            // not an http:// or https:// address this client can use
+    NotHttp,           // the address (or a redirect's Location) has another scheme (ftp://...)
     ConnectFailed,     // no such host, or the connection was refused
     ConnectTimedOut,   // the host did not take the connection within connectWaitMs
     SendFailed,
@@ -65,6 +75,11 @@ enum class DownloadError {
     TooManyRedirects,
     RedirectWithoutLocation,
     RedirectElsewhere,  // a Location on another host or port: not followed
+    RedirectDowngrade,  // a Location from https:// back to plain http://: not followed
+    CertificateRejected,  // https: the server's certificate could not be verified (see
+                          // certificateReason and tlsDetail); nothing was asked of it
+    TlsFailed,          // https: the TLS handshake failed (no common version or cipher, not
+                        // TLS at all, closed during it), or the TLS connection broke (tlsDetail)
     TooManyLines,       // a complete body with more lines than maxBodyLines
     Aborted,            // the caller's abort flag was set
     CannotWrite,        // the destination file could not be written
@@ -77,6 +92,11 @@ struct DownloadResult {
     int redirects = 0;
     std::string finalUrl;                      // the address the body came from
     std::int64_t bodyBytes = 0;
+    // With CertificateRejected and TlsFailed: why, for the journal. The reason in the
+    // certificate's terms, and the library's words with the certificate's subject, issuer
+    // and dates when one was presented.
+    tls::Reason certificateReason = tls::Reason::None;
+    std::string tlsDetail;
     bool ok() const { return error == DownloadError::None; }
 };
 

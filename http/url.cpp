@@ -67,7 +67,8 @@ std::string removeDotParts(const std::string& path) {
 UrlProblem parseUrl(const std::string& url, HttpUrl& out) {
     const std::size_t schemeEnd = url.find("://");
     if (schemeEnd == std::string::npos || schemeEnd == 0) return UrlProblem::Malformed;
-    if (!schemeIs(url, schemeEnd, "http")) return UrlProblem::NotHttp;
+    const bool secure = schemeIs(url, schemeEnd, "https");
+    if (!secure && !schemeIs(url, schemeEnd, "http")) return UrlProblem::NotHttp;
 
     std::string rest = url.substr(schemeEnd + 3);
     const std::size_t hash = rest.find('#');
@@ -78,6 +79,8 @@ UrlProblem parseUrl(const std::string& url, HttpUrl& out) {
     const std::size_t slash = rest.find('/');
     const std::string authority = rest.substr(0, slash);
     HttpUrl parsed;
+    parsed.secure = secure;
+    parsed.port = defaultPort(secure);
     parsed.path = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
 
     const std::size_t colon = authority.find(':');
@@ -101,8 +104,8 @@ UrlProblem parseUrl(const std::string& url, HttpUrl& out) {
 }
 
 std::string formatUrl(const HttpUrl& url) {
-    std::string text = "http://" + url.host;
-    if (url.port != 80) text += ":" + std::to_string(url.port);
+    std::string text = (url.secure ? "https://" : "http://") + url.host;
+    if (url.port != defaultPort(url.secure)) text += ":" + std::to_string(url.port);
     return text + "/" + url.path;
 }
 
@@ -120,7 +123,7 @@ std::string requestTarget(const HttpUrl& url) {
 
 std::string requestText(const HttpUrl& url) {
     std::string host = url.host;
-    if (url.port != 80) host += ":" + std::to_string(url.port);
+    if (url.port != defaultPort(url.secure)) host += ":" + std::to_string(url.port);
     return "GET " + requestTarget(url) + " HTTP/1.1\r\nAccept: */*\r\nHost: " + host +
            "\r\nConnection: close\r\n\r\n";
 }
@@ -138,7 +141,7 @@ std::string resolveLocation(const HttpUrl& base, const std::string& location) {
         const std::size_t firstSpecial = value.find_first_of("/?");
         if (firstSpecial == std::string::npos || firstSpecial > value.find("://")) return value;
     }
-    if (value.compare(0, 2, "//") == 0) return "http:" + value;
+    if (value.compare(0, 2, "//") == 0) return (base.secure ? "https:" : "http:") + value;
 
     std::string query;
     const std::size_t question = value.find('?');

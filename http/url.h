@@ -1,4 +1,4 @@
-// Web addresses of the update client: splitting an http:// address, the request it sends,
+// Web addresses of the update client: splitting an http:// or https:// address, the request it sends,
 // where a redirect leads, and how a relative file path joins a base address.
 // Pure functions over bytes (CP1252 text); no sockets here.
 #pragma once
@@ -12,20 +12,27 @@ struct HttpUrl {
     // Everything after the first "/" that follows the host, without any "#fragment";
     // may be empty. Kept as written: requestTarget() encodes what needs it.
     std::string path;
+    // "https://": the connection is TLS, its certificate checked for `host` (port 443
+    // unless the address names another).
+    bool secure = false;
 };
+
+// The port an address of this kind uses when it names none: 80, or 443 over TLS.
+inline int defaultPort(bool secure) { return secure ? 443 : 80; }
 
 enum class UrlProblem {
     None,
-    NotHttp,    // another scheme ("https://", "ftp://"): this client speaks plain HTTP only
+    NotHttp,    // another scheme ("ftp://", "file://"): this client speaks HTTP and HTTPS only
     Malformed,  // no "://", no host, a bad port, a host with characters no host has
 };
 
-// "http://host[:port][/path]", the scheme in any letter case. The host may not hold user
-// information ("@"), blanks or control characters; an IPv6 literal ("[...]") is refused
-// since the socket layer speaks IPv4 only. An empty port (a bare ":") means 80.
+// "http://host[:port][/path]" or "https://host[:port][/path]", the scheme in any letter
+// case. The host may not hold user information ("@"), blanks or control characters; an
+// IPv6 literal ("[...]") is refused since the socket layer speaks IPv4 only. An empty port
+// (a bare ":") means the scheme's own (80 or 443).
 UrlProblem parseUrl(const std::string& url, HttpUrl& out);
 
-// "http://host[:port]/path" (":port" only when it is not 80).
+// "http[s]://host[:port]/path" (":port" only when it is not the scheme's own).
 std::string formatUrl(const HttpUrl& url);
 
 // "/" + path with every byte that may not stand in a request line percent-encoded
@@ -34,11 +41,12 @@ std::string formatUrl(const HttpUrl& url);
 std::string requestTarget(const HttpUrl& url);
 
 // The whole GET request:
-// "GET <target> HTTP/1.1\r\nAccept: */*\r\nHost: <host>[:<port>]\r\nConnection: close\r\n\r\n".
+// "GET <target> HTTP/1.1\r\nAccept: */*\r\nHost: <host>[:<port>]\r\nConnection: close\r\n\r\n"
+// (":<port>" only when it is not the scheme's own).
 std::string requestText(const HttpUrl& url);
 
 // The address a Location value names, seen from the address it answered: an absolute
-// address is taken as it is, "//host/..." keeps the scheme, "/..." keeps host and port,
+// address is taken as it is, "//host/..." keeps the scheme of `base`, "/..." keeps host and port,
 // anything else replaces the last part of the path; "." and ".." parts of a path-only
 // value are resolved, and a "#fragment" is dropped. Empty text when the value is empty or
 // holds control characters.

@@ -128,6 +128,10 @@ public:
     // (nothing is sent twice), so a caller may wait in short slices.
     IoOutcome sendAll(const void* data, std::size_t size, int silenceMs,
                       const std::atomic<bool>* abort);
+    // After receiveSome gave Closed: true when the peer ended the session with TLS's own
+    // close (close_notify), false when only the connection ended (which a third party can
+    // do, so a body framed by the end of the connection is then not known to be whole).
+    bool closeNotified() const;
     // True when decrypted bytes are waiting or the socket became readable within timeoutMs.
     bool waitReadable(int timeoutMs);
     // Sends close_notify (waiting at most timeoutMs to get it out), then closes the socket.

@@ -299,6 +299,10 @@ void Stream::trustPresentedCertificate() {
 
 bool Stream::ready() const { return impl_->ready; }
 
+bool Stream::closeNotified() const {
+    return impl_->ssl && (SSL_get_shutdown(impl_->ssl) & SSL_RECEIVED_SHUTDOWN) != 0;
+}
+
 bool Stream::resumed() const { return impl_->ssl && SSL_session_reused(impl_->ssl) == 1; }
 
 std::string Stream::protocol() const { return impl_->ssl ? SSL_get_version(impl_->ssl) : ""; }

@@ -210,6 +210,7 @@ struct Stream::Impl {
     bool ready = false;
     bool wasResumed = false;
     bool peerClosed = false;
+    bool closeNotified = false;  // the peer's close_notify was decrypted
     std::string protocolName;
 
     ~Impl() { release(); }
@@ -348,7 +349,10 @@ struct Stream::Impl {
             const bool alertRecord = static_cast<unsigned char>(incoming[0]) == 21;
             SECURITY_STATUS status = DecryptMessage(&context, &desc, 0, nullptr);
             if (status == SEC_E_INCOMPLETE_MESSAGE) return IoOutcome::TimedOut;
-            if (status == SEC_I_CONTEXT_EXPIRED) return IoOutcome::Closed;
+            if (status == SEC_I_CONTEXT_EXPIRED) {
+                closeNotified = true;
+                return IoOutcome::Closed;
+            }
             if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE) {
                 verification.detail = "DecryptMessage " + hexCode(status);
                 return IoOutcome::Error;
@@ -479,6 +483,7 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
     m.verification = Verification();
     m.wasResumed = false;
     m.peerClosed = false;
+    m.closeNotified = false;
     m.protocolName.clear();
     m.socket = std::move(socket);
     if (!m.socket.valid() || !m.socket.setNonBlocking(true)) return Outcome::Failed;
@@ -543,6 +548,8 @@ void Stream::trustPresentedCertificate() {
 bool Stream::ready() const { return impl_->ready; }
 
 bool Stream::resumed() const { return impl_->haveContext && impl_->wasResumed; }
+
+bool Stream::closeNotified() const { return impl_->closeNotified; }
 
 std::string Stream::protocol() const { return impl_->haveContext ? impl_->protocolName : std::string(); }
 

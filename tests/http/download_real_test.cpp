@@ -59,8 +59,12 @@ TEST(DownloadRealServers, NginxFramingsAndRedirectsGiveTheFileByteForByte) {
     DownloadResult got = downloadFile(web.url("velmo-maj/missing.pcfg"), dir.file("f"));
     EXPECT_EQ(got.error, DownloadError::HttpStatus);
     EXPECT_EQ(got.status, 404);
+    // Followed (same host), and then the plain server behind the https address fails the
+    // handshake cleanly.
     got = downloadFile(web.url("to-https/velmo-maj/maj_2010000/img/fond.velmo"), dir.file("f"));
-    EXPECT_EQ(got.error, DownloadError::NotHttp);
+    EXPECT_EQ(got.error, DownloadError::TlsFailed);
+    EXPECT_EQ(got.redirects, 1);
+    EXPECT_FALSE(got.tlsDetail.empty());
     got = downloadFile(web.url("loop"), dir.file("f"));
     EXPECT_EQ(got.error, DownloadError::TooManyRedirects);
     EXPECT_EQ(got.redirects, DownloadLimits{}.maxRedirects);

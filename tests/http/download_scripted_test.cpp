@@ -82,10 +82,14 @@ TEST(DownloadScripted, BrokenAndHostileAnswersFailAndLeaveTheFileAlone) {
         {"a body that trickles past the time bound",
          [](ScriptedServer& s) { s.reply(ok200 + "\r\n").replySplit(std::vector<std::string>(40, "drip"), 100); },
          DownloadError::TooSlow, ParseError::None},
-        {"redirect to https", [](ScriptedServer& s) {
-             s.reply("HTTP/1.1 302 Found\r\nLocation: https://127.0.0.1/secure\r\nContent-Length: 0\r\n\r\n").drop();
+        {"redirect out of HTTP", [](ScriptedServer& s) {
+             s.reply("HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1/secure\r\nContent-Length: 0\r\n\r\n").drop();
          },
          DownloadError::NotHttp, ParseError::None},
+        {"redirect to https on another host", [](ScriptedServer& s) {
+             s.reply("HTTP/1.1 302 Found\r\nLocation: https://127.0.0.2/secure\r\nContent-Length: 0\r\n\r\n").drop();
+         },
+         DownloadError::RedirectElsewhere, ParseError::None},
         {"a length no file has, which the client once made room for before looking further",
          [](ScriptedServer& s) { s.reply(ok200 + "Content-Length: 99999999999\r\n\r\nfirst bytes").drop(); },
          DownloadError::Malformed, ParseError::BodyTooLarge},

@@ -1,13 +1,16 @@
 // The official site's files as the updater's check fetches them, against hostile answers of
-// the scripted server: each kind of failure is told as what it is (the "absent" text only
-// for a real 404), and the version list and the description have bounds of their own.
+// the scripted server and over https: each kind of failure is told as what it is (the
+// "absent" text only for a real 404), and the version list and the description have
+// bounds of their own.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "http/test_ca.h"
 #include "tests/support/scripted_http.h"
+#include "tests/support/tls_certificates.h"
 #include "tests/updater/updater_harness.h"
 #include "updater/engine/update_description.h"
 #include "updater/engine/updater_texts.h"
@@ -114,4 +117,63 @@ TEST(OfficialSite, TheListAndTheDescriptionHaveBoundsOfTheirOwn) {
     EXPECT_EQ(site.limitsFor(versionListName).response.maxBodyBytes, versionListMaxBytes);
     EXPECT_EQ(site.limitsFor("img/fond.velmo").response.maxBodyBytes, site.limits.response.maxBodyBytes);
     EXPECT_EQ(site.limitsFor("img/fond.velmo").maxBodyLines, -1);
+}
+
+// Over https, what the TLS layer refused is told as such: a certificate that does not hold
+// ("the site's identity could not be verified", with the reason in the journal), a server
+// that does not speak TLS, and a redirect from https back to http.
+TEST(OfficialSite, FailuresOverHttpsAreToldAndJournalled) {
+    velmo::testing::ScratchFolder certDir;
+    const velmo::testsupport::TlsCertificates certs(certDir.path);
+    http::setExtraCaFileForTests(certs.caFile);
+    using velmo::testsupport::HttpPeer;
+    HttpPeer expired(velmo::testsupport::HttpPeerKind::Nginx, {certs.expired.certFile, certs.expired.keyFile});
+    HttpPeer good(velmo::testsupport::HttpPeerKind::Nginx, {certs.good.certFile, certs.good.keyFile});
+    const std::string list = versionListName;
+    const std::string file = "Le fichier : \"" + list + "\" se trouvant sur le site officiel ";
+    struct Row {
+        const char* what;
+        std::string base;
+        std::string text;
+        std::string journal;  // "" when nothing is journalled
+    };
+    const std::vector<Row> rows = {
+        {"an expired certificate", expired.tlsUrl("velmo-maj/"),
+         file + "n'a pas été téléchargé : l'identité du site officiel n'a pas pu être vérifiée (son certificat de "
+                "sécurité n'est pas valable).\r\n\r\nRien n'a été installé. Vérifiez que la date et l'heure de votre "
+                "ordinateur sont justes, puis tentez à nouveau de vérifier les mises à jour plus tard ; si cela se "
+                "répète, contactez le webmaster du site officiel.\r\n[Distant - Erreur : TFCERT]",
+         "Certificat du site officiel refusé : " + expired.tlsUrl("velmo-maj/") + list +
+             " : certificate has expired (subject: O=Velmo essais, CN=127.0.0.1; issuer: O=Velmo essais, CN=Velmo CA "
+             "d'essai; valid "},
+        {"a plain HTTP server at an https address", "https://127.0.0.1:" + std::to_string(good.port()) + "/velmo-maj/",
+         file + "n'a pas pu être téléchargé : la connexion sécurisée avec le site officiel n'a pas pu être établie."
+                "\r\n\r\nTentez à nouveau de vérifier les mises à jour plus tard.\r\n[Distant - Erreur : TFTLS]",
+         "Connexion sécurisée impossible : https://127.0.0.1:" + std::to_string(good.port()) + "/velmo-maj/" + list +
+             " : TLS handshake: "},
+        {"a redirect from https back to http", good.tlsUrl("to-http/velmo-maj/"),
+         file + "est redirigé vers une autre adresse, qui n'a pas été suivie.\r\n\r\n"
+                "Contactez le webmaster du site pour lui signaler, sinon vous ne pourrez plus faire de mise à jour."
+                "\r\n[Distant - Erreur : TFRED]",
+         ""},
+    };
+    for (const Row& r : rows) {
+        ToolsFolder tools;
+        expired.writeFile("velmo-maj/" + list, "[Grp_NumeroDeVersion_Exe_Script_SiteOfficiel]\r\n");
+        OfficialSite site{r.base, {}};
+        RecordingReporter reporter;
+        EXPECT_FALSE(fetchOfficialFile(site, list, "", reporter)) << r.what;
+        ASSERT_EQ(reporter.boxes.size(), 1u) << r.what;
+        EXPECT_EQ(reporter.boxes[0].text, r.text) << r.what;
+        EXPECT_TRUE(reporter.boxes[0].fatal) << r.what;
+        EXPECT_FALSE(std::filesystem::exists(tools.dir / "misesAJour" / list)) << r.what;
+        const std::filesystem::path journal = tools.dir / "softwareDatas/log-erreur-Update.txt";
+        if (r.journal.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(journal)) << r.what;
+            continue;
+        }
+        const std::string written = tools.dir.readFile("softwareDatas/log-erreur-Update.txt");
+        EXPECT_NE(written.find(r.journal), std::string::npos) << r.what << ":\n" << written;
+    }
+    http::setExtraCaFileForTests("");
 }

@@ -16,13 +16,20 @@ TEST(Url, SplitsHostPortAndPath) {
         const char* host;
         int port;
         const char* path;
+        bool secure = false;
     };
     const std::vector<Row> rows = {
         {"http://www.site.example/velmo-maj/list.pcfg", UrlProblem::None, "www.site.example", 80, "velmo-maj/list.pcfg"},
         {"HTTP://127.0.0.1:8080/a/b", UrlProblem::None, "127.0.0.1", 8080, "a/b"},
         {"http://host:/x", UrlProblem::None, "host", 80, "x"},
         {"http://host/a#frag", UrlProblem::None, "host", 80, "a"},
-        {"https://host/a", UrlProblem::NotHttp, "", 0, ""},
+        {"https://host/a", UrlProblem::None, "host", 443, "a", true},
+        {"HTTPS://127.0.0.1:8443/velmo-maj/", UrlProblem::None, "127.0.0.1", 8443, "velmo-maj/", true},
+        {"https://host:/x", UrlProblem::None, "host", 443, "x", true},
+        {"https://host:80/x", UrlProblem::None, "host", 80, "x", true},
+        {"httpss://host/a", UrlProblem::NotHttp, "", 0, ""},
+        {"ftp://host/a", UrlProblem::NotHttp, "", 0, ""},
+        {"https://user@host/a", UrlProblem::Malformed, "", 0, ""},
         {"host/a", UrlProblem::Malformed, "", 0, ""},
         {"http:///a", UrlProblem::Malformed, "", 0, ""},
         {"http://user:pw@host/a", UrlProblem::Malformed, "", 0, ""},
@@ -42,7 +49,15 @@ TEST(Url, SplitsHostPortAndPath) {
         EXPECT_EQ(url.host, r.host) << r.url;
         EXPECT_EQ(url.port, r.port) << r.url;
         EXPECT_EQ(url.path, r.path) << r.url;
+        EXPECT_EQ(url.secure, r.secure) << r.url;
+        // Written again, the address keeps its scheme and names its port only when needed.
+        HttpUrl again;
+        EXPECT_EQ(parseUrl(formatUrl(url), again), UrlProblem::None) << r.url;
+        EXPECT_EQ(again.secure, url.secure) << r.url;
+        EXPECT_EQ(again.port, url.port) << r.url;
     }
+    EXPECT_EQ(formatUrl(HttpUrl{"h", 443, "a", true}), "https://h/a");
+    EXPECT_EQ(formatUrl(HttpUrl{"h", 80, "a", true}), "https://h:80/a");
 }
 
 TEST(Url, RequestBytesNameThePortOnlyWhenNot80AndEncodeWhatARequestLineCannotHold) {
@@ -52,6 +67,11 @@ TEST(Url, RequestBytesNameThePortOnlyWhenNot80AndEncodeWhatARequestLineCannotHol
               "Host: www.site.example\r\nConnection: close\r\n\r\n");
     url = {"127.0.0.1", 8080, ""};
     EXPECT_EQ(requestText(url), "GET / HTTP/1.1\r\nAccept: */*\r\nHost: 127.0.0.1:8080\r\nConnection: close\r\n\r\n");
+    // Over TLS the Host line names 443 as little as plain HTTP names 80.
+    EXPECT_EQ(requestText(HttpUrl{"www.site.example", 443, "", true}),
+              "GET / HTTP/1.1\r\nAccept: */*\r\nHost: www.site.example\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(requestText(HttpUrl{"www.site.example", 80, "", true}),
+              "GET / HTTP/1.1\r\nAccept: */*\r\nHost: www.site.example:80\r\nConnection: close\r\n\r\n");
     url.path = "a b/\xe9t\xe9\x7f\"%41?q=1";
     EXPECT_EQ(requestTarget(url), "/a%20b/%E9t%E9%7F%22%41?q=1");
 }
@@ -74,6 +94,12 @@ TEST(Url, LocationsResolveAgainstTheAddressAsked) {
         {"/a\r\nSet-Cookie: x", ""},
     };
     for (const Row& r : rows) EXPECT_EQ(resolveLocation(base, r.location), r.resolved) << r.location;
+
+    // From an https address, a Location keeps https unless it names its own scheme.
+    const HttpUrl secure{"127.0.0.1", 8443, "velmo-maj/f", true};
+    EXPECT_EQ(resolveLocation(secure, "//mirror.example/y"), "https://mirror.example/y");
+    EXPECT_EQ(resolveLocation(secure, "/g"), "https://127.0.0.1:8443/g");
+    EXPECT_EQ(resolveLocation(secure, "http://127.0.0.1/g"), "http://127.0.0.1/g");
 }
 
 TEST(Url, FilePathsAreEncodedPartByPart) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace velmo::testsupport {
 namespace {
@@ -31,12 +32,30 @@ std::string unframedLocation(const std::string& prefix, const std::string& root,
            "    }\n";
 }
 
-std::string nginxConfig(const std::string& base, const std::string& root, int port) {
+std::string nginxConfig(const std::string& base, const std::string& root, int port, const HttpTlsLeaf& leaf,
+                        int tlsPort) {
     std::string redirects;
     for (const char* code : {"301", "302", "303", "307"})
         redirects += std::string("    location ~ ^/redirect/") + code + "/(.*)$ { return " + code +
                      " /$1; }\n";
     const std::string p = std::to_string(port);
+    const std::string t = std::to_string(tlsPort);
+    const std::string locations =
+        "    root " + root + ";\n" + unframedLocation("chunked", root, true) +
+        unframedLocation("close", root, false) + redirects +
+        "    location ~ ^/to-https/(.*)$ { return 302 https://127.0.0.1:" + (tlsPort ? t : p) + "/$1; }\n"
+        "    location = /loop { return 302 /loop; }\n";
+    std::string tlsServer;
+    if (tlsPort)
+        tlsServer = "  server {\n"
+                    "    listen 127.0.0.1:" + t + " ssl;\n"
+                    "    ssl_certificate " + leaf.certFile + ";\n"
+                    "    ssl_certificate_key " + leaf.keyFile + ";\n" +
+                    locations +
+                    "    location ~ ^/to-http/(.*)$ { return 302 http://127.0.0.1:" + p + "/$1; }\n"
+                    "    location ~ ^/to-other-port/(.*)$ { return 302 https://127.0.0.1:" + p + "/$1; }\n"
+                    "    location ~ ^/to-localhost/(.*)$ { return 302 https://localhost:" + t + "/$1; }\n"
+                    "  }\n";
     return "daemon off;\nmaster_process off;\nworker_processes 1;\n"
            "pid " + base + "/nginx.pid;\nerror_log " + base + "/error.log;\n"
            "events { worker_connections 64; }\n"
@@ -49,12 +68,10 @@ std::string nginxConfig(const std::string& base, const std::string& root, int po
            "  scgi_temp_path " + base + "/tmp/scgi;\n"
            "  default_type application/octet-stream;\n"
            "  server {\n"
-           "    listen 127.0.0.1:" + p + ";\n"
-           "    root " + root + ";\n" +
-           unframedLocation("chunked", root, true) + unframedLocation("close", root, false) + redirects +
-           "    location ~ ^/to-https/(.*)$ { return 302 https://127.0.0.1:" + p + "/$1; }\n"
-           "    location = /loop { return 302 /loop; }\n"
-           "  }\n"
+           "    listen 127.0.0.1:" + p + ";\n" +
+           locations +
+           "  }\n" +
+           tlsServer +
            "}\n";
 }
 
@@ -64,7 +81,14 @@ const char* httpPeerKindName(HttpPeerKind kind) {
     return kind == HttpPeerKind::Nginx ? "nginx" : "python-http.server";
 }
 
-HttpPeer::HttpPeer(HttpPeerKind kind) : kind_(kind) {
+HttpPeer::HttpPeer(HttpPeerKind kind) : kind_(kind) { start(); }
+
+HttpPeer::HttpPeer(HttpPeerKind kind, const HttpTlsLeaf& leaf) : kind_(kind), leaf_(leaf) {
+    if (kind_ != HttpPeerKind::Nginx) throw PeerError("only nginx serves TLS here");
+    start();
+}
+
+void HttpPeer::start() {
     char pattern[] = "/tmp/velmo-http-XXXXXX";
     if (!::mkdtemp(pattern)) throw PeerError("mkdtemp failed");
     base_ = pattern;
@@ -73,11 +97,18 @@ HttpPeer::HttpPeer(HttpPeerKind kind) : kind_(kind) {
         prepare();
         for (int attempt = 1;; ++attempt) {
             port_ = freeLoopbackPort();
+            if (!leaf_.certFile.empty()) {
+                do tlsPort_ = freeLoopbackPort();
+                while (tlsPort_ == port_);
+            }
             if (kind_ == HttpPeerKind::Nginx) {
-                std::ofstream(base_ + "/nginx.conf", std::ios::trunc) << nginxConfig(base_, root_, port_);
+                std::ofstream(base_ + "/nginx.conf", std::ios::trunc)
+                    << nginxConfig(base_, root_, port_, leaf_, tlsPort_);
             }
             process_.start(commandLine(), base_ + "/output.txt");
-            if (waitUntilListening(process_, port_, listenLimitMs)) break;
+            if (waitUntilListening(process_, port_, listenLimitMs) &&
+                (tlsPort_ == 0 || waitUntilListening(process_, tlsPort_, listenLimitMs)))
+                break;
             // Most often the port was taken between choosing and binding it: try another.
             const std::string output = process_.output();
             process_.stop();
@@ -121,6 +152,15 @@ std::vector<std::string> HttpPeer::commandLine() const {
 
 std::string HttpPeer::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
+}
+
+std::string HttpPeer::tlsUrl(const std::string& path) const {
+    return "https://127.0.0.1:" + std::to_string(tlsPort_) + "/" + path;
+}
+
+std::string HttpPeer::accessLog() const {
+    std::ifstream in(base_ + "/access.log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void HttpPeer::writeFile(const std::string& relativePath, const std::string& bytes) const {

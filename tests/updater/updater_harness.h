@@ -140,6 +140,9 @@ class OfficialSiteOnPeer {
 public:
     explicit OfficialSiteOnPeer(velmo::testsupport::HttpPeerKind kind = velmo::testsupport::HttpPeerKind::Nginx)
         : web(kind) {}
+    // The same site over https: nginx presenting `leaf`, site() naming its TLS port.
+    explicit OfficialSiteOnPeer(const velmo::testsupport::HttpTlsLeaf& leaf)
+        : web(velmo::testsupport::HttpPeerKind::Nginx, leaf), secure(true) {}
 
     // Keys in the given order: version -> lowest updater version.
     void publishList(const std::vector<std::pair<std::int32_t, std::int32_t>>& versions) const {
@@ -160,12 +163,13 @@ public:
     }
     OfficialSite site() const {
         OfficialSite s;
-        s.baseUrl = web.url("velmo-maj/");
+        s.baseUrl = secure ? web.tlsUrl("velmo-maj/") : web.url("velmo-maj/");
         s.publicKey = SigningKey::test().publicHex();
         return s;
     }
 
     velmo::testsupport::HttpPeer web;
+    bool secure = false;
 };
 
 }  // namespace velmo::updater::testing

@@ -50,7 +50,7 @@ struct ApplyRun {
 
 // Downloads every file of the package into the local mirror (folders made as needed) and
 // checks each against its digest in the signed description. False at the first file that
-// does not match: its row says so, the box was given and the journal written; nothing of
+// does not match (or whose server's certificate does not hold): its row says so, the box was given and the journal written; nothing of
 // the update may then be sent or recorded.
 bool downloadPackageFiles(ApplyRun& run);
 // Makes the description's folders below the guestbook folder (the session is in it).

@@ -5,6 +5,8 @@
 
 #include "http/url.h"
 #include "platform/fs.h"
+#include "settings/connection_settings.h"
+#include "settings/error_journal.h"
 #include "updater/engine/signature.h"
 #include "updater/engine/update_description.h"
 #include "updater/engine/updater_texts.h"
@@ -43,10 +45,13 @@ OfficialFileFailure classifyFailure(const http::DownloadResult& r) {
                                                                    : OfficialFileFailure::Unreachable;
         case E::TooManyLines: return OfficialFileFailure::TooLarge;
         case E::RedirectElsewhere:
+        case E::RedirectDowngrade:
         case E::TooManyRedirects: return OfficialFileFailure::Elsewhere;
         case E::NotHttp:
-            // Only a redirect can lead out of plain HTTP: the base address is http://.
+            // Only a redirect can lead out of HTTP: the base address is http:// or https://.
             return r.redirects > 0 ? OfficialFileFailure::Elsewhere : OfficialFileFailure::Unreachable;
+        case E::CertificateRejected: return OfficialFileFailure::NotVerified;
+        case E::TlsFailed: return OfficialFileFailure::SecureConnectionFailed;
         case E::Aborted: return OfficialFileFailure::Interrupted;
         case E::CannotWrite: return OfficialFileFailure::NotStored;
         case E::None:
@@ -83,6 +88,17 @@ std::string officialFileFailureText(const std::string& name, const http::Downloa
         case OfficialFileFailure::Elsewhere:
             return file + "est redirigé vers une autre adresse, qui n'a pas été suivie.\r\n\r\n" + tellWebmaster +
                    "[Distant - Erreur : TFRED]";
+        case OfficialFileFailure::NotVerified:
+            return file + "n'a pas été téléchargé : l'identité du site officiel n'a pas pu être vérifiée "
+                          "(son certificat de sécurité n'est pas valable).\r\n\r\n"
+                          "Rien n'a été installé. Vérifiez que la date et l'heure de votre ordinateur sont justes, "
+                          "puis tentez à nouveau de vérifier les mises à jour plus tard ; si cela se répète, "
+                          "contactez le webmaster du site officiel.\r\n"
+                          "[Distant - Erreur : TFCERT]";
+        case OfficialFileFailure::SecureConnectionFailed:
+            return file + "n'a pas pu être téléchargé : la connexion sécurisée avec le site officiel n'a pas pu "
+                          "être établie.\r\n\r\n" +
+                   tryLater + "[Distant - Erreur : TFTLS]";
         case OfficialFileFailure::Interrupted:
             return "Le téléchargement du fichier : \"" + name + "\" a été interrompu.";
         case OfficialFileFailure::NotStored:
@@ -94,11 +110,35 @@ std::string officialFileFailureText(const std::string& name, const http::Downloa
     return texts::officialFileMissing(name);
 }
 
+std::string secureConnectionJournalLine(const std::string& url, const http::DownloadResult& result) {
+    const char* what = result.error == http::DownloadError::CertificateRejected ? "Certificat du site officiel refusé"
+                                                                               : "Connexion sécurisée impossible";
+    std::string line =
+        std::string(what) + " : " + (result.finalUrl.empty() ? url : result.finalUrl) + " : " + result.tlsDetail;
+    // The names in a certificate are the server's choice: one line of the journal, and
+    // a short one, whatever they hold.
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    if (line.size() > 600) line.resize(600);
+    return line;
+}
+
+namespace {
+
+void journalSecureFailure(const std::string& url, const http::DownloadResult& r) {
+    if (r.error == http::DownloadError::CertificateRejected || r.error == http::DownloadError::TlsFailed)
+        writeErrorJournal({secureConnectionJournalLine(url, r)}, loadConnectionSettings(Tool::Updater).settings,
+                          updaterJournalPath);
+}
+
+}  // namespace
+
 bool fetchOfficialFile(const OfficialSite& site, const std::string& name, const std::string& subPath,
                        UpdaterReporter& reporter) {
-    const http::DownloadResult r =
-        http::downloadFile(site.fileUrl(subPath + name), workFolder + subPath + name, site.limitsFor(name));
+    const std::string url = site.fileUrl(subPath + name);
+    const http::DownloadResult r = http::downloadFile(url, workFolder + subPath + name, site.limitsFor(name));
     if (r.ok()) return true;
+    journalSecureFailure(url, r);
     reporter.fatal({titles::warning, officialFileFailureText(name, r), suite::NoticeKind::Error});
     return false;
 }
@@ -108,9 +148,10 @@ SignedFetch fetchSignedOfficialFile(const OfficialSite& site, const std::string&
     if (!fetchOfficialFile(site, name, subPath, reporter) || (stop && *stop)) return SignedFetch::Failed;
     const std::string local = workFolder + subPath + name;
     const std::string sigName = name + signatureSuffix;
-    const http::DownloadResult r =
-        http::downloadFile(site.fileUrl(subPath + sigName), workFolder + subPath + sigName, site.limitsFor(sigName));
+    const std::string sigUrl = site.fileUrl(subPath + sigName);
+    const http::DownloadResult r = http::downloadFile(sigUrl, workFolder + subPath + sigName, site.limitsFor(sigName));
     if (!r.ok() && classifyFailure(r) != OfficialFileFailure::Absent) {
+        journalSecureFailure(sigUrl, r);
         reporter.fatal({titles::warning, officialFileFailureText(sigName, r), suite::NoticeKind::Error});
         return SignedFetch::Failed;
     }

@@ -22,8 +22,8 @@ inline constexpr std::int64_t descriptionMaxBytes = 256 * 1024;
 inline constexpr std::int64_t descriptionMaxLines = 8000;
 
 struct OfficialSite {
-    // An http:// address ending in "velmo-maj/": the build's VELMO_UPDATE_BASE_URL in the
-    // program, a local server in the tests and the demo.
+    // An http:// or https:// address ending in "velmo-maj/": the build's
+    // VELMO_UPDATE_BASE_URL in the program, a local server in the tests and the demo.
     std::string baseUrl;
     // The limits of a package file. A check or an installation that has a deadline or an
     // abort flag of its own sets them here (deadlineTickMs, abort) on its copy of the site.
@@ -48,7 +48,10 @@ enum class OfficialFileFailure {
     TooSlow,      // the site answers, but not within the time given
     Refused,      // the site answered with another error status (403, 500...)
     TooLarge,     // larger than such a file can be
-    Elsewhere,    // the site sends it to another host or port (or out of plain HTTP)
+    Elsewhere,    // the site sends it to another host or port (or from https back to
+                  // http, or out of HTTP)
+    NotVerified,  // https: the site's certificate could not be verified
+    SecureConnectionFailed,  // https: the TLS handshake failed, or the TLS connection broke
     Interrupted,  // the caller stopped it (the user's cancel)
     NotStored,    // received, but "misesAJour" could not be written
 };
@@ -58,9 +61,14 @@ OfficialFileFailure classifyFailure(const http::DownloadResult& result);
 // "absent" text; each other kind says what happened.
 std::string officialFileFailureText(const std::string& name, const http::DownloadResult& result);
 
+// The updater journal's line for a download that failed over TLS (the certificate or the
+// handshake): the address and the reason as the TLS library gave it.
+std::string secureConnectionJournalLine(const std::string& url, const http::DownloadResult& result);
+
 // Downloads baseUrl + subPath + name to "misesAJour/" + subPath + name (subPath is "" or
 // the package folder and "/"), within limitsFor(name). On failure the message of
 // officialFileFailureText is given as fatal and false returned: the program then ends.
+// A failure over TLS also writes secureConnectionJournalLine to the updater's journal.
 bool fetchOfficialFile(const OfficialSite& site, const std::string& name, const std::string& subPath,
                        UpdaterReporter& reporter);
 

@@ -1,6 +1,7 @@
 // The download phase: every package file from the official site into the local mirror
 // "misesAJour/<package>/", under its server name (".velmo" read as ".php"), each checked
-// against the digest and the size the signed description gives before anything is sent.
+// against the digest and the size the signed description gives before anything is sent. A
+// server whose certificate does not hold stops the installation before anything is sent.
 #include <algorithm>
 
 #include "platform/fs.h"
@@ -39,6 +40,18 @@ bool refuseFile(ApplyRun& run, std::size_t row, const std::string& name) {
     return false;
 }
 
+// A package file whose server could not prove to be the official site: nothing of the
+// update is sent (the uploads come after every download), the user and the journal are
+// told why.
+bool refuseUnverifiedSite(ApplyRun& run, std::size_t row, const std::string& name, const std::string& url,
+                          const http::DownloadResult& got) {
+    run.reporter.fileStateChanged(static_cast<int>(row), FileState::Failed);
+    writeErrorJournal({secureConnectionJournalLine(url, got)}, run.settings, updaterJournalPath);
+    run.reporter.setActionStatus(texts::noAction);
+    run.reporter.message({suite::titles::attentionCaps, officialFileFailureText(name, got), suite::NoticeKind::Error});
+    return false;
+}
+
 }  // namespace
 
 bool downloadPackageFiles(ApplyRun& run) {
@@ -59,10 +72,11 @@ bool downloadPackageFiles(ApplyRun& run) {
         // it is for an error page (a 404's body), whose status the bound is checked before.
         http::DownloadLimits limits = run.site.limits;
         limits.response.maxBodyBytes = std::min(limits.response.maxBodyBytes, std::max(expected.size, errorPageRoom));
-        const http::DownloadResult got =
-            http::downloadFile(run.site.fileUrl(run.packageFolder + "/" + path), run.localCopy(path), limits);
+        const std::string url = run.site.fileUrl(run.packageFolder + "/" + path);
+        const http::DownloadResult got = http::downloadFile(url, run.localCopy(path), limits);
         if (!got.ok() && got.error == http::DownloadError::Malformed && got.parseError == http::ParseError::BodyTooLarge)
             return refuseFile(run, row, name);
+        if (got.error == http::DownloadError::CertificateRejected) return refuseUnverifiedSite(run, row, name, url, got);
         if (!got.ok()) {
             // The row keeps "A mettre à jour.": nothing newer is in the mirror.
             run.markFailed(row);
