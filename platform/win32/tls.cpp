@@ -368,6 +368,7 @@ struct Stream::Impl {
                 // record with SEC_E_OK instead of SEC_I_CONTEXT_EXPIRED; a server that then
                 // waits for ours (pure-ftpd after a listing) would otherwise wait with us
                 // until the silence limit, and the end of the data would read as a stall.
+                closeNotified = true;
                 peerClosed = true;
                 return IoOutcome::Closed;
             }
