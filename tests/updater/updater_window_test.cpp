@@ -166,7 +166,7 @@ TEST_F(UpdaterWindowTest, ClosingDuringAnInstallationAsksThenStopsBetweenFiles) 
     official.publishList({{2000000, 1000000}, {2010000, 1000000}});
     official.publishPackage(2010000, p);
     testsupport::ScriptedServer ftp;
-    ftp.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
+    ftp.reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
         .expect("PASS pw\r\n").reply("230 Logged in\r\n")
         .expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n")
         .expect("TYPE I\r\n").reply("200 Type set to I\r\n").expect("PASV\r\n").pasv()
