@@ -1,5 +1,6 @@
 #include "locator/window/locator_window.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -83,14 +84,18 @@ void connect(LocatorApp& app) {
     u.setEnabled(mainWindow, ids::cancelButton, true);
     app.form.setEnabled(u, false);
     const ConnectionSettings s = app.form.read(u, frame::FormTexts::Trimmed);
-    // The run's certificate question, asked while the run is still the current one. The
-    // engine keeps it for the run's tests, so it holds the program's state weakly.
-    std::weak_ptr<LocatorApp> weak = app.shared_from_this();
-    auto ask = [weak](const suite::Notice& question) {
+    // The run's certificate question, asked only while the run is still the current one
+    // (a run cancelled or replaced meanwhile answers No). The engine keeps it for the run's
+    // tests, so it holds the program's state weakly.
+    const std::weak_ptr<LocatorApp> weak = app.shared_from_this();
+    const auto asking = std::make_shared<std::atomic<int>>(0);
+    auto ask = [weak, asking](const suite::Notice& question) {
         const std::shared_ptr<LocatorApp> held = weak.lock();
-        return held && frame::askFromWorker(held->program, question);
+        return held && frame::askFromWorker(held->program, question,
+                                            [held, asking] { return held->engine->isCurrent(*asking); });
     };
     const int run = app.engine->beginRun(s, ask);
+    *asking = run;
     auto reporter = std::make_shared<WindowReporter>(app.shared_from_this());
     worker::start([engine = app.engine, reporter, run, s] { engine->connectAndList(run, s, *reporter); });
 }
