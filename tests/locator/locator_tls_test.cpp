@@ -4,6 +4,7 @@
 #include "locator/window/locator_texts.h"
 #include "settings/known_servers.h"
 #include "tests/locator/locator_harness.h"
+#include "tests/support/scripted_server.h"
 #include "tests/support/tools_tls.h"
 
 namespace velmo::locator::testing {
@@ -76,6 +77,22 @@ TEST_F(LocatorWindowTest, ListsAndTestsOverTlsAndRefusesWhatEncryptionForbids) {
         velmo::testing::expectBoxScriptMet(ui);
         stdfs::remove(settingsFile);
     }
+}
+
+// A server that accepts AUTH TLS and then answers in clear: the encryption could not be set
+// up, which is said as such, and the user name is never sent.
+TEST_F(LocatorWindowTest, AnEncryptionThatCannotBeSetUpIsSaidAsSuch) {
+    testsupport::ScriptedServer server;
+    server.reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("234 go\r\n").reply("500 pas de TLS ici\r\n").drop();
+    server.start();
+    start();
+    fillForm("127.0.0.1", "jean", "secret", server.port());
+    ui.expectBox(titles::warning, suite::tlsFailedText);
+    press(ids::connectButton);
+    ASSERT_TRUE(waitFor([&] { return ui.unmetExpectations().empty() && state() == notConnected; }));
+    EXPECT_EQ(ui.shownBoxes().back().text, suite::tlsFailedText);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.received().find("USER"), std::string::npos);
 }
 
 }  // namespace
