@@ -284,7 +284,7 @@ TEST_F(BackupProgram, BacksUpFromATlsOnlyServerOnceItsCertificateIsTrusted) {
     connect(peer->password());  // no second question: the box script would fail
     EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", notSavedStatus}, {"mdp.php", notSavedStatus}}));
     ASSERT_TRUE(ui.closeBox(ids::backupWindow));
-    ASSERT_TRUE(ui.waitUntil([&] { return !ui.windowExists(ids::backupWindow); }));
+    ASSERT_TRUE(ui.waitUntil([&] { return !ui.windowExists(ids::backupWindow) && ui.isWindowEnabled(ids::mainWindow); }));
     closeProgram();
 }
 
