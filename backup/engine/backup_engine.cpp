@@ -175,10 +175,10 @@ ftp::ReceiveBounds downloadBounds(std::int64_t listedBytes) {
     return b;
 }
 
-// The step's login: the record, with a trust of the step whose question goes to its reporter.
-// Let go when the step ends, as the reporter does not outlive it.
 namespace {
 
+// The step's login: the record, with a trust of the step whose question goes to its reporter.
+// Let go when the step ends, as the reporter does not outlive it.
 class StepAccount {
 public:
     StepAccount(BackupJob& job, BackupReporter& reporter) : job_(job) {

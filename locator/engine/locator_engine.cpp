@@ -1,7 +1,6 @@
 #include "locator/engine/locator_engine.h"
 
 #include "ftp/ftp_session.h"
-#include "ftp/keep_alive.h"
 #include "ftp/settings_account.h"
 #include "suite/file_names.h"
 #include "trust/tool_connection.h"
