@@ -1,6 +1,9 @@
 // The installer onto a server that takes only encrypted logins, with a certificate no
 // authority signed, as the user meets it: the question and its two answers, for the upload
 // and for the permission runs over their own control channel.
+#include <chrono>
+#include <thread>
+
 #include "installer/engine/permission_plan.h"
 #include "installer_harness.h"
 #include "suite/messages.h"
@@ -32,19 +35,30 @@ void expectModes(const testsupport::FtpPeer& peer, const std::string& folder, in
 
 }  // namespace
 
-// Yes: the whole guestbook arrives and its 14 targets are made writable over the encrypted
-// control channel of the same run, the certificate is kept in the file the tools share,
-// and a later run (the menu's permission run, a connection of its own) asks nothing.
+// Yes: the whole guestbook arrives (after the session the server dropped while the user
+// read the existing folder's question was reopened encrypted, without a second question)
+// and its 14 targets are made writable over the encrypted control channel of the same run;
+// the certificate is kept in the file the tools share, and a later run (the menu's
+// permission run, a connection of its own) asks nothing.
 TEST(InstallOverTls, TheTrustedCertificateCarriesTheRunAndIsNotAskedAboutAgain) {
     ToolsFolder tools;
     const testsupport::ToolsTls tls;
-    const auto peer = tls.peer(PeerKind::Vsftpd, PeerOptions::Tls::Required);
+    constexpr int idleSeconds = 2;
+    PeerOptions options;
+    options.idleTimeoutSeconds = idleSeconds;
+    const auto peer = tls.peer(PeerKind::Vsftpd, PeerOptions::Tls::Required, options);
+    peer->makeFolder("mon-livre");
     Installer inst;
     inst.fillForm(*peer, "mon-livre", true, true);
     inst.ui.expectBox(testsupport::certificateQuestionTitle, testsupport::certificateQuestionStart(*peer),
                       MessageBoxResult::Yes);
+    inst.ui.expectHeldBox("Dossier existant.", "\"mon-livre\" existe déjà.", MessageBoxResult::Yes);
     inst.ui.expectBox("Statut transfert.", allSent);
     inst.pressValidate();
+    ASSERT_TRUE(inst.ui.waitForHeldBox());
+    // Paced by the server's idle timer: the user reads the question for longer than it.
+    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds + 1));
+    inst.ui.releaseBox();
     ASSERT_TRUE(inst.closeLinkGenerator()) << peer->serverOutput();
     waitForWorkers();
     EXPECT_EQ(inst.boxesTitled("Statut transfert.").at(0).text, std::string(allSent) + "\r\n\r\n" + chmodDone);
@@ -54,7 +68,11 @@ TEST(InstallOverTls, TheTrustedCertificateCarriesTheRunAndIsNotAskedAboutAgain) 
 
     inst.ui.expectBox("Statut Chmod.", chmodDone);
     chooseRun(inst, ids::menuRestoreChmod);
-    ASSERT_TRUE(inst.ui.waitUntil([&] { return !inst.boxesTitled("Statut Chmod.").empty(); }, std::chrono::seconds(60)));
+    // Recorded by the main loop: the run's panel has gone and the window takes input again.
+    ASSERT_TRUE(inst.ui.waitUntil([&] {
+        return !inst.boxesTitled("Statut Chmod.").empty() && !inst.ui.controlExists(ids::mainWindow, ids::chmodTitle) &&
+               inst.ui.isWindowEnabled(ids::mainWindow);
+    }, std::chrono::seconds(60)));
     waitForWorkers();
     expectModes(*peer, "mon-livre", 0705, 0604);
     EXPECT_EQ(questionsShown(inst), 1u);
