@@ -35,6 +35,7 @@ void ControlChannel::close() { connection_.close(); }
 
 bool ControlChannel::connect(const std::string& server, int port, std::shared_ptr<TlsTrust> tls) {
     close();
+    tlsOutcome_ = TlsStart::Plain;
     if (!connection_.connect(server, port)) return false;
     const std::string greeting = readReply(replyWaitLimit_);
     bool usable = !greeting.empty() && greeting != ReplyTimeOut && replyCode(greeting) == "220";
@@ -44,6 +45,7 @@ bool ControlChannel::connect(const std::string& server, int port, std::shared_pt
         sendLine("AUTH TLS\r\n");
         const bool accepted = replyCode(readReply(replyWaitLimit_)) == "234";
         const TlsStart start = startTls(connection_, accepted, server, port, *tls, replyWaitLimit_ + ReplyCompletionMarginMs);
+        tlsOutcome_ = start;
         usable = start == TlsStart::Plain || start == TlsStart::Encrypted;
     }
     if (!usable) {

@@ -41,6 +41,10 @@ public:
     // closed again (a refusing or silent server, a refused downgrade or certificate).
     bool connect(const std::string& server, int port, std::shared_ptr<TlsTrust> tls = nullptr);
     bool connected() const { return connection_.connected(); }
+    // How the last connect's AUTH TLS step ended (Plain when it had no `tls` or never got
+    // that far): the tool words a refused certificate or a downgrade apart from a server
+    // that could not be reached.
+    TlsStart tlsOutcome() const { return tlsOutcome_; }
     void close();
 
     // One reply wait, after a 10 ms pause: up to firstWaitMs for the first byte, then
@@ -85,6 +89,7 @@ private:
     int loginBoundMs_;
     ControlConnection connection_;
     std::string lastReply_;
+    TlsStart tlsOutcome_ = TlsStart::Plain;
 };
 
 // First three characters of a reply text (fewer when the text is shorter).

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "suite/file_names.h"
+#include "trust/tool_connection.h"
 
 namespace velmo::backup {
 
@@ -79,7 +80,7 @@ bool download(BackupJob& job, const std::string& remoteFolder, const std::string
     // A download given up without the server's answer costs the session its connection:
     // the files after it are asked for on a new one, in the same folder.
     if (!saved && !job.stopRequested && !job.session.hasConnection()) {
-        ftp::ensureConnected(job.session, ftpAccount(job.settings), job.loginDirectory);
+        ftp::ensureConnected(job.session, job.account, job.loginDirectory);
         job.session.changeDirectory(remoteFolder);
     }
     return saved;
@@ -174,10 +175,31 @@ ftp::ReceiveBounds downloadBounds(std::int64_t listedBytes) {
     return b;
 }
 
+namespace {
+
+// The step's login: the record, with a trust of the step whose question goes to its reporter.
+// Let go when the step ends, as the reporter does not outlive it.
+class StepAccount {
+public:
+    StepAccount(BackupJob& job, BackupReporter& reporter) : job_(job) {
+        job.account = ftpAccount(job.settings,
+                                 toolTrust([&reporter](const suite::Notice& question) { return reporter.ask(question); }));
+    }
+    ~StepAccount() { job_.account.tls.reset(); }
+    StepAccount(const StepAccount&) = delete;
+    StepAccount& operator=(const StepAccount&) = delete;
+
+private:
+    BackupJob& job_;
+};
+
+}  // namespace
+
 bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
     const ConnectionSettings& s = job.settings;
-    if (!job.session.open(ftpAccount(s))) {
-        reporter.loginFailed();
+    const StepAccount account(job, reporter);
+    if (const ftp::Result opened = job.session.open(job.account); !opened) {
+        reporter.loginFailed(opened.failure);
         return false;
     }
     reporter.loggedIn();
@@ -209,8 +231,9 @@ bool listBackupSources(BackupJob& job, BackupReporter& reporter) {
 
 BackupOutcome runBackup(BackupJob& job, const BackupChoice& choice, BackupReporter& reporter,
                         const std::string& backupsRoot) {
+    const StepAccount account(job, reporter);
     // The user may have looked at the lists for long enough for the server to drop us.
-    ftp::ensureConnected(job.session, ftpAccount(job.settings), job.loginDirectory);
+    ftp::ensureConnected(job.session, job.account, job.loginDirectory);
 
     BackupOutcome outcome;
     outcome.folderName = createBackupFolder(backupsRoot, clock::localNow());

@@ -18,7 +18,9 @@
 
 #include "backup/engine/backup_folder.h"
 #include "backup/engine/backup_report.h"
+#include "ftp/account.h"
 #include "ftp/ftp_session.h"
+#include "suite/notice.h"
 #include "settings/connection_settings.h"
 
 namespace velmo::backup {
@@ -50,7 +52,12 @@ public:
     // Listing. Logged in: the engine now works on the server (the window cannot be closed
     // meanwhile) and the lists are filled anew.
     virtual void loggedIn() = 0;
-    virtual void loginFailed() = 0;  // the window is then closed
+    // The login failed (`failure`: why, a refused certificate or a downgrade included); the
+    // window is then closed.
+    virtual void loginFailed(ftp::Failure failure) = 0;
+    // The question about the server's certificate; true for Yes. Waits for the answer; No
+    // when it cannot be asked (the window has gone).
+    virtual bool ask(const suite::Notice& question) = 0;
     // A folder that is there could not be read whole; the window is then closed (lists
     // that lack what could not be read would pass for the whole guestbook).
     virtual void listingFailed() = 0;
@@ -82,6 +89,10 @@ struct BackupJob {
     // Opened by the listing, used by the backup, closed at its end; only the worker of
     // the step under way touches it.
     ftp::Session session;
+    // The login of the step under way (listing or backup), encrypted when the server offers
+    // it, its certificate question put to that step's reporter: set at the step's start,
+    // its trust let go at the step's end.
+    ftp::Account account;
 };
 
 // Opens the job's session with the record and lists both folders in the server's order: the

@@ -4,6 +4,7 @@
 #include "frame/notice_box.h"
 #include "platform/worker.h"
 #include "suite/messages.h"
+#include "trust/tool_connection.h"
 
 namespace velmo::backup {
 
@@ -52,7 +53,12 @@ public:
             u.clearRows(ids::backupWindow, ids::filesList);
         });
     }
-    void loginFailed() override { failListing(suite::connectionFailedNotice()); }
+    void loginFailed(ftp::Failure failure) override { failListing(connectionFailureNotice(failure)); }
+    // Asked only while this window is still the open one.
+    bool ask(const suite::Notice& question) override {
+        return frame::askFromWorker(app_->program, question,
+                                    [app = app_, window = window_] { return app->openWindowNumber == window; });
+    }
     void listingFailed() override { failListing(listingFailedNotice()); }
     void sourcesListed(const BackupSources& sources) override {
         onWindow([sources](BackupApp& app, ui::Ui& u) {

@@ -6,6 +6,7 @@
 #include "installer/engine/permission_plan.h"
 #include "platform/clock.h"
 #include "suite/messages.h"
+#include "trust/tool_connection.h"
 
 namespace velmo::installer {
 
@@ -32,11 +33,15 @@ std::mutex& channelTurn() {
 
 }  // namespace
 
+bool PermissionReporter::ask(const Notice&) { return false; }
+
 PermissionResult runPermissionPass(const ConnectionSettings& s, PermissionAction action,
-                                   PermissionReporter& reporter) {
+                                   PermissionReporter& reporter, std::shared_ptr<ftp::TlsTrust> trust) {
+    if (!trust) trust = toolTrust([&reporter](const Notice& question) { return reporter.ask(question); });
     std::lock_guard<std::mutex> turn(channelTurn());
     ftp::ControlChannel channel(replyWaitLimitMs);
-    if (!channel.connect(s.serverAddress, s.port)) return {PermissionOutcome::NotConnected};
+    if (!channel.connect(s.serverAddress, s.port, trust))
+        return {PermissionOutcome::NotConnected, 0, failureOf(channel.tlsOutcome())};
     if (channel.login(s.userId, s.password) == ftp::CommandRejected) return {PermissionOutcome::NotConnected};
     clock::sleepMs(500);
     const Modes modes = modesFor(action);
@@ -59,7 +64,7 @@ PermissionResult runMenuPermissions(const ConnectionSettings& s, PermissionActio
     if (!s.serverAddress.empty() && !s.userId.empty() && !s.password.empty())
         result = runPermissionPass(s, action, reporter);
     if (result.outcome == PermissionOutcome::NotConnected) {
-        reporter.inform(connectionFailedNotice());
+        reporter.inform(connectionFailureNotice(result.connectFailure));
         return result;
     }
     clock::sleepMs(500);

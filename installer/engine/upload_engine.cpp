@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "suite/messages.h"
+#include "trust/tool_connection.h"
 
 namespace velmo::installer {
 
@@ -26,14 +27,20 @@ const char* const noFolderText =
 // One upload: the job, where it reports, and what it keeps between its steps.
 class Upload {
 public:
-    Upload(const UploadJob& job, UploadReporter& reporter) : job_(job), reporter_(reporter) {
+    // The run's one trust: its question is the reporter's, and the permission step after
+    // the upload holds to what the user answered here.
+    Upload(const UploadJob& job, UploadReporter& reporter)
+        : job_(job),
+          reporter_(reporter),
+          trust_(toolTrust([&reporter](const Notice& question) { return reporter.ask(question); })),
+          account_(ftpAccount(job.settings, trust_)) {
         report_.settings = job.settings;
     }
 
     RunReport run() {
         report_.outcome = upload();
         if (report_.outcome == UploadOutcome::Processed && job_.settings.permissionFlag == 1)
-            report_.permissions = runPermissionPass(job_.settings, PermissionAction::ApplyWritable, reporter_);
+            report_.permissions = runPermissionPass(job_.settings, PermissionAction::ApplyWritable, reporter_, trust_);
         return report_;
     }
 
@@ -44,8 +51,8 @@ private:
             reporter_.inform({suite::titles::attentionCaps, noFolderText, NoticeKind::Warning});
             return UploadOutcome::NoFolder;
         }
-        if (!session_.open(ftpAccount(s))) {
-            reporter_.inform(connectionFailedNotice());
+        if (const ftp::Result opened = session_.open(account_); !opened) {
+            reporter_.inform(connectionFailureNotice(opened.failure));
             return UploadOutcome::NotConnected;
         }
         loginDirectory_ = session_.currentDirectory();
@@ -82,10 +89,10 @@ private:
             session_.close();
             return false;
         }
-        ftp::ensureConnected(session_, ftpAccount(s), loginDirectory_);
+        ftp::ensureConnected(session_, account_, loginDirectory_);
         reporter_.progress({UploadProgress::Step::Uploading});
         if (session_.isAlive()) session_.changeDirectory(loginDirectory_);
-        else ftp::ensureConnected(session_, ftpAccount(s), loginDirectory_);
+        else ftp::ensureConnected(session_, account_, loginDirectory_);
         return true;
     }
 
@@ -105,7 +112,7 @@ private:
     bool reopenIfDropped(const std::string& directory) {
         if (sessionLost_) return false;
         if (session_.isAlive()) return true;
-        ftp::ensureConnected(session_, ftpAccount(job_.settings), directory);
+        ftp::ensureConnected(session_, account_, directory);
         sessionLost_ = !session_.isAlive();
         return !sessionLost_;
     }
@@ -289,6 +296,8 @@ private:
 
     const UploadJob& job_;
     UploadReporter& reporter_;
+    std::shared_ptr<ftp::TlsTrust> trust_;
+    ftp::Account account_;  // the job's login, encrypted when the server offers it
     RunReport report_;
     std::string loginDirectory_;
     std::string folderBase_;  // loginDirectory + "/" + folder

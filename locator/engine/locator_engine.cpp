@@ -1,9 +1,9 @@
 #include "locator/engine/locator_engine.h"
 
 #include "ftp/ftp_session.h"
-#include "ftp/keep_alive.h"
 #include "ftp/settings_account.h"
 #include "suite/file_names.h"
+#include "trust/tool_connection.h"
 
 namespace velmo::locator {
 
@@ -38,9 +38,11 @@ private:
     LocatorEngine& engine_;
 };
 
-int LocatorEngine::beginRun(const ConnectionSettings& settings) {
+int LocatorEngine::beginRun(const ConnectionSettings& settings, ServerTrust::Ask ask) {
+    std::shared_ptr<ServerTrust> trust = toolTrust(std::move(ask));
     std::lock_guard<std::mutex> lock(mutex_);
     settings_ = settings;
+    trust_ = std::move(trust);
     loginDirectory_.clear();
     currentRun_ = ++lastRun_;
     return currentRun_;
@@ -71,8 +73,15 @@ void LocatorEngine::releaseAfterRun(int run, const ServerListing* listed) {
 }
 
 LocatorEngine::RunOutcome LocatorEngine::listOnServer(int run, const ConnectionSettings& settings,
-                                                      ServerListing& listing) {
-    if (!session_.open(ftpAccount(settings))) return RunOutcome::ConnectionFailed;
+                                                      ServerListing& listing, ftp::Failure& failure) {
+    std::shared_ptr<ServerTrust> trust;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        trust = trust_;
+    }
+    const ftp::Result opened = session_.open(ftpAccount(settings, trust));
+    failure = opened.failure;
+    if (!opened) return RunOutcome::ConnectionFailed;
     if (!isCurrent(run)) return RunOutcome::Cancelled;  // "Annuler" while logging in
     listing.loginDirectory = session_.currentDirectory();
     // Without the login directory's name the tests could not find their way back to it.
@@ -92,30 +101,42 @@ void LocatorEngine::connectAndList(int run, ConnectionSettings settings, Listing
         sessionBusy_ = true;
     }
     ServerListing listing;
-    const RunOutcome outcome = listOnServer(run, settings, listing);
+    ftp::Failure failure = ftp::Failure::None;
+    const RunOutcome outcome = listOnServer(run, settings, listing, failure);
     releaseAfterRun(run, outcome == RunOutcome::Listed ? &listing : nullptr);
     if (!isCurrent(run)) return;
     switch (outcome) {
     case RunOutcome::Listed: reporter.listed(run, listing); break;
-    case RunOutcome::ConnectionFailed: reporter.connectionFailed(run); break;
+    case RunOutcome::ConnectionFailed: reporter.connectionFailed(run, failure); break;
     case RunOutcome::ListingFailed: reporter.listingFailed(run); break;
     case RunOutcome::Cancelled: break;
     }
 }
 
-FolderTestResult LocatorEngine::testFolder(const std::string& name) {
+FolderTestResult LocatorEngine::testFolder(const std::string& name, ftp::Failure* why) {
     const std::string folder = oneFolderName(name);
     if (folder.empty()) return FolderTestResult::NotOneFolder;
     SessionHold hold(*this);
     std::string loginDirectory;
     ConnectionSettings settings;
+    std::shared_ptr<ServerTrust> trust;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         loginDirectory = loginDirectory_;
         settings = settings_;
+        trust = trust_;
     }
     if (loginDirectory.empty()) return FolderTestResult::NotValid;
-    ftp::ensureConnected(session_, ftpAccount(settings), loginDirectory);
+    // The keep-alive check, keeping why a reopening failed (a refused certificate is not
+    // a lost connection to the user).
+    if (!session_.isAlive()) {
+        const ftp::Result reopened = session_.open(ftpAccount(settings, trust));
+        if (!reopened) {
+            if (why) *why = reopened.failure;
+            return FolderTestResult::ConnectionLost;
+        }
+        session_.changeDirectory(loginDirectory);
+    }
     if (!session_.changeDirectory(suite::joinServerPath(loginDirectory, folder)))
         return session_.isAlive() ? FolderTestResult::NotValid : FolderTestResult::ConnectionLost;
     return markersInCurrentDirectory();

@@ -12,12 +12,14 @@
 // by the window: it belongs to a connection the user has cancelled or replaced.
 #pragma once
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "ftp/ftp_session.h"
 #include "locator/engine/server_listing.h"
 #include "settings/connection_settings.h"
+#include "trust/server_trust.h"
 
 namespace velmo::locator {
 
@@ -25,8 +27,9 @@ namespace velmo::locator {
 class ListingReporter {
 public:
     virtual ~ListingReporter() = default;
-    // The server could not be reached or refused the login; no session is left open.
-    virtual void connectionFailed(int run) = 0;
+    // The server could not be reached or refused the login (`failure`: why, a refused
+    // certificate or a downgrade included); no session is left open.
+    virtual void connectionFailed(int run, ftp::Failure failure) = 0;
     // Logged in, but the login directory could not be listed (or its name read); the
     // session has been closed.
     virtual void listingFailed(int run) = 0;
@@ -55,9 +58,10 @@ class LocatorEngine {
 public:
     // "Connexion" (the window's thread): starts run number N, cancelling any earlier one,
     // and keeps `settings` (trimmed address, user ID and password, passive flag, port)
-    // for the reconnection before a test. The caller then runs connectAndList(N, ...) in
-    // a worker.
-    int beginRun(const ConnectionSettings& settings);
+    // for the reconnection before a test. The run's connections are encrypted when the
+    // server offers it; a certificate the system does not trust is put to `ask` (on the
+    // worker's thread; none: No). The caller then runs connectAndList(N, ...) in a worker.
+    int beginRun(const ConnectionSettings& settings, ServerTrust::Ask ask = {});
 
     // The worker of run `run`: open the session, note the login directory, read both lists,
     // sort them and report. Waits first until no other thread works on the session.
@@ -76,7 +80,8 @@ public:
     // A name that is not one folder below the login directory (see oneFolderName) is
     // NotOneFolder without a word to the server; a folder that cannot be entered fails the
     // test: the listing of whatever directory the session is in says nothing about it.
-    FolderTestResult testFolder(const std::string& name);
+    // With ConnectionLost, `why` (when given) receives why the reconnection failed.
+    FolderTestResult testFolder(const std::string& name, ftp::Failure* why = nullptr);
 
 private:
     // Holds the session for the calling thread until destroyed.
@@ -86,7 +91,8 @@ private:
 
     bool staleLocked(int run) const { return run != currentRun_; }
     // A run's work on the session it holds.
-    RunOutcome listOnServer(int run, const ConnectionSettings& settings, ServerListing& listing);
+    RunOutcome listOnServer(int run, const ConnectionSettings& settings, ServerListing& listing,
+                            ftp::Failure& failure);
     // Whether the directory the session stands in holds both marker files.
     FolderTestResult markersInCurrentDirectory();
     // The worker's last step: the session stays open only after a listing (`listed`) of a
@@ -101,6 +107,7 @@ private:
     int currentRun_ = 0;  // 0: none; cancel() moves it past every run begun so far
     int lastRun_ = 0;
     ConnectionSettings settings_;  // of the latest run
+    std::shared_ptr<ServerTrust> trust_;  // of the latest run
     std::string loginDirectory_;   // of the latest run that listed
 };
 

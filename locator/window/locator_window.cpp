@@ -1,5 +1,6 @@
 #include "locator/window/locator_window.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -11,7 +12,9 @@
 #include "platform/net.h"
 #include "platform/worker.h"
 #include "settings/connection_settings.h"
+#include "frame/notice_box.h"
 #include "suite/messages.h"
+#include "trust/tool_connection.h"
 
 namespace velmo::locator {
 
@@ -41,9 +44,9 @@ class WindowReporter final : public ListingReporter {
 public:
     explicit WindowReporter(std::shared_ptr<LocatorApp> app) : app_(std::move(app)) {}
 
-    void connectionFailed(int run) override {
-        whenCurrent(run, [](LocatorApp& a) {
-            a.ui().messageBox(titles::warning, suite::connectionErrorText, MessageIcon::Warning);
+    void connectionFailed(int run, ftp::Failure failure) override {
+        whenCurrent(run, [failure](LocatorApp& a) {
+            frame::showNotice(a.ui(), connectionFailureNotice(failure));
             showNotConnected(a);
         });
     }
@@ -81,7 +84,18 @@ void connect(LocatorApp& app) {
     u.setEnabled(mainWindow, ids::cancelButton, true);
     app.form.setEnabled(u, false);
     const ConnectionSettings s = app.form.read(u, frame::FormTexts::Trimmed);
-    const int run = app.engine->beginRun(s);
+    // The run's certificate question, asked only while the run is still the current one
+    // (a run cancelled or replaced meanwhile answers No). The engine keeps it for the run's
+    // tests, so it holds the program's state weakly.
+    const std::weak_ptr<LocatorApp> weak = app.shared_from_this();
+    const auto asking = std::make_shared<std::atomic<int>>(0);
+    auto ask = [weak, asking](const suite::Notice& question) {
+        const std::shared_ptr<LocatorApp> held = weak.lock();
+        return held && frame::askFromWorker(held->program, question,
+                                            [held, asking] { return held->engine->isCurrent(*asking); });
+    };
+    const int run = app.engine->beginRun(s, ask);
+    *asking = run;
     auto reporter = std::make_shared<WindowReporter>(app.shared_from_this());
     worker::start([engine = app.engine, reporter, run, s] { engine->connectAndList(run, s, *reporter); });
 }
@@ -111,7 +125,7 @@ void saveTestedFolder(ui::Ui& u, const ConnectionSettings& s) {
 }
 
 // The boxes of a test's result; `toSave` is what a valid folder records.
-void showTestResult(ui::Ui& u, FolderTestResult result, const ConnectionSettings& toSave) {
+void showTestResult(ui::Ui& u, FolderTestResult result, ftp::Failure why, const ConnectionSettings& toSave) {
     switch (result) {
     case FolderTestResult::Valid:
         u.messageBox(titles::information, folderValidText, MessageIcon::Information);
@@ -127,7 +141,7 @@ void showTestResult(ui::Ui& u, FolderTestResult result, const ConnectionSettings
         u.messageBox(titles::warning, folderListingFailedText, MessageIcon::Warning);
         break;
     case FolderTestResult::ConnectionLost:
-        u.messageBox(titles::warning, suite::connectionErrorText, MessageIcon::Warning);
+        frame::showNotice(u, connectionFailureNotice(why));
         break;
     }
 }
@@ -143,8 +157,8 @@ void handleHeldEvents(LocatorApp& app) {
     app.ui().wake(mainWindow);
 }
 
-void finishTest(LocatorApp& app, FolderTestResult result, const ConnectionSettings& toSave) {
-    showTestResult(app.ui(), result, toSave);
+void finishTest(LocatorApp& app, FolderTestResult result, ftp::Failure why, const ConnectionSettings& toSave) {
+    showTestResult(app.ui(), result, why, toSave);
     app.testing = false;
     handleHeldEvents(app);
 }
@@ -160,8 +174,9 @@ void testFolder(LocatorApp& app) {
     toSave.guestbookFolder = oneFolderName(toSave.guestbookFolder);
     app.testing = true;
     const bool started = worker::start([app = app.shared_from_this(), name, toSave] {
-        const FolderTestResult result = app->engine->testFolder(name);
-        app->program.post([app, result, toSave] { finishTest(*app, result, toSave); });
+        ftp::Failure why = ftp::Failure::None;
+        const FolderTestResult result = app->engine->testFolder(name, &why);
+        app->program.post([app, result, why, toSave] { finishTest(*app, result, why, toSave); });
     });
     if (!started) {  // no thread: nothing was tested
         app.testing = false;

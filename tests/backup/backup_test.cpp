@@ -22,6 +22,7 @@
 #include "tests/support/program_thread.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/tools_tls.h"
 #include "ui/headless/headless_ui.h"
 
 using namespace velmo;
@@ -260,6 +261,33 @@ INSTANTIATE_TEST_SUITE_P(Peers, WholeBackup,
                                     (info.param.passive ? "_passive" : "_active");
                          });
 
+// A server that takes only encrypted logins, with a certificate no authority signed: the
+// question comes before anything is sent, its Yes is kept in the known-servers file the
+// tools share, every file arrives byte for byte over the encrypted data connections, and
+// the next "Connexion" asks nothing more.
+TEST_F(BackupProgram, BacksUpFromATlsOnlyServerOnceItsCertificateIsTrusted) {
+    const testsupport::ToolsTls tls;
+    const auto peer = tls.peer(PeerKind::PureFtpd, testsupport::PeerOptions::Tls::Required);
+    const Files server = guestbookOnServer();
+    putOnServer(*peer, server);
+    startWithSettings(*peer);
+    ui.expectBox(testsupport::certificateQuestionTitle, testsupport::certificateQuestionStart(*peer),
+                 ui::MessageBoxResult::Yes);
+    connect(peer->password());
+    EXPECT_EQ(testsupport::knownServer(tools.root / "Tools", *peer), (KnownServer{true, tls.selfSignedDer()}));
+    ui.expectBox("Information.", allSaved);
+    backUp();
+    const auto folders = backupFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    expectSameTree(treeOf(folders[0]), expectedTree(wholeBackup(), server));
+    pressClose();
+    connect(peer->password());  // no second question: the box script would fail
+    EXPECT_EQ(rows(ids::filesList), (Rows{{"livre.txt", notSavedStatus}, {"mdp.php", notSavedStatus}}));
+    ASSERT_TRUE(ui.closeBox(ids::backupWindow));
+    ASSERT_TRUE(ui.waitUntil([&] { return !ui.windowExists(ids::backupWindow) && ui.isWindowEnabled(ids::mainWindow); }));
+    closeProgram();
+}
+
 // Unticked rows are left alone (no download, no folder for the skin, status kept). After
 // "Fermer", "Connexion" lists the server again in a new window; a backup with every row
 // unticked still makes its own folder and says all went well.
@@ -387,7 +415,7 @@ testsupport::ScriptedServer& listChmodPerso(testsupport::ScriptedServer& host, c
 // guestbook, the user is told, and the window closes.
 TEST_F(BackupProgram, AListingCutShortIsSaidAndClosesTheWindow) {
     testsupport::ScriptedServer host;
-    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.reply("220 ok\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");
     host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");
@@ -407,7 +435,7 @@ TEST_F(BackupProgram, AListingCutShortIsSaidAndClosesTheWindow) {
 // is not saved, and the copy that arrived is not left in the backup.
 TEST_F(BackupProgram, ADownloadEndedByAFailureReplyIsNotKept) {
     testsupport::ScriptedServer host;
-    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.reply("220 ok\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");
     host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");  // still there: the folder is missing
@@ -485,7 +513,7 @@ TEST_F(BackupProgram, AFailedLoginClosesItsOwnWindowAndNoLaterOne) {
 
     // A host slow to refuse: its window is closed meanwhile; the next one goes to the peer.
     testsupport::ScriptedServer slowHost;
-    slowHost.reply("220 lent\r\n").expect("USER lent\r\n").reply("331 ok\r\n").expect("PASS faux\r\n");
+    slowHost.reply("220 lent\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER lent\r\n").reply("331 ok\r\n").expect("PASS faux\r\n");
     slowHost.silence(1500).reply("530 non\r\n");
     slowHost.start();
     ui.typeText(ids::mainWindow, ids::userField, "lent");
@@ -515,7 +543,7 @@ std::string fileEntry(std::size_t size, const std::string& name) { return fileLi
 // The login, the PWD and the two listings of listBackupSources, passive.
 testsupport::ScriptedServer& listSources(testsupport::ScriptedServer& host, const std::string& skins,
                                          const std::string& personal) {
-    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.reply("220 ok\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");
     host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("250 ok\r\n");
     host.expect("TYPE A\r\n").reply("200 ok\r\n").expect("PASV\r\n").pasv().expect("LIST\r\n").reply("150 ok\r\n");
@@ -610,7 +638,7 @@ TEST_F(BackupProgram, ServerNamesWindowsCannotKeepAreNotReportedSaved) {
 TEST_F(BackupProgram, ClosingTheWindowDuringABackupAsksAndStopsIt) {
     testsupport::ScriptedServer host;
     host.setStepLimit(30000);
-    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.reply("220 ok\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");
     host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");
@@ -676,7 +704,7 @@ INSTANTIATE_TEST_SUITE_P(Peers, GrownFile, ::testing::Values(PeerKind::Vsftpd, P
 // while the first file comes change nothing of the backup under way.
 TEST_F(BackupProgram, TheRowsTickedAtThePressAreTheOnesSaved) {
     testsupport::ScriptedServer host;
-    host.reply("220 ok\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
+    host.reply("220 ok\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER velmo\r\n").reply("331 ok\r\n").expect("PASS secret\r\n").reply("230 ok\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");
     host.expect("CWD /\r\n").reply("250 ok\r\n").expect("CWD livre-dor/skins\r\n").reply("550 absent\r\n");
     host.expect("PWD\r\n").reply("257 \"/\"\r\n");

@@ -51,7 +51,7 @@ TEST(PermissionPass, CountsOnlyWhatTheServerAcceptedAndAMenuRunSaysWhyItStopped)
             net::Socket listener = net::Socket::listenOn("127.0.0.1", 0, 1);
             port = listener.localPort();
         }
-        server.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
+        server.reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
             .expect("PASS pw\r\n");
         if (!c.loginAccepted) {
             server.reply("530 Login incorrect.\r\n");

@@ -59,6 +59,7 @@ struct TinyManifest {
 
 ScriptedServer& login(ScriptedServer& s) {
     return s.reply("220 ready\r\n")
+        .expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n")
         .expect("USER bob\r\n").reply("331 Password required\r\n")
         .expect("PASS pw\r\n").reply("230 Logged in\r\n");
 }
@@ -140,6 +141,7 @@ TEST_F(UploadEngine, ADroppedSessionIsReopenedBeforeTheNextAttemptOrEndsTheSendi
             .expect("PWD\r\n").reply("257 \"/livre\"\r\n")
             .expect("TYPE I\r\n").reply("421 Timeout.\r\n").drop()
             .reply("220 ready\r\n")
+            .expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n")
             .expect("USER bob\r\n").reply("331 Password required\r\n")
             .expect("PASS pw\r\n");
         if (c.reopened) {
@@ -236,6 +238,7 @@ TEST_F(UploadEngine, AFileWhoseSendEndedDuringTheStopQuestionIsSentOnceMoreAfter
         stored(intoNewFolder(server), "a.txt", "/livre")
             .drop()
             .reply("220 ready\r\n")
+            .expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n")
             .expect("USER bob\r\n").reply("331 Password required\r\n")
             .expect("PASS pw\r\n").reply("230 Logged in\r\n")
             .expect("CWD /livre\r\n").reply("250 Okay\r\n")

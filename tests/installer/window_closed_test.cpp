@@ -16,7 +16,7 @@ using testsupport::ScriptedServer;
 
 TEST_F(InstallerWindowTest, APermissionRunGoesOnToItsEndAfterTheWindowClosed) {
     ScriptedServer server;
-    server.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
+    server.reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
         .expect("PASS pw\r\n").reply("230 Logged in\r\n").expect("TYPE A\r\n").reply("200 Type set to A\r\n");
     for (const ChmodTarget& t : chmodTargets)  // a slow server: the window closes meanwhile
         server.expect(std::string("CHMOD 777 livre-dor") + t.suffix + "\r\n").silence(100).reply("200 Ok\r\n");

@@ -27,7 +27,7 @@ namespace {
 struct Reports : ListingReporter {
     std::string seen;
     ServerListing listing;
-    void connectionFailed(int) override { seen += "connectionFailed "; }
+    void connectionFailed(int, ftp::Failure) override { seen += "connectionFailed "; }
     void listingFailed(int) override { seen += "listingFailed "; }
     void listed(int, const ServerListing& l) override {
         seen += "listed ";

@@ -150,7 +150,7 @@ TEST_F(LocatorWindowTest, ConnectChooseTestAndWriteTheSettingsFile) {
 
 // The server's side of a login into "/" and of a LIST up to its first reply.
 void scriptLogin(ScriptedServer& s) {
-    s.reply("220 ready\r\n").expect("USER jean\r\n").reply("331 password\r\n").expect("PASS secret\r\n");
+    s.reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER jean\r\n").reply("331 password\r\n").expect("PASS secret\r\n");
     s.reply("230 in\r\n").expect("PWD\r\n").reply("257 \"/\" is the current directory\r\n");
 }
 void scriptList(ScriptedServer& s, const char* reply) {

@@ -267,7 +267,7 @@ ScriptedServer& storeOn(ScriptedServer& s, const std::string& name, const std::s
 }
 
 ScriptedServer& loginOn(ScriptedServer& s) {
-    return s.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
+    return s.reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
         .expect("PASS pw\r\n").reply("230 Logged in\r\n");
 }
 
@@ -371,7 +371,7 @@ TEST(UpdateApply, AControlLoginThatTimesOutIsAFailure) {
     ScriptedServer server;
     server.setStepLimit(8000);
     loginOn(server).expect("PWD\r\n").reply("257 \"/www\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n");
-    storeOn(server, "livre_lire.php").drop().reply("220 ready\r\n").expect("USER bob\r\n");
+    storeOn(server, "livre_lire.php").drop().reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER bob\r\n");
     server.start();
 
     EXPECT_EQ(scene.apply(server), ApplyOutcome::Incomplete);

@@ -3,6 +3,9 @@
 // and reads the window; every message box must be one the script foresaw.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <future>
 #include <set>
 #include <thread>
@@ -11,6 +14,7 @@
 #include "tests/support/program_thread.h"
 #include "tests/support/scripted_http.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/tools_tls.h"
 #include "tests/updater/updater_harness.h"
 #include "ui/headless/headless_ui.h"
 #include "updater/window/updater_window.h"
@@ -134,6 +138,56 @@ TEST_F(UpdaterWindowTest, CheckInstallAndTheLockOfTheInstallationTab) {
     endProgram();
 }
 
+// An installation onto a server that takes only encrypted logins, with a certificate no
+// authority signed: the question comes once, for the session; its Yes carries the
+// permission channel of the same run too, and is kept in the file the tools share.
+TEST_F(UpdaterWindowTest, InstallsAndChangesModesOverTlsAfterOneQuestion) {
+    const testsupport::ToolsTls tls;
+    const auto ftp = tls.peer(testsupport::PeerKind::Vsftpd, testsupport::PeerOptions::Tls::Required);
+    ftp->makeFolder("livre-dor");
+    Package p;
+    p.lines = {"Correction."};
+    p.files = {"livre_lire.velmo", "skins/fond.velmo"};
+    p.folders = {"skins/"};
+    p.chmods = {"skins/", "livre_lire.php"};
+    p.contents = {{"livre_lire.velmo", "<?php echo 'lire'; ?>\r\n"}, {"skins/fond.velmo", std::string(70000, '\x89')}};
+    official.publishList({{2000000, 1000000}, {2010000, 1000000}});
+    official.publishPackage(2010000, p);
+
+    start();
+    ASSERT_TRUE(waitFor([&] { return text(ids::addressField) == "old.example"; }));
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::checkButton));
+    ASSERT_TRUE(waitFor([&] { return ui.rowCount(ids::mainWindow, ids::fileList) == 2 && idle(); }));
+    ASSERT_TRUE(ui.chooseTab(ids::mainWindow, ids::tabs, applyTab));
+    ui.typeText(ids::mainWindow, ids::addressField, ftp->host());
+    ui.typeText(ids::mainWindow, ids::userField, ftp->user());
+    ui.typeText(ids::mainWindow, ids::passwordField, ftp->password());
+    ui.typeText(ids::mainWindow, ids::portField, std::to_string(ftp->port()));
+    ui.typeText(ids::mainWindow, ids::folderField, "livre-dor");
+    ui.setChecked(ids::mainWindow, ids::chmodBox, true);
+    ui.expectBox(testsupport::certificateQuestionTitle, testsupport::certificateQuestionStart(*ftp),
+                 ui::MessageBoxResult::Yes);
+    ui.expectBox("Information.", "La mise à jour à été effectuée.");
+    ASSERT_TRUE(ui.click(ids::mainWindow, ids::applyButton));
+    ASSERT_TRUE(waitFor([&] { return text(ids::actionStatus) == "Opérations terminées." && idle(); }))
+        << ftp->serverOutput();
+    EXPECT_EQ(text(ids::installedValue), "2.10.0");
+    const std::string guestbook = ftp->home() + "/livre-dor/";
+    EXPECT_EQ(velmo::testing::readBytes(guestbook + "livre_lire.php"), p.contents.at("livre_lire.velmo"));
+    EXPECT_TRUE(velmo::testing::readBytes(guestbook + "skins/fond.php") == p.contents.at("skins/fond.velmo"));
+    for (const char* target : {"skins", "livre_lire.php"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((guestbook + target).c_str(), &st), 0) << target;
+        EXPECT_EQ(st.st_mode & 0777, 0777u) << target;
+    }
+    EXPECT_FALSE(std::filesystem::exists(tools.dir / "softwareDatas/log-erreur-Update.txt"));
+    EXPECT_EQ(testsupport::knownServer(tools.dir.root, *ftp), (KnownServer{true, tls.selfSignedDer()}));
+
+    ui.expectBox("Information.", "Impossible de retourner au menu général.\r\n\r\nLe programme va donc se fermer.");
+    ASSERT_TRUE(ui.closeBox(ids::mainWindow));
+    endProgram();
+}
+
 TEST_F(UpdaterWindowTest, ConditionsThatEndTheProgram) {
     // A version list the site does not have: the message, then the end, without the
     // launcher's message.
@@ -166,7 +220,7 @@ TEST_F(UpdaterWindowTest, ClosingDuringAnInstallationAsksThenStopsBetweenFiles) 
     official.publishList({{2000000, 1000000}, {2010000, 1000000}});
     official.publishPackage(2010000, p);
     testsupport::ScriptedServer ftp;
-    ftp.reply("220 ready\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
+    ftp.reply("220 ready\r\n").expect("AUTH TLS\r\n").reply("500 AUTH non reconnu\r\n").expect("USER bob\r\n").reply("331 Password required\r\n")
         .expect("PASS pw\r\n").reply("230 Logged in\r\n")
         .expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n")
         .expect("TYPE I\r\n").reply("200 Type set to I\r\n").expect("PASV\r\n").pasv()

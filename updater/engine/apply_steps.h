@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/account.h"
 #include "ftp/ftp_session.h"
 #include "settings/connection_settings.h"
 #include "updater/engine/official_site.h"
@@ -35,6 +36,10 @@ struct ApplyRun {
     std::vector<std::string> failedChmods;
     const UpdaterState* state = nullptr;
     RunDeadline deadline{0};
+    // The installation's login, for its session and its permission channel alike: the
+    // settings, encrypted when the server offers it, with one trust for the whole run (a
+    // certificate accepted for the session is not asked about again for the channel).
+    ftp::Account account;
     // The installation's FTP session: open from the guestbook folder's check to the end of
     // the uploads.
     ftp::Session session;

@@ -1,6 +1,7 @@
 // The server phases: folders, uploads and permissions, all relative to the guestbook
 // folder below the FTP login directory.
 #include "ftp/control_channel.h"
+#include "trust/tool_connection.h"
 #include "ftp/ftp_session.h"
 #include "platform/clock.h"
 #include "suite/messages.h"
@@ -93,9 +94,10 @@ void applyPermissionList(ApplyRun& run) {
     ftp::ControlChannel channel(updaterReplyWaitLimitMs);
     // A login that timed out is no login: the server stopped answering, and every CHMOD
     // would wait out its own reply time before failing the same way.
-    if (s.serverAddress.empty() || s.userId.empty() || s.password.empty() || !channel.connect(s.serverAddress, s.port) ||
+    if (s.serverAddress.empty() || s.userId.empty() || s.password.empty() ||
+        !channel.connect(s.serverAddress, s.port, run.account.tls) ||
         channel.login(s.userId, s.password) != ftp::CommandAccepted) {
-        run.reporter.message(suite::connectionFailedNotice());
+        run.reporter.message(connectionFailureNotice(failureOf(channel.tlsOutcome())));
         noneAppliedFrom(0);
         return;
     }

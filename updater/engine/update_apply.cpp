@@ -7,6 +7,7 @@
 #include "platform/text_codec.h"
 #include "settings/error_journal.h"
 #include "suite/messages.h"
+#include "trust/tool_connection.h"
 #include "updater/engine/apply_steps.h"
 #include "updater/engine/updater_texts.h"
 #include "updater/engine/version_files.h"
@@ -14,6 +15,9 @@
 namespace velmo::updater {
 
 namespace titles = suite::titles;
+
+bool UpdaterReporter::ask(const suite::Notice&) { return false; }
+
 namespace {
 
 ConnectionSettings trimmedForm(const ConnectionSettings& form) {
@@ -30,9 +34,9 @@ ConnectionSettings trimmedForm(const ConnectionSettings& form) {
 bool openGuestbookFolder(ApplyRun& run, ApplyOutcome& failure) {
     const ConnectionSettings& s = run.settings;
     run.reporter.setActionStatus("Création de dossier en cours de préparation.");
-    if (!run.session.open(ftpAccount(s))) {
+    if (const ftp::Result opened = run.session.open(run.account); !opened) {
         run.reporter.setActionStatus(texts::noAction);
-        run.reporter.message(suite::connectionFailedNotice());
+        run.reporter.message(connectionFailureNotice(opened.failure));
         failure = ApplyOutcome::ConnectionFailed;
         return false;
     }
@@ -135,6 +139,7 @@ ApplyOutcome applyUpdate(UpdaterState& state, const OfficialSite& site, const Co
     const CheckedUpdate& offer = *state.offer;
     ApplyRun run{site, reporter, settings, offer.packageFolder, offer.description, {}, {}, {}, {}, {}, {}, &state,
                  RunDeadline(state.applyLimitMs)};
+    run.account = ftpAccount(settings, toolTrust([&reporter](const suite::Notice& q) { return reporter.ask(q); }));
     run.fileOk.assign(run.description.files.size(), true);
     run.sent.assign(run.description.files.size(), false);
 

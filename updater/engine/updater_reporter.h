@@ -50,6 +50,10 @@ public:
     // A box after which the program ends without going back to the launcher (the engine
     // returns at once after calling it).
     virtual void fatal(const suite::Notice& notice) = 0;
+    // A Yes / No question (the FTP server's certificate); waits for the answer, true for
+    // Yes. No when it cannot be asked (a reporter with no user, a window that has gone or
+    // is closing): the connection is then abandoned before anything is sent.
+    virtual bool ask(const suite::Notice& question);
 };
 
 // What a check found to install: the package folder, the versions, and the description as

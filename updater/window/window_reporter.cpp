@@ -110,6 +110,10 @@ void WindowView::fatal(const suite::Notice& notice) {
     app_.program.post([&u = app_.ui()] { u.postQuit(); });
 }
 
+bool WindowView::ask(const suite::Notice& question) {
+    return !app_.closing && frame::askNotice(app_.ui(), question);
+}
+
 void PostingReporter::post(Report report) {
     app_->program.post([app = app_, report = std::move(report)] {
         WindowView view(*app);
@@ -163,6 +167,9 @@ void PostingReporter::message(const suite::Notice& notice) {
 }
 void PostingReporter::fatal(const suite::Notice& notice) {
     postAndWait([notice](WindowView& v) { v.fatal(notice); });
+}
+bool PostingReporter::ask(const suite::Notice& question) {
+    return frame::askFromWorker(app_->program, question, [app = app_] { return !app->closing; });
 }
 
 }  // namespace velmo::updater

@@ -27,6 +27,8 @@ public:
     void setActionStatus(const std::string& text) override;
     void message(const suite::Notice& notice) override;
     void fatal(const suite::Notice& notice) override;
+    // No once the window is closing.
+    bool ask(const suite::Notice& question) override;
 
     static constexpr ui::Colour green{0, 128, 0}, red{255, 0, 0}, blue{0, 0, 255}, darkGreen{0, 102, 0};
     // The announcements stand in the middle of the description area: leading blanks centre
@@ -54,6 +56,9 @@ public:
     void setActionStatus(const std::string& text) override;
     void message(const suite::Notice& notice) override;
     void fatal(const suite::Notice& notice) override;
+    // Posted like a box, the worker waiting for the answer; No when the window went or is
+    // closing.
+    bool ask(const suite::Notice& question) override;
 
 private:
     using Report = std::function<void(WindowView&)>;
