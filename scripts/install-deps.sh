@@ -33,7 +33,8 @@ PACKAGES=(
 declare -A PEER_PACKAGES=(
   [vsftpd]="vsftpd"
   [pure-ftpd]="pure-ftpd"
-  [proftpd]="proftpd-core"
+  # proftpd-mod-crypto holds mod_tls (FTP over TLS); loaded from the unpacked tree
+  [proftpd]="proftpd-core proftpd-mod-crypto"
   [nginx]="nginx"
 )
 
@@ -51,7 +52,15 @@ have_package() {
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib/deb_src.sh"
 
-peer_ready() { [[ -f "$PEERS_DIR/$1/.unpacked" ]]; }
+# Unpacked, with every package its entry names now: a peer unpacked before a package was
+# added to its list (proftpd before proftpd-mod-crypto) is unpacked again.
+peer_ready() {
+  local marker=$PEERS_DIR/$1/.unpacked pkg
+  [[ -f "$marker" ]] || return 1
+  for pkg in ${PEER_PACKAGES[$1]}; do
+    grep -q "^$pkg " "$marker" || return 1
+  done
+}
 
 missing=()
 for p in "${PACKAGES[@]}"; do have_package "$p" || missing+=("$p"); done
@@ -117,7 +126,8 @@ fi
 # Fail loudly if anything is still missing rather than letting a test stumble later.
 for p in "${PACKAGES[@]}"; do have_package "$p" || die "package $p did not install"; done
 for name in "${!PEER_PACKAGES[@]}"; do peer_ready "$name" || die "peer $name not unpacked"; done
-for bin in vsftpd/usr/sbin/vsftpd pure-ftpd/usr/sbin/pure-ftpd proftpd/usr/sbin/proftpd nginx/usr/sbin/nginx; do
-  [[ -x "$PEERS_DIR/$bin" ]] || die "missing $PEERS_DIR/$bin"
+for bin in vsftpd/usr/sbin/vsftpd pure-ftpd/usr/sbin/pure-ftpd proftpd/usr/sbin/proftpd nginx/usr/sbin/nginx \
+  proftpd/usr/lib/proftpd/mod_tls.so; do
+  [[ -x "$PEERS_DIR/$bin" || -f "$PEERS_DIR/$bin" ]] || die "missing $PEERS_DIR/$bin"
 done
 log "done"
