@@ -25,6 +25,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb fonts-wine fonts-dejavu-core fonts-liberation imagemagick x11-utils
   python3 python3-pyftpdlib lftp libpam-modules
+  python3-openssl  # pyftpdlib's TLS_FTPHandler (FTP over TLS peer)
   clang libclang-rt-14-dev llvm  # fuzz tree: libFuzzer runtime, symbolized reports
   nsis  # makensis: the Windows setup program (scripts/package.sh)
   libnetfilter-queue-dev iptables tcpdump curl  # benchmarks: delayed loopback, captures, baseline

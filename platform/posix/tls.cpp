@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <mutex>
 
 #include "platform/tls.h"
 
@@ -114,6 +116,40 @@ Reason reasonOf(long code) {
     }
 }
 
+int newSessionOf(SSL* ssl, SSL_SESSION* session);
+
+// One client context per set of trusted CAs, made once per process and shared by every
+// stream: reading the system's CA bundle costs tens of milliseconds, which every data
+// connection of an encrypted session paid again (a few short files took seconds). The
+// contexts live until the process ends. Null (with `why`) when the CA file cannot be read.
+SSL_CTX* sharedContext(const std::string& extraCaFile, std::string& why) {
+    static std::mutex lock;
+    static std::map<std::string, SSL_CTX*> contexts;
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = contexts.find(extraCaFile);
+    if (found != contexts.end()) {
+        SSL_CTX_up_ref(found->second);  // the stream's own reference, freed by release()
+        return found->second;
+    }
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    if (!ctx) return nullptr;
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    // The handshake goes through whatever the chain says; the result is judged after it,
+    // so that the user can be asked and the same connection go on.
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_default_verify_paths(ctx);
+    if (!extraCaFile.empty() && SSL_CTX_load_verify_locations(ctx, extraCaFile.c_str(), nullptr) != 1) {
+        why = "cannot read " + extraCaFile + ": " + lastError();
+        SSL_CTX_free(ctx);
+        return nullptr;
+    }
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx, &newSessionOf);
+    contexts.emplace(extraCaFile, ctx);  // the map's reference
+    SSL_CTX_up_ref(ctx);
+    return ctx;
+}
+
 }  // namespace
 
 struct Stream::Impl {
@@ -197,20 +233,8 @@ struct Stream::Impl {
     // session to resume. False when one cannot be made (`why` then says so, or stays
     // empty for the library's own error).
     bool prepare(const Options& options, std::string& why) {
-        ctx = SSL_CTX_new(TLS_client_method());
+        ctx = sharedContext(options.extraCaFile, why);
         if (!ctx) return false;
-        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-        // The handshake goes through whatever the chain says; the result is judged after it,
-        // so that the user can be asked and the same connection go on.
-        SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
-        SSL_CTX_set_default_verify_paths(ctx);
-        if (!options.extraCaFile.empty() &&
-            SSL_CTX_load_verify_locations(ctx, options.extraCaFile.c_str(), nullptr) != 1) {
-            why = "cannot read " + options.extraCaFile + ": " + lastError();
-            return false;
-        }
-        SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
-        SSL_CTX_sess_set_new_cb(ctx, &Impl::newSession);
 
         ssl = SSL_new(ctx);
         method = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "velmo socket");
@@ -231,7 +255,16 @@ struct Stream::Impl {
             SSL_set_tlsext_host_name(ssl, options.hostName.c_str());
             SSL_set1_host(ssl, options.hostName.c_str());
         }
-        if (!options.resume.empty()) SSL_set_session(ssl, options.resume.handle_->session);
+        if (!options.resume.empty()) {
+            // A copy is offered: with TLS 1.3 the library marks a session it resumed as used
+            // up, so offering the kept one itself would let only the first data connection
+            // of a login resume it and every later one make a full handshake (which servers
+            // that insist on resumption, proftpd and vsftpd, refuse).
+            SSL_SESSION* copy = SSL_SESSION_dup(options.resume.handle_->session);
+            if (!copy) return false;
+            SSL_set_session(ssl, copy);
+            SSL_SESSION_free(copy);  // the connection holds its own reference
+        }
         return true;
     }
 
@@ -362,6 +395,10 @@ bool Stream::waitReadable(int timeoutMs) {
     if (!m.ssl) return false;
     return SSL_pending(m.ssl) > 0 || m.socket.waitReadable(timeoutMs);
 }
+
+namespace {
+int newSessionOf(SSL* ssl, SSL_SESSION* session) { return Stream::Impl::newSession(ssl, session); }
+}  // namespace
 
 bool Stream::close(int timeoutMs) {
     Impl& m = *impl_;
