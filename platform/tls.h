@@ -131,8 +131,13 @@ public:
     // True when decrypted bytes are waiting or the socket became readable within timeoutMs.
     bool waitReadable(int timeoutMs);
     // Sends close_notify (waiting at most timeoutMs to get it out), then closes the socket.
-    // True when close_notify went out. Does not wait for the peer's answer.
-    bool close(int timeoutMs);
+    // True when close_notify went out. With lingerMs > 0 it then ends its sending side and
+    // reads what the peer still sends until the peer ends the connection, for at most
+    // lingerMs: a socket closed with bytes unread (a TLS 1.3 ticket that came after the
+    // last read) is reset, and a reset can make the server drop the end of an upload it
+    // has not read yet. Tickets that come meanwhile are kept (session()). Otherwise the
+    // peer's answer is not waited for.
+    bool close(int timeoutMs, int lingerMs = 0);
 
     struct Impl;
 

@@ -400,7 +400,7 @@ namespace {
 int newSessionOf(SSL* ssl, SSL_SESSION* session) { return Stream::Impl::newSession(ssl, session); }
 }  // namespace
 
-bool Stream::close(int timeoutMs) {
+bool Stream::close(int timeoutMs, int lingerMs) {
     Impl& m = *impl_;
     bool sent = false;
     if (m.ssl && !m.peerClosed) {
@@ -409,13 +409,29 @@ bool Stream::close(int timeoutMs) {
         for (;;) {
             ERR_clear_error();
             int ret = SSL_shutdown(m.ssl);
-            if (ret >= 0) {  // 0: ours is out, the peer's not read (we do not wait for it)
+            if (ret >= 0) {  // 0: ours is out, the peer's not read yet
                 sent = true;
                 break;
             }
             if (SSL_get_error(m.ssl, ret) != SSL_ERROR_WANT_WRITE ||
                 m.wait(ret, timeoutMs, nullptr, lastProgress, movedBefore) != Impl::Step::Progress)
                 break;
+        }
+    }
+    if (sent && lingerMs > 0) {
+        m.socket.shutdownSend();
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(lingerMs);
+        for (;;) {
+            ERR_clear_error();
+            char scrap[1024];
+            std::size_t got = 0;
+            // Reading through the library takes in the tickets; application data after our
+            // close_notify has no reader and is dropped.
+            if (SSL_read_ex(m.ssl, scrap, sizeof scrap, &got) == 1) continue;
+            if (SSL_get_error(m.ssl, 0) != SSL_ERROR_WANT_READ || m.peerClosed) break;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0) break;
+            m.socket.waitReadable(static_cast<int>(std::min<long long>(left, stepMs)));
         }
     }
     m.release();

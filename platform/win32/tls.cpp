@@ -605,7 +605,7 @@ bool Stream::waitReadable(int timeoutMs) {
     return !m.plain.empty() || m.socket.waitReadable(timeoutMs);
 }
 
-bool Stream::close(int timeoutMs) {
+bool Stream::close(int timeoutMs, int lingerMs) {
     Impl& m = *impl_;
     bool sent = false;
     if (m.haveContext && !m.peerClosed) {
@@ -624,6 +624,21 @@ bool Stream::close(int timeoutMs) {
                 sent = m.sendRaw(static_cast<const char*>(out[0].pvBuffer), out[0].cbBuffer, timeoutMs, nullptr) ==
                        IoOutcome::Done;
             if (out[0].pvBuffer) FreeContextBuffer(out[0].pvBuffer);
+        }
+    }
+    if (sent && lingerMs > 0) {
+        // Schannel resumes through the credentials, not tickets: what still comes is only
+        // read so that the socket is not closed with bytes unread (a reset).
+        m.socket.shutdownSend();
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(lingerMs);
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0) break;
+            if (!m.socket.waitReadable(static_cast<int>(std::min<long long>(left, stepMs)))) continue;
+            char scrap[4096];
+            std::size_t got = 0;
+            const net::IoResult r = m.socket.receiveSome(scrap, sizeof scrap, got);
+            if (r != net::IoResult::Done && r != net::IoResult::WouldBlock) break;
         }
     }
     m.release();
