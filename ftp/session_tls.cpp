@@ -101,8 +101,14 @@ bool SessionState::secureData(DataConnection& dc) {
     options.trustedCertificate = control.verification().certificate.der;
     options.resume = dataHandOn.next.empty() ? control.tlsSession() : dataHandOn.next;
     options.timeoutMs = silenceLimitMs();
+    // A reply on the control connection while the handshake waits is the server refusing
+    // the transfer (a 4xx or 5xx after its 150, with the data connection left unanswered):
+    // the handshake gives way at once rather than after the silence limit, and the reply
+    // read after it (the transfer's final one) says why.
+    bool replied = false;
+    options.stop = [this, &replied] { return replied = control.replyArrived(); };
     if (dc.secure(options, &dataHandOn)) return true;
-    return fail(Failure::TlsFailed);
+    return replied ? false : fail(Failure::TlsFailed);
 }
 
 }  // namespace velmo::ftp::detail

@@ -24,6 +24,7 @@
 #pragma once
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -89,6 +90,10 @@ struct Options {
     // the I/O calls below.
     int timeoutMs = 30000;
     const std::atomic<bool>* abort = nullptr;
+    // Asked with the abort flag during the handshake's waits; true ends the handshake as
+    // Aborted (an FTP data connection's handshake gives way to a reply on the control
+    // connection: a server that refuses the transfer then never answers it).
+    std::function<bool()> stop;
 };
 
 enum class IoOutcome { Done, Closed, TimedOut, Aborted, Error };

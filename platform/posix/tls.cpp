@@ -162,6 +162,7 @@ struct Stream::Impl {
     bool peerClosed = false;
     std::uint64_t moved = 0;  // bytes through the socket either way: shows progress
     Session latest;
+    const std::function<bool()>* stop = nullptr;  // Options::stop, during the handshake
 
     ~Impl() { release(); }
     void release() {
@@ -222,6 +223,7 @@ struct Stream::Impl {
         }
         for (;;) {
             if (abort && abort->load()) return Step::Aborted;
+            if (stop && *stop && (*stop)()) return Step::Aborted;
             auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress);
             if (silent.count() >= silenceMs) return Step::TimedOut;
             int wait = static_cast<int>(std::min<long long>(stepMs, silenceMs - silent.count()));
@@ -308,6 +310,11 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
 
     Clock::time_point lastProgress = Clock::now();
     std::uint64_t movedBefore = 0;
+    struct StopScope {
+        Impl& m;
+        ~StopScope() { m.stop = nullptr; }
+    } scope{m};
+    m.stop = &options.stop;
     for (;;) {
         int ret = SSL_connect(m.ssl);
         if (ret == 1) break;

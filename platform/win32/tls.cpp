@@ -211,6 +211,7 @@ struct Stream::Impl {
     bool wasResumed = false;
     bool peerClosed = false;
     std::string protocolName;
+    const std::function<bool()>* stop = nullptr;  // Options::stop, during the handshake
 
     ~Impl() { release(); }
     void release() {
@@ -226,6 +227,7 @@ struct Stream::Impl {
     Wait waitFor(bool reading, int silenceMs, const std::atomic<bool>* abort, Clock::time_point since) {
         for (;;) {
             if (abort && abort->load()) return Wait::Aborted;
+            if (stop && *stop && (*stop)()) return Wait::Aborted;
             auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
             if (silent >= silenceMs) return Wait::TimedOut;
             int wait = static_cast<int>(silent + stepMs > silenceMs ? silenceMs - silent : stepMs);
@@ -501,6 +503,11 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
         m.credentials = handle;
     }
     SECURITY_STATUS status = SEC_E_OK;
+    struct StopScope {
+        Impl& m;
+        ~StopScope() { m.stop = nullptr; }
+    } scope{m};
+    m.stop = &options.stop;
     switch (m.negotiate(target, options.timeoutMs, options.abort, status)) {
     case IoOutcome::Done: break;
     case IoOutcome::TimedOut: return fail(Outcome::TimedOut, "silent peer");
