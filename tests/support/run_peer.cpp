@@ -1,6 +1,7 @@
 // Starts one real FTP test peer for scripts (the Wine tests) and keeps it running.
 //
 //   run_peer KIND [--idle SECONDS] [--read-only FOLDER]... [--no-write] [--until-signal]
+//            [--tls offered|required --tls-cert PEM --tls-key PEM]
 //
 // KIND is pyftpdlib, vsftpd, pureftpd or proftpd. Once the server answers, prints
 //   host=127.0.0.1  port=N  user=NAME  password=TEXT  home=/tmp/velmo-peer-XXXXXX/home
@@ -32,7 +33,8 @@ void onSignal(int) {
 int usage() {
     std::fprintf(stderr,
                  "usage: run_peer pyftpdlib|vsftpd|pureftpd|proftpd [--idle SECONDS] "
-                 "[--read-only FOLDER]... [--no-write] [--until-signal]\n");
+                 "[--read-only FOLDER]... [--no-write] [--until-signal] "
+                 "[--tls offered|required --tls-cert PEM --tls-key PEM]\n");
     return 2;
 }
 
@@ -51,9 +53,18 @@ int main(int argc, char** argv) {
         else if (a == "--read-only" && i + 1 < argc) options.readOnlyFolders.push_back(argv[++i]);
         else if (a == "--no-write") options.allowWrite = false;
         else if (a == "--until-signal") readInput = false;
+        else if (a == "--tls" && i + 1 < argc) {
+            const std::string mode = argv[++i];
+            if (mode == "offered") options.tls = PeerOptions::Tls::Offered;
+            else if (mode == "required") options.tls = PeerOptions::Tls::Required;
+            else return usage();
+        } else if (a == "--tls-cert" && i + 1 < argc) options.tlsCertFile = argv[++i];
+        else if (a == "--tls-key" && i + 1 < argc) options.tlsKeyFile = argv[++i];
         else return usage();
     }
 
+    if (options.tls != PeerOptions::Tls::Off && (options.tlsCertFile.empty() || options.tlsKeyFile.empty()))
+        return usage();
     if (::pipe(wakePipe) != 0) return 1;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
