@@ -158,6 +158,24 @@ bool ControlConnection::sendLine(const std::string& line, int limitSeconds) {
     return false;
 }
 
+bool ControlConnection::replyArrived() {
+    if (framer_.pendingLines() > 0 || framer_.holdsPartial()) return true;
+    if (!connected()) return true;
+    while (waitReadable(0)) {
+        char buffer[ReplyFramer::BufferSize];
+        std::size_t moved = 0;
+        const std::size_t room = std::min(framer_.readRoom(), ReplyFramer::MaxRead);
+        if (room == 0) return true;
+        const net::IoResult r = receiveSome(buffer, room, moved);
+        if (r == net::IoResult::WouldBlock) break;
+        // The server has gone: the reply read that follows finds out at once.
+        if (r != net::IoResult::Done) return true;
+        framer_.feed(buffer, moved);
+        if (framer_.pendingLines() > 0 || framer_.holdsPartial()) return true;
+    }
+    return false;
+}
+
 ReplyEnd ControlConnection::readReply(ReplyAssembler& reply, const ReplyWait& wait) {
     reply.reset();
     const std::uint64_t start = clock::tickMs();

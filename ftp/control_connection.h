@@ -84,6 +84,11 @@ public:
     // Reads one reply into `reply` (reset first) under the rules of `wait`.
     ReplyEnd readReply(ReplyAssembler& reply, const ReplyWait& wait);
 
+    // Without waiting: true when the server has sent (part of) a reply that is not read
+    // yet, or has closed. What is there is taken in and kept for the next readReply; bytes
+    // that carry no reply (a TLS ticket) do not count.
+    bool replyArrived();
+
     // IPv4 addresses of this end and of the server on this connection.
     // (Kept from the connect: a secured connection's socket belongs to its stream.)
     const std::string& localAddress() const { return localAddress_; }

@@ -65,7 +65,10 @@ private:
     net::Socket socket_;
     std::unique_ptr<tls::Stream> tls_;
     SessionHandOn* handOn_ = nullptr;
-    void handOnSession();
+    bool readFrom_ = false;  // a listing or download: the server ends the data
+    // At close: the session the next data connection resumes; `before` is the one this
+    // connection had before its close.
+    void handOnSession(const tls::Session& before);
 };
 
 class SessionState {

@@ -1,42 +1,27 @@
 // One session's encryption: AUTH TLS after the greeting under the tool's rules
 // (ftp/tls_trust.h), PBSZ and PROT after the login, and the TLS of each data connection.
-#include <algorithm>
-
 #include "ftp/session.h"
-#include "platform/clock.h"
 
 namespace velmo::ftp::detail {
 namespace {
 
 constexpr int closeNotifyMs = 1000;
-// How long a closing data connection waits for the server's TLS 1.3 ticket.
-constexpr std::uint64_t ticketWaitMs = 2000;
+// How long a closing data connection waits for the server to end it after our close_notify
+// (it answers at once once it has read the data: on loopback well under a millisecond).
+constexpr int serverEndMs = 1000;
 
 }  // namespace
 
-void DataConnection::handOnSession() {
-    // With TLS 1.3 the server sends its tickets once our side of the handshake is done:
-    // a short upload can be over before they come, and an upload never reads them. A server
-    // may let a session be resumed only once (vsftpd), so a ticket this connection was given
-    // is waited for; a server that gives none on data connections is learnt from the first
-    // one and not waited for again (it lets the same session be resumed again).
+void DataConnection::handOnSession(const tls::Session& before) {
+    // The next data connection resumes the newest session this one was given: a TLS 1.3
+    // ticket that came on it (vsftpd gives one on each), else the session it ran on when
+    // that can be resumed again (TLS 1.2); with neither it resumes what this one resumed.
+    // Nothing is waited for: the close took in whatever the server sent before it ended.
     SessionHandOn& on = *handOn_;
-    const bool wait = tls_->protocol() == "TLSv1.3" && on.dataTickets != SessionHandOn::Tickets::None;
-    const std::uint64_t end = clock::tickMs() + (wait ? ticketWaitMs : 0);
-    for (;;) {
-        char scrap[256];
-        std::size_t moved = 0;
-        tls_->receiveSome(scrap, sizeof scrap, moved, 0, nullptr);
-        tls::Session next = tls_->session();
-        if (!next.empty()) {
-            on.next = next;
-            on.dataTickets = SessionHandOn::Tickets::Given;
-            return;
-        }
-        if (clock::tickMs() >= end) break;
-        tls_->waitReadable(static_cast<int>(std::min<std::uint64_t>(end - clock::tickMs(), 50)));
-    }
-    if (wait && on.dataTickets == SessionHandOn::Tickets::Unknown) on.dataTickets = SessionHandOn::Tickets::None;
+    const tls::Session after = tls_->session();
+    const tls::Session& next = after.empty() ? before : after;
+    on.dataTickets = after.empty() ? SessionHandOn::Tickets::None : SessionHandOn::Tickets::Given;
+    if (!next.empty()) on.next = next;
 }
 
 bool DataConnection::secure(const tls::Options& options, SessionHandOn* handOn) {
@@ -50,6 +35,7 @@ bool DataConnection::secure(const tls::Options& options, SessionHandOn* handOn) 
 
 net::IoResult DataConnection::receiveSome(char* buffer, std::size_t size, std::size_t& moved) {
     if (!tls_) return socket_.receiveSome(buffer, size, moved);
+    readFrom_ = true;
     // No wait here: the data reads wait through waitReadable, in their own slices.
     return ioResultOf(tls_->receiveSome(buffer, size, moved, 0, nullptr));
 }
@@ -70,8 +56,15 @@ bool DataConnection::waitReadable(int ms) { return tls_ ? tls_->waitReadable(ms)
 bool DataConnection::waitWritable(int ms) { return tls_ ? true : socket_.waitWritable(ms); }
 
 void DataConnection::close() {
-    if (tls_ && handOn_) handOnSession();
-    if (tls_) tls_->close(closeNotifyMs);
+    if (tls_) {
+        const tls::Session before = handOn_ ? tls_->session() : tls::Session();
+        // An upload's end: close_notify, then the server's own end awaited, so that a ticket
+        // it sent after our last read cannot turn our close into a reset that loses the
+        // end of the file. A listing or download the server has ended (or that was given
+        // up while it was still sending) is not waited on.
+        tls_->close(closeNotifyMs, readFrom_ ? 0 : serverEndMs);
+        if (handOn_) handOnSession(before);
+    }
     tls_.reset();
     socket_.close();
     listener.close();
@@ -108,8 +101,14 @@ bool SessionState::secureData(DataConnection& dc) {
     options.trustedCertificate = control.verification().certificate.der;
     options.resume = dataHandOn.next.empty() ? control.tlsSession() : dataHandOn.next;
     options.timeoutMs = silenceLimitMs();
+    // A reply on the control connection while the handshake waits is the server refusing
+    // the transfer (a 4xx or 5xx after its 150, with the data connection left unanswered):
+    // the handshake gives way at once rather than after the silence limit, and the reply
+    // read after it (the transfer's final one) says why.
+    bool replied = false;
+    options.stop = [this, &replied] { return replied = control.replyArrived(); };
     if (dc.secure(options, &dataHandOn)) return true;
-    return fail(Failure::TlsFailed);
+    return replied ? false : fail(Failure::TlsFailed);
 }
 
 }  // namespace velmo::ftp::detail

@@ -24,6 +24,7 @@
 #pragma once
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -89,6 +90,10 @@ struct Options {
     // the I/O calls below.
     int timeoutMs = 30000;
     const std::atomic<bool>* abort = nullptr;
+    // Asked with the abort flag during the handshake's waits; true ends the handshake as
+    // Aborted (an FTP data connection's handshake gives way to a reply on the control
+    // connection: a server that refuses the transfer then never answers it).
+    std::function<bool()> stop;
 };
 
 enum class IoOutcome { Done, Closed, TimedOut, Aborted, Error };
@@ -135,8 +140,13 @@ public:
     // True when decrypted bytes are waiting or the socket became readable within timeoutMs.
     bool waitReadable(int timeoutMs);
     // Sends close_notify (waiting at most timeoutMs to get it out), then closes the socket.
-    // True when close_notify went out. Does not wait for the peer's answer.
-    bool close(int timeoutMs);
+    // True when close_notify went out. With lingerMs > 0 it then ends its sending side and
+    // reads what the peer still sends until the peer ends the connection, for at most
+    // lingerMs: a socket closed with bytes unread (a TLS 1.3 ticket that came after the
+    // last read) is reset, and a reset can make the server drop the end of an upload it
+    // has not read yet. Tickets that come meanwhile are kept (session()). Otherwise the
+    // peer's answer is not waited for.
+    bool close(int timeoutMs, int lingerMs = 0);
 
     struct Impl;
 

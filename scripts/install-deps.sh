@@ -25,6 +25,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb fonts-wine fonts-dejavu-core fonts-liberation imagemagick x11-utils
   python3 python3-pyftpdlib lftp libpam-modules
+  python3-openssl  # pyftpdlib's TLS_FTPHandler (FTP over TLS peer)
   clang libclang-rt-14-dev llvm  # fuzz tree: libFuzzer runtime, symbolized reports
   nsis  # makensis: the Windows setup program (scripts/package.sh)
   libnetfilter-queue-dev iptables tcpdump curl  # benchmarks: delayed loopback, captures, baseline
@@ -33,7 +34,8 @@ PACKAGES=(
 declare -A PEER_PACKAGES=(
   [vsftpd]="vsftpd"
   [pure-ftpd]="pure-ftpd"
-  [proftpd]="proftpd-core"
+  # proftpd-mod-crypto holds mod_tls (FTP over TLS); loaded from the unpacked tree
+  [proftpd]="proftpd-core proftpd-mod-crypto"
   [nginx]="nginx"
 )
 
@@ -51,7 +53,15 @@ have_package() {
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib/deb_src.sh"
 
-peer_ready() { [[ -f "$PEERS_DIR/$1/.unpacked" ]]; }
+# Unpacked, with every package its entry names now: a peer unpacked before a package was
+# added to its list (proftpd before proftpd-mod-crypto) is unpacked again.
+peer_ready() {
+  local marker=$PEERS_DIR/$1/.unpacked pkg
+  [[ -f "$marker" ]] || return 1
+  for pkg in ${PEER_PACKAGES[$1]}; do
+    grep -q "^$pkg " "$marker" || return 1
+  done
+}
 
 missing=()
 for p in "${PACKAGES[@]}"; do have_package "$p" || missing+=("$p"); done
@@ -117,7 +127,8 @@ fi
 # Fail loudly if anything is still missing rather than letting a test stumble later.
 for p in "${PACKAGES[@]}"; do have_package "$p" || die "package $p did not install"; done
 for name in "${!PEER_PACKAGES[@]}"; do peer_ready "$name" || die "peer $name not unpacked"; done
-for bin in vsftpd/usr/sbin/vsftpd pure-ftpd/usr/sbin/pure-ftpd proftpd/usr/sbin/proftpd nginx/usr/sbin/nginx; do
-  [[ -x "$PEERS_DIR/$bin" ]] || die "missing $PEERS_DIR/$bin"
+for bin in vsftpd/usr/sbin/vsftpd pure-ftpd/usr/sbin/pure-ftpd proftpd/usr/sbin/proftpd nginx/usr/sbin/nginx \
+  proftpd/usr/lib/proftpd/mod_tls.so; do
+  [[ -x "$PEERS_DIR/$bin" || -f "$PEERS_DIR/$bin" ]] || die "missing $PEERS_DIR/$bin"
 done
 log "done"

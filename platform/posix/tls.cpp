@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <mutex>
 
 #include "platform/tls.h"
 
@@ -114,6 +116,40 @@ Reason reasonOf(long code) {
     }
 }
 
+int newSessionOf(SSL* ssl, SSL_SESSION* session);
+
+// One client context per set of trusted CAs, made once per process and shared by every
+// stream: reading the system's CA bundle costs tens of milliseconds, which every data
+// connection of an encrypted session paid again (a few short files took seconds). The
+// contexts live until the process ends. Null (with `why`) when the CA file cannot be read.
+SSL_CTX* sharedContext(const std::string& extraCaFile, std::string& why) {
+    static std::mutex lock;
+    static std::map<std::string, SSL_CTX*> contexts;
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = contexts.find(extraCaFile);
+    if (found != contexts.end()) {
+        SSL_CTX_up_ref(found->second);  // the stream's own reference, freed by release()
+        return found->second;
+    }
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    if (!ctx) return nullptr;
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    // The handshake goes through whatever the chain says; the result is judged after it,
+    // so that the user can be asked and the same connection go on.
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_default_verify_paths(ctx);
+    if (!extraCaFile.empty() && SSL_CTX_load_verify_locations(ctx, extraCaFile.c_str(), nullptr) != 1) {
+        why = "cannot read " + extraCaFile + ": " + lastError();
+        SSL_CTX_free(ctx);
+        return nullptr;
+    }
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx, &newSessionOf);
+    contexts.emplace(extraCaFile, ctx);  // the map's reference
+    SSL_CTX_up_ref(ctx);
+    return ctx;
+}
+
 }  // namespace
 
 struct Stream::Impl {
@@ -126,6 +162,7 @@ struct Stream::Impl {
     bool peerClosed = false;
     std::uint64_t moved = 0;  // bytes through the socket either way: shows progress
     Session latest;
+    const std::function<bool()>* stop = nullptr;  // Options::stop, during the handshake
 
     ~Impl() { release(); }
     void release() {
@@ -186,6 +223,7 @@ struct Stream::Impl {
         }
         for (;;) {
             if (abort && abort->load()) return Step::Aborted;
+            if (stop && *stop && (*stop)()) return Step::Aborted;
             auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress);
             if (silent.count() >= silenceMs) return Step::TimedOut;
             int wait = static_cast<int>(std::min<long long>(stepMs, silenceMs - silent.count()));
@@ -197,20 +235,8 @@ struct Stream::Impl {
     // session to resume. False when one cannot be made (`why` then says so, or stays
     // empty for the library's own error).
     bool prepare(const Options& options, std::string& why) {
-        ctx = SSL_CTX_new(TLS_client_method());
+        ctx = sharedContext(options.extraCaFile, why);
         if (!ctx) return false;
-        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-        // The handshake goes through whatever the chain says; the result is judged after it,
-        // so that the user can be asked and the same connection go on.
-        SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
-        SSL_CTX_set_default_verify_paths(ctx);
-        if (!options.extraCaFile.empty() &&
-            SSL_CTX_load_verify_locations(ctx, options.extraCaFile.c_str(), nullptr) != 1) {
-            why = "cannot read " + options.extraCaFile + ": " + lastError();
-            return false;
-        }
-        SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
-        SSL_CTX_sess_set_new_cb(ctx, &Impl::newSession);
 
         ssl = SSL_new(ctx);
         method = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "velmo socket");
@@ -231,7 +257,16 @@ struct Stream::Impl {
             SSL_set_tlsext_host_name(ssl, options.hostName.c_str());
             SSL_set1_host(ssl, options.hostName.c_str());
         }
-        if (!options.resume.empty()) SSL_set_session(ssl, options.resume.handle_->session);
+        if (!options.resume.empty()) {
+            // A copy is offered: with TLS 1.3 the library marks a session it resumed as used
+            // up, so offering the kept one itself would let only the first data connection
+            // of a login resume it and every later one make a full handshake (which servers
+            // that insist on resumption, proftpd and vsftpd, refuse).
+            SSL_SESSION* copy = SSL_SESSION_dup(options.resume.handle_->session);
+            if (!copy) return false;
+            SSL_set_session(ssl, copy);
+            SSL_SESSION_free(copy);  // the connection holds its own reference
+        }
         return true;
     }
 
@@ -275,6 +310,11 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
 
     Clock::time_point lastProgress = Clock::now();
     std::uint64_t movedBefore = 0;
+    struct StopScope {
+        Impl& m;
+        ~StopScope() { m.stop = nullptr; }
+    } scope{m};
+    m.stop = &options.stop;
     for (;;) {
         int ret = SSL_connect(m.ssl);
         if (ret == 1) break;
@@ -367,7 +407,11 @@ bool Stream::waitReadable(int timeoutMs) {
     return SSL_pending(m.ssl) > 0 || m.socket.waitReadable(timeoutMs);
 }
 
-bool Stream::close(int timeoutMs) {
+namespace {
+int newSessionOf(SSL* ssl, SSL_SESSION* session) { return Stream::Impl::newSession(ssl, session); }
+}  // namespace
+
+bool Stream::close(int timeoutMs, int lingerMs) {
     Impl& m = *impl_;
     bool sent = false;
     if (m.ssl && !m.peerClosed) {
@@ -376,13 +420,29 @@ bool Stream::close(int timeoutMs) {
         for (;;) {
             ERR_clear_error();
             int ret = SSL_shutdown(m.ssl);
-            if (ret >= 0) {  // 0: ours is out, the peer's not read (we do not wait for it)
+            if (ret >= 0) {  // 0: ours is out, the peer's not read yet
                 sent = true;
                 break;
             }
             if (SSL_get_error(m.ssl, ret) != SSL_ERROR_WANT_WRITE ||
                 m.wait(ret, timeoutMs, nullptr, lastProgress, movedBefore) != Impl::Step::Progress)
                 break;
+        }
+    }
+    if (sent && lingerMs > 0) {
+        m.socket.shutdownSend();
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(lingerMs);
+        for (;;) {
+            ERR_clear_error();
+            char scrap[1024];
+            std::size_t got = 0;
+            // Reading through the library takes in the tickets; application data after our
+            // close_notify has no reader and is dropped.
+            if (SSL_read_ex(m.ssl, scrap, sizeof scrap, &got) == 1) continue;
+            if (SSL_get_error(m.ssl, 0) != SSL_ERROR_WANT_READ || m.peerClosed) break;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0) break;
+            m.socket.waitReadable(static_cast<int>(std::min<long long>(left, stepMs)));
         }
     }
     m.release();

@@ -212,6 +212,7 @@ struct Stream::Impl {
     bool peerClosed = false;
     bool closeNotified = false;  // the peer's close_notify was decrypted
     std::string protocolName;
+    const std::function<bool()>* stop = nullptr;  // Options::stop, during the handshake
 
     ~Impl() { release(); }
     void release() {
@@ -227,6 +228,7 @@ struct Stream::Impl {
     Wait waitFor(bool reading, int silenceMs, const std::atomic<bool>* abort, Clock::time_point since) {
         for (;;) {
             if (abort && abort->load()) return Wait::Aborted;
+            if (stop && *stop && (*stop)()) return Wait::Aborted;
             auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
             if (silent >= silenceMs) return Wait::TimedOut;
             int wait = static_cast<int>(silent + stepMs > silenceMs ? silenceMs - silent : stepMs);
@@ -517,6 +519,11 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
         m.credentials = handle;
     }
     SECURITY_STATUS status = SEC_E_OK;
+    struct StopScope {
+        Impl& m;
+        ~StopScope() { m.stop = nullptr; }
+    } scope{m};
+    m.stop = &options.stop;
     switch (m.negotiate(target, options.timeoutMs, options.abort, status)) {
     case IoOutcome::Done: break;
     case IoOutcome::TimedOut: return fail(Outcome::TimedOut, "silent peer");
@@ -627,7 +634,7 @@ bool Stream::waitReadable(int timeoutMs) {
     return !m.plain.empty() || m.socket.waitReadable(timeoutMs);
 }
 
-bool Stream::close(int timeoutMs) {
+bool Stream::close(int timeoutMs, int lingerMs) {
     Impl& m = *impl_;
     bool sent = false;
     if (m.haveContext && !m.peerClosed) {
@@ -646,6 +653,21 @@ bool Stream::close(int timeoutMs) {
                 sent = m.sendRaw(static_cast<const char*>(out[0].pvBuffer), out[0].cbBuffer, timeoutMs, nullptr) ==
                        IoOutcome::Done;
             if (out[0].pvBuffer) FreeContextBuffer(out[0].pvBuffer);
+        }
+    }
+    if (sent && lingerMs > 0) {
+        // Schannel resumes through the credentials, not tickets: what still comes is only
+        // read so that the socket is not closed with bytes unread (a reset).
+        m.socket.shutdownSend();
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(lingerMs);
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0) break;
+            if (!m.socket.waitReadable(static_cast<int>(std::min<long long>(left, stepMs)))) continue;
+            char scrap[4096];
+            std::size_t got = 0;
+            const net::IoResult r = m.socket.receiveSome(scrap, sizeof scrap, got);
+            if (r != net::IoResult::Done && r != net::IoResult::WouldBlock) break;
         }
     }
     m.release();

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "ftp/control_channel.h"
 #include "ftp/ftp_session.h"
 #include "platform/fs.h"
+#include "tests/support/child_process.h"
 #include "tests/support/ftp_peers.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tls_certificates.h"
@@ -35,6 +38,12 @@ struct RecordingTrust : ftp::TlsTrust {
     }
     std::string extraCaFile() const override { return caFile; }
 };
+
+// VELMO_FTP_PEERS narrows the tables to some kinds for a local run.
+bool underTest(PeerKind kind) {
+    const auto kinds = peerKindsUnderTest();
+    return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+}
 
 struct TlsPeer {
     PeerKind kind;
@@ -74,7 +83,12 @@ TEST_F(TlsSession, EverythingGoesEncryptedOnServersThatOfferOrRequireTls) {
     for (TlsPeer p : {TlsPeer{PeerKind::Vsftpd, PeerOptions::Tls::Required},
                       TlsPeer{PeerKind::Vsftpd, PeerOptions::Tls::Offered},
                       TlsPeer{PeerKind::PureFtpd, PeerOptions::Tls::Required},
-                      TlsPeer{PeerKind::PureFtpd, PeerOptions::Tls::Offered}}) {
+                      TlsPeer{PeerKind::PureFtpd, PeerOptions::Tls::Offered},
+                      TlsPeer{PeerKind::Proftpd, PeerOptions::Tls::Required},
+                      TlsPeer{PeerKind::Proftpd, PeerOptions::Tls::Offered},
+                      TlsPeer{PeerKind::Pyftpdlib, PeerOptions::Tls::Required},
+                      TlsPeer{PeerKind::Pyftpdlib, PeerOptions::Tls::Offered}}) {
+        if (!underTest(p.kind)) continue;
         for (bool passive : {true, false}) {
             SCOPED_TRACE(std::string(peerKindName(p.kind)) + (p.tls == PeerOptions::Tls::Required ? " required" : " offered") +
                          (passive ? " passive" : " active"));
@@ -102,6 +116,84 @@ TEST_F(TlsSession, EverythingGoesEncryptedOnServersThatOfferOrRequireTls) {
             if (::testing::Test::HasFailure()) ADD_FAILURE() << peer->serverOutput();
         }
     }
+}
+
+using Clock = std::chrono::steady_clock;
+long long msSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// A refused download over TLS (RETR of a missing file) reports the server's 550 and leaves
+// the session usable, on every server and in both modes: the refusal comes instead of the
+// 150, before any data handshake, on all four. Then short uploads in a row, each ending
+// whole on the server, and at no stall's cost: every data connection resumes without
+// waiting for a ticket, and the client's trusted CAs are not read again for each one.
+TEST_F(TlsSession, RefusalsAndShortUploadsInARowKeepTheSessionAndCostNoStall) {
+    const std::string small = dir_.file("court.txt");
+    ASSERT_TRUE(fs::replaceFileContents(small, "livre d'or\n"));
+    constexpr int uploads = 20;
+    // Well above the few milliseconds one takes on loopback; far below what a wait for a
+    // ticket (seconds) or the CA bundle read again for each (tens of milliseconds) costs.
+    constexpr long long uploadsLimitMs = 1500;
+    for (PeerKind kind : peerKindsUnderTest()) {
+        for (bool passive : {true, false}) {
+            SCOPED_TRACE(std::string(peerKindName(kind)) + (passive ? " passive" : " active"));
+            auto peer = start(kind, PeerOptions::Tls::Required, certs_.good);
+            auto trust = std::make_shared<RecordingTrust>();
+            trust->caFile = certs_.caFile;
+            ftp::Session session;
+            ASSERT_EQ(session.open(account(*peer, trust, passive)), ftp::Result{});
+            const auto refusedAt = Clock::now();
+            EXPECT_EQ(session.receiveFile("absent.bin", dir_.file("absent.bin")),
+                      (ftp::Result{ftp::Failure::Refused, 550}));
+            EXPECT_LT(msSince(refusedAt), 3000);
+            EXPECT_TRUE(session.isAlive());
+            const auto sentAt = Clock::now();
+            for (int i = 0; i < uploads; ++i)
+                EXPECT_EQ(session.sendFile(small, "f" + std::to_string(i) + ".txt"), ftp::Result{}) << i;
+            EXPECT_LT(msSince(sentAt), uploadsLimitMs);
+            for (int i = 0; i < uploads; ++i) {
+                std::string stored;
+                EXPECT_TRUE(fs::readWholeFile(peer->home() + "/f" + std::to_string(i) + ".txt", stored) &&
+                            stored == "livre d'or\n") << i;
+            }
+            EXPECT_TRUE(session.isAlive());
+            if (::testing::Test::HasFailure()) ADD_FAILURE() << peer->serverOutput();
+        }
+    }
+}
+
+// A server that answers 150 and then, while the client sits in the data handshake, refuses
+// with 550 and leaves the data connection silent: the client gives up the handshake at
+// once (not after the silence limit), reports the 550 and the session goes on.
+TEST_F(TlsSession, ARefusalDuringTheDataHandshakeEndsItAtOnce) {
+    const std::string user = "velmo", password = "secret";
+    ChildProcess server;
+    const std::string output = dir_.file("refusing.txt");
+    server.start({"/usr/bin/python3", VELMO_REFUSING_TLS_FTP, "--cert", certs_.good.certFile, "--key",
+                  certs_.good.keyFile, "--user", user, "--password", password},
+                 output);
+    int port = 0;
+    for (int i = 0; i < 200 && port == 0 && server.running(); ++i) {
+        const std::string text = server.output();
+        const std::size_t at = text.find("ready port=");
+        if (at != std::string::npos) port = std::atoi(text.c_str() + at + 11);
+        else std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ASSERT_GT(port, 0) << server.output();
+    const int silence = ftp::silenceLimitMs();
+    ftp::setSilenceLimitMs(8000);
+    auto trust = std::make_shared<RecordingTrust>();
+    trust->caFile = certs_.caFile;
+    ftp::Session session;
+    ASSERT_EQ(session.open({"127.0.0.1", user, password, true, port, trust}), ftp::Result{}) << server.output();
+    const auto start = Clock::now();
+    EXPECT_EQ(session.receiveFile("livre.zip", dir_.file("livre.zip")), (ftp::Result{ftp::Failure::Refused, 550}));
+    EXPECT_LT(msSince(start), 3000);
+    EXPECT_TRUE(session.isAlive());
+    EXPECT_EQ(session.currentDirectory(), "/");
+    ftp::setSilenceLimitMs(silence);
+    if (::testing::Test::HasFailure()) ADD_FAILURE() << server.output();
 }
 
 // A server that does not answer AUTH TLS is used in clear, unless it took TLS before: then

@@ -137,19 +137,28 @@ void serverAccount(int& uid, int& gid, std::string& userName, std::string& group
     groupName = gr ? gr->gr_name : std::to_string(gid);
 }
 
+// True when the certificate's key is RSA (from openssl's own description of it).
+bool certificateKeyIsRsa(const std::string& certFile, const std::string& scratch) {
+    ::unlink(scratch.c_str());
+    runToEnd({"/usr/bin/openssl", "x509", "-noout", "-text", "-in", certFile}, scratch);
+    return readFile(scratch).find("Public Key Algorithm: rsaEncryption") != std::string::npos;
+}
+
 const char* pyftpdlibScript = R"PY(
 import logging, os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-port, user, password, home, perm, idle, low, high, login = sys.argv[1:10]
+port, user, password, home, perm, idle, low, high, login, tls, cert, key = sys.argv[1:13]
 # DEBUG makes the handler log every received command ("<- PWD") on stderr.
 logging.basicConfig(level=logging.DEBUG, format='%(message)s', stream=sys.stderr)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm=perm)
-for folder in sys.argv[10:]:
+for folder in sys.argv[13:]:
     authorizer.override_perm(user, os.path.join(home, folder), 'elr', recursive=True)
-class Handler(FTPHandler):
+# tls: "off", "offered" (AUTH TLS answered, clear logins and data still taken) or
+# "required" (a login or a transfer in clear is refused).
+class Handler(TLS_FTPHandler if tls != 'off' else FTPHandler):
     def on_login(self, username):
         if login:
             self.fs.cwd = '/' + login
@@ -158,6 +167,10 @@ Handler.passive_ports = range(int(low), int(high))
 Handler.auth_failed_timeout = 0.5
 if int(idle) > 0:
     Handler.timeout = int(idle)
+if tls != 'off':
+    Handler.certfile = cert
+    Handler.keyfile = key
+    Handler.tls_control_required = Handler.tls_data_required = tls == 'required'
 server = FTPServer(('127.0.0.1', int(port)), Handler)
 # The idle timer is only checked when the loop wakes up by itself.
 server.serve_forever(timeout=0.5)
@@ -297,7 +310,11 @@ void FtpPeer::prepare() {
             argv_ = {python, "-c", pyftpdlibScript, "PORT", user_, password_, home_,
                      options_.allowWrite ? "elradfmwMT" : "elr",
                      std::to_string(options_.idleTimeoutSeconds), std::to_string(low),
-                     std::to_string(low + 200), options_.loginFolder};
+                     std::to_string(low + 200), options_.loginFolder,
+                     options_.tls == PeerOptions::Tls::Off        ? "off"
+                     : options_.tls == PeerOptions::Tls::Offered ? "offered"
+                                                                 : "required",
+                     options_.tlsCertFile, options_.tlsKeyFile};
             for (const auto& folder : options_.readOnlyFolders) argv_.push_back(folder);
             commandLogPath_ = outputPath_;
             break;
@@ -393,6 +410,23 @@ void FtpPeer::prepare() {
             if (options_.idleTimeoutSeconds > 0)
                 conf += "TimeoutIdle " + std::to_string(options_.idleTimeoutSeconds) + "\n";
             if (!options_.allowWrite) conf += "<Limit WRITE>\n  DenyAll\n</Limit>\n";
+            if (options_.tls != PeerOptions::Tls::Off) {
+                // mod_tls comes from proftpd-mod-crypto, unpacked next to the program, not
+                // from the path the program was built with.
+                const std::string modules = sbin + "/proftpd/usr/lib/proftpd";
+                if (::access((modules + "/mod_tls.so").c_str(), R_OK) != 0)
+                    throw PeerError("proftpd's mod_tls missing in " + modules + " (run scripts/install-deps.sh)");
+                // mod_tls files a certificate under its key's type.
+                const std::string type = certificateKeyIsRsa(options_.tlsCertFile, base_ + "/x509.txt") ? "RSA" : "EC";
+                // TLSRequired on: logins and transfers in clear are refused. Data connections
+                // must resume a TLS session of this login (mod_tls's default, kept).
+                conf += "ModulePath " + modules + "\nLoadModule mod_tls.c\n"
+                        "TLSEngine on\nTLSLog " + base_ + "/tls.log\nTLSProtocol TLSv1.2 TLSv1.3\n"
+                        "TLS" + type + "CertificateFile " + options_.tlsCertFile + "\n"
+                        "TLS" + type + "CertificateKeyFile " + options_.tlsKeyFile + "\n"
+                        "TLSVerifyClient off\nTLSRenegotiate none\n"
+                        "TLSRequired " + std::string(options_.tls == PeerOptions::Tls::Required ? "on" : "off") + "\n";
+            }
             writeFile(base_ + "/proftpd.conf.in", conf);
             argv_ = {program, "-n", "-q", "-c", base_ + "/proftpd.conf"};
             break;
@@ -457,7 +491,7 @@ void FtpPeer::stop() {
 
 std::string FtpPeer::serverOutput() const {
     std::string out = readFile(outputPath_);
-    for (const char* log : {"/vsftpd.log", "/proftpd.log", "/commands.log"}) {
+    for (const char* log : {"/vsftpd.log", "/proftpd.log", "/commands.log", "/tls.log"}) {
         std::string path = base_ + log;
         if (fsys::exists(path)) out += "\n--- " + path + "\n" + readFile(path);
     }

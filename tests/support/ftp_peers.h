@@ -48,7 +48,8 @@ struct PeerOptions {
     // lands in, so that the login directory is "/" + it instead of "/", as with hosts
     // that log their users into a "www" folder of a wider home. Empty: the home itself.
     std::string loginFolder;
-    // Explicit FTP over TLS, vsftpd and pure-ftpd only. Offered: AUTH TLS is answered, and
+    // Explicit FTP over TLS, every kind (proftpd through mod_tls, pyftpdlib through its
+    // TLS_FTPHandler and python3-openssl). Offered: AUTH TLS is answered, and
     // logins and data in clear still work; Required: a login or a transfer in clear is
     // refused. The certificate and its key are PEM files (tests/support/tls_certificates.h).
     enum class Tls { Off, Offered, Required };
