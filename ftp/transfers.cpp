@@ -129,9 +129,13 @@ bool SessionState::runSend(const std::string& localPath, const std::string& remo
                 std::size_t moved = 0;
                 const net::IoResult r = dc.sendSome(chunk.data() + offset, pending - offset, moved);
                 if (r != net::IoResult::Done) break;  // full (or broken: the send below tells)
+                if (moved == 0) break;
                 offset += moved;
                 early += static_cast<std::int64_t>(moved);
             }
+            // All of it went: its end goes with it, so the server can store the file and
+            // answer without waiting for our word after its 150.
+            if (sent) dc.close();
         }
         if (!expect("125;150", nullptr, true)) {
             dc.close();

@@ -58,6 +58,7 @@ private:
         const std::vector<ManifestFolder>& manifest = *job_.manifest;
         for (std::size_t i = 0; i < manifest.size() && keepGoing_; ++i) processEntry(manifest[i], i == 0);
 
+        report_.oneAtATimeReason = session_.oneAtATimeReason();
         session_.close();
         clock::sleepMs(500);
         return keepGoing_ ? UploadOutcome::Processed : UploadOutcome::Stopped;
