@@ -5,7 +5,7 @@
 // latency, inside a namespace whose loopback delays every packet).
 //
 //     upload_bench [--rtt MS] [--runs N] [--peers pyftpdlib,vsftpd] [--modes passive,active]
-//                  [--programs velmo,lftp] [--sample DIR] [--record FILE] [--tls]
+//                  [--programs velmo,lftp,updater] [--sample DIR] [--record FILE] [--tls]
 //     upload_bench --table FILE
 //
 // --rtt names the link's round trip, for the wire's limit (bench/latency/link_check.py
@@ -42,7 +42,7 @@ struct Options {
     int runs = 1;
     std::string peers = "vsftpd,pyftpdlib";
     std::string modes = "passive";
-    std::string programs = "velmo,lftp";
+    std::string programs = "velmo,lftp,updater";
     stdfs::path sample = BENCH_SAMPLE_PARENT;
     std::string record;
     std::string table;
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     Options o;
     if (!parseOptions(argc, argv, o)) {
         std::fprintf(stderr, "usage: %s [--rtt MS] [--runs N] [--peers a,b] [--modes passive,active] "
-                             "[--programs velmo,lftp] [--sample DIR] [--record FILE] [--tls] | --table FILE\n", argv[0]);
+                             "[--programs velmo,lftp,updater] [--sample DIR] [--record FILE] [--tls] | --table FILE\n", argv[0]);
         return 2;
     }
     if (!o.table.empty()) {
@@ -163,6 +163,16 @@ int main(int argc, char** argv) {
                 } else {
                     if (wanted("velmo")) results.push_back(runEngine(k, passive, manifest));
                     if (wanted("lftp")) results.push_back(runLftp(k, passive, staged));
+                    // The updater's upload of the same files as one package, beside the
+                    // same lftp run (its row: mode "-updater").
+                    if (wanted("updater")) {
+                        results.push_back(runUpdaterUpload(k, passive, staged));
+                        if (wanted("lftp")) {
+                            RunRecord same = results[results.size() - 2];
+                            same.mode += "-updater";
+                            results.push_back(same);
+                        }
+                    }
                 }
                 for (RunRecord& r : results) {
                     r.rttMs = o.rttMs;

@@ -36,6 +36,11 @@ RunRecord runSessionTls(testsupport::PeerKind kind, bool passive, const std::vec
 RunRecord runLftp(testsupport::PeerKind kind, bool passive, const std::filesystem::path& staged,
                   const testsupport::TlsLeaf* tls = nullptr);
 
+// The updater's upload phases (createServerFolders, uploadPackageFiles) sending the staged
+// files as one package into an existing guestbook folder, from the session's open to its
+// close. Mode "passive-updater" / "active-updater" (bench/updater_upload_run.cpp).
+RunRecord runUpdaterUpload(testsupport::PeerKind kind, bool passive, const std::filesystem::path& staged);
+
 // A copy of exactly what the installer sends (the manifest's folders and files), so lftp
 // moves the same files into the same folders.
 void stageManifestCopy(const std::vector<installer::ManifestFolder>& manifest, const std::filesystem::path& to);
