@@ -230,6 +230,13 @@ Result Session::sendFileAfterPwd(const std::string& localPath, const std::string
     return runTransfer(*state_, watch, [&](SessionState& s) { return s.runSend(localPath, remoteName, true); });
 }
 
+Result Session::sendFileInto(const std::vector<std::string>& folders, const std::string& localPath,
+                             const std::string& remoteName, const TransferWatch& watch) {
+    if (!state_) return {Failure::NotConnected};
+    return runTransfer(*state_, watch,
+                       [&](SessionState& s) { return s.runSend(localPath, remoteName, false, folders); });
+}
+
 std::string Session::oneAtATimeReason() const { return state_ && state_->oneAtATime ? state_->oneAtATimeReason : ""; }
 
 Result Session::receiveFile(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds,

@@ -148,7 +148,10 @@ public:
     bool runList(ListingParser& parser);
     // `pwdFirst`: the PWD every installer send starts with goes out first (its answer is
     // not looked at, as the installer never used it).
-    bool runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst = false);
+    // `folders`: entered in turn first (CWD each), with the same batch; one that cannot be
+    // entered fails the send before STOR.
+    bool runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst = false,
+                 const std::vector<std::string>& folders = {});
     bool runReceive(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds);
 
     // The monotonic tick by which the running download must have ended; 0 for none. Set

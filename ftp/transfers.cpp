@@ -61,11 +61,19 @@ bool SessionState::runList(ListingParser& parser) {
     return end == DataRead::End && !parser.ended() && completed;
 }
 
-bool SessionState::runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst) {
+bool SessionState::runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst,
+                           const std::vector<std::string>& folders) {
     std::string pwdLine, typeLine, storLine;
     commandLine("PWD", pwdLine);
     commandLine("TYPE", "I", typeLine);
     if (!commandLine("STOR", remoteName, storLine)) return fail(Failure::BadArgument);
+    std::vector<std::string> cwdLines(folders.size());
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        bool made = true;
+        if (folders[i] == "..") commandLine("CDUP", cwdLines[i]);
+        else made = commandLine("CWD", folders[i], cwdLines[i]);
+        if (!made) return fail(Failure::BadArgument);
+    }
     fs::File file;
     if (!file.open(localPath, fs::File::Mode::Read)) return fail(Failure::LocalFile);
     DataConnection dc;
@@ -84,6 +92,7 @@ bool SessionState::runSend(const std::string& localPath, const std::string& remo
     }
     std::vector<Batched> commands;
     if (pwdFirst) commands.push_back({pwdLine, "257", &pwdReply, false});
+    for (const std::string& cwd : cwdLines) commands.push_back({cwd, "250", nullptr, true});
     commands.push_back({typeLine, "200", nullptr, true});
     commands.push_back({dataLine, passive ? "227" : "200", passive ? &pasvReply : nullptr, true});
     if (!sendCommands(commands, true)) {
