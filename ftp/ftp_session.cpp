@@ -230,11 +230,12 @@ Result Session::sendFileAfterPwd(const std::string& localPath, const std::string
     return runTransfer(*state_, watch, [&](SessionState& s) { return s.runSend(localPath, remoteName, true); });
 }
 
-Result Session::sendFileInto(const std::vector<std::string>& folders, const std::string& localPath,
-                             const std::string& remoteName, const TransferWatch& watch) {
+Result Session::sendFileInto(const std::string& from, const std::vector<std::string>& folders,
+                             const std::string& localPath, const std::string& remoteName,
+                             const TransferWatch& watch) {
     if (!state_) return {Failure::NotConnected};
     return runTransfer(*state_, watch,
-                       [&](SessionState& s) { return s.runSend(localPath, remoteName, false, folders); });
+                       [&](SessionState& s) { return s.runSend(localPath, remoteName, false, folders, from); });
 }
 
 std::string Session::oneAtATimeReason() const { return state_ && state_->oneAtATime ? state_->oneAtATimeReason : ""; }

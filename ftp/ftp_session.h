@@ -138,12 +138,15 @@ public:
     // always started with one): the PWD goes out with the transfer's first commands.
     Result sendFileAfterPwd(const std::string& localPath, const std::string& remoteName,
                             const TransferWatch& watch = {});
-    // sendFile into a folder below the current one: each of `folders` entered in turn (CWD,
-    // ".." as CDUP; 250 expected) before it, those commands going out with the transfer's
-    // first ones. A folder that cannot be entered fails it (Refused) before STOR; the session
-    // is then wherever the last folder it entered left it.
-    Result sendFileInto(const std::vector<std::string>& folders, const std::string& localPath,
-                        const std::string& remoteName, const TransferWatch& watch = {});
+    // sendFile into a folder below `from`, the absolute directory the session stands in:
+    // each of `folders` entered in turn (CWD, ".." as CDUP; 250 expected) before it, those
+    // commands going out with the transfer's first ones. A folder that cannot be entered
+    // fails it (Refused) before STOR; the session is then wherever the last folder it
+    // entered left it. (After a batch that fell out of step, the session goes back to
+    // `from` and enters the folders again one at a time.)
+    Result sendFileInto(const std::string& from, const std::vector<std::string>& folders,
+                        const std::string& localPath, const std::string& remoteName,
+                        const TransferWatch& watch = {});
     // The commands before a transfer go out together and their replies are read in order;
     // a server that showed it mishandles that (a reply that did not fit its command, or
     // none) gets them one at a time for as long as this Session lives. Empty while they go

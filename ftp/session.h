@@ -150,8 +150,10 @@ public:
     // not looked at, as the installer never used it).
     // `folders`: entered in turn first (CWD each), with the same batch; one that cannot be
     // entered fails the send before STOR.
+    // `from`: the absolute directory the session stands in, where a batch with folders that
+    // fell out of step starts again.
     bool runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst = false,
-                 const std::vector<std::string>& folders = {});
+                 const std::vector<std::string>& folders = {}, const std::string& from = "");
     bool runReceive(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds);
 
     // The monotonic tick by which the running download must have ended; 0 for none. Set
@@ -174,10 +176,14 @@ private:
         const char* codes;     // the success code(s)
         std::string* kept;     // the reply's first line, when wanted
         bool mustSucceed;      // false: its refusal is not the operation's failure (PWD)
+        bool repeatable = true;  // sent twice, it leaves the server as sent once (not a relative CWD)
     };
     // Sends the commands (together unless oneAtATime), checks each reply in order. False
-    // when the operation fails (reason recorded).
-    bool sendCommands(std::vector<Batched>& commands, bool watchAbort);
+    // when the operation fails (reason recorded). After a batch fell out of step, the
+    // commands not answered as expected go again one at a time; when the batch holds one
+    // that is not repeatable, nobody knows which of them the server carried out, so
+    // `restartLine` (a CWD to an absolute directory) goes first and the whole batch again.
+    bool sendCommands(std::vector<Batched>& commands, bool watchAbort, const std::string& restartLine = "");
     bool sendOneByOne(std::vector<Batched>& commands, std::size_t from, bool watchAbort);
     // After a batch fell out of step: reads and drops whatever comes until a quiet spell.
     bool dropUntilQuiet();

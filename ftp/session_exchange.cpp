@@ -150,7 +150,7 @@ bool SessionState::dropUntilQuiet() {
     }
 }
 
-bool SessionState::sendCommands(std::vector<Batched>& commands, bool watchAbort) {
+bool SessionState::sendCommands(std::vector<Batched>& commands, bool watchAbort, const std::string& restartLine) {
     if (oneAtATime || commands.size() < 2) return sendOneByOne(commands, 0, watchAbort);
     std::string together;
     for (const Batched& c : commands) together += c.line;
@@ -195,7 +195,10 @@ bool SessionState::sendCommands(std::vector<Batched>& commands, bool watchAbort)
         oneAtATime = true;
         oneAtATimeReason = why;
         if (!dropUntilQuiet()) return false;
-        return sendOneByOne(commands, i, watchAbort);
+        const bool repeatable = std::all_of(commands.begin(), commands.end(), [](const Batched& c) { return c.repeatable; });
+        if (repeatable) return sendOneByOne(commands, i, watchAbort);
+        if (restartLine.empty()) return fail(Failure::BadReply);
+        return exchange(restartLine, "250", nullptr, watchAbort) && sendOneByOne(commands, 0, watchAbort);
     }
     return true;
 }

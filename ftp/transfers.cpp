@@ -62,7 +62,7 @@ bool SessionState::runList(ListingParser& parser) {
 }
 
 bool SessionState::runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst,
-                           const std::vector<std::string>& folders) {
+                           const std::vector<std::string>& folders, const std::string& from) {
     std::string pwdLine, typeLine, storLine;
     commandLine("PWD", pwdLine);
     commandLine("TYPE", "I", typeLine);
@@ -74,6 +74,8 @@ bool SessionState::runSend(const std::string& localPath, const std::string& remo
         else made = commandLine("CWD", folders[i], cwdLines[i]);
         if (!made) return fail(Failure::BadArgument);
     }
+    std::string restartLine;
+    if (!folders.empty() && !commandLine("CWD", from, restartLine)) return fail(Failure::BadArgument);
     fs::File file;
     if (!file.open(localPath, fs::File::Mode::Read)) return fail(Failure::LocalFile);
     DataConnection dc;
@@ -92,10 +94,10 @@ bool SessionState::runSend(const std::string& localPath, const std::string& remo
     }
     std::vector<Batched> commands;
     if (pwdFirst) commands.push_back({pwdLine, "257", &pwdReply, false});
-    for (const std::string& cwd : cwdLines) commands.push_back({cwd, "250", nullptr, true});
+    for (const std::string& cwd : cwdLines) commands.push_back({cwd, "250", nullptr, true, false});
     commands.push_back({typeLine, "200", nullptr, true});
     commands.push_back({dataLine, passive ? "227" : "200", passive ? &pasvReply : nullptr, true});
-    if (!sendCommands(commands, true)) {
+    if (!sendCommands(commands, true, restartLine)) {
         dc.close();
         return false;
     }

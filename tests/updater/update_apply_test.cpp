@@ -493,8 +493,9 @@ TEST(UpdateApply, OnlyFilesMatchingTheSignedDigestsAreSent) {
 
 // The folders of a package file are entered with the commands of its send, all in one
 // write, their replies read in order; the file's bytes leave before the server's 150.
-// A folder that cannot be entered is not sent to: the rest of the batch is read, and the
-// run goes back to the guestbook folder, one command at a time from then on.
+// A folder that cannot be entered is not sent to: the rest of the batch is read, the
+// session starts again from the guestbook folder (which of the batch's CWDs the server
+// carried out is unknown), one command at a time from then on.
 TEST(UpdateApply, AFilesFoldersGoOutWithItsSend) {
     Package p;
     p.files = {"skins/defaut/fond.velmo", "lib/a.velmo"};
@@ -510,6 +511,7 @@ TEST(UpdateApply, AFilesFoldersGoOutWithItsSend) {
         .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n")
         .expect("CWD lib\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
         .reply("550 No such folder\r\n200 Type set to I\r\n").pasv()
+        .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n")  // where it knows it stands
         .expect("CWD lib\r\n").reply("550 No such folder\r\n")
         .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n").drop();
     loginOn(server);  // the permissions' control channel (none to apply)

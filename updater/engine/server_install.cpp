@@ -15,11 +15,12 @@ namespace {
 
 // One send, to its end. A send takes at least 10 ms (the pause the updater has always
 // made after starting one): the next command never follows sooner.
-// The folders of its path are entered first, their commands going with the send's own.
-bool sendOneFile(ftp::Session& session, const std::vector<std::string>& folders, const std::string& localPath,
+// The folders of its path (below the guestbook folder, where the session stands) are
+// entered first, their commands going with the send's own.
+bool sendOneFile(ApplyRun& run, const std::vector<std::string>& folders, const std::string& localPath,
                  const std::string& remoteName) {
     const std::uint64_t start = clock::tickMs();
-    const bool sent = session.sendFileInto(folders, localPath, remoteName).ok();
+    const bool sent = run.session.sendFileInto(run.guestbookPath, folders, localPath, remoteName).ok();
     const std::uint64_t spent = clock::tickMs() - start;
     if (spent < 10) clock::sleepMs(static_cast<int>(10 - spent));
     return sent;
@@ -65,7 +66,7 @@ void uploadPackageFiles(ApplyRun& run) {
         const std::vector<std::string> parts = folderParts(path);
         run.reporter.setActionStatus("Envoie vers serveur : " + name);
         // A file whose folder cannot be entered is not sent anywhere else.
-        const bool sent = sendOneFile(run.session, parts, run.localCopy(path), name);
+        const bool sent = sendOneFile(run, parts, run.localCopy(path), name);
         if (sent) run.sent[row] = true;
         else run.markFailed(row);
         run.reporter.fileStateChanged(static_cast<int>(row), sent ? FileState::Sent : FileState::Failed);
