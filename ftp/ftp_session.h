@@ -138,12 +138,13 @@ public:
     // always started with one): the PWD goes out with the transfer's first commands.
     Result sendFileAfterPwd(const std::string& localPath, const std::string& remoteName,
                             const TransferWatch& watch = {});
-    // sendFile into a folder below `from`, the absolute directory the session stands in:
-    // each of `folders` entered in turn (CWD, ".." as CDUP; 250 expected) before it, those
-    // commands going out with the transfer's first ones. A folder that cannot be entered
-    // fails it (Refused) before STOR; the session is then wherever the last folder it
-    // entered left it. (After a batch that fell out of step, the session goes back to
-    // `from` and enters the folders again one at a time.)
+    // sendFile after changing directory: each of `folders` entered in turn (CWD, ".." as
+    // CDUP; 250 expected; an absolute one too), those commands going out with the
+    // transfer's first ones. A folder that cannot be entered fails it (Refused) before STOR;
+    // the session is then wherever the last folder it entered left it. `from` is an absolute
+    // directory the folders are reached from: after a batch that fell out of step (which of
+    // its CWDs the server carried out is unknown) the session goes there first and enters
+    // them again one at a time.
     Result sendFileInto(const std::string& from, const std::vector<std::string>& folders,
                         const std::string& localPath, const std::string& remoteName,
                         const TransferWatch& watch = {});

@@ -198,7 +198,12 @@ bool SessionState::sendCommands(std::vector<Batched>& commands, bool watchAbort,
         const bool repeatable = std::all_of(commands.begin(), commands.end(), [](const Batched& c) { return c.repeatable; });
         if (repeatable) return sendOneByOne(commands, i, watchAbort);
         if (restartLine.empty()) return fail(Failure::BadReply);
-        return exchange(restartLine, "250", nullptr, watchAbort) && sendOneByOne(commands, 0, watchAbort);
+        if (!exchange(restartLine, "250", nullptr, watchAbort)) return false;
+        // The batch again, less the way to where the session now stands.
+        commands.erase(std::remove_if(commands.begin(), commands.end(),
+                                      [&](const Batched& c) { return c.line == restartLine; }),
+                       commands.end());
+        return sendOneByOne(commands, 0, watchAbort);
     }
     return true;
 }

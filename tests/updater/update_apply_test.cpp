@@ -508,9 +508,9 @@ TEST(UpdateApply, AFilesFoldersGoOutWithItsSend) {
         .expect("CWD skins\r\n").expect("CWD defaut\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
         .reply("250 Okay\r\n250 Okay\r\n200 Type set to I\r\n").pasv()
         .expect("STOR fond.php\r\n").acceptData().receiveData().reply("150 Ok\r\n226 Done\r\n")
-        .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n")
-        .expect("CWD lib\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
-        .reply("550 No such folder\r\n200 Type set to I\r\n").pasv()
+        // The way back goes with the next file's commands.
+        .expect("CWD /livre-dor\r\n").expect("CWD lib\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
+        .reply("250 Okay\r\n550 No such folder\r\n200 Type set to I\r\n").pasv()
         .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n")  // where it knows it stands
         .expect("CWD lib\r\n").reply("550 No such folder\r\n")
         .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n").drop();
