@@ -92,6 +92,14 @@ TEST(Table, MediansRatiosAndGoals) {
         << rows[2];
     EXPECT_NE(rows[2].find("| 2.5 | met (<= lftp + 2 ms) |"), std::string::npos) << rows[2];
 
+    // At a latency the install is to take at most 0.8 times lftp's: 136 against 130 misses;
+    // 103 against 130 (0.8 x 130 = 104) is met; loopback has no such goal.
+    EXPECT_NE(rows[0].find("| missed (> 0.8 x lftp) |"), std::string::npos) << rows[0];
+    EXPECT_NE(rows[2].find("| met (<= lftp + 2 ms) | - |"), std::string::npos) << rows[2];
+    const std::vector<std::string> fast = tableRows({run(20, "velmo", 10.3), run(20, "lftp", 13.0)});
+    ASSERT_EQ(fast.size(), 1u);
+    EXPECT_NE(fast[0].find("| met (<= 0.8 x lftp) |"), std::string::npos) << fast[0];
+
     // 3.5 ms per file above the pauses is over lftp + 2.
     const std::vector<std::string> slow = tableRows({run(0, "velmo", 1.35), run(0, "lftp", 0.10)});
     ASSERT_EQ(slow.size(), 1u);

@@ -5,14 +5,17 @@
 // latency, inside a namespace whose loopback delays every packet).
 //
 //     upload_bench [--rtt MS] [--runs N] [--peers pyftpdlib,vsftpd] [--modes passive,active]
-//                  [--programs velmo,lftp] [--sample DIR] [--record FILE]
+//                  [--programs velmo,lftp,updater] [--sample DIR] [--record FILE] [--tls]
 //     upload_bench --table FILE
 //
 // --rtt names the link's round trip, for the wire's limit (bench/latency/link_check.py
 // measures it). --record appends one line per program run to FILE; --table prints the
 // side-by-side table of every run recorded there. DIR holds livre-dor (default: the
 // source tree's sample folder). Every run starts fresh servers and empty login folders;
-// nothing leaves 127.0.0.1. The exit status is non-zero when a run failed.
+// nothing leaves 127.0.0.1. The exit status is non-zero when a run failed. --tls: the
+// servers offer TLS with a certificate made for the run, our side and lftp use it on the
+// control and the data connections (bench/upload_runs.h: runSessionTls); only the servers
+// that can (vsftpd; pure-ftpd logs no commands) are taken.
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,10 +42,11 @@ struct Options {
     int runs = 1;
     std::string peers = "vsftpd,pyftpdlib";
     std::string modes = "passive";
-    std::string programs = "velmo,lftp";
+    std::string programs = "velmo,lftp,updater";
     stdfs::path sample = BENCH_SAMPLE_PARENT;
     std::string record;
     std::string table;
+    bool tls = false;
 };
 
 std::vector<std::string> splitList(const std::string& text) {
@@ -56,6 +60,11 @@ std::vector<std::string> splitList(const std::string& text) {
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; i += 2) {
         const std::string a = argv[i];
+        if (a == "--tls") {  // the one option without a value
+            o.tls = true;
+            --i;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         const char* v = argv[i + 1];
         if (a == "--rtt") o.rttMs = std::atof(v);
@@ -85,7 +94,7 @@ int main(int argc, char** argv) {
     Options o;
     if (!parseOptions(argc, argv, o)) {
         std::fprintf(stderr, "usage: %s [--rtt MS] [--runs N] [--peers a,b] [--modes passive,active] "
-                             "[--programs velmo,lftp] [--sample DIR] [--record FILE] | --table FILE\n", argv[0]);
+                             "[--programs velmo,lftp,updater] [--sample DIR] [--record FILE] [--tls] | --table FILE\n", argv[0]);
         return 2;
     }
     if (!o.table.empty()) {
@@ -102,6 +111,11 @@ int main(int argc, char** argv) {
         PeerKind k;
         if (!testsupport::peerKindFromName(name, k) || !testsupport::FtpPeer::logsCommands(k)) {
             std::fprintf(stderr, "unknown peer %s, or one that logs no commands\n", name.c_str());
+            return 2;
+        }
+        // The peers offer TLS with vsftpd and pure-ftpd only (tests/support/ftp_peers.h).
+        if (o.tls && k != PeerKind::Vsftpd) {
+            std::fprintf(stderr, "%s: no TLS peer (with --tls: vsftpd)\n", name.c_str());
             return 2;
         }
         kinds.push_back(k);
@@ -127,7 +141,14 @@ int main(int argc, char** argv) {
     const stdfs::path staged = tools / "staged";
     stageManifestCopy(*manifest, staged);
 
-    std::printf("%d files in 24 folders; %d run(s) per server and mode.\n", countFiles(staged), o.runs);
+    // With --tls: a self-signed certificate for 127.0.0.1, made for this run.
+    std::unique_ptr<testsupport::TlsCertificates> certificates;
+    if (o.tls) {
+        stdfs::create_directory(tools / "certificates");
+        certificates = std::make_unique<testsupport::TlsCertificates>((tools / "certificates").string());
+    }
+    std::printf("%d files in 24 folders; %d run(s) per server and mode%s.\n", countFiles(staged), o.runs,
+                o.tls ? ", over TLS" : "");
     std::fflush(stdout);
     const std::vector<std::string> programs = splitList(o.programs);
     auto wanted = [&](const char* p) { return std::find(programs.begin(), programs.end(), p) != programs.end(); };
@@ -136,8 +157,23 @@ int main(int argc, char** argv) {
         for (bool passive : passiveModes) {
             for (int run = 0; run < o.runs; ++run) {
                 std::vector<RunRecord> results;
-                if (wanted("velmo")) results.push_back(runEngine(k, passive, manifest));
-                if (wanted("lftp")) results.push_back(runLftp(k, passive, staged));
+                if (o.tls) {
+                    if (wanted("velmo")) results.push_back(runSessionTls(k, passive, *manifest, certificates->selfSigned));
+                    if (wanted("lftp")) results.push_back(runLftp(k, passive, staged, &certificates->selfSigned));
+                } else {
+                    if (wanted("velmo")) results.push_back(runEngine(k, passive, manifest));
+                    if (wanted("lftp")) results.push_back(runLftp(k, passive, staged));
+                    // The updater's upload of the same files as one package, beside the
+                    // same lftp run (its row: mode "-updater").
+                    if (wanted("updater")) {
+                        results.push_back(runUpdaterUpload(k, passive, staged));
+                        if (wanted("lftp")) {
+                            RunRecord same = results[results.size() - 2];
+                            same.mode += "-updater";
+                            results.push_back(same);
+                        }
+                    }
+                }
                 for (RunRecord& r : results) {
                     r.rttMs = o.rttMs;
                     printRun(r);

@@ -6,8 +6,12 @@
 #include <sstream>
 #include <string>
 
+#include "ftp/ftp_session.h"
+#include "ftp/tls_trust.h"
 #include "installer/engine/run_completion.h"
 #include "installer/engine/upload_engine.h"
+#include "platform/clock.h"
+#include "suite/file_names.h"
 
 namespace velmo::bench {
 namespace {
@@ -30,10 +34,26 @@ struct SilentReporter : UploadReporter {
     void permissionStep(int, int, const std::string&) override {}
 };
 
-RunRecord recordFor(PeerKind kind, bool passive, const char* program) {
+// The bench's own server and certificate: taken as they are, remembered nowhere.
+struct AcceptingTrust : ftp::TlsTrust {
+    bool seenWithTls(const std::string&, int) override { return false; }
+    void rememberTls(const std::string&, int) override {}
+    std::string keptCertificate(const std::string&, int) override { return std::string(); }
+    bool askAboutCertificate(const ftp::CertificateQuestion&) override { return true; }
+};
+
+testsupport::PeerOptions tlsOffered(const testsupport::TlsLeaf& leaf) {
+    testsupport::PeerOptions o;
+    o.tls = testsupport::PeerOptions::Tls::Offered;
+    o.tlsCertFile = leaf.certFile;
+    o.tlsKeyFile = leaf.keyFile;
+    return o;
+}
+
+RunRecord recordFor(PeerKind kind, bool passive, const char* program, bool tls = false) {
     RunRecord r;
     r.peer = testsupport::peerKindName(kind);
-    r.mode = passive ? "passive" : "active";
+    r.mode = std::string(passive ? "passive" : "active") + (tls ? "-tls" : "");
     r.program = program;
     return r;
 }
@@ -82,15 +102,59 @@ RunRecord runEngine(PeerKind kind, bool passive, const std::shared_ptr<const std
     return r;
 }
 
-RunRecord runLftp(PeerKind kind, bool passive, const stdfs::path& staged) {
-    FtpPeer peer(kind);
+RunRecord runSessionTls(PeerKind kind, bool passive, const std::vector<ManifestFolder>& manifest,
+                        const testsupport::TlsLeaf& leaf) {
+    FtpPeer peer(kind, tlsOffered(leaf));
+    const std::string folder = "livre-dor";
+    ftp::Account account{peer.host(), peer.user(), peer.password(), passive, peer.port(),
+                         std::make_shared<AcceptingTrust>()};
+    RunRecord r = recordFor(kind, passive, "velmo", true);
+    const auto start = Clock::now();
+    ftp::Session session;
+    bool ok = session.open(account).ok() && session.encrypted();
+    const std::string login = session.currentDirectory();
+    const std::string base = suite::joinServerPath(login, folder);
+    session.makeDirectory("sessions");
+    session.changeDirectory(folder);
+    for (const ManifestFolder& m : manifest) {
+        if (!ok) break;
+        for (const RemoteStep& step : m.remoteSteps) {
+            const std::string& arg = step.argument.empty() ? folder : step.argument;
+            if (step.kind == RemoteStep::Kind::ChangeToBase) session.changeDirectory(base + step.argument);
+            else if (step.kind == RemoteStep::Kind::Make) session.makeDirectory(arg);
+            else ok = ok && session.changeDirectory(arg).ok();
+        }
+        for (std::size_t i = 1; ok && i < m.lines.size(); ++i) {
+            const std::string name = fileNameOfLine(m.lines[i], m.fileLinePrefix);
+            const std::uint64_t sendStart = clock::tickMs();
+            ok = session.sendFileAfterPwd(m.uploadPrefix + name, name).ok();
+            const std::uint64_t spent = clock::tickMs() - sendStart;
+            if (spent < 10) clock::sleepMs(static_cast<int>(10 - spent));
+        }
+    }
+    ok = ok && session.oneAtATimeReason().empty();
+    session.close();
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.files = countFiles(stdfs::path(peer.home()) / folder);
+    const WireCount wire = countWire(peer.receivedCommands());
+    r.roundTrips = wire.roundTrips;
+    r.sends = wire.sends;
+    r.ok = ok && wire.sends > 0;
+    return r;
+}
+
+RunRecord runLftp(PeerKind kind, bool passive, const stdfs::path& staged, const testsupport::TlsLeaf* tls) {
+    FtpPeer peer(kind, tls ? tlsOffered(*tls) : testsupport::PeerOptions{});
     std::ostringstream cmd;
-    cmd << "lftp -c 'set cmd:fail-exit yes; set ftp:ssl-allow no; set ftp:use-feat no; set ftp:use-mlsd no; "
+    // With TLS: control and data protected, as the session layer does (PROT P).
+    const char* ssl = tls ? "set ftp:ssl-force true; set ftp:ssl-protect-data true; set ssl:verify-certificate no; "
+                          : "set ftp:ssl-allow no; ";
+    cmd << "lftp -c 'set cmd:fail-exit yes; " << ssl << "set ftp:use-feat no; set ftp:use-mlsd no; "
            "set ftp:use-site-utime no; set ftp:use-site-utime2 no; set ftp:passive-mode "
         << (passive ? "yes" : "no") << "; set net:max-retries 1; open -u " << peer.user() << "," << peer.password()
         << " -p " << peer.port() << " " << peer.host() << "; mirror -R --no-perms " << staged.string()
         << " livre-dor' >/dev/null 2>&1";
-    RunRecord r = recordFor(kind, passive, "lftp");
+    RunRecord r = recordFor(kind, passive, "lftp", tls != nullptr);
     const auto start = Clock::now();
     const int rc = std::system(cmd.str().c_str());
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -9,6 +9,7 @@
 #include "bench/bench_figures.h"
 #include "installer/engine/guestbook_manifest.h"
 #include "tests/support/ftp_peers.h"
+#include "tests/support/tls_certificates.h"
 
 namespace velmo::bench {
 
@@ -20,9 +21,25 @@ namespace velmo::bench {
 RunRecord runEngine(testsupport::PeerKind kind, bool passive,
                     const std::shared_ptr<const std::vector<installer::ManifestFolder>>& manifest);
 
+// The installer's wire text over TLS, against a server offering it with `leaf`: AUTH TLS,
+// PBSZ 0 and PROT P after the greeting, every data connection encrypted. The upload engine
+// takes no encrypted account yet, so this run drives the session layer through the
+// engine's own sequence (login, PWD, MKD sessions, CWD into the new folder, each folder's
+// steps, each file's send with its PWD and its 10 ms) with a trust that accepts the
+// server's certificate. Mode "passive-tls" / "active-tls".
+RunRecord runSessionTls(testsupport::PeerKind kind, bool passive, const std::vector<installer::ManifestFolder>& manifest,
+                        const testsupport::TlsLeaf& leaf);
+
 // The same files, staged by stageManifestCopy, sent by `lftp mirror -R` over one
-// connection with a lean command set; the whole lftp process is timed.
-RunRecord runLftp(testsupport::PeerKind kind, bool passive, const std::filesystem::path& staged);
+// connection with a lean command set; the whole lftp process is timed. With `tls`, against
+// a server offering TLS with that leaf, and lftp forced to TLS on control and data.
+RunRecord runLftp(testsupport::PeerKind kind, bool passive, const std::filesystem::path& staged,
+                  const testsupport::TlsLeaf* tls = nullptr);
+
+// The updater's upload phases (createServerFolders, uploadPackageFiles) sending the staged
+// files as one package into an existing guestbook folder, from the session's open to its
+// close. Mode "passive-updater" / "active-updater" (bench/updater_upload_run.cpp).
+RunRecord runUpdaterUpload(testsupport::PeerKind kind, bool passive, const std::filesystem::path& staged);
 
 // A copy of exactly what the installer sends (the manifest's folders and files), so lftp
 // moves the same files into the same folders.

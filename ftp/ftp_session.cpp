@@ -224,6 +224,22 @@ Result Session::sendFile(const std::string& localPath, const std::string& remote
     return runTransfer(*state_, watch, [&](SessionState& s) { return s.runSend(localPath, remoteName); });
 }
 
+Result Session::sendFileAfterPwd(const std::string& localPath, const std::string& remoteName,
+                                 const TransferWatch& watch) {
+    if (!state_) return {Failure::NotConnected};
+    return runTransfer(*state_, watch, [&](SessionState& s) { return s.runSend(localPath, remoteName, true); });
+}
+
+Result Session::sendFileInto(const std::string& from, const std::vector<std::string>& folders,
+                             const std::string& localPath, const std::string& remoteName,
+                             const TransferWatch& watch) {
+    if (!state_) return {Failure::NotConnected};
+    return runTransfer(*state_, watch,
+                       [&](SessionState& s) { return s.runSend(localPath, remoteName, false, folders, from); });
+}
+
+std::string Session::oneAtATimeReason() const { return state_ && state_->oneAtATime ? state_->oneAtATimeReason : ""; }
+
 Result Session::receiveFile(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds,
                             const TransferWatch& watch) {
     if (!state_) return {Failure::NotConnected};

@@ -134,6 +134,26 @@ public:
     // Ok when the whole file moved and the server's final reply was a completion. Runs on
     // the caller's thread until the transfer has ended; `watch` follows it and may stop it.
     Result sendFile(const std::string& localPath, const std::string& remoteName, const TransferWatch& watch = {});
+    // sendFile preceded by a PWD whose answer is not looked at (the installer's sends have
+    // always started with one): the PWD goes out with the transfer's first commands.
+    Result sendFileAfterPwd(const std::string& localPath, const std::string& remoteName,
+                            const TransferWatch& watch = {});
+    // sendFile after changing directory: each of `folders` entered in turn (CWD, ".." as
+    // CDUP; 250 expected; an absolute one too), those commands going out with the
+    // transfer's first ones. A folder that cannot be entered fails it (Refused) before STOR;
+    // the session is then wherever the last folder it entered left it. `from` is an absolute
+    // directory the folders are reached from: after a batch that fell out of step (which of
+    // its CWDs the server carried out is unknown) the session goes there first and enters
+    // them again one at a time.
+    Result sendFileInto(const std::string& from, const std::vector<std::string>& folders,
+                        const std::string& localPath, const std::string& remoteName,
+                        const TransferWatch& watch = {});
+    // The commands before a transfer go out together and their replies are read in order;
+    // a server that showed it mishandles that (a reply that did not fit its command, or
+    // none) gets them one at a time for as long as this Session lives. Empty while they go
+    // together; otherwise the command and what came instead ("TYPE -> 227", "PASV ->
+    // (silence)"), for a journal.
+    std::string oneAtATimeReason() const;
     Result receiveFile(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds = {},
                        const TransferWatch& watch = {});
 

@@ -149,14 +149,48 @@ public:
 
     // TYPE A, the data connection, LIST, the whole listing and a completion reply.
     bool runList(ListingParser& parser);
-    bool runSend(const std::string& localPath, const std::string& remoteName);
+    // `pwdFirst`: the PWD every installer send starts with goes out first (its answer is
+    // not looked at, as the installer never used it).
+    // `folders`: entered in turn first (CWD each), with the same batch; one that cannot be
+    // entered fails the send before STOR.
+    // `from`: the absolute directory the session stands in, where a batch with folders that
+    // fell out of step starts again.
+    bool runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst = false,
+                 const std::vector<std::string>& folders = {}, const std::string& from = "");
     bool runReceive(const std::string& remoteName, const std::string& localPath, const ReceiveBounds& bounds);
 
     // The monotonic tick by which the running download must have ended; 0 for none. Set
     // by runReceive, read by readData.
     std::uint64_t readDeadline = 0;
 
+    // ---- commands sent together (transfers.cpp) ----
+    // The commands before a transfer whose answers the next one does not need (PWD, TYPE,
+    // PASV or PORT) go out in one write and their replies are read in order. A server that
+    // mishandles a command arriving before its answer to the previous one shows it by a
+    // reply that does not fit (another code than the command's success) or by one that
+    // does not come: the session then sends one command at a time for as long as this
+    // state lives (the Session object, reopenings included), and says why here.
+    bool oneAtATime = false;
+    std::string oneAtATimeReason;
+
 private:
+    struct Batched {
+        std::string line;
+        const char* codes;     // the success code(s)
+        std::string* kept;     // the reply's first line, when wanted
+        bool mustSucceed;      // false: its refusal is not the operation's failure (PWD)
+        bool repeatable = true;  // sent twice, it leaves the server as sent once (not a relative CWD)
+    };
+    // Sends the commands (together unless oneAtATime), checks each reply in order. False
+    // when the operation fails (reason recorded). After a batch fell out of step, the
+    // commands not answered as expected go again one at a time; when the batch holds one
+    // that is not repeatable, nobody knows which of them the server carried out, so
+    // `restartLine` (a CWD to an absolute directory) goes first and the whole batch again.
+    bool sendCommands(std::vector<Batched>& commands, bool watchAbort, const std::string& restartLine = "");
+    bool sendOneByOne(std::vector<Batched>& commands, std::size_t from, bool watchAbort);
+    // After a batch fell out of step: reads and drops whatever comes until a quiet spell.
+    bool dropUntilQuiet();
+
     // TYPE, the data connection and the transfer command (LIST, STOR, RETR), up to the
     // moment the data connection is established; false (and nothing left to read) otherwise.
     bool beginTransfer(DataConnection& dc, const std::string& typeLine, const std::string& transferLine,

@@ -107,3 +107,105 @@ bool SessionState::readCompletion(bool watchAbort, int limitMs) {
 }
 
 }  // namespace velmo::ftp::detail
+
+namespace velmo::ftp::detail {
+namespace {
+
+// How long the reply to a command sent together with others may keep silent before the
+// server is taken for one that dropped it. Far above any round trip a user meets, so a
+// slow server is not mistaken for a mishandling one; the fallback costs it once a session.
+constexpr int batchedReplyMs = 3000;
+// After a batch fell out of step: the quiet spell that says the server has answered
+// everything it is going to answer.
+constexpr int outOfStepQuietMs = 1000;
+
+std::string wordOf(const std::string& line) { return line.substr(0, std::min(line.find(' '), line.find('\r'))); }
+
+}  // namespace
+
+bool SessionState::sendOneByOne(std::vector<Batched>& commands, std::size_t from, bool watchAbort) {
+    for (std::size_t i = from; i < commands.size(); ++i) {
+        Batched& c = commands[i];
+        const Result before = result;
+        if (exchange(c.line, c.codes, c.kept, watchAbort)) continue;
+        if (c.mustSucceed || !control.connected()) return false;
+        result = before;  // refused, and not looked at: the operation goes on
+    }
+    return true;
+}
+
+bool SessionState::dropUntilQuiet() {
+    const int quiet = std::min(outOfStepQuietMs, silenceLimitMs());
+    for (;;) {
+        ReplyAssembler stray;
+        ReplyWait wait;
+        wait.firstByteMs = quiet;
+        wait.wholeReplyMs = silenceLimitMs();
+        wait.quietMs = wait.quietAfterLargePieceMs = unterminatedLineGraceMs;
+        const ReplyEnd end = control.readReply(stray, wait);
+        if (end == ReplyEnd::Complete || end == ReplyEnd::OverLimit) continue;
+        if (end == ReplyEnd::NoReply && control.connected()) return true;
+        loseConnection();
+        return fail(Failure::ConnectionLost);
+    }
+}
+
+bool SessionState::sendCommands(std::vector<Batched>& commands, bool watchAbort, const std::string& restartLine) {
+    if (oneAtATime || commands.size() < 2) return sendOneByOne(commands, 0, watchAbort);
+    std::string together;
+    for (const Batched& c : commands) together += c.line;
+    // One write: what the server sent unasked is dropped before it, and nothing between
+    // its lines can eat a reply that belongs to one of them.
+    if (!sendLine(together)) return false;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        ReplyAssembler reply;
+        ReplyWait wait;
+        wait.firstByteMs = std::min(batchedReplyMs, silenceLimitMs());
+        wait.wholeReplyMs = silenceLimitMs();
+        wait.quietMs = wait.quietAfterLargePieceMs = unterminatedLineGraceMs;
+        if (watchAbort) wait.stop = [this] { return stopRequested(); };
+        const ReplyEnd end = control.readReply(reply, wait);
+        std::string why;
+        if (end == ReplyEnd::Complete) {
+            if (codeMatches(reply.firstLine(), commands[i].codes)) {
+                if (commands[i].kept) *commands[i].kept = reply.firstLine();
+                continue;
+            }
+            // Only the code: the rest of the line is the server's text, not for a journal.
+            const int code = codeOf(reply.firstLine());
+            why = wordOf(commands[i].line) + " -> " + (code ? std::to_string(code) : std::string("?"));
+        } else if (end == ReplyEnd::NoReply && control.connected()) {
+            why = wordOf(commands[i].line) + " -> (silence)";
+        } else {
+            // The server gone, a reply past its bounds, a stop: as for any command.
+            const bool serverGone = !control.connected();
+            loseConnection();
+            switch (end) {
+            case ReplyEnd::NoReply: return fail(serverGone ? Failure::ConnectionLost : Failure::TimedOut);
+            case ReplyEnd::TooSlow: return fail(Failure::TimedOut);
+            case ReplyEnd::OverLimit: return fail(Failure::BadReply);
+            case ReplyEnd::Aborted: return fail(Failure::Aborted);
+            default: return fail(Failure::ConnectionLost);
+            }
+        }
+        // Another answer than the command's success, or none: this server may not take
+        // commands before its answers (or it refused one; sent alone again, its answer
+        // will tell). Whatever is still coming is dropped, and the commands not yet
+        // answered as expected go again, one at a time, now and for the rest of the session.
+        oneAtATime = true;
+        oneAtATimeReason = why;
+        if (!dropUntilQuiet()) return false;
+        const bool repeatable = std::all_of(commands.begin(), commands.end(), [](const Batched& c) { return c.repeatable; });
+        if (repeatable) return sendOneByOne(commands, i, watchAbort);
+        if (restartLine.empty()) return fail(Failure::BadReply);
+        if (!exchange(restartLine, "250", nullptr, watchAbort)) return false;
+        // The batch again, less the way to where the session now stands.
+        commands.erase(std::remove_if(commands.begin(), commands.end(),
+                                      [&](const Batched& c) { return c.line == restartLine; }),
+                       commands.end());
+        return sendOneByOne(commands, 0, watchAbort);
+    }
+    return true;
+}
+
+}  // namespace velmo::ftp::detail

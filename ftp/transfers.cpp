@@ -11,6 +11,7 @@ namespace velmo::ftp::detail {
 namespace {
 
 constexpr std::size_t transferChunk = 4096;
+constexpr int portBacklog = 100;
 // How long the server's reply to a download given up midway is waited for.
 constexpr int givenUpReplyMs = 3000;
 
@@ -60,17 +61,116 @@ bool SessionState::runList(ListingParser& parser) {
     return end == DataRead::End && !parser.ended() && completed;
 }
 
-bool SessionState::runSend(const std::string& localPath, const std::string& remoteName) {
-    std::string typeLine, storLine;
+bool SessionState::runSend(const std::string& localPath, const std::string& remoteName, bool pwdFirst,
+                           const std::vector<std::string>& folders, const std::string& from) {
+    std::string pwdLine, typeLine, storLine;
+    commandLine("PWD", pwdLine);
     commandLine("TYPE", "I", typeLine);
     if (!commandLine("STOR", remoteName, storLine)) return fail(Failure::BadArgument);
+    std::vector<std::string> cwdLines(folders.size());
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        bool made = true;
+        if (folders[i] == "..") commandLine("CDUP", cwdLines[i]);
+        else made = commandLine("CWD", folders[i], cwdLines[i]);
+        if (!made) return fail(Failure::BadArgument);
+    }
+    std::string restartLine;
+    if (!folders.empty() && !commandLine("CWD", from, restartLine)) return fail(Failure::BadArgument);
     fs::File file;
     if (!file.open(localPath, fs::File::Mode::Read)) return fail(Failure::LocalFile);
     DataConnection dc;
-    if (!beginTransfer(dc, typeLine, storLine, true)) return false;
-    bool sent = false;
+
+    // PWD, TYPE I and PASV (or PORT) need no answer before the next can go: they travel
+    // together (sendCommands), their replies checked in order as if sent one at a time.
+    std::string pwdReply, pasvReply, dataLine;
+    if (passive) {
+        commandLine("PASV", dataLine);
+    } else {
+        const std::string address = control.localAddress();
+        dc.listener = net::Socket::listenOn(address, 0, portBacklog);
+        if (!dc.listener.valid()) return fail(Failure::DataConnectionFailed);
+        const std::string argument = formatPortArgument(address, dc.listener.localPort());
+        if (argument.empty() || !commandLine("PORT", argument, dataLine)) return fail(Failure::DataConnectionFailed);
+    }
+    std::vector<Batched> commands;
+    if (pwdFirst) commands.push_back({pwdLine, "257", &pwdReply, false});
+    for (const std::string& cwd : cwdLines) commands.push_back({cwd, "250", nullptr, true, false});
+    commands.push_back({typeLine, "200", nullptr, true});
+    commands.push_back({dataLine, passive ? "227" : "200", passive ? &pasvReply : nullptr, true});
+    if (!sendCommands(commands, true, restartLine)) {
+        dc.close();
+        return false;
+    }
+
     std::vector<char> chunk(transferChunk);
-    while (!stopRequested()) {
+    std::size_t pending = 0, offset = 0;  // bytes of `chunk` read from the file, and sent of them
+    bool sent = false;                    // the whole file is on its way
+    std::int64_t early = 0;               // sent before the server's first reply to STOR
+    if (passive) {
+        std::string named;
+        int port = 0;
+        if (!parsePasvReply(pasvReply, named, port)) return fail(Failure::BadReply);
+        // Only the port is taken from the reply: the data goes to the server this session
+        // talks to, never to another host a hostile server (or one behind NAT) names.
+        const std::string host = control.peerAddress();
+        if (host.empty()) return fail(Failure::ConnectionLost);
+        // STOR leaves before the connection is made, so the server's answer and the
+        // connection's handshake take the same round trip (a server reads STOR and then
+        // waits for the connection its PASV announced).
+        if (!sendLine(storLine)) return false;
+        if (!dc.attach(net::Socket::connectTo(host, port))) {
+            // The server waits for this connection before it answers STOR, maybe for
+            // minutes: the two sides are out of step, and the connection is given up.
+            loseConnection();
+            return fail(Failure::DataConnectionFailed);
+        }
+        if (!protectData) {
+            // The bytes go as far as the connection takes them without waiting: the server
+            // reads them once it has answered STOR. (A protected connection's handshake
+            // comes after that answer, so its data waits for it.)
+            while (!sent && !stopRequested()) {
+                if (offset == pending) {
+                    pending = file.read(chunk.data(), chunk.size());
+                    offset = 0;
+                    if (pending == 0) {
+                        sent = true;
+                        break;
+                    }
+                }
+                std::size_t moved = 0;
+                const net::IoResult r = dc.sendSome(chunk.data() + offset, pending - offset, moved);
+                if (r != net::IoResult::Done) break;  // full (or broken: the send below tells)
+                if (moved == 0) break;
+                offset += moved;
+                early += static_cast<std::int64_t>(moved);
+            }
+            // All of it went: its end goes with it, so the server can store the file and
+            // answer without waiting for our word after its 150.
+            if (sent) dc.close();
+        }
+        if (!expect("125;150", nullptr, true)) {
+            dc.close();
+            return false;
+        }
+    } else if (!exchange(storLine, "125;150", nullptr, true)) {
+        dc.close();
+        return false;
+    }
+    if (!acceptData(dc, true) || !secureData(dc)) {
+        // The server has answered (or will answer) the transfer command: read it so the
+        // next command gets its own reply.
+        dc.close();
+        readCompletion(true);
+        return false;
+    }
+    // What went before the server's answer counts as moved once it accepted the transfer.
+    moved += early;
+    bool broken = false;
+    if (offset < pending) {
+        broken = !sendData(dc, chunk.data() + offset, pending - offset);
+        if (!broken) moved += static_cast<std::int64_t>(pending - offset);
+    }
+    while (!sent && !broken && !stopRequested()) {
         const std::size_t n = file.read(chunk.data(), chunk.size());
         if (n == 0) {
             sent = true;
@@ -79,7 +179,10 @@ bool SessionState::runSend(const std::string& localPath, const std::string& remo
         if (!sendData(dc, chunk.data(), n)) break;
         moved += static_cast<std::int64_t>(n);
     }
-    if (stopAsked) fail(Failure::Aborted);
+    if (stopAsked) {
+        sent = false;
+        fail(Failure::Aborted);
+    }
     dc.close();
     stopRequested(true);  // the data has ended: the final count
     // The data connection alone cannot tell a stored file from one the server cut

@@ -2,7 +2,7 @@
 # The upload benchmark on links of chosen latency, as root (network namespaces):
 #
 #   scripts/bench.sh [--runs N] [--rtt 0,20,50] [--peers vsftpd,pyftpdlib]
-#                    [--modes passive[,active]] [--capture DIR] [--download]
+#                    [--modes passive[,active]] [--capture DIR] [--download] [--tls]
 #
 # For every round trip (ms) of --rtt, a private network namespace whose loopback holds
 # each packet half of it (bench/latency/delayed_loopback.sh) runs bench/upload_bench: the
@@ -10,7 +10,11 @@
 # --runs times per server and mode. Then one table: per-file times, the ratio to lftp and
 # to the wire's limit, the goal met or not. --capture DIR keeps a packet capture of each
 # link (DIR/rtt-<ms>.pcap). --download adds the updater's HTTP download benchmark
-# (bench/download_bench: 50 MB beside curl) on the same links.
+# (bench/download_bench: 50 MB beside curl) on the same links. --tls: the servers offer TLS
+# (a self-signed certificate made for the run), our side encrypts control and data (the
+# session layer with the installer's wire text: bench/upload_runs.h) and lftp runs with
+# ftp:ssl-force, ftp:ssl-protect-data and no certificate check; vsftpd only (the one TLS
+# peer that logs its commands), so --peers defaults to vsftpd.
 #
 # The machine is described above the table (processor, load before and after): figures
 # taken under load are to be doubted. Everything also goes to build/bench-results/.
@@ -21,7 +25,7 @@ BUILD="$ROOT/build/bench"
 
 die() { printf 'bench: %s\n' "$*" >&2; exit 2; }
 
-runs=1 rtts=0,20,50 peers=vsftpd,pyftpdlib modes=passive capture= download=0
+runs=1 rtts=0,20,50 peers= modes=passive capture= download=0 tls=0
 while [[ $# -gt 0 ]]; do
   case $1 in
     --runs) runs=${2:?}; shift 2 ;;
@@ -30,9 +34,15 @@ while [[ $# -gt 0 ]]; do
     --modes) modes=${2:?}; shift 2 ;;
     --capture) capture=${2:?}; shift 2 ;;
     --download) download=1; shift ;;
+    --tls) tls=1; shift ;;
     *) die "unknown option $1 (see the head of $0)" ;;
   esac
 done
+if [[ -z $peers ]]; then
+  if [[ $tls == 1 ]]; then peers=vsftpd; else peers=vsftpd,pyftpdlib; fi
+fi
+tls_args=()
+[[ $tls == 1 ]] && tls_args=(--tls)
 [[ $(id -u) -eq 0 ]] || die "must run as root (network namespaces, FTP daemons): sudo bash $0"
 
 if [[ ${VELMO_SKIP_INSTALL:-0} != 1 ]]; then
@@ -69,7 +79,7 @@ for rtt in "${rtt_list[@]}"; do
   # In the namespace: the link is checked first; no figure is taken on a wrong one.
   commands=("python3 $(printf %q "$ROOT/bench/latency/link_check.py") $rtt")
   commands+=("$(printf '%q ' "$BUILD/bench/upload_bench" --rtt "$rtt" --runs "$runs" --peers "$peers" \
-    --modes "$modes" --record "$records")")
+    --modes "$modes" --record "$records" "${tls_args[@]}")")
   if [[ $download == 1 ]]; then
     commands+=("$(printf '%q ' "$BUILD/bench/download_bench" --rtt "$rtt" --runs "$runs")")
   fi

@@ -20,6 +20,16 @@ std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
                                     const ConnectionSettings& settings,
                                     const std::string& dateText, const std::string& timeText);
 
+// The same block with, when `wireNote` is not empty, a line before its end saying that the
+// server got its commands one at a time and why (Session::oneAtATimeReason): the run went
+// on, slower, and whoever reads the journal of a slow install learns the cause.
+std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
+                                    const ConnectionSettings& settings,
+                                    const std::string& dateText, const std::string& timeText,
+                                    const std::string& wireNote);
+// The line of that note.
+std::string oneAtATimeJournalLine(const std::string& wireNote);
+
 // Appends one block to the journal, creating the file when missing. Failures (missing
 // folder, locked file, full disk) are silent.
 void writeErrorJournal(const std::vector<std::string>& failedSends,
@@ -29,5 +39,10 @@ void writeErrorJournal(const std::vector<std::string>& failedSends,
 void writeErrorJournal(const std::vector<std::string>& failedSends,
                        const ConnectionSettings& settings, const std::string& journalPath,
                        const std::function<clock::LocalDateTime()>& localClock);
+
+// With the note of formatErrorJournalBlock.
+void writeErrorJournal(const std::vector<std::string>& failedSends,
+                       const ConnectionSettings& settings, const std::string& journalPath,
+                       const std::string& wireNote);
 
 }  // namespace velmo

@@ -43,7 +43,7 @@ SettingsSave recordRun(const RunReport& report) {
     // some were given up.
     const ConnectionSettings s = settingsToRecord(report);
     const SettingsSave saved = saveConnectionSettings(Tool::Installer, s);
-    writeErrorJournal(report.failedSends, s, installerJournalPath);
+    writeErrorJournal(report.failedSends, s, installerJournalPath, report.oneAtATimeReason);
     return saved;
 }
 

@@ -65,6 +65,7 @@ private:
         const std::vector<ManifestFolder>& manifest = *job_.manifest;
         for (std::size_t i = 0; i < manifest.size() && keepGoing_; ++i) processEntry(manifest[i], i == 0);
 
+        report_.oneAtATimeReason = session_.oneAtATimeReason();
         session_.close();
         clock::sleepMs(500);
         return keepGoing_ ? UploadOutcome::Processed : UploadOutcome::Stopped;
@@ -201,13 +202,13 @@ private:
     // and its answer is taken on a later round or, at the latest, once the send has ended.
     Attempt sendOnce(const std::string& localPath, const std::string& remoteName) {
         const std::int64_t size = fs::fileSize(localPath);
-        // Every send starts with a PWD, as it always has; the directory itself is known.
-        session_.currentDirectory();
         const std::uint64_t started = clock::tickMs();
         Attempt a;
         const ftp::TransferWatch watch{[&](std::int64_t bytes) { return whileSending(bytes, size, a); },
                                        progressPeriodMs};
-        a.arrived = session_.sendFile(localPath, remoteName, watch).ok();
+        // Every send starts with a PWD, as it always has; the directory itself is known, so
+        // its answer is not waited for before the send's own commands go.
+        a.arrived = session_.sendFileAfterPwd(localPath, remoteName, watch).ok();
         // A send takes at least the 10 ms pause that always followed its start.
         const std::uint64_t spent = clock::tickMs() - started;
         if (spent < 10) clock::sleepMs(static_cast<int>(10 - spent));

@@ -71,6 +71,8 @@ struct RunReport {
     ConnectionSettings settings;           // the job's
     std::vector<std::string> failedSends;  // local path of every failed or impossible send
     int filesGivenUp = 0;                  // files not on the server at the end
+    // Session::oneAtATimeReason at the session's close: for the journal only.
+    std::string oneAtATimeReason;
     PermissionResult permissions;          // the step after a processed upload
 };
 

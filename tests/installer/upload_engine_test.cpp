@@ -2,6 +2,9 @@
 // FTP server (the exact conversation), with a recording reporter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -9,6 +12,8 @@
 #include "installer/engine/run_completion.h"
 #include "installer/engine/upload_engine.h"
 #include "platform/clock.h"
+#include "platform/fs.h"
+#include "settings/error_journal.h"
 #include "recording_reporter.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_server.h"
@@ -262,4 +267,150 @@ TEST_F(UploadEngine, AFileWhoseSendEndedDuringTheStopQuestionIsSentOnceMoreAfter
         EXPECT_EQ(report.failedSends, std::vector<std::string>{});
         EXPECT_EQ(report.filesGivenUp, 0);
     }
+}
+
+namespace {
+
+// The commands of one send as they go together: the three lines read before any reply.
+ScriptedServer& batchedUntilPasv(ScriptedServer& s, const std::string& directory) {
+    return s.expect("PWD\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
+        .reply("257 \"" + directory + "\"\r\n200 Type set to I\r\n").pasv();
+}
+
+// The rest of a passive send: STOR leaves before the data connection is made, and the data
+// before the server's answer (this script answers only once the data has ended).
+ScriptedServer& storedEarly(ScriptedServer& s, const std::string& name) {
+    return s.expect("STOR " + name + "\r\n").acceptData().receiveData()
+        .reply("150 Ok to send data\r\n226 Transfer complete\r\n");
+}
+
+std::string journalOf(const RunReport& report) {
+    std::filesystem::create_directories("softwareDatas");
+    recordRun(report);
+    std::string journal;
+    fs::readWholeFile(installerJournalPath, journal);
+    return journal;
+}
+
+}  // namespace
+
+// Servers that mishandle commands sent before their answer to the previous one: the send
+// goes on one command at a time, now and for every later send of the run, the run succeeds
+// and only the journal tells. A stop question raised while the batch is in flight lets
+// every reply be read before the session is used again.
+TEST_F(UploadEngine, CommandsGoTogetherUnlessTheServerFallsOutOfStep) {
+    ftp::setSilenceLimitMs(1000);  // the silent servers cost a second, not three
+    struct Row {
+        const char* what;
+        std::function<void(ScriptedServer&)> firstSend;  // up to the one-at-a-time PASV
+        const char* reason;                              // "" : no fallback
+    };
+    const auto oneByOneFrom = [](ScriptedServer& s, bool pwd) {
+        if (pwd) s.expect("PWD\r\n").reply("257 \"/livre\"\r\n");
+        s.expect("TYPE I\r\n").reply("200 Type set to I\r\n").expect("PASV\r\n").pasv();
+    };
+    const Row rows[] = {
+        {"a server that takes them", [](ScriptedServer& s) { batchedUntilPasv(s, "/livre"); }, ""},
+        {"early input dropped",
+         [&](ScriptedServer& s) {
+             s.expect("PWD\r\n").expect("TYPE I\r\n").expect("PASV\r\n").reply("257 \"/livre\"\r\n");
+             oneByOneFrom(s, false);
+         },
+         "TYPE -> (silence)"},
+        {"garbled reply",
+         [&](ScriptedServer& s) {
+             s.expect("PWD\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
+                 .reply("257 \"/livre\"\r\n\x01\x02 what\r\n").pasv();
+             oneByOneFrom(s, false);
+         },
+         "TYPE -> ?"},
+        {"reply to the wrong command",
+         [&](ScriptedServer& s) {
+             s.expect("PWD\r\n").expect("TYPE I\r\n").expect("PASV\r\n").reply("200 Type set to I\r\n").pasv();
+             oneByOneFrom(s, true);
+         },
+         "PWD -> 200"},
+        {"silence", [&](ScriptedServer& s) {
+             s.expect("PWD\r\n").expect("TYPE I\r\n").expect("PASV\r\n");
+             oneByOneFrom(s, true);
+         },
+         "PWD -> (silence)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const bool fallback = *row.reason != '\0';
+        TinyManifest m;
+        m.folder("", false, {"a.txt", "b.txt"});
+        ScriptedServer server;
+        server.setStepLimit(3000);
+        intoNewFolder(server);
+        row.firstSend(server);
+        storedEarly(server, "a.txt");
+        // The second send: one at a time after a fallback (its PWD answered late, so a
+        // client still sending together would be seen with TYPE I already sent).
+        if (fallback) {
+            server.expect("PWD\r\n").silence(300).reply("257 \"/livre\"\r\n");
+            oneByOneFrom(server, false);
+        } else {
+            batchedUntilPasv(server, "/livre");
+        }
+        storedEarly(server, "b.txt");
+        server.start();
+        RecordingReporter r;
+        std::vector<std::string> seen;  // what the server had got, at each progress round
+        r.onProgress = [&](const UploadProgress& p) {
+            if (p.step == UploadProgress::Step::FileMoving) seen.push_back(server.received());
+        };
+        const RunReport report = runTransfer(m.job(server.port()), r);
+        EXPECT_TRUE(server.finish()) << server.report();
+        EXPECT_EQ(server.dataReceived(), (std::vector<std::string>{"a.txt", "b.txt"}));
+        EXPECT_EQ(report.outcome, UploadOutcome::Processed);
+        EXPECT_TRUE(report.failedSends.empty());
+        EXPECT_EQ(report.oneAtATimeReason, row.reason);
+        const bool pwdAlone = std::any_of(seen.begin(), seen.end(), [](const std::string& s) {
+            return s.size() > 17 && s.compare(s.size() - 17, 17, "STOR a.txt\r\nPWD\r\n") == 0;
+        });
+        EXPECT_EQ(pwdAlone, fallback) << "the second send's PWD went alone";
+        const std::string journal = journalOf(report);
+        EXPECT_NE(journal.find("Tous les fichiers ont bien été transférés.\r\n"), std::string::npos);
+        const std::string note = fallback ? std::string("Information : le serveur n'a pas suivi les commandes envoyées "
+                                                        "ensemble (") + row.reason +
+                                                ") ; elles lui ont été envoyées une à une.\r\n"
+                                          : "";
+        EXPECT_NE(journal.find("transférés.\r\n" + note + "FIN "), std::string::npos)
+            << journal;
+    }
+}
+
+TEST_F(UploadEngine, AStopQuestionWhileTheCommandsAreInFlightLetsEveryReplyBeRead) {
+    TinyManifest m;
+    m.folder("", false, {"a.txt"});
+    ScriptedServer server;
+    // The replies held back: the progress round (and the question) comes while all three
+    // commands wait for their answers.
+    intoNewFolder(server).expect("PWD\r\n").expect("TYPE I\r\n").expect("PASV\r\n").silence(400)
+        .reply("257 \"/livre\"\r\n200 Type set to I\r\n").pasv();
+    storedEarly(server, "a.txt").expect("PWD\r\n").reply("257 \"/livre\"\r\n");  // the repeat looks first
+    batchedUntilPasv(server, "/livre");
+    storedEarly(server, "a.txt");
+    server.start();
+    RecordingReporter r;
+    bool askedBeforeAnyReply = false;
+    r.onProgress = [&](const UploadProgress& p) {
+        if (p.step == UploadProgress::Step::FileStarted) r.stopNow = true;
+    };
+    r.answerLater = [&](const Notice&) {
+        const std::string got = server.received();
+        askedBeforeAnyReply = got.size() >= 6 && got.compare(got.size() - 6, 6, "PASV\r\n") == 0;
+        std::promise<bool> yes;
+        yes.set_value(true);
+        return yes.get_future();
+    };
+    const RunReport report = runTransfer(m.job(server.port()), r);
+    EXPECT_TRUE(askedBeforeAnyReply);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.dataReceived(), (std::vector<std::string>{"a.txt", "a.txt"}));
+    EXPECT_EQ(report.outcome, UploadOutcome::Stopped);
+    EXPECT_TRUE(report.failedSends.empty());
+    EXPECT_EQ(report.oneAtATimeReason, "");
 }

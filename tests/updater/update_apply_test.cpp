@@ -490,3 +490,36 @@ TEST(UpdateApply, OnlyFilesMatchingTheSignedDigestsAreSent) {
         EXPECT_NE(journal.find("Mise à jour non vérifiée : " + reason + "\r\n"), std::string::npos) << journal;
     }
 }
+
+// The folders of a package file are entered with the commands of its send, all in one
+// write, their replies read in order; the file's bytes leave before the server's 150.
+// A folder that cannot be entered is not sent to: the rest of the batch is read, the
+// session starts again from the guestbook folder (which of the batch's CWDs the server
+// carried out is unknown), one command at a time from then on.
+TEST(UpdateApply, AFilesFoldersGoOutWithItsSend) {
+    Package p;
+    p.files = {"skins/defaut/fond.velmo", "lib/a.velmo"};
+    p.contents = {{"skins/defaut/fond.velmo", "fond"}, {"lib/a.velmo", "a"}};
+    ScriptedScene scene(p);
+    scene.state.applyLimitMs = 60000;
+    ScriptedServer server;
+    server.setStepLimit(3000);
+    loginOn(server).expect("PWD\r\n").reply("257 \"/\"\r\n").expect("CWD livre-dor\r\n").reply("250 Okay\r\n")
+        .expect("CWD skins\r\n").expect("CWD defaut\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
+        .reply("250 Okay\r\n250 Okay\r\n200 Type set to I\r\n").pasv()
+        .expect("STOR fond.php\r\n").acceptData().receiveData().reply("150 Ok\r\n226 Done\r\n")
+        // The way back goes with the next file's commands.
+        .expect("CWD /livre-dor\r\n").expect("CWD lib\r\n").expect("TYPE I\r\n").expect("PASV\r\n")
+        .reply("250 Okay\r\n550 No such folder\r\n200 Type set to I\r\n").pasv()
+        .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n")  // where it knows it stands
+        .expect("CWD lib\r\n").reply("550 No such folder\r\n")
+        .expect("CWD /livre-dor\r\n").reply("250 Okay\r\n").drop();
+    loginOn(server);  // the permissions' control channel (none to apply)
+    server.start();
+
+    EXPECT_EQ(scene.apply(server), ApplyOutcome::Incomplete);
+    EXPECT_TRUE(server.finish()) << server.report();
+    EXPECT_EQ(server.dataReceived(), (std::vector<std::string>{"fond"}));
+    EXPECT_NE(scene.tools.dir.readFile("softwareDatas/log-erreur-Update.txt").find("=\r\nmisesAJour/maj_2010000/lib/a.php\r\n"),
+              std::string::npos);
+}

@@ -16,19 +16,15 @@ namespace {
 
 // One send, to its end. A send takes at least 10 ms (the pause the updater has always
 // made after starting one): the next command never follows sooner.
-bool sendOneFile(ftp::Session& session, const std::string& localPath, const std::string& remoteName) {
+// The folders of its path (below the guestbook folder, where a batch that fell out of step
+// starts again) are entered first, their commands going with the send's own.
+bool sendOneFile(ApplyRun& run, const std::vector<std::string>& folders, const std::string& localPath,
+                 const std::string& remoteName) {
     const std::uint64_t start = clock::tickMs();
-    const bool sent = session.sendFile(localPath, remoteName).ok();
+    const bool sent = run.session.sendFileInto(run.guestbookPath, folders, localPath, remoteName).ok();
     const std::uint64_t spent = clock::tickMs() - start;
     if (spent < 10) clock::sleepMs(static_cast<int>(10 - spent));
     return sent;
-}
-
-// Enters each folder in turn; false at the first one that cannot be entered.
-bool enterFolders(ftp::Session& session, const std::vector<std::string>& parts) {
-    for (const std::string& part : parts)
-        if (!session.changeDirectory(part)) return false;
-    return true;
 }
 
 }  // namespace
@@ -55,11 +51,22 @@ void createServerFolders(ApplyRun& run) {
 
 void uploadPackageFiles(ApplyRun& run) {
     bool lost = false;  // the guestbook folder could not be entered again
+    // The last file went from a folder below the guestbook folder and the way back is still
+    // to go: it goes with the next file's commands (one write), or alone before anything else.
+    bool away = false;
+    const auto comeBack = [&run, &lost, &away] {
+        if (away && !run.session.changeDirectory(run.guestbookPath)) lost = true;
+        away = false;
+    };
     for (std::size_t row = 0; row < run.description.files.size(); ++row) {
         // A file not sent before the stop stays as it was: the rows still to come are
         // counted at the end of the run.
-        if (run.mustStop()) return;
+        if (run.mustStop()) {
+            comeBack();
+            return;
+        }
         if (!run.fileOk[row] || lost) {
+            comeBack();
             run.markFailed(row);
             run.reporter.fileStateChanged(static_cast<int>(row), FileState::Failed);
             continue;
@@ -69,14 +76,21 @@ void uploadPackageFiles(ApplyRun& run) {
         // Folders keep their published names ("lib.velmo/" is made as such): only the
         // file's own name is renamed.
         const std::vector<std::string> parts = folderParts(path);
+        std::vector<std::string> steps;
+        if (away) steps.push_back(run.guestbookPath);
+        steps.insert(steps.end(), parts.begin(), parts.end());
         run.reporter.setActionStatus("Envoie vers serveur : " + name);
         // A file whose folder cannot be entered is not sent anywhere else.
-        const bool sent = enterFolders(run.session, parts) && sendOneFile(run.session, run.localCopy(path), name);
+        const bool sent = sendOneFile(run, steps, run.localCopy(path), name);
         if (sent) run.sent[row] = true;
         else run.markFailed(row);
         run.reporter.fileStateChanged(static_cast<int>(row), sent ? FileState::Sent : FileState::Failed);
-        if (!parts.empty() && !run.session.changeDirectory(run.guestbookPath)) lost = true;
+        // After a failure the way back goes at once: where the session stands is unknown.
+        away = away || !parts.empty();
+        if (!sent) comeBack();
+        else away = !parts.empty();
     }
+    comeBack();
 }
 
 void applyPermissionList(ApplyRun& run) {
