@@ -108,7 +108,8 @@ bool SessionState::secureData(DataConnection& dc) {
     bool replied = false;
     options.stop = [this, &replied] { return replied = control.replyArrived(); };
     if (dc.secure(options, &dataHandOn)) return true;
-    return replied ? false : fail(Failure::TlsFailed);
+    // A server that refuses may also close the data connection, ending the handshake first.
+    return replied || control.replyArrived() ? false : fail(Failure::TlsFailed);
 }
 
 }  // namespace velmo::ftp::detail

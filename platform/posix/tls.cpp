@@ -223,12 +223,14 @@ struct Stream::Impl {
         }
         for (;;) {
             if (abort && abort->load()) return Step::Aborted;
-            if (stop && *stop && (*stop)()) return Step::Aborted;
             auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress);
             if (silent.count() >= silenceMs) return Step::TimedOut;
             int wait = static_cast<int>(std::min<long long>(stepMs, silenceMs - silent.count()));
             bool ok = err == SSL_ERROR_WANT_READ ? socket.waitReadable(wait) : socket.waitWritable(wait);
             if (ok) return Step::Progress;
+            // Asked only once a slice passed with nothing from the peer: a quick server's
+            // last handshake bytes, its data and its word elsewhere can come together.
+            if (stop && *stop && (*stop)()) return Step::Aborted;
         }
     }
     // The context, the connection and our socket BIO, set for the host as typed and the

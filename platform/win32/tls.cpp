@@ -228,11 +228,13 @@ struct Stream::Impl {
     Wait waitFor(bool reading, int silenceMs, const std::atomic<bool>* abort, Clock::time_point since) {
         for (;;) {
             if (abort && abort->load()) return Wait::Aborted;
-            if (stop && *stop && (*stop)()) return Wait::Aborted;
             auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
             if (silent >= silenceMs) return Wait::TimedOut;
             int wait = static_cast<int>(silent + stepMs > silenceMs ? silenceMs - silent : stepMs);
             if (reading ? socket.waitReadable(wait) : socket.waitWritable(wait)) return Wait::Ready;
+            // Asked only once a slice passed with nothing from the peer: a quick server's
+            // last handshake bytes, its data and its word elsewhere can come together.
+            if (stop && *stop && (*stop)()) return Wait::Aborted;
         }
     }
 
@@ -370,8 +372,9 @@ struct Stream::Impl {
                 // record with SEC_E_OK instead of SEC_I_CONTEXT_EXPIRED; a server that then
                 // waits for ours (pure-ftpd after a listing) would otherwise wait with us
                 // until the silence limit, and the end of the data would read as a stall.
+                // The connection itself stays up: our close_notify still answers it (a
+                // server that gets none may take the transfer for a failed one).
                 closeNotified = true;
-                peerClosed = true;
                 return IoOutcome::Closed;
             }
             if (status == SEC_I_RENEGOTIATE) {
@@ -576,7 +579,7 @@ IoOutcome Stream::receiveSome(void* data, std::size_t size, std::size_t& moved, 
         IoOutcome r = m.decrypt(silenceMs, abort);
         if (r == IoOutcome::Done) break;
         if (r != IoOutcome::TimedOut) return r;
-        if (m.peerClosed) return IoOutcome::Closed;
+        if (m.peerClosed || m.closeNotified) return IoOutcome::Closed;
         r = m.receiveRaw(silenceMs, abort);
         if (r != IoOutcome::Done) return r;
     }

@@ -7,9 +7,9 @@ data connection closed cleanly after its upload), lists, fetches the file back a
 a missing one, in passive and active mode; the test also checks the bytes that reached the
 server's disk. The certificates are the native tests' (make_tls_certificates).
 
-The server is pyftpdlib: Wine's Schannel neither resumes sessions (vsftpd and proftpd refuse
-a data connection that does not) nor offers what vsftpd's default TLS 1.2 ciphers ask for;
-against pure-ftpd the first upload does not end under Wine (not looked into yet).
+The servers are pyftpdlib and pure-ftpd: Wine's Schannel neither resumes sessions (vsftpd and
+proftpd refuse a data connection that does not) nor offers what vsftpd's default TLS 1.2
+ciphers ask for.
 """
 
 import os
@@ -18,30 +18,16 @@ import subprocess
 import winelib
 
 
-def start_tls_peer(t, kind, certs):
-    proc = subprocess.Popen([t.native("run_peer"), kind, "--tls", "required",
-                             "--tls-cert", os.path.join(certs, "good.pem"),
-                             "--tls-key", os.path.join(certs, "good.key")],
-                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    t._peers.append(proc)
-    info = {}
-    for line in proc.stdout:
-        line = line.strip()
-        if line == "ready":
-            return proc, info
-        key, _, value = line.partition("=")
-        info[key] = value
-    raise winelib.HarnessError("run_peer %s --tls required did not start" % kind)
-
-
 def run(t):
     certs = os.path.join(t.workdir, "certs")
     os.makedirs(certs)
     subprocess.run([t.native("make_tls_certificates"), certs], check=True)
-    for kind in ("pyftpdlib",):
+    tls = ("--tls", "required", "--tls-cert", os.path.join(certs, "good.pem"),
+           "--tls-key", os.path.join(certs, "good.key"))
+    for kind in ("pyftpdlib", "pureftpd"):
         for passive in (1, 0):
             mode = "passive" if passive else "active"
-            peer, info = start_tls_peer(t, kind, certs)
+            peer, info = t.start_peer(kind, *tls)
             try:
                 workdir = os.path.join(t.workdir, "%s-%s" % (kind, mode))
                 os.makedirs(workdir)
