@@ -265,6 +265,36 @@ TEST_P(RoundTrip, StoredAndRetrievedFilesAreByteIdentical) {
     EXPECT_TRUE(readAll(peer.home() + "/up/file 4096.bin") == shorter);
 }
 
+// The sends that put their first commands in one write (the installer's PWD, TYPE I, PASV
+// or PORT; the updater's folder changes before them): every server takes them as sent, so
+// no session falls back to one command at a time, and each file lands where it should.
+TEST_P(RoundTrip, CommandsSentTogetherAreTakenInOrder) {
+    const bool passive = std::get<1>(GetParam()) != 0;
+    FtpPeer& peer = startPeer();
+    peer.makeFolder("a");
+    peer.makeFolder("a/b");
+    ASSERT_TRUE(openOn(peer, passive));
+    const std::string top = session_.currentDirectory();
+    ASSERT_FALSE(top.empty());
+    struct Row {
+        std::vector<std::string> folders;  // none: the installer's send after a PWD
+        const char* stored;                // below the home
+    };
+    const Row rows[] = {{{}, "un.bin"},       {{"a", "b"}, "a/b/deux.bin"}, {{"..", ".."}, "trois.bin"},
+                        {{}, "quatre.bin"},   {{top + "/a"}, "a/cinq.bin"}, {{".."}, "six.bin"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stored);
+        const std::string sent = randomBytes(70000);
+        writeAll(localPath("f.bin"), sent);
+        const std::string name = std::string(row.stored).substr(std::string(row.stored).rfind('/') + 1);
+        const ftp::Result r = row.folders.empty() ? session_.sendFileAfterPwd(localPath("f.bin"), name)
+                                                  : session_.sendFileInto(top, row.folders, localPath("f.bin"), name);
+        ASSERT_TRUE(r.ok()) << ftp::describe(r);
+        EXPECT_TRUE(readAll(peer.home() + "/" + row.stored) == sent);
+    }
+    EXPECT_EQ(session_.oneAtATimeReason(), "");
+}
+
 // ensureConnected against servers that drop idle sessions.
 class KeepAlive : public RealServer {};
 
