@@ -124,7 +124,9 @@ int newSessionOf(SSL* ssl, SSL_SESSION* session);
 // contexts live until the process ends. Null (with `why`) when the CA file cannot be read.
 SSL_CTX* sharedContext(const std::string& extraCaFile, std::string& why) {
     static std::mutex lock;
-    static std::map<std::string, SSL_CTX*> contexts;
+    // Never destroyed: freeing a context from a static destructor could come after
+    // OpenSSL's own clean-up at exit, and a destroyed map would leave them unreachable.
+    static auto& contexts = *new std::map<std::string, SSL_CTX*>;
     std::lock_guard<std::mutex> guard(lock);
     auto found = contexts.find(extraCaFile);
     if (found != contexts.end()) {
