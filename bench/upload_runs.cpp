@@ -116,6 +116,10 @@ RunRecord runEngine(PeerKind kind, bool passive, const std::shared_ptr<const std
         std::fprintf(stderr, "  velmo on %s: the engine asked %d question(s)\n", r.peer.c_str(), reporter.questions);
     if (!encrypted)
         std::fprintf(stderr, "  velmo on %s: the server's log shows a login or a transfer in clear\n", r.peer.c_str());
+    // Not a failure (the engine's own fallback), but the figure is then not the pipelined one.
+    if (!report.oneAtATimeReason.empty())
+        std::fprintf(stderr, "  velmo on %s: sent one command at a time (%s)\n", r.peer.c_str(),
+                     report.oneAtATimeReason.c_str());
     return r;
 }
 
