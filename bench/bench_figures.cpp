@@ -14,6 +14,15 @@ std::string commandWord(const std::string& line) {
     return word;
 }
 
+// The command's argument, upper-case (PROT P and PROT p are the same request).
+std::string argumentOf(const std::string& line) {
+    const std::size_t space = line.find(' ');
+    std::string arg = space == std::string::npos ? "" : line.substr(space + 1);
+    while (!arg.empty() && (arg.back() == ' ' || arg.back() == '\r')) arg.pop_back();
+    for (char& c : arg) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return arg;
+}
+
 bool oneOf(const std::string& word, std::initializer_list<const char*> words) {
     return std::any_of(words.begin(), words.end(), [&](const char* w) { return word == w; });
 }
@@ -59,16 +68,41 @@ std::string ratioCell(double a, double b) {
 
 WireCount countWire(const std::vector<std::string>& commands) {
     WireCount c;
+    bool protectedData = false;  // PROT P given on the current login
     for (const std::string& line : commands) {
         const std::string word = commandWord(line);
         if (word.empty()) continue;
         c.roundTrips += 1;
         if (oneOf(word, {"STOR", "APPE", "RETR", "LIST", "NLST", "MLSD"})) c.roundTrips += 1;
-        if (oneOf(word, {"PASV", "EPSV", "PORT", "EPRT"})) c.roundTrips += 1;
-        if (word == "USER") c.roundTrips += 2;
+        if (oneOf(word, {"PASV", "EPSV", "PORT", "EPRT"})) c.roundTrips += 1 + (protectedData ? 1 : 0);
+        if (word == "USER") {
+            c.roundTrips += 2;
+            protectedData = false;
+        }
+        // An AUTH TLS the server refused is logged as well; PBSZ only follows one it took,
+        // so the control connection's handshake is counted there.
+        if (word == "PBSZ") c.roundTrips += 1;
+        if (word == "PROT") protectedData = argumentOf(line) == "P";
         if (word == "STOR") ++c.sends;
     }
     return c;
+}
+
+bool encryptedThroughout(const std::vector<std::string>& commands) {
+    bool logins = false, authAsked = false, inLogin = false, protectedData = false;
+    for (const std::string& line : commands) {
+        const std::string word = commandWord(line);
+        if (word == "AUTH") authAsked = true;
+        if (word == "USER") {
+            // The previous login ended without PROT P, or this one's connection took no AUTH.
+            if ((inLogin && !protectedData) || !authAsked) return false;
+            logins = inLogin = true;
+            authAsked = protectedData = false;
+        }
+        if (word == "PROT") protectedData = argumentOf(line) == "P";
+        if (oneOf(word, {"STOR", "APPE", "RETR", "LIST", "NLST", "MLSD"}) && !protectedData) return false;
+    }
+    return logins && protectedData;
 }
 
 bool appendRecord(const std::string& path, const RunRecord& r) {

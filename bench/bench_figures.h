@@ -7,7 +7,10 @@
 // reply, one per data connection and two per control connection (the connect, then the
 // greeting, which the server sends once it has accepted), plus the engine's own fixed
 // pauses (10 ms after starting each send). It is counted from the commands the server
-// logged, so it follows what was really sent.
+// logged, so it follows what was really sent. An encrypted login also pays its TLS
+// handshakes, which no log line shows: one round trip for the control connection's and one
+// for each data connection's while PROT P holds (the least a handshake costs: TLS 1.3, or a
+// resumed TLS 1.2 session).
 #pragma once
 #include <cstdio>
 #include <string>
@@ -22,6 +25,12 @@ struct WireCount {
 
 // Round trips of a command sequence as a server logged it (command word first).
 WireCount countWire(const std::vector<std::string>& commands);
+
+// True when a server's log shows every login made on a control connection that had taken
+// AUTH TLS first, followed by PROT P before any transfer: nothing, password or file, went
+// in clear. A login whose AUTH TLS was refused, one without PROT P (even with no transfer)
+// or a PROT C is not encrypted throughout; nor is a log without any login.
+bool encryptedThroughout(const std::vector<std::string>& commands);
 
 struct RunRecord {
     double rttMs = 0;

@@ -9,7 +9,9 @@
 
 #include "bench/bench_figures.h"
 #include "ftp/ftp_session.h"
+#include "ftp/tls_trust.h"
 #include "tests/support/ftp_peers.h"
+#include "tests/support/tls_certificates.h"
 
 namespace velmo::bench {
 namespace {
@@ -40,6 +42,83 @@ TEST(WireCount, CountsWhatEachLoggingServerReceived) {
         EXPECT_EQ(c.sends, 2);
     }
     std::filesystem::remove(local);
+}
+
+// The test's own self-signed certificate, taken without a question.
+struct AcceptingTrust : ftp::TlsTrust {
+    bool seenWithTls(const std::string&, int) override { return false; }
+    void rememberTls(const std::string&, int) override {}
+    std::string keptCertificate(const std::string&, int) override { return std::string(); }
+    bool askAboutCertificate(const ftp::CertificateQuestion&) override { return true; }
+};
+
+// The same conversation encrypted: the limit also counts AUTH TLS, PBSZ, PROT and the
+// handshakes no log shows (the control connection's, and each data connection's), and the
+// log shows nothing was sent in clear; the plain conversation's log does not pass for an
+// encrypted one.
+TEST(WireCount, CountsTheHandshakesOfAnEncryptedLogin) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "velmo-wire-count-tls";
+    std::filesystem::create_directories(dir);
+    const std::string local = dir / "contents.txt";
+    std::ofstream(local) << "contents";
+    const testsupport::TlsCertificates certificates(dir.string());
+    for (PeerKind kind : {PeerKind::Pyftpdlib, PeerKind::Vsftpd, PeerKind::Proftpd}) {
+        SCOPED_TRACE(testsupport::peerKindName(kind));
+        testsupport::PeerOptions options;
+        options.tls = testsupport::PeerOptions::Tls::Offered;
+        options.tlsCertFile = certificates.selfSigned.certFile;
+        options.tlsKeyFile = certificates.selfSigned.keyFile;
+        FtpPeer peer(kind, options);
+        ftp::Session session;
+        ASSERT_TRUE(session.open(ftp::Account{peer.host(), peer.user(), peer.password(), true, peer.port(),
+                                              std::make_shared<AcceptingTrust>()}));
+        ASSERT_TRUE(session.encrypted());
+        EXPECT_FALSE(session.currentDirectory().empty());
+        EXPECT_TRUE(session.makeDirectory("d"));
+        EXPECT_TRUE(session.changeDirectory("d"));
+        EXPECT_TRUE(session.sendFile(local, "a.txt"));
+        EXPECT_TRUE(session.sendFile(local, "b.txt"));
+        session.close();
+        const std::vector<std::string> log = peer.receivedCommands();
+        const WireCount c = countWire(log);
+        // The plain conversation's 17, AUTH TLS 1 + its handshake 1, PBSZ 1, PROT 1, and
+        // one handshake per send.
+        EXPECT_EQ(c.roundTrips, 17 + 4 + 2);
+        EXPECT_EQ(c.sends, 2);
+        EXPECT_TRUE(encryptedThroughout(log));
+
+        FtpPeer plain(kind);
+        ftp::Session clear;
+        ASSERT_TRUE(clear.open(plain.host(), plain.user(), plain.password(), true, plain.port()));
+        EXPECT_TRUE(clear.sendFile(local, "a.txt"));
+        clear.close();
+        EXPECT_FALSE(encryptedThroughout(plain.receivedCommands()));
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// Logs in which something went in clear although most of it was encrypted.
+TEST(EncryptedThroughout, FindsWhatWentInClear) {
+    const std::vector<std::string> login = {"AUTH TLS", "USER u", "PASS ****", "PBSZ 0", "PROT P"};
+    auto with = [&](std::vector<std::string> tail) {
+        std::vector<std::string> log = login;
+        log.insert(log.end(), tail.begin(), tail.end());
+        return log;
+    };
+    const struct {
+        const char* what;
+        std::vector<std::string> log;
+        bool encrypted;
+    } cases[] = {
+        {"a reopened session logged in again through TLS (PROT p)",
+         with({"PASV", "STOR a", "AUTH TLS", "USER u", "PASS ****", "PBSZ 0", "PROT p", "PASV", "STOR b"}), true},
+        {"a reopened session whose login went in clear", with({"PASV", "STOR a", "USER u", "PASS ****"}), false},
+        {"a reopened session without PROT P", with({"STOR a", "AUTH TLS", "USER u", "PASS ****", "STOR b"}), false},
+        {"AUTH TLS refused, nothing sent after the login", {"AUTH TLS", "USER u", "PASS ****", "PWD"}, false},
+        {"data back in clear", with({"PASV", "STOR a", "PROT C", "PASV", "STOR b"}), false},
+        {"a listing before PROT P", {"AUTH TLS", "USER u", "PASS ****", "PASV", "LIST", "PBSZ 0", "PROT P"}, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(encryptedThroughout(c.log), c.encrypted) << c.what;
 }
 
 RunRecord run(double rtt, const char* program, double seconds, bool ok = true) {

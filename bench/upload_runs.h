@@ -17,18 +17,14 @@ namespace velmo::bench {
 // installer's real upload engine (a reporter that shows nothing and answers Yes), from
 // "Valider" to the closing box's wording, less the engine's fixed 0.5 s pause after the
 // close. Fills seconds, files (stored on the server), the wire count from the server's
-// command log, and ok.
+// command log, and ok (which a question from the engine, on a fresh server, also fails).
+// With `tls`: the server offers TLS with that leaf (mode "passive-tls" / "active-tls"),
+// and its certificate is in the Tools folder's known-servers file before the run, as a
+// user's earlier "Oui" left it, so the engine connects encrypted without asking; the run
+// fails unless the server's log shows every login and transfer encrypted.
 RunRecord runEngine(testsupport::PeerKind kind, bool passive,
-                    const std::shared_ptr<const std::vector<installer::ManifestFolder>>& manifest);
-
-// The installer's wire text over TLS, against a server offering it with `leaf`: AUTH TLS,
-// PBSZ 0 and PROT P after the greeting, every data connection encrypted. The upload engine
-// takes no encrypted account yet, so this run drives the session layer through the
-// engine's own sequence (login, PWD, MKD sessions, CWD into the new folder, each folder's
-// steps, each file's send with its PWD and its 10 ms) with a trust that accepts the
-// server's certificate. Mode "passive-tls" / "active-tls".
-RunRecord runSessionTls(testsupport::PeerKind kind, bool passive, const std::vector<installer::ManifestFolder>& manifest,
-                        const testsupport::TlsLeaf& leaf);
+                    const std::shared_ptr<const std::vector<installer::ManifestFolder>>& manifest,
+                    const testsupport::TlsLeaf* tls = nullptr);
 
 // The same files, staged by stageManifestCopy, sent by `lftp mirror -R` over one
 // connection with a lean command set; the whole lftp process is timed. With `tls`, against

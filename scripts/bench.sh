@@ -11,10 +11,10 @@
 # to the wire's limit, the goal met or not. --capture DIR keeps a packet capture of each
 # link (DIR/rtt-<ms>.pcap). --download adds the updater's HTTP download benchmark
 # (bench/download_bench: 50 MB beside curl) on the same links. --tls: the servers offer TLS
-# (a self-signed certificate made for the run), our side encrypts control and data (the
-# session layer with the installer's wire text: bench/upload_runs.h) and lftp runs with
-# ftp:ssl-force, ftp:ssl-protect-data and no certificate check; vsftpd only (the one TLS
-# peer that logs its commands), so --peers defaults to vsftpd.
+# (a self-signed certificate made for the run), the installer's engine connects encrypted
+# with that certificate already trusted, as a user's earlier "Oui" left it (a run whose
+# server log shows a login or a send in clear fails), and lftp runs with ftp:ssl-force,
+# ftp:ssl-protect-data and no certificate check; the updater's rows are plain only.
 #
 # The machine is described above the table (processor, load before and after): figures
 # taken under load are to be doubted. Everything also goes to build/bench-results/.
@@ -38,9 +38,7 @@ while [[ $# -gt 0 ]]; do
     *) die "unknown option $1 (see the head of $0)" ;;
   esac
 done
-if [[ -z $peers ]]; then
-  if [[ $tls == 1 ]]; then peers=vsftpd; else peers=vsftpd,pyftpdlib; fi
-fi
+[[ -n $peers ]] || peers=vsftpd,pyftpdlib
 tls_args=()
 [[ $tls == 1 ]] && tls_args=(--tls)
 [[ $(id -u) -eq 0 ]] || die "must run as root (network namespaces, FTP daemons): sudo bash $0"
