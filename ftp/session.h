@@ -125,6 +125,9 @@ public:
     // One whole reply within the silence limit; false (connection given up) otherwise.
     // `limitMs` >= 0 replaces the silence limit for this reply (a shorter wait).
     bool readReply(ReplyAssembler& reply, bool watchAbort, int limitMs = -1);
+    // A reply read that did not complete: the connection is given up and the failure
+    // recorded (the server gone, silence, a reply past its bounds, a stop). Always false.
+    bool failReplyRead(ReplyEnd end);
     // One reply whose code is in `codes` ("125;150"); its first line into `kept`.
     // Another code fails with `refusal` (Refused, or LoginRefused during a login).
     bool expect(const char* codes, std::string* kept, bool watchAbort, Failure refusal = Failure::Refused);

@@ -70,6 +70,10 @@ bool SessionState::readReply(ReplyAssembler& reply, bool watchAbort, int limitMs
     if (watchAbort) wait.stop = [this] { return stopRequested(); };
     const ReplyEnd end = control.readReply(reply, wait);
     if (end == ReplyEnd::Complete) return true;
+    return failReplyRead(end);
+}
+
+bool SessionState::failReplyRead(ReplyEnd end) {
     // The connection closes itself when the server has gone.
     const bool serverGone = !control.connected();
     loseConnection();
@@ -178,15 +182,7 @@ bool SessionState::sendCommands(std::vector<Batched>& commands, bool watchAbort,
             why = wordOf(commands[i].line) + " -> (silence)";
         } else {
             // The server gone, a reply past its bounds, a stop: as for any command.
-            const bool serverGone = !control.connected();
-            loseConnection();
-            switch (end) {
-            case ReplyEnd::NoReply: return fail(serverGone ? Failure::ConnectionLost : Failure::TimedOut);
-            case ReplyEnd::TooSlow: return fail(Failure::TimedOut);
-            case ReplyEnd::OverLimit: return fail(Failure::BadReply);
-            case ReplyEnd::Aborted: return fail(Failure::Aborted);
-            default: return fail(Failure::ConnectionLost);
-            }
+            return failReplyRead(end);
         }
         // Another answer than the command's success, or none: this server may not take
         // commands before its answers (or it refused one; sent alone again, its answer
