@@ -18,17 +18,36 @@
 namespace velmo::tls {
 
 struct Session::Handle {
-    explicit Handle(SSL_SESSION* s) : session(s) {}
+    Handle(SSL_SESSION* s, std::string keyGroup) : session(s), group(std::move(keyGroup)) {}
     ~Handle() { SSL_SESSION_free(session); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     SSL_SESSION* session;
+    std::string group;  // the key-exchange group the connection it came from settled on
 };
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int stepMs = 50;
+
+std::string keyGroupOf(SSL* ssl) {
+    const int id = static_cast<int>(SSL_get_negotiated_group(ssl));
+    const char* name = id > 0 ? SSL_group_to_name(ssl, id) : nullptr;
+    return name ? name : "";
+}
+
+// TLS 1.3 sends a key share for the first group of the list only; a server that wants
+// another answers with a HelloRetryRequest, one more round trip per connection (vsftpd
+// asks for P-256 on every FTP data connection). A resumed connection goes to the server
+// its session came from: the group that server settled on goes first.
+void preferKeyGroup(SSL* ssl, const std::string& group) {
+    std::string list = group;
+    for (const char* g : {"x25519", "secp256r1", "x448", "secp521r1", "secp384r1", "ffdhe2048", "ffdhe3072",
+                          "ffdhe4096", "ffdhe6144", "ffdhe8192"})
+        if (group != g) list += std::string(":") + g;
+    SSL_set1_groups_list(ssl, list.c_str());  // refused: the library's own order stays
+}
 
 bool isDottedIpv4(const std::string& s) {
     int parts = 0, digits = 0;
@@ -203,7 +222,7 @@ struct Stream::Impl {
     static long bioCtrl(BIO*, int cmd, long, void*) { return cmd == BIO_CTRL_FLUSH ? 1 : 0; }
     static int newSession(SSL* ssl, SSL_SESSION* session) {
         Impl* self = static_cast<Impl*>(SSL_get_app_data(ssl));
-        self->latest.handle_ = std::make_shared<Session::Handle>(session);
+        self->latest.handle_ = std::make_shared<Session::Handle>(session, keyGroupOf(ssl));
         return 1;  // the reference is ours now
     }
 
@@ -270,6 +289,7 @@ struct Stream::Impl {
             if (!copy) return false;
             SSL_set_session(ssl, copy);
             SSL_SESSION_free(copy);  // the connection holds its own reference
+            if (!options.resume.handle_->group.empty()) preferKeyGroup(ssl, options.resume.handle_->group);
         }
         return true;
     }
@@ -356,7 +376,7 @@ Session Stream::session() const {
     // A server without tickets or cache hands out no new session: the current one is all.
     Session s;
     if (SSL_SESSION* cur = SSL_get1_session(impl_->ssl)) {
-        if (SSL_SESSION_is_resumable(cur)) s.handle_ = std::make_shared<Session::Handle>(cur);
+        if (SSL_SESSION_is_resumable(cur)) s.handle_ = std::make_shared<Session::Handle>(cur, keyGroupOf(impl_->ssl));
         else SSL_SESSION_free(cur);
     }
     return s;

@@ -169,6 +169,33 @@ TEST_F(TlsSessions, ASecondConnectionResumesTheFirstOnesSessionAndCloseSendsClos
     }
 }
 
+TEST_F(TlsSessions, AResumedConnectionOffersTheKeyGroupItsServerSettledOn) {
+    // A server that takes P-256 only (as vsftpd does) makes a client offering x25519 first
+    // ask again: two ClientHellos for the first connection. The connection that resumes its
+    // session starts with P-256 and needs one.
+    TlsServer server(certs.good, dir.path, {"-rev", "-tls1_3", "-groups", "P-256", "-msg"});
+    tls::Stream first;
+    ASSERT_EQ(first.handshake(connect(server.port()), options("127.0.0.1", certs.caFile)), tls::Outcome::Done);
+    EXPECT_EQ(roundTrip(first, "controle\n"), "elortnoc\n");
+    tls::Options o = options("127.0.0.1", certs.caFile);
+    o.resume = first.session();
+    ASSERT_FALSE(o.resume.empty());
+    EXPECT_TRUE(first.close(2000));
+    tls::Stream data;
+    ASSERT_EQ(data.handshake(connect(server.port()), o), tls::Outcome::Done) << data.verification().detail;
+    EXPECT_TRUE(data.resumed());
+    EXPECT_EQ(roundTrip(data, "donnees\n"), "seennod\n");
+    EXPECT_TRUE(data.close(2000));
+    const auto hellos = [&server] {
+        const std::string out = server.output();
+        std::size_t n = 0;
+        for (std::size_t at = 0; (at = out.find(", ClientHello", at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    for (int i = 0; i < 100 && hellos() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(hellos(), 3u) << server.output();
+}
+
 TEST_F(TlsTimeouts, ASilentPeerCostsTheBoundAndTheAbortFlagStopsTheWait) {
     using Clock = std::chrono::steady_clock;
     net::Socket listener = net::Socket::listenOn("127.0.0.1", 0, 4);
