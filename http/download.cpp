@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "http/test_ca.h"
@@ -78,45 +76,6 @@ std::string extraCaFile() {
     return testCaFile;
 }
 
-// Raised once the budget's deadline passes or the caller's flag is set. The TLS handshake
-// bounds only silences by itself: a server that trickles its handshake a byte at a time
-// must still end within the address's time.
-class BudgetWatch {
-public:
-    explicit BudgetWatch(const Budget& budget) : budget_(budget), thread_([this] { run(); }) {}
-    ~BudgetWatch() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            done_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    BudgetWatch(const BudgetWatch&) = delete;
-    BudgetWatch& operator=(const BudgetWatch&) = delete;
-    const std::atomic<bool>* flag() const { return &raised_; }
-
-private:
-    void run() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!done_) {
-            const std::uint64_t left = budget_.left();
-            if (left == 0 || budget_.aborted()) {
-                raised_ = true;
-                return;
-            }
-            wake_.wait_for(lock, std::chrono::milliseconds(std::min<std::uint64_t>(left, 50)));
-        }
-    }
-
-    Budget budget_;
-    std::atomic<bool> raised_{false};
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool done_ = false;
-    std::thread thread_;  // last: everything it reads is made before it starts
-};
-
 std::string certificateText(const tls::Verification& v) {
     const tls::CertificateInfo& c = v.certificate;
     if (c.der.empty()) return v.detail;
@@ -152,12 +111,11 @@ public:
         options.hostName = url.host;
         options.extraCaFile = extraCaFile();
         options.timeoutMs = std::max(limits.firstByteWaitMs, 1);
-        tls::Outcome shaken;
-        {
-            BudgetWatch watch(budget);
-            options.abort = watch.flag();
-            shaken = tls_.handshake(std::move(socket_), options);
-        }
+        // Silences alone do not bound it: a server that trickles its handshake a byte at a
+        // time must still end within the address's time.
+        options.totalMs = static_cast<int>(std::max<std::uint64_t>(budget.left(), 1));
+        options.abort = budget.abort;
+        const tls::Outcome shaken = tls_.handshake(std::move(socket_), options);
         secure_ = true;
         const tls::Verification& v = tls_.verification();
         switch (shaken) {

@@ -90,6 +90,9 @@ struct Options {
     // the I/O calls below.
     int timeoutMs = 30000;
     const std::atomic<bool>* abort = nullptr;
+    // Bound on the whole handshake (milliseconds; 0: none beyond the silences): a peer that
+    // trickles its handshake a byte at a time ends as TimedOut within it.
+    int totalMs = 0;
     // Asked with the abort flag during the handshake's waits; true ends the handshake as
     // Aborted (an FTP data connection's handshake gives way to a reply on the control
     // connection: a server that refuses the transfer then never answers it).

@@ -20,12 +20,6 @@ std::string oneAtATimeJournalLine(const std::string& wireNote) {
 
 std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
                                     const ConnectionSettings& settings,
-                                    const std::string& dateText, const std::string& timeText) {
-    return formatErrorJournalBlock(failedSends, settings, dateText, timeText, std::string());
-}
-
-std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
-                                    const ConnectionSettings& settings,
                                     const std::string& dateText, const std::string& timeText,
                                     const std::string& wireNote) {
     std::string b;

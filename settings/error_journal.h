@@ -15,18 +15,14 @@ inline constexpr const char* installerJournalPath = suite::installerJournalFile;
 inline constexpr const char* updaterJournalPath = suite::updaterJournalFile;
 
 // One journal block (CP1252, CR LF line ends, three empty lines at the end). `dateText` and
-// `timeText` are already formatted; the password is never part of it.
-std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
-                                    const ConnectionSettings& settings,
-                                    const std::string& dateText, const std::string& timeText);
-
-// The same block with, when `wireNote` is not empty, a line before its end saying that the
-// server got its commands one at a time and why (Session::oneAtATimeReason): the run went
-// on, slower, and whoever reads the journal of a slow install learns the cause.
+// `timeText` are already formatted; the password is never part of it. When `wireNote` is
+// not empty, a line before its end says that the server got its commands one at a time and
+// why (Session::oneAtATimeReason): the run went on, slower, and whoever reads the journal of
+// a slow install learns the cause.
 std::string formatErrorJournalBlock(const std::vector<std::string>& failedSends,
                                     const ConnectionSettings& settings,
                                     const std::string& dateText, const std::string& timeText,
-                                    const std::string& wireNote);
+                                    const std::string& wireNote = std::string());
 // The line of that note.
 std::string oneAtATimeJournalLine(const std::string& wireNote);
 

@@ -184,6 +184,7 @@ struct Stream::Impl {
     std::uint64_t moved = 0;  // bytes through the socket either way: shows progress
     Session latest;
     const std::function<bool()>* stop = nullptr;  // Options::stop, during the handshake
+    Clock::time_point handshakeEnd{};                // Options::totalMs, during the handshake
 
     ~Impl() { release(); }
     void release() {
@@ -244,10 +245,17 @@ struct Stream::Impl {
         }
         for (;;) {
             if (abort && abort->load()) return Step::Aborted;
-            auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress);
+            const Clock::time_point now = Clock::now();
+            auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastProgress);
             if (silent.count() >= silenceMs) return Step::TimedOut;
-            int wait = static_cast<int>(std::min<long long>(stepMs, silenceMs - silent.count()));
-            bool ok = err == SSL_ERROR_WANT_READ ? socket.waitReadable(wait) : socket.waitWritable(wait);
+            long long wait = std::min<long long>(stepMs, silenceMs - silent.count());
+            if (handshakeEnd != Clock::time_point{}) {
+                if (now >= handshakeEnd) return Step::TimedOut;
+                wait = std::min<long long>(
+                    wait, std::chrono::duration_cast<std::chrono::milliseconds>(handshakeEnd - now).count() + 1);
+            }
+            bool ok = err == SSL_ERROR_WANT_READ ? socket.waitReadable(static_cast<int>(wait))
+                                                 : socket.waitWritable(static_cast<int>(wait));
             if (ok) return Step::Progress;
             // Asked only once a slice passed with nothing from the peer: a quick server's
             // last handshake bytes, its data and its word elsewhere can come together.
@@ -336,9 +344,13 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
     std::uint64_t movedBefore = 0;
     struct StopScope {
         Impl& m;
-        ~StopScope() { m.stop = nullptr; }
+        ~StopScope() {
+            m.stop = nullptr;
+            m.handshakeEnd = Clock::time_point{};
+        }
     } scope{m};
     m.stop = &options.stop;
+    if (options.totalMs > 0) m.handshakeEnd = Clock::now() + std::chrono::milliseconds(options.totalMs);
     for (;;) {
         int ret = SSL_connect(m.ssl);
         if (ret == 1) break;

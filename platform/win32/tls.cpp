@@ -213,6 +213,7 @@ struct Stream::Impl {
     bool closeNotified = false;  // the peer's close_notify was decrypted
     std::string protocolName;
     const std::function<bool()>* stop = nullptr;  // Options::stop, during the handshake
+    Clock::time_point handshakeEnd{};                // Options::totalMs, during the handshake
 
     ~Impl() { release(); }
     void release() {
@@ -228,9 +229,15 @@ struct Stream::Impl {
     Wait waitFor(bool reading, int silenceMs, const std::atomic<bool>* abort, Clock::time_point since) {
         for (;;) {
             if (abort && abort->load()) return Wait::Aborted;
-            auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+            const Clock::time_point now = Clock::now();
+            auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - since).count();
             if (silent >= silenceMs) return Wait::TimedOut;
             int wait = static_cast<int>(silent + stepMs > silenceMs ? silenceMs - silent : stepMs);
+            if (handshakeEnd != Clock::time_point{}) {
+                if (now >= handshakeEnd) return Wait::TimedOut;
+                wait = static_cast<int>(std::min<long long>(
+                    wait, std::chrono::duration_cast<std::chrono::milliseconds>(handshakeEnd - now).count() + 1));
+            }
             if (reading ? socket.waitReadable(wait) : socket.waitWritable(wait)) return Wait::Ready;
             // Asked only once a slice passed with nothing from the peer: a quick server's
             // last handshake bytes, its data and its word elsewhere can come together.
@@ -524,9 +531,13 @@ Outcome Stream::handshake(net::Socket socket, const Options& options) {
     SECURITY_STATUS status = SEC_E_OK;
     struct StopScope {
         Impl& m;
-        ~StopScope() { m.stop = nullptr; }
+        ~StopScope() {
+            m.stop = nullptr;
+            m.handshakeEnd = Clock::time_point{};
+        }
     } scope{m};
     m.stop = &options.stop;
+    if (options.totalMs > 0) m.handshakeEnd = Clock::now() + std::chrono::milliseconds(options.totalMs);
     switch (m.negotiate(target, options.timeoutMs, options.abort, status)) {
     case IoOutcome::Done: break;
     case IoOutcome::TimedOut: return fail(Outcome::TimedOut, "silent peer");
