@@ -128,6 +128,10 @@ public:
     // A reply read that did not complete: the connection is given up and the failure
     // recorded (the server gone, silence, a reply past its bounds, a stop). Always false.
     bool failReplyRead(ReplyEnd end);
+    // After a command whose data connection could not be made: its reply, read within
+    // `limitMs` without giving the connection up. True (the failure recorded as Refused
+    // with its code) when the server refused the command.
+    bool readRefusal(int limitMs);
     // One reply whose code is in `codes` ("125;150"); its first line into `kept`.
     // Another code fails with `refusal` (Refused, or LoginRefused during a login).
     bool expect(const char* codes, std::string* kept, bool watchAbort, Failure refusal = Failure::Refused);

@@ -73,6 +73,17 @@ bool SessionState::readReply(ReplyAssembler& reply, bool watchAbort, int limitMs
     return failReplyRead(end);
 }
 
+bool SessionState::readRefusal(int limitMs) {
+    ReplyAssembler reply;
+    ReplyWait wait;
+    wait.firstByteMs = wait.wholeReplyMs = std::min(limitMs, silenceLimitMs());
+    wait.quietMs = wait.quietAfterLargePieceMs = unterminatedLineGraceMs;
+    wait.stop = [this] { return stopRequested(); };
+    if (control.readReply(reply, wait) != ReplyEnd::Complete) return false;
+    if (!codeClass(reply.firstLine(), '4') && !codeClass(reply.firstLine(), '5')) return false;
+    return !fail(Failure::Refused, codeOf(reply.firstLine()));
+}
+
 bool SessionState::failReplyRead(ReplyEnd end) {
     // The connection closes itself when the server has gone.
     const bool serverGone = !control.connected();

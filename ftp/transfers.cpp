@@ -119,8 +119,11 @@ bool SessionState::runSend(const std::string& localPath, const std::string& remo
         // waits for the connection its PASV announced).
         if (!sendLine(storLine)) return false;
         if (!dc.attach(net::Socket::connectTo(host, port))) {
-            // The server waits for this connection before it answers STOR, maybe for
-            // minutes: the two sides are out of step, and the connection is given up.
+            // A server that refuses STOR may close the port its PASV named before the
+            // connection reaches it (proftpd): its answer is the reason, and the session
+            // goes on. Otherwise it waits for this connection before it answers STOR, maybe
+            // for minutes: the two sides are out of step, and the connection is given up.
+            if (readRefusal(givenUpReplyMs)) return false;
             loseConnection();
             return fail(Failure::DataConnectionFailed);
         }

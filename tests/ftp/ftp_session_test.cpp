@@ -357,6 +357,33 @@ TEST_F(FtpSessionTest, TransfersSucceedOnlyOnTheirFinalCompletionReply) {
     fs::removeFile(local);
 }
 
+TEST_F(FtpSessionTest, AStorRefusedAfterItsPassivePortClosedIsToldAsTheRefusal) {
+    // STOR leaves before the data connection is made; a server that refuses it may close
+    // the port its 227 named before the connection gets there (proftpd). The refusal is the
+    // reason, and the session goes on.
+    int closedPort = 0;
+    {
+        net::Socket gone = net::Socket::listenOn("127.0.0.1", 0, 1);
+        ASSERT_TRUE(gone.valid());
+        closedPort = gone.localPort();
+    }
+    const std::string local = tempPath("refused");
+    ASSERT_TRUE(fs::replaceFileContents(local, "livre"));
+    ScriptedServer server;
+    login(server).expect("TYPE I\r\n").reply("200 ok\r\n").expect("PASV\r\n")
+        .reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(closedPort / 256) + "," +
+               std::to_string(closedPort % 256) + ")\r\n")
+        .expect("STOR livre.php\r\n").reply("553 Not allowed\r\n")
+        .expect("PWD\r\n").reply("257 \"/\"\r\n");
+    server.start();
+    ASSERT_TRUE(openOn(server));
+    EXPECT_EQ(session.sendFile(local, "livre.php"), (Result{Failure::Refused, 553}));
+    EXPECT_EQ(session.currentDirectory(), "/");
+    session.close();
+    EXPECT_TRUE(server.finish()) << server.report();
+    fs::removeFile(local);
+}
+
 TEST_F(FtpSessionTest, ASendTellsItsGrowingCountAboutEveryPeriodAndAFalseAnswerAbortsIt) {
     // Large enough that moving it takes many periods even on a fast loopback.
     const std::string local = tempPath("background"), content = sampleBytes(32 * 1024 * 1024 + 17);
